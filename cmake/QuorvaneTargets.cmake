@@ -1,0 +1,15 @@
+# Settings shared by every quorvane target: the Windows API level, warnings, and a
+# statically linked runtime so the binaries import Windows system DLLs only.
+
+set(QUORVANE_SYSTEM_LIBS ole32 oleaut32 uuid shell32 shlwapi comctl32 comdlg32 user32 gdi32 advapi32 version)
+
+function(quorvane_target_defaults target)
+  target_compile_definitions(${target} PRIVATE
+    _WIN32_WINNT=0x0A00 WINVER=0x0A00 _WIN32_IE=0x0A00 NTDDI_VERSION=0x0A000000
+    NOMINMAX STRICT)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "EXECUTABLE")
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+  endif()
+endfunction()

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Creates the Wine prefix named by $1 on first use and keeps a persistent wineserver
+# for it, so each test program does not pay for a server start.
+set -euo pipefail
+prefix=$1
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+lock=$prefix.lock
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 9>&- || true
+    wineserver -w 9>&-
+    # A crash ends the process instead of waiting on a debugger dialog.
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d "" /f >/dev/null 2>&1 9>&- || true
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 0 /f >/dev/null 2>&1 9>&- || true
+  fi
+  wineserver -p30 >/dev/null 2>&1 9>&- || true
+) 9>"$lock"

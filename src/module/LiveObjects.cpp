@@ -1,0 +1,55 @@
+#include "module/LiveObjects.h"
+
+namespace qv {
+namespace {
+
+constexpr int kClassCount = static_cast<int>(LiveClass::Count);
+
+// Host threads may create and release objects at the same time, so every update is
+// interlocked.
+volatile LONG g_total = 0;
+volatile LONG g_perClass[kClassCount] = {};
+
+const char* const kClassNames[kClassCount] = {
+    "CDropSource",  "CShellFolder", "CShellView",  "CEnumFormatEtc",
+    "CClassFactory", "CContextMenu", "CDataObject", "CDropTarget",
+    "CEnumIDList",  "CExtractIcon", "CQueryInfo",  "CPidlManager"};
+
+bool IsCounted(LiveClass cls) {
+  int index = static_cast<int>(cls);
+  return index >= 0 && index < kClassCount && cls != LiveClass::PidlManager;
+}
+
+}  // namespace
+
+int CountObject(LiveClass cls) {
+  if (IsCounted(cls)) {
+    InterlockedIncrement(&g_total);
+    InterlockedIncrement(&g_perClass[static_cast<int>(cls)]);
+  }
+  return static_cast<int>(cls);
+}
+
+int UncountObject(LiveClass cls) {
+  if (IsCounted(cls)) {
+    InterlockedDecrement(&g_total);
+    InterlockedDecrement(&g_perClass[static_cast<int>(cls)]);
+  }
+  return static_cast<int>(cls);
+}
+
+const char* ClassName(LiveClass cls) {
+  int index = static_cast<int>(cls);
+  return index >= 0 && index < kClassCount ? kClassNames[index] : "";
+}
+
+LONG LiveObjectTotal() { return InterlockedCompareExchange(&g_total, 0, 0); }
+
+LONG LiveObjectCount(LiveClass cls) {
+  int index = static_cast<int>(cls);
+  return index >= 0 && index < kClassCount
+             ? InterlockedCompareExchange(&g_perClass[index], 0, 0)
+             : 0;
+}
+
+}  // namespace qv

@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "module/Text.h"
+
+namespace qv {
+namespace {
+
+TEST(Text, ConversionsCutAtTheBufferAndTerminate) {
+  char small[5];
+  std::memset(small, 'x', sizeof small);
+  EXPECT_EQ(4u, WideToAnsi(L"abcdefgh", small, sizeof small));
+  EXPECT_STREQ("abcd", small);
+
+  wchar_t wide[3];
+  EXPECT_EQ(2u, AnsiToWide("hello", wide, 3));
+  EXPECT_STREQ(L"he", wide);
+
+  EXPECT_EQ(0u, WideToAnsi(L"abc", small, 0));
+  EXPECT_EQ(0u, WideToAnsi(nullptr, small, sizeof small));
+  EXPECT_STREQ("", small);
+}
+
+TEST(Text, WideAndAnsiRoundTripInTheProcessCodePage) {
+  EXPECT_EQ("New Folder (2)", ToAnsi(L"New Folder (2)"));
+  EXPECT_EQ(L"caf\u00e9", ToWide(ToAnsi(L"caf\u00e9").c_str()));
+  EXPECT_EQ(std::string(), ToAnsi(L""));
+}
+
+TEST(Text, CopyAnsiKeepsWholeStringsThatFit) {
+  char buffer[8];
+  EXPECT_EQ(7u, CopyAnsi("1234567", buffer, sizeof buffer));
+  EXPECT_EQ(7u, CopyAnsi("123456789", buffer, sizeof buffer));
+  EXPECT_STREQ("1234567", buffer);
+}
+
+}  // namespace
+}  // namespace qv
