@@ -1,0 +1,50 @@
+#pragma once
+// Owns one item identifier list (or none), freed through the module's
+// CPidlManager.
+
+#include <windows.h>
+#include <shtypes.h>
+#include <msxml2.h>
+
+#include <cstddef>
+
+#include "module/ComBase.h"
+#include "pidl/ItemIdentifier.h"
+
+namespace qv {
+
+class CPidlManager;
+
+class CItemIdList {
+ public:
+  explicit CItemIdList(CPidlManager& manager) : manager_(&manager) {}
+  // Holds a copy of the list; throws std::bad_alloc when the copy fails.
+  CItemIdList(CPidlManager& manager, LPCITEMIDLIST list);
+  CItemIdList(const CItemIdList& other);
+  CItemIdList& operator=(const CItemIdList& other);
+  virtual ~CItemIdList();
+
+  // Frees the held list and holds a copy of the new one; returns it.
+  LPCITEMIDLIST Set(LPCITEMIDLIST list);
+  // Takes over a list the caller owns.
+  void Adopt(LPITEMIDLIST list);
+  LPCITEMIDLIST Get() const { return list_; }
+  // A new list (the caller frees it): the held list followed by the given one.
+  LPITEMIDLIST ConcatWith(LPCITEMIDLIST list) const;
+  LPCITEMIDLIST GetLastItem() const;
+  const ItemRecord* GetLastData() const;
+  bool IsResult() const;
+  bool IsFolder() const;
+  bool IsRoot() const;
+  std::size_t GetResultPath(char* buffer, std::size_t capacity) const;
+  // The folder definition document's element for the held list.
+  ComPtr<IXMLDOMNode> FindNode() const;
+
+ private:
+  void Release();
+
+  CPidlManager* manager_;
+  LPITEMIDLIST list_ = nullptr;
+};
+
+}  // namespace qv

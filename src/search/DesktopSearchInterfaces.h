@@ -1,0 +1,77 @@
+#pragma once
+// The desktop search service's COM interfaces, in vtable slot order. Each derives
+// from IDispatch, so its first own method is slot 7.
+
+#include <windows.h>
+#include <oaidl.h>
+
+namespace qv {
+
+// ProgIDs and the registration type the component asks the service for.
+constexpr wchar_t kQueryApiProgId[] = L"GoogleDesktop.QueryAPI";
+constexpr wchar_t kRegistrarProgId[] = L"GoogleDesktop.Registrar";
+constexpr wchar_t kQueryRegistrationType[] = L"GoogleDesktop.QueryRegistration";
+
+// The service's answer to a query whose registration cookie it does not know.
+constexpr HRESULT kRegistrationLost = static_cast<HRESULT>(0x80040002);
+
+// Ready states of a result set.
+constexpr LONG kResultSetComplete = 2;
+constexpr LONG kResultSetSearching = 3;
+
+}  // namespace qv
+
+// One result of a query.
+MIDL_INTERFACE("2E7C367B-F2F9-4FC2-81EE-58C3BCB21EBB")
+IDesktopSearchResult : public IDispatch {
+  // Slot 7: a property by name ("uri", "title").
+  virtual HRESULT STDMETHODCALLTYPE GetProperty(BSTR name, VARIANT* value) = 0;
+};
+
+// The results of one query, pulled one at a time.
+MIDL_INTERFACE("745C5E13-3B8D-43C3-9C84-0BD1BE5B475B")
+IDesktopSearchResultSet : public IDispatch {
+  // Slot 7: the next result, or S_OK with null at the end.
+  virtual HRESULT STDMETHODCALLTYPE Next(IDesktopSearchResult** result) = 0;
+  // Slot 8: 3 while searching, 2 when complete.
+  virtual HRESULT STDMETHODCALLTYPE get_ReadyState(LONG* state) = 0;
+  // Slot 9: not used by the component; declared to keep the slots in place.
+  virtual HRESULT STDMETHODCALLTYPE UnusedSlot9() = 0;
+  // Slot 10: the number of results available so far.
+  virtual HRESULT STDMETHODCALLTYPE get_AvailableCount(LONG* count) = 0;
+};
+
+// The query component ("GoogleDesktop.QueryAPI").
+MIDL_INTERFACE("CE714D64-8BA7-4C0A-BC7A-B9249731E3F6")
+IDesktopSearchQueryApi : public IDispatch {
+  // Slot 7: runs a query for a registered client.
+  virtual HRESULT STDMETHODCALLTYPE Query(LONG cookie, BSTR searchString, VARIANT category,
+                                          VARIANT ranking, IDesktopSearchResultSet** results) = 0;
+};
+
+// The registrar ("GoogleDesktop.Registrar").
+MIDL_INTERFACE("B7BC8A9B-DC73-42D4-AB7D-17178619C8E4")
+IDesktopSearchRegistrar : public IDispatch {
+  // Slot 7: starts a component's registration with its description (a SAFEARRAY of
+  // alternating key and value BSTR VARIANTs).
+  virtual HRESULT STDMETHODCALLTYPE StartComponentRegistration(BSTR componentGuid, VARIANT description) = 0;
+  // Slot 8: the registration object for a registration type.
+  virtual HRESULT STDMETHODCALLTYPE GetRegistrationInterface(BSTR registrationType, IUnknown** registration) = 0;
+  // Slot 9: finishes the registration started by slot 7.
+  virtual HRESULT STDMETHODCALLTYPE FinishComponentRegistration() = 0;
+  // Slot 10: removes a component's registration.
+  virtual HRESULT STDMETHODCALLTYPE UnregisterComponent(BSTR componentGuid) = 0;
+};
+
+// The object slot 8 of the registrar returns for "GoogleDesktop.QueryRegistration".
+MIDL_INTERFACE("4A2168E6-7128-453C-9F0E-BEE826955266")
+IDesktopSearchQueryRegistration : public IDispatch {
+  // Slot 7: registers a query client and issues its cookie.
+  virtual HRESULT STDMETHODCALLTYPE RegisterQueryClient(BSTR componentGuid, LONG readAllowed, LONG* cookie) = 0;
+};
+
+__CRT_UUID_DECL(IDesktopSearchResult, 0x2E7C367B, 0xF2F9, 0x4FC2, 0x81, 0xEE, 0x58, 0xC3, 0xBC, 0xB2, 0x1E, 0xBB)
+__CRT_UUID_DECL(IDesktopSearchResultSet, 0x745C5E13, 0x3B8D, 0x43C3, 0x9C, 0x84, 0x0B, 0xD1, 0xBE, 0x5B, 0x47, 0x5B)
+__CRT_UUID_DECL(IDesktopSearchQueryApi, 0xCE714D64, 0x8BA7, 0x4C0A, 0xBC, 0x7A, 0xB9, 0x24, 0x97, 0x31, 0xE3, 0xF6)
+__CRT_UUID_DECL(IDesktopSearchRegistrar, 0xB7BC8A9B, 0xDC73, 0x42D4, 0xAB, 0x7D, 0x17, 0x17, 0x86, 0x19, 0xC8, 0xE4)
+__CRT_UUID_DECL(IDesktopSearchQueryRegistration, 0x4A2168E6, 0x7128, 0x453C, 0x9F, 0x0E, 0xBE, 0xE8, 0x26, 0x95, 0x52, 0x66)
