@@ -15,6 +15,11 @@ class CPidlManager;
 bool CreateModuleObjects(const std::string& dataDirectory = {});
 void DestroyModuleObjects();
 
+// The directory of the component's data files (quorvane.xml, the cookie file)
+// with its trailing backslash: the module directory, or the directory given to
+// CreateModuleObjects. Empty when it cannot be determined.
+std::string DataDirectory();
+
 // Null outside the life of the module objects.
 CFolderStore* TheFolderStore();
 CPidlManager* ThePidlManager();
