@@ -3,6 +3,7 @@
 // when it goes out of scope.
 
 #include <windows.h>
+#include <objbase.h>
 #include <oleauto.h>
 #include <commctrl.h>
 
@@ -83,6 +84,21 @@ class GlobalLockGuard {
  private:
   HGLOBAL h_;
   void* p_;
+};
+
+// COM initialised on the calling thread for the holder's lifetime. A thread that
+// is already in an apartment keeps it.
+class ComInitialization {
+ public:
+  ComInitialization() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComInitialization(const ComInitialization&) = delete;
+  ComInitialization& operator=(const ComInitialization&) = delete;
+  ~ComInitialization() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
 };
 
 // An owned BSTR.
