@@ -1,0 +1,418 @@
+#include "folders/CFolderStore.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "module/Holders.h"
+#include "module/ModuleObjects.h"
+#include "module/ModulePaths.h"
+#include "module/Text.h"
+#include "pidl/CPidlManager.h"
+#include "pidl/RecordText.h"
+
+namespace qv {
+namespace {
+
+// The import library has no definition of this interface's IID.
+const IID kIidXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+constexpr char kNameAttribute[] = "name";
+constexpr char kQueryAttribute[] = "query";
+constexpr char kCategoryAttribute[] = "category";
+constexpr char kRankingAttribute[] = "ranking";
+constexpr char kMaxResultsAttribute[] = "maxResults";
+constexpr char kStyleAttribute[] = "style";
+constexpr char kRecency[] = "recency";
+constexpr char kRelevance[] = "relevance";
+constexpr char kNewFolderCategory[] = "file";
+
+Bstr WideBstr(const std::string& text) { return Bstr(ToWide(text.c_str()).c_str()); }
+
+// Places an error message where a reader expected the node's text, so a damaged
+// folder shows what went wrong instead of stale data.
+std::size_t PlaceMessage(const char* message, char* buffer, std::size_t capacity) {
+  return CopyAnsi(message, buffer, capacity);
+}
+
+// The leading decimal integer of a text (blanks and a sign may lead), 0 when it
+// has none; clamped to the 32-bit range.
+std::int32_t LeadingInteger(const char* text) {
+  long long value = std::strtoll(text, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(value);
+}
+
+// The attribute node of an element, or null when it has none of that name.
+// Throws when the node has no attribute map at all (a comment, say).
+ComPtr<IXMLDOMNode> FindAttributeNode(IXMLDOMNode* node, const char* attribute) {
+  ComPtr<IXMLDOMNamedNodeMap> attributes;
+  HRESULT hr = node->get_attributes(attributes.Put());
+  if (FAILED(hr) || !attributes) throw ComError(FAILED(hr) ? hr : E_FAIL, IID_IXMLDOMNode);
+  ComPtr<IXMLDOMNode> found;
+  Bstr name = WideBstr(attribute);
+  ThrowIfFailed(attributes->getNamedItem(name.Get(), found.Put()), IID_IXMLDOMNamedNodeMap);
+  return found;
+}
+
+std::string NodeValue(IXMLDOMNode* node) {
+  Variant value;
+  ThrowIfFailed(node->get_nodeValue(value.Put()), IID_IXMLDOMNode);
+  if (value.Type() != VT_BSTR) return {};
+  return ToAnsi(V_BSTR(value.Get()));
+}
+
+bool IsDocumentElement(IXMLDOMNode* node) {
+  ComPtr<IXMLDOMNode> parent;
+  if (FAILED(node->get_parentNode(parent.Put())) || !parent) return true;
+  DOMNodeType type = NODE_INVALID;
+  parent->get_nodeType(&type);
+  return type == NODE_DOCUMENT;
+}
+
+// Serialises the store's operations: hosts reach the one store from several
+// threads, and the parser's document is used by one thread at a time.
+class StoreLock {
+ public:
+  StoreLock() { EnterCriticalSection(&Section()); }
+  ~StoreLock() { LeaveCriticalSection(&Section()); }
+
+ private:
+  static CRITICAL_SECTION& Section() {
+    static CRITICAL_SECTION section = [] {
+      CRITICAL_SECTION s;
+      InitializeCriticalSection(&s);
+      return s;
+    }();
+    return section;
+  }
+};
+
+}  // namespace
+
+CFolderStore::CFolderStore(std::string documentPath) : path_(std::move(documentPath)) {
+  CLSID clsid;
+  ThrowIfFailed(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid), IID_IXMLDOMDocument);
+  ThrowIfFailed(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
+                                 kIidXmlDomDocument2, document_.PutVoid()),
+                kIidXmlDomDocument2);
+  document_->put_async(VARIANT_FALSE);
+  document_->put_resolveExternals(VARIANT_FALSE);
+  document_->put_validateOnParse(VARIANT_FALSE);
+  // MSXML 3.0 evaluates the older pattern language unless told otherwise; the
+  // lookups here are XPath 1.0 (concat() among them).
+  Variant language;
+  V_VT(language.Get()) = VT_BSTR;
+  V_BSTR(language.Get()) = Bstr(L"XPath").Detach();
+  Bstr property(L"SelectionLanguage");
+  ThrowIfFailed(document_->setProperty(property.Get(), *language.Get()), kIidXmlDomDocument2);
+  Load();
+}
+
+CFolderStore::~CFolderStore() = default;
+
+std::string CFolderStore::DefaultDocumentPath() {
+  std::string directory = DataDirectory();
+  return directory.empty() ? std::string() : directory + kDocumentFileName;
+}
+
+int CFolderStore::Load() {
+  StoreLock lock;
+  return Guarded(0, [&] {
+    damagedFileOnDisk_ = false;
+    if (!path_.empty()) {
+      Variant file;
+      V_VT(file.Get()) = VT_BSTR;
+      V_BSTR(file.Get()) = WideBstr(path_).Detach();
+      VARIANT_BOOL loaded = VARIANT_FALSE;
+      if (SUCCEEDED(document_->load(*file.Get(), &loaded)) && loaded == VARIANT_TRUE) return 1;
+      damagedFileOnDisk_ = GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    Bstr fresh = WideBstr(kFreshDocument);
+    return SUCCEEDED(document_->loadXML(fresh.Get(), &loaded)) && loaded == VARIANT_TRUE ? 1 : 0;
+  });
+}
+
+void CFolderStore::SetDamagedFileAside() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                now.wMinute, now.wSecond);
+  std::string base = path_ + ".damaged-" + stamp;
+  for (int attempt = 1; attempt < 1000; ++attempt) {
+    std::string aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+    // MoveFileA never replaces an existing file, so an earlier copy is never lost.
+    if (MoveFileA(path_.c_str(), aside.c_str())) {
+      damagedFileOnDisk_ = false;
+      return;
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) {
+      damagedFileOnDisk_ = false;
+      return;
+    }
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  }
+  // The user's file could not be kept: refuse to write over it.
+  throw ComError(HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE), IID_IXMLDOMDocument);
+}
+
+int CFolderStore::Save() {
+  StoreLock lock;
+  if (path_.empty()) throw ComError(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), IID_IXMLDOMDocument);
+  if (damagedFileOnDisk_) SetDamagedFileAside();
+
+  // The whole document goes to a temporary file beside the real one, which then
+  // replaces it in one step: an interrupted save leaves the previous file intact.
+  std::string directory = path_.substr(0, path_.find_last_of('\\') + 1);
+  char temporary[MAX_PATH];
+  if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), "qvx", 0, temporary)) {
+    throw ComError(HRESULT_FROM_WIN32(GetLastError()), IID_IXMLDOMDocument);
+  }
+  Variant target;
+  V_VT(target.Get()) = VT_BSTR;
+  V_BSTR(target.Get()) = WideBstr(temporary).Detach();
+  HRESULT hr = document_->save(*target.Get());
+  if (SUCCEEDED(hr) && !MoveFileExA(temporary, path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    hr = HRESULT_FROM_WIN32(GetLastError());
+  }
+  if (FAILED(hr)) {
+    DeleteFileA(temporary);
+    throw ComError(hr, IID_IXMLDOMDocument);
+  }
+  return 1;
+}
+
+std::string CFolderStore::XPathLiteral(const std::string& text) {
+  if (text.find('"') == std::string::npos) return "\"" + text + "\"";
+  if (text.find('\'') == std::string::npos) return "'" + text + "'";
+  // Both quotation marks: join the pieces between double quotation marks with
+  // single-quoted double quotation marks.
+  std::string literal = "concat(";
+  std::size_t start = 0;
+  bool first = true;
+  auto add = [&](const std::string& argument) {
+    if (!first) literal += ", ";
+    literal += argument;
+    first = false;
+  };
+  while (true) {
+    std::size_t quote = text.find('"', start);
+    std::string piece = text.substr(start, quote == std::string::npos ? std::string::npos : quote - start);
+    if (!piece.empty()) add("\"" + piece + "\"");
+    if (quote == std::string::npos) break;
+    add("'\"'");
+    start = quote + 1;
+  }
+  return literal + ")";
+}
+
+std::string CFolderStore::BuildFolderPath(LPCITEMIDLIST list) {
+  std::string expression;
+  for (LPCITEMIDLIST item = list; CPidlManager::KindOf(item) != ItemKind::None;
+       item = CPidlManager::GetNextItem(item)) {
+    ItemKind kind = CPidlManager::KindOf(item);
+    if (kind == ItemKind::Result) break;
+    expression += '/';
+    if (kind == ItemKind::Folder) {
+      expression += "folder[@name=" + XPathLiteral(FieldText(CPidlManager::GetFolderRecord(item)->name)) + "]";
+    } else {
+      expression += '*';
+    }
+  }
+  return expression;
+}
+
+ComPtr<IXMLDOMNode> CFolderStore::FindFolderNode(LPCITEMIDLIST list) const {
+  StoreLock lock;
+  return Guarded(ComPtr<IXMLDOMNode>(), [&] {
+    ComPtr<IXMLDOMNode> node;
+    std::string expression = BuildFolderPath(list);
+    if (expression.empty()) return node;
+    Bstr query = WideBstr(expression);
+    if (document_->selectSingleNode(query.Get(), node.Put()) != S_OK) node.Reset();
+    return node;
+  });
+}
+
+ComPtr<IXMLDOMNode> CFolderStore::FindChildFolder(IXMLDOMNode* parent, const char* name) const {
+  StoreLock lock;
+  return Guarded(ComPtr<IXMLDOMNode>(), [&] {
+    ComPtr<IXMLDOMNode> node;
+    if (!parent || !name) return node;
+    Bstr query = WideBstr("folder[@name=" + XPathLiteral(name) + "]");
+    if (parent->selectSingleNode(query.Get(), node.Put()) != S_OK) node.Reset();
+    return node;
+  });
+}
+
+std::size_t CFolderStore::GetNodeName(IXMLDOMNode* node, char* buffer, std::size_t capacity) {
+  if (!buffer || capacity == 0) return 0;
+  try {
+    if (!node) throw ComError(E_POINTER, IID_IXMLDOMNode);
+    Bstr name;
+    ThrowIfFailed(node->get_nodeName(name.Put()), IID_IXMLDOMNode);
+    return WideToAnsi(name.Get(), buffer, capacity);
+  } catch (...) {
+    return PlaceMessage("GetNodeName exception", buffer, capacity);
+  }
+}
+
+std::size_t CFolderStore::GetNodeValue(IXMLDOMNode* node, char* buffer, std::size_t capacity) {
+  if (!buffer || capacity == 0) return 0;
+  try {
+    if (!node) throw ComError(E_POINTER, IID_IXMLDOMNode);
+    return CopyAnsi(NodeValue(node).c_str(), buffer, capacity);
+  } catch (...) {
+    return PlaceMessage("GetNodeValue exception", buffer, capacity);
+  }
+}
+
+std::size_t CFolderStore::GetNodeAttribute(IXMLDOMNode* node, const char* attribute, char* buffer,
+                                           std::size_t capacity) {
+  if (!node || !buffer || capacity == 0) return 0;
+  ComPtr<IXMLDOMNode> found;
+  try {
+    found = FindAttributeNode(node, attribute);
+  } catch (...) {
+    return PlaceMessage("GetNodeAttribute exception", buffer, capacity);
+  }
+  return found ? GetNodeValue(found.Get(), buffer, capacity) : 0;
+}
+
+std::int32_t CFolderStore::GetNodeAttributeInt(IXMLDOMNode* node, const char* attribute, std::int32_t fallback) {
+  if (!node) return fallback;
+  try {
+    ComPtr<IXMLDOMNode> found = FindAttributeNode(node, attribute);
+    if (!found) return fallback;
+    char text[20] = {};
+    CopyAnsi(NodeValue(found.Get()).c_str(), text, sizeof text);
+    return text[0] ? LeadingInteger(text) : fallback;
+  } catch (...) {
+    return fallback;
+  }
+}
+
+int CFolderStore::SetNodeAttribute(IXMLDOMNode* node, const char* attribute, const char* text) {
+  if (!node || !attribute) return 0;
+  return Guarded(0, [&] {
+    ComPtr<IXMLDOMElement> element;
+    if (FAILED(node->QueryInterface(IID_IXMLDOMElement, element.PutVoid())) || !element) return 0;
+    Variant value;
+    V_VT(value.Get()) = VT_BSTR;
+    V_BSTR(value.Get()) = WideBstr(text ? text : "").Detach();
+    Bstr name = WideBstr(attribute);
+    return SUCCEEDED(element->setAttribute(name.Get(), *value.Get())) ? 1 : 0;
+  });
+}
+
+int CFolderStore::SetNodeAttributeInt(IXMLDOMNode* node, const char* attribute, std::int32_t value) {
+  char text[20];
+  std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+  return SetNodeAttribute(node, attribute, text);
+}
+
+int CFolderStore::ReadFolderRecord(SearchFolderRecord& record, IXMLDOMNode* node) {
+  if (GetNodeAttribute(node, kNameAttribute, record.name, sizeof record.name) == 0) {
+    GetNodeName(node, record.name, sizeof record.name);
+  }
+  std::memset(record.category, 0, sizeof record.category);
+  GetNodeAttribute(node, kCategoryAttribute, record.category, sizeof record.category);
+  record.maxResults = GetNodeAttributeInt(node, kMaxResultsAttribute, kDefaultMaxResults);
+  char ranking[21] = {};
+  if (GetNodeAttribute(node, kRankingAttribute, ranking, sizeof ranking) > 0 && lstrcmpiA(ranking, kRecency) == 0) {
+    record.rankByRecency = 1;
+  }
+  std::memset(record.query, 0, sizeof record.query);
+  GetNodeAttribute(node, kQueryAttribute, record.query, sizeof record.query);
+  record.style = GetNodeAttributeInt(node, kStyleAttribute, kDefaultStyle);
+  return 1;
+}
+
+int CFolderStore::WriteFolderRecord(IXMLDOMNode* node, const SearchFolderRecord& record) {
+  SetNodeAttribute(node, kNameAttribute, FieldText(record.name).c_str());
+  SetNodeAttribute(node, kQueryAttribute, FieldText(record.query).c_str());
+  SetNodeAttribute(node, kCategoryAttribute, FieldText(record.category).c_str());
+  SetNodeAttribute(node, kRankingAttribute, record.rankByRecency ? kRecency : kRelevance);
+  SetNodeAttributeInt(node, kMaxResultsAttribute, record.maxResults);
+  SetNodeAttributeInt(node, kStyleAttribute, record.style);
+  return 1;
+}
+
+int CFolderStore::UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList) {
+  StoreLock lock;
+  const SearchFolderRecord* record = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(newList));
+  ComPtr<IXMLDOMNode> node = FindFolderNode(oldList);
+  // Nothing to change: reporting a save here would claim an edit that never happened.
+  if (!node || !record) return 0;
+  WriteFolderRecord(node.Get(), *record);
+  if (CPidlManager::IsSameItem(oldList, newList)) return 0;
+  return Save();
+}
+
+int CFolderStore::SaveFolderSettings(LPCITEMIDLIST list) {
+  StoreLock lock;
+  const SearchFolderRecord* record = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(list));
+  ComPtr<IXMLDOMNode> node = FindFolderNode(list);
+  if (node && record) WriteFolderRecord(node.Get(), *record);
+  return Save();
+}
+
+ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* name) {
+  StoreLock lock;
+  if (!parent) throw ComError(E_POINTER, IID_IXMLDOMNode);
+  ComPtr<IXMLDOMElement> element;
+  Bstr tag(L"folder");
+  ThrowIfFailed(document_->createElement(tag.Get(), element.Put()), IID_IXMLDOMDocument);
+  ComPtr<IXMLDOMNode> node = element.As<IXMLDOMNode>(IID_IXMLDOMNode);
+  SetNodeAttribute(node.Get(), kNameAttribute, name ? name : "");
+  SetNodeAttribute(node.Get(), kCategoryAttribute, kNewFolderCategory);
+  ComPtr<IXMLDOMNode> added;
+  ThrowIfFailed(parent->appendChild(node.Get(), added.Put()), IID_IXMLDOMNode);
+  Save();
+  return added;
+}
+
+int CFolderStore::RemoveFolder(LPCITEMIDLIST list) {
+  StoreLock lock;
+  // Only a list that names a folder removes one: a result's list would name its
+  // containing folder, and the namespace root is not a folder at all.
+  if (CPidlManager::KindOf(CPidlManager::GetLastItem(list)) != ItemKind::Folder) return 0;
+  ComPtr<IXMLDOMNode> node = FindFolderNode(list);
+  if (!node || IsDocumentElement(node.Get())) return 0;
+  ComPtr<IXMLDOMNode> parent;
+  if (FAILED(node->get_parentNode(parent.Put())) || !parent) return 0;
+  ComPtr<IXMLDOMNode> removed;
+  ThrowIfFailed(parent->removeChild(node.Get(), removed.Put()), IID_IXMLDOMNode);
+  return Save();
+}
+
+int CFolderStore::MoveFolder(LPCITEMIDLIST source, LPCITEMIDLIST destination) {
+  StoreLock lock;
+  ComPtr<IXMLDOMNode> target = FindFolderNode(destination);
+  if (!target) throw ComError(E_POINTER, IID_IXMLDOMNode);
+  ComPtr<IXMLDOMNode> node = FindFolderNode(source);
+  if (!node) throw ComError(E_INVALIDARG, IID_IXMLDOMNode);
+  // A folder cannot move into itself or into one of its own sub-folders.
+  std::string from = BuildFolderPath(source);
+  std::string to = BuildFolderPath(destination);
+  if (to == from || to.compare(0, from.size() + 1, from + "/") == 0 || IsDocumentElement(node.Get())) return 0;
+  ComPtr<IXMLDOMNode> moved;
+  ThrowIfFailed(target->appendChild(node.Get(), moved.Put()), IID_IXMLDOMNode);
+  return Save();
+}
+
+bool CFolderStore::HasSubfolders(LPCITEMIDLIST list) const {
+  if (!list || CPidlManager::KindOf(list) == ItemKind::Result) return false;
+  StoreLock lock;
+  return Guarded(false, [&] {
+    ComPtr<IXMLDOMNode> node = FindFolderNode(list);
+    VARIANT_BOOL children = VARIANT_FALSE;
+    return node && node->hasChildNodes(&children) == S_OK && children == VARIANT_TRUE;
+  });
+}
+
+}  // namespace qv
