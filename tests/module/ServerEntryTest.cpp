@@ -112,6 +112,40 @@ TEST(ServerEntry, DocumentIsReadOnceForEachPeriodOfUse) {
   EXPECT_EQ((std::vector<std::string>{"Elsewhere"}), test::NamesOf(root.Get(), test::EnumerateItems(root.Get(), SHCONTF_FOLDERS)));
 }
 
+TEST(ServerEntry, WithoutAnXmlParserNoFolderIsMadeUntilTheModuleIsUsedAgain) {
+  ServerModule server;
+  test::WriteFileText(server.DocumentPath(), kTwoFolders);
+  // A thread outside COM cannot create the XML parser: the first use of the
+  // module happens there, so the folder store cannot be made.
+  struct Outcome {
+    const ServerModule* server;
+    HRESULT created = S_OK;
+    void* folder = reinterpret_cast<void*>(1);
+  } outcome{&server};
+  UniqueHandle thread(CreateThread(
+      nullptr, 0,
+      [](void* context) -> DWORD {
+        auto* result = static_cast<Outcome*>(context);
+        ComPtr<IClassFactory> factory;
+        if (SUCCEEDED(result->server->GetClassObject(kShellFolderClassId, IID_IClassFactory, factory.PutVoid()))) {
+          result->created = factory->CreateInstance(nullptr, IID_IShellFolder, &result->folder);
+        }
+        return 0;
+      },
+      &outcome, 0, nullptr));
+  ASSERT_TRUE(thread);
+  WaitForSingleObject(thread.Get(), INFINITE);
+  EXPECT_EQ(E_UNEXPECTED, outcome.created);
+  EXPECT_EQ(nullptr, outcome.folder);
+
+  // Idle again, the module lets the half-made objects go; the next use makes them
+  // all.
+  EXPECT_EQ(S_OK, server.CanUnloadNow());
+  ComPtr<IShellFolder> root = server.CreateRootFolder();
+  EXPECT_EQ((std::vector<std::string>{"Work", "Home"}),
+            test::NamesOf(root.Get(), test::EnumerateItems(root.Get(), SHCONTF_FOLDERS)));
+}
+
 TEST(ServerEntry, IdleUnloadSavesTheDisplaySettings) {
   RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\quorvane", "Display Settings");
   ServerModule server;

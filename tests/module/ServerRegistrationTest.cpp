@@ -42,18 +42,21 @@ struct RegistryValue {
   }
 };
 
+// The value's raw data as the registry keeps it.
 RegistryValue ReadValue(HKEY root, const std::string& key, const char* name) {
   RegistryValue value;
-  std::wstring wideKey = ToWide(key.c_str());
+  RegKey handle;
+  if (RegOpenKeyExW(root, ToWide(key.c_str()).c_str(), 0, KEY_QUERY_VALUE, handle.Put()) != ERROR_SUCCESS) {
+    return value;
+  }
   std::wstring wideName = name ? ToWide(name) : std::wstring();
   DWORD size = 0;
-  LSTATUS status = RegGetValueW(root, wideKey.c_str(), name ? wideName.c_str() : nullptr,
-                                RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr, &size);
-  if (status != ERROR_SUCCESS) return value;
+  if (RegQueryValueExW(handle.Get(), wideName.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
+    return value;
+  }
   value.present = true;
   value.data.resize(size);
-  RegGetValueW(root, wideKey.c_str(), name ? wideName.c_str() : nullptr, RRF_RT_ANY | RRF_NOEXPAND, &value.type,
-               size ? value.data.data() : nullptr, &size);
+  RegQueryValueExW(handle.Get(), wideName.c_str(), nullptr, &value.type, size ? value.data.data() : nullptr, &size);
   value.data.resize(size);
   return value;
 }

@@ -23,7 +23,13 @@ ServerModule::ServerModule() {
 }
 
 ServerModule::~ServerModule() {
-  if (module_ && CanUnloadNow() == S_OK) FreeLibrary(module_);
+  if (!module_ || CanUnloadNow() != S_OK) return;
+  // A shell that loads the server without COM (LoadWithoutCOM) never frees it;
+  // with no object alive its references are let go too, so the copy's directory
+  // can be removed.
+  for (int reference = 0; reference < 8 && GetModuleHandleA(DllPath().c_str()) == module_; ++reference) {
+    FreeLibrary(module_);
+  }
 }
 
 template <class Fn>

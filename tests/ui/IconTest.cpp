@@ -62,15 +62,15 @@ class IconTest : public test::ServerTest {
  protected:
   void SetUp() override { WriteDocument("<root name='root'><folder name='Work'/></root>"); }
 
-  template <class Interface>
-  ComPtr<Interface> IconOf(IShellFolder* folder, const TestItemList& item) {
+  template <class Interface = IExtractIconA>
+  ComPtr<Interface> IconOf(IShellFolder* folder, const TestItemList& item, REFIID iid = IID_IExtractIconA) {
     LPCITEMIDLIST items[] = {item.Get()};
     ComPtr<Interface> icon;
-    EXPECT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, __uuidof(Interface), nullptr, icon.PutVoid()));
+    EXPECT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, iid, nullptr, icon.PutVoid()));
     return icon;
   }
   int IndexOf(IShellFolder* folder, const TestItemList& item, UINT flags = 0) {
-    ComPtr<IExtractIconA> icon = IconOf<IExtractIconA>(folder, item);
+    ComPtr<IExtractIconA> icon = IconOf(folder, item);
     if (!icon) return -100;
     char file[MAX_PATH];
     std::memset(file, 'x', sizeof file);
@@ -114,7 +114,7 @@ TEST_F(IconTest, EachDistinctPathTakesTheNextPositionOnce) {
   std::string upper = files_.File("A.TXT");
   EXPECT_EQ(4, IndexOf(Root(), Result(upper))) << "letter case does not make a new path";
 
-  ComPtr<IExtractIconA> icon = IconOf<IExtractIconA>(Root(), Result(files_.File("a.txt")));
+  ComPtr<IExtractIconA> icon = IconOf(Root(), Result(files_.File("a.txt")));
   EXPECT_TRUE(Extracts(icon.Get(), 4));
   EXPECT_TRUE(Extracts(icon.Get(), 5));
   EXPECT_FALSE(Extracts(icon.Get(), 6)) << "asking again for a known path added no icon";
@@ -128,7 +128,7 @@ TEST_F(IconTest, WideInterfaceGivesTheSamePositionsAndIcons) {
   test::WriteFileText(files_.File("a.txt"), "a");
   TestItemList result = Result(files_.File("a.txt"));
   EXPECT_EQ(4, IndexOf(Root(), result));
-  ComPtr<IExtractIconW> wide = IconOf<IExtractIconW>(Root(), result);
+  ComPtr<IExtractIconW> wide = IconOf<IExtractIconW>(Root(), result, IID_IExtractIconW);
   ASSERT_TRUE(wide);
   wchar_t file[MAX_PATH] = L"unchanged";
   int index = -1;
@@ -147,7 +147,7 @@ TEST_F(IconTest, WideInterfaceGivesTheSamePositionsAndIcons) {
 
 TEST_F(IconTest, IcoFileShowsTheIconItHolds) {
   WriteSolidIcon(files_.File("red.ico"), 0xFF0000);
-  ComPtr<IExtractIconA> icon = IconOf<IExtractIconA>(Root(), Result(files_.File("red.ico")));
+  ComPtr<IExtractIconA> icon = IconOf(Root(), Result(files_.File("red.ico")));
   ASSERT_TRUE(icon);
   int index = -1;
   UINT flags = 0;
@@ -163,7 +163,7 @@ TEST_F(IconTest, IcoFileShowsTheIconItHolds) {
 
 TEST_F(IconTest, MissingFilesStillGetAnIcon) {
   for (const std::string& path : {files_.File("gone.txt"), files_.File("no-extension"), std::string("Q:\\x\\y.zzq")}) {
-    ComPtr<IExtractIconA> icon = IconOf<IExtractIconA>(Root(), Result(path));
+    ComPtr<IExtractIconA> icon = IconOf(Root(), Result(path));
     ASSERT_TRUE(icon);
     int index = -1;
     UINT flags = 0;
