@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <string>
 
 #include "module/ClassIds.h"
@@ -18,6 +19,19 @@ using test::ServerModule;
 
 constexpr char kTwoFolders[] = "<root name='root'><folder name='Work'/><folder name='Home'/></root>";
 
+// Runs work on a new thread, which has not joined COM, and waits for its end.
+void RunOnNewThread(const std::function<void()>& work) {
+  UniqueHandle thread(CreateThread(
+      nullptr, 0,
+      [](void* context) -> DWORD {
+        (*static_cast<const std::function<void()>*>(context))();
+        return 0;
+      },
+      const_cast<std::function<void()>*>(&work), 0, nullptr));
+  ASSERT_TRUE(thread);
+  WaitForSingleObject(thread.Get(), INFINITE);
+}
+
 TEST(ServerEntry, FreshModuleIsUnloadableAndDebugTestAnswersOne) {
   ServerModule server;
   EXPECT_EQ(S_OK, server.CanUnloadNow());
@@ -28,29 +42,19 @@ TEST(ServerEntry, FreshModuleIsUnloadableAndDebugTestAnswersOne) {
 TEST(ServerEntry, LoadingLeavesTheThreadOutsideCom) {
   // The module is loaded first on a thread that never joined COM: if loading had
   // initialised COM there, the thread could not choose its own apartment.
-  struct Outcome {
-    HRESULT join = E_FAIL;
-    HMODULE module = nullptr;
-    std::string path;
-  } outcome;
   test::TempDirectory dir;
-  outcome.path = dir.File("quorvane.dll");
-  ASSERT_TRUE(CopyFileA(test::BuiltServerPath().c_str(), outcome.path.c_str(), FALSE));
-  UniqueHandle thread(CreateThread(
-      nullptr, 0,
-      [](void* context) -> DWORD {
-        auto* result = static_cast<Outcome*>(context);
-        result->module = LoadLibraryA(result->path.c_str());
-        result->join = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        if (SUCCEEDED(result->join)) CoUninitialize();
-        if (result->module) FreeLibrary(result->module);
-        return 0;
-      },
-      &outcome, 0, nullptr));
-  ASSERT_TRUE(thread);
-  WaitForSingleObject(thread.Get(), INFINITE);
-  ASSERT_NE(nullptr, outcome.module);
-  EXPECT_EQ(S_OK, outcome.join);
+  std::string path = dir.File("quorvane.dll");
+  ASSERT_TRUE(CopyFileA(test::BuiltServerPath().c_str(), path.c_str(), FALSE));
+  HMODULE module = nullptr;
+  HRESULT join = E_FAIL;
+  RunOnNewThread([&] {
+    module = LoadLibraryA(path.c_str());
+    join = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(join)) CoUninitialize();
+    if (module) FreeLibrary(module);
+  });
+  ASSERT_NE(nullptr, module);
+  EXPECT_EQ(S_OK, join);
 }
 
 TEST(ServerEntry, ServesOnlyTheShellFolderClass) {
@@ -117,26 +121,16 @@ TEST(ServerEntry, WithoutAnXmlParserNoFolderIsMadeUntilTheModuleIsUsedAgain) {
   test::WriteFileText(server.DocumentPath(), kTwoFolders);
   // A thread outside COM cannot create the XML parser: the first use of the
   // module happens there, so the folder store cannot be made.
-  struct Outcome {
-    const ServerModule* server;
-    HRESULT created = S_OK;
-    void* folder = reinterpret_cast<void*>(1);
-  } outcome{&server};
-  UniqueHandle thread(CreateThread(
-      nullptr, 0,
-      [](void* context) -> DWORD {
-        auto* result = static_cast<Outcome*>(context);
-        ComPtr<IClassFactory> factory;
-        if (SUCCEEDED(result->server->GetClassObject(kShellFolderClassId, IID_IClassFactory, factory.PutVoid()))) {
-          result->created = factory->CreateInstance(nullptr, IID_IShellFolder, &result->folder);
-        }
-        return 0;
-      },
-      &outcome, 0, nullptr));
-  ASSERT_TRUE(thread);
-  WaitForSingleObject(thread.Get(), INFINITE);
-  EXPECT_EQ(E_UNEXPECTED, outcome.created);
-  EXPECT_EQ(nullptr, outcome.folder);
+  HRESULT created = S_OK;
+  void* folder = reinterpret_cast<void*>(1);
+  RunOnNewThread([&] {
+    ComPtr<IClassFactory> factory;
+    if (SUCCEEDED(server.GetClassObject(kShellFolderClassId, IID_IClassFactory, factory.PutVoid()))) {
+      created = factory->CreateInstance(nullptr, IID_IShellFolder, &folder);
+    }
+  });
+  EXPECT_EQ(E_UNEXPECTED, created);
+  EXPECT_EQ(nullptr, folder);
 
   // Idle again, the module lets the half-made objects go; the next use makes them
   // all.
