@@ -59,7 +59,6 @@ ComPtr<IDesktopSearchResultSet> ExecuteQuery(BSTR searchString, BSTR category, B
   status = query->Query(RegistrationCookie(), searchString, *categoryArgument.Get(), *rankingArgument.Get(),
                         results.Put());
   if (FAILED(status) || !results) return nullptr;
-  query.Reset();
   WaitForResults(results.Get(), maxResults);
   return results;
 }

@@ -75,10 +75,14 @@ TEST_F(SearchResultItem, TitleThatDiffersFromThePathOnlyInCaseIsKept) {
   EXPECT_EQ("\\\\SERVER\\SHARE\\CASE.TXT", FieldText(record.name));
 }
 
-TEST_F(SearchResultItem, PathWithoutBackslashIsShownWhole) {
-  ResultRecord record = RecordOf(L"mailbox:message-17", L"mailbox:message-17");
-  EXPECT_EQ("mailbox:message-17", FieldText(record.name));
-  EXPECT_EQ(0u, record.fileIdList);
+TEST_F(SearchResultItem, NonFileResultsStillBecomeItemsWithoutShellList) {
+  ResultRecord page = RecordOf(L"http://example.invalid/page", L"A web page");
+  EXPECT_EQ("A web page", FieldText(page.name));
+  EXPECT_EQ(0u, page.fileIdList);
+  // Falling back to the file name, a path without any backslash is shown whole.
+  ResultRecord mail = RecordOf(L"mailbox:message-17", L"mailbox:message-17");
+  EXPECT_EQ("mailbox:message-17", FieldText(mail.name));
+  EXPECT_EQ(0u, mail.fileIdList);
 }
 
 TEST_F(SearchResultItem, LongNamesAndPathsAreCutToTheirFields) {
@@ -91,12 +95,6 @@ TEST_F(SearchResultItem, LongNamesAndPathsAreCutToTheirFields) {
   record = RecordOf(longPath, L"Long");
   EXPECT_EQ(259u, FieldText(record.filePath).size());
   EXPECT_EQ("Long", FieldText(record.name));
-}
-
-TEST_F(SearchResultItem, NonFilePathStillBecomesAnItemWithoutShellList) {
-  ResultRecord record = RecordOf(L"http://example.invalid/page", L"A web page");
-  EXPECT_EQ("A web page", FieldText(record.name));
-  EXPECT_EQ(0u, record.fileIdList);
 }
 
 TEST_F(SearchResultItem, FailingUriIsRaisedWithTheResultsInterface) {
