@@ -64,6 +64,9 @@ using ImageListHandle = UniqueResource<HIMAGELIST, detail::FreeImageList>;
 using LibraryHandle = UniqueResource<HMODULE, detail::FreeLibraryModule>;
 using AcceleratorHandle = UniqueResource<HACCEL, detail::FreeAccelerators>;
 
+// CreateFile answers INVALID_HANDLE_VALUE for "no file"; the holder keeps null then.
+inline UniqueHandle FileHandle(HANDLE h) { return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h); }
+
 // Memory from the COM task allocator (the shell's allocator hands out the same).
 template <class T>
 using TaskMemory = UniqueResource<T*, detail::FreeTaskMemoryAs<T>, nullptr>;
