@@ -5,6 +5,7 @@
 #include <string>
 
 #include "module/Text.h"
+#include "search/RegistrationCookie.h"
 #include "search/ServiceObjects.h"
 #include "search/ServiceRegistration.h"
 
