@@ -10,6 +10,10 @@ namespace {
 // navNoHistory | navNoReadFromCache | navNoWriteToCache
 constexpr LONG kNavigationFlags = 14;
 
+// The system's HTML document, the engine behind the web browser control:
+// {25336920-03F9-11CF-8FD0-00AA00686F13}
+constexpr CLSID kHtmlDocumentClassId = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
+
 void RegisterPlaceholderClass(HINSTANCE instance, WNDPROC procedure) {
   WNDCLASSEXA windowClass = {};
   windowClass.cbSize = sizeof windowClass;
@@ -80,6 +84,12 @@ RECT CBrowserPlaceholder::ClientArea() const {
 }
 
 bool CBrowserPlaceholder::CreateBrowser() {
+  // The control can be made without the HTML engine that draws pages into it;
+  // such a control would stay blank.
+  ComPtr<IUnknown> engine;
+  if (FAILED(CoCreateInstance(kHtmlDocumentClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, engine.PutVoid())))
+    return false;
+  engine.Reset();
   IOleClientSite* site = this;
   IStorage* storage = this;
   if (FAILED(OleCreate(CLSID_WebBrowser, IID_IOleObject, OLERENDER_DRAW, nullptr, site, storage,

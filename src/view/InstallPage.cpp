@@ -117,7 +117,7 @@ std::string HtmlToPlainText(const std::string& html) {
     ++i;
   }
   EndLine(out);
-  while (out.size() >= 2 && out[out.size() - 1] == '\n' && out[out.size() - 2] == '\n') out.pop_back();
+  while (!out.empty() && out.back() == '\n') out.pop_back();
   std::size_t start = out.find_first_not_of('\n');
   return start == std::string::npos ? std::string() : out.substr(start);
 }
