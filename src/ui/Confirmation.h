@@ -1,0 +1,38 @@
+#pragma once
+// The component's Yes/No questions (delete confirmations) go through one seam so
+// that tests can answer them without a person.
+
+#include <windows.h>
+
+#include <string>
+
+namespace qv {
+
+// Asks with a Yes/No message box owned by `owner` (may be null); true for Yes.
+bool AskYesNo(HWND owner, const char* text, const char* title);
+
+// For tests: answers every question with `answer` while alive and remembers what
+// was asked.
+class ScopedConfirmationAnswer {
+ public:
+  explicit ScopedConfirmationAnswer(bool answer);
+  ScopedConfirmationAnswer(const ScopedConfirmationAnswer&) = delete;
+  ScopedConfirmationAnswer& operator=(const ScopedConfirmationAnswer&) = delete;
+  ~ScopedConfirmationAnswer();
+
+  int Count() const { return count_; }
+  const std::string& LastText() const { return text_; }
+  const std::string& LastTitle() const { return title_; }
+  HWND LastOwner() const { return owner_; }
+
+ private:
+  friend bool AskYesNo(HWND, const char*, const char*);
+  bool answer_;
+  int count_ = 0;
+  std::string text_;
+  std::string title_;
+  HWND owner_ = nullptr;
+  ScopedConfirmationAnswer* previous_;
+};
+
+}  // namespace qv
