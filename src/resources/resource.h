@@ -5,8 +5,11 @@
 #define IDI_QUORVANE 100
 
 // String table
+#define IDS_VIEWS_BUTTON 6
 #define IDS_NAME_COLUMN 8
 #define IDS_DETAILS_COLUMN 9
+#define IDS_VALUE_NOT_SET 11
+#define IDS_FOLDER_DETAILS 12
 #define IDS_SHOW_ONLY_TYPE 14
 #define IDS_HIDE_TYPE 15
 #define IDS_MOVE_TYPE_TO_FOLDER 16
@@ -28,3 +31,26 @@
 #define IDS_CONFIRM_MIXED_DELETE_TITLE 34
 #define IDS_CONFIRM_FILES_DELETE 35
 #define IDS_CONFIRM_FILES_DELETE_TITLE 36
+
+// The view's accelerators and its view-mode menu
+#define IDA_VIEW 111
+#define IDM_VIEW_MODES 112
+
+// Commands of the view: toolbar buttons, accelerators and the view-mode menu
+#define IDC_NEW_FOLDER 4
+#define IDC_DELETE 5
+#define IDC_PROPERTIES 6
+#define IDC_VIEWS_BUTTON 1281
+#define IDC_DELETE_KEY 40001
+#define IDC_RENAME_KEY 40002
+#define IDC_MODE_LARGE_ICONS 40003
+#define IDC_MODE_SMALL_ICONS 40004
+#define IDC_MODE_LIST 40005
+#define IDC_MODE_DETAILS 40006
+#define IDC_MODE_THUMBNAILS 40007
+#define IDC_REFRESH_KEY 40008
+#define IDC_MODE_REPORT 40009
+
+// The install page shown when the desktop search service is missing; the
+// resource's name is part of its res:// address.
+#define IDR_INSTALL_PAGE_NAME "INSTALL.HTM"

@@ -1,0 +1,386 @@
+#include "view/CShellView.h"
+
+#include "module/ClassIds.h"
+#include "module/ModuleObjects.h"
+#include "module/ModulePaths.h"
+#include "pidl/CPidlManager.h"
+#include "resources/resource.h"
+#include "search/ServiceRegistration.h"
+#include "view/CBrowserPlaceholder.h"
+#include "view/IViewFolder.h"
+#include "view/InstallPage.h"
+#include "view/OpenViews.h"
+#include "view/ViewToolbar.h"
+
+namespace qv {
+namespace {
+
+CPidlManager& PidlManager() {
+  CPidlManager* manager = ThePidlManager();
+  if (!manager) throw ComError(E_UNEXPECTED);
+  return *manager;
+}
+
+bool RegisterViewClass(WNDPROC procedure) {
+  HINSTANCE instance = ModuleInstance();
+  WNDCLASSA existing = {};
+  if (GetClassInfoA(instance, CShellView::kWindowClass, &existing)) return true;
+  WNDCLASSA windowClass = {};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = CShellView::kWindowClass;
+  return RegisterClassA(&windowClass) != 0;
+}
+
+}  // namespace
+
+CShellView::CShellView(IShellFolder* folder, IViewFolder* viewFolder, LPCITEMIDLIST item)
+    : folderItem_(PidlManager()),
+      folder_(ComPtr<IShellFolder>::Share(folder)),
+      viewFolder_(viewFolder),
+      pendingNewItem_(PidlManager()) {
+  InitCommonControls();
+  accelerators_.Reset(LoadAcceleratorsA(ModuleInstance(), MAKEINTRESOURCEA(IDA_VIEW)));
+  ThrowIfFailed(SHGetMalloc(allocator_.Put()), IID_IMalloc);
+  if (item) folderItem_.Set(item);
+  openviews::Add(this);
+}
+
+CShellView::~CShellView() {
+  openviews::Remove(this);
+  // A view released without DestroyViewWindow still takes its window along.
+  if (window_ && IsWindow(window_)) {
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+}
+
+const InterfaceEntry* CShellView::InterfaceTable() {
+  static const InterfaceEntry table[] = {
+      QV_INTERFACE(CShellView, IShellView),
+      QV_INTERFACE_VIA(CShellView, IOleWindow, IShellView),
+      QV_INTERFACE(CShellView, IOleCommandTarget),
+      {nullptr, 0},
+  };
+  return table;
+}
+
+STDMETHODIMP CShellView::GetWindow(HWND* phwnd) {
+  if (!phwnd) return E_POINTER;
+  *phwnd = window_;
+  return S_OK;
+}
+
+STDMETHODIMP CShellView::TranslateAccelerator(MSG* pmsg) {
+  if (!pmsg) return S_FALSE;
+  return ComBoundary([&]() -> HRESULT {
+    if (editingLabel_) {
+      // The edit box, not the browser or the view's own keys, gets every key.
+      if (pmsg->message < WM_KEYFIRST || pmsg->message > WM_KEYLAST) return S_FALSE;
+      TranslateMessage(pmsg);
+      DispatchMessageA(pmsg);
+      return S_OK;
+    }
+    if (!window_ || !accelerators_) return S_FALSE;
+    return ::TranslateAcceleratorA(window_, accelerators_.Get(), pmsg) ? S_OK : S_FALSE;
+  });
+}
+
+STDMETHODIMP CShellView::UIActivate(UINT uState) {
+  return ComBoundary([&]() -> HRESULT {
+    if (uState == activation_) return S_OK;
+    ApplyActivation(uState);
+    if (uState != SVUIA_DEACTIVATE && browser_) {
+      int parts[3] = {200, 400, -1};
+      LRESULT ignored = 0;
+      browser_->SendControlMsg(FCW_STATUS, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts), &ignored);
+    }
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellView::Refresh() {
+  return ComBoundary([&]() -> HRESULT {
+    if (!list_ || !list_->Control() || !window_) return S_OK;
+    ComPtr<IShellView> self = ComPtr<IShellView>::Share(this);
+    list_->DeleteAllItems();
+    FillList();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS pfs, IShellBrowser* psb, RECT* prcView,
+                                          HWND* phWnd) {
+  if (!phWnd) return E_POINTER;
+  *phWnd = nullptr;
+  if (!pfs || !psb || !prcView) return E_INVALIDARG;
+  if (window_) return E_UNEXPECTED;
+  return ComBoundary([&]() -> HRESULT {
+    if (!RegisterViewClass(&CShellView::WindowProc)) return E_FAIL;
+    browser_ = ComPtr<IShellBrowser>::Share(psb);
+    settings_ = *pfs;
+    parent_ = nullptr;
+    psb->GetWindow(&parent_);
+    dialogBrowser_ = browser_.As<ICommDlgBrowser>();
+    // The window procedure may be re-entered by the host while the window is
+    // made; it must find the view alive.
+    ComPtr<IShellView> self = ComPtr<IShellView>::Share(this);
+    HWND window = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, prcView->left,
+                                  prcView->top, prcView->right - prcView->left, prcView->bottom - prcView->top,
+                                  parent_, nullptr, ModuleInstance(), this);
+    if (!window) {
+      window_ = nullptr;
+      dialogBrowser_.Reset();
+      browser_.Reset();
+      parent_ = nullptr;
+      return E_FAIL;
+    }
+    *phWnd = window;
+    AddToolbarButtons();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellView::DestroyViewWindow() {
+  return ComBoundary([&]() -> HRESULT {
+    ComPtr<IShellView> self = ComPtr<IShellView>::Share(this);
+    UIActivate(SVUIA_DEACTIVATE);
+    sharedMenu_.Reset();
+    if (window_) DestroyWindow(window_);
+    window_ = nullptr;
+    browser_.Reset();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellView::GetCurrentInfo(LPFOLDERSETTINGS pfs) {
+  if (!pfs) return E_POINTER;
+  *pfs = settings_;
+  return S_OK;
+}
+
+STDMETHODIMP CShellView::GetItemObject(UINT uItem, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  return ComBoundary([&]() -> HRESULT {
+    UINT which = uItem & SVGIO_TYPE_MASK;
+    if (which == SVGIO_BACKGROUND && IsEqualIID(riid, IID_IContextMenu)) {
+      return folder_->CreateViewObject(nullptr, riid, ppv);
+    }
+    if (!IsEqualIID(riid, IID_IDataObject) || (which != SVGIO_SELECTION && which != SVGIO_ALLVIEW) || !list_ ||
+        !list_->Control()) {
+      return E_NOINTERFACE;
+    }
+    int count = which == SVGIO_SELECTION ? list_->SelectedCount() : list_->ItemCount();
+    if (count <= 0) return E_NOINTERFACE;
+    TaskMemory<LPCITEMIDLIST> items(static_cast<LPCITEMIDLIST*>(allocator_->Alloc(count * sizeof(LPCITEMIDLIST))));
+    if (!items) return E_NOINTERFACE;
+    int found = 0;
+    if (which == SVGIO_SELECTION) {
+      for (int row = list_->NextItem(-1, LVNI_SELECTED); row != -1 && found < count;
+           row = list_->NextItem(row, LVNI_SELECTED)) {
+        items.Get()[found++] = list_->ItemIdentifier(row);
+      }
+    } else {
+      for (int row = 0; row < count; ++row) items.Get()[found++] = list_->ItemIdentifier(row);
+    }
+    // The folder makes the data object; it copies what it needs.
+    HRESULT hr = folder_->GetUIObjectOf(window_, found, items.Get(), riid, nullptr, ppv);
+    return SUCCEEDED(hr) && *ppv ? S_OK : E_NOINTERFACE;
+  });
+}
+
+STDMETHODIMP CShellView::QueryStatus(const GUID*, ULONG count, OLECMD* commands, OLECMDTEXT*) {
+  if (count && !commands) return E_POINTER;
+  for (ULONG i = 0; i < count; ++i) commands[i].cmdf = OLECMDF_SUPPORTED | OLECMDF_ENABLED;
+  return S_OK;
+}
+
+STDMETHODIMP CShellView::Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT*) {
+  return ComBoundary([&]() -> HRESULT {
+    if (!group) return command == 1 ? S_OK : OLECMDERR_E_UNKNOWNGROUP;
+    if (!IsEqualGUID(*group, kShellFolderClassId)) return OLECMDERR_E_UNKNOWNGROUP;
+    ComPtr<IShellView> self = ComPtr<IShellView>::Share(this);
+    ExecuteViewCommand(command, 0, 0);
+    return S_OK;
+  });
+}
+
+HWND CShellView::InstallPageWindow() const { return installPage_ ? installPage_->Window() : nullptr; }
+
+void CShellView::AddToolbarButtons() {
+  if (browser_) AddViewToolbarButtons(browser_.Get());
+}
+
+void CShellView::ApplyActivation(UINT state) {
+  if (state == activation_) return;
+  if (activation_ != SVUIA_DEACTIVATE) {
+    if (sharedMenu_ && browser_) {
+      browser_->SetMenuSB(nullptr, nullptr, nullptr);
+      browser_->RemoveMenusSB(sharedMenu_.Get());
+    }
+    sharedMenu_.Reset();
+    activation_ = SVUIA_DEACTIVATE;
+  }
+  if (state != SVUIA_DEACTIVATE) {
+    // The view adds nothing to the browser's menu bar; it holds an empty menu
+    // while it is active.
+    sharedMenu_.Reset(CreateMenu());
+    activation_ = state;
+  }
+}
+
+void CShellView::ReportStateChange(ULONG change) {
+  if (dialogBrowser_) dialogBrowser_->OnStateChange(this, change);
+}
+
+void CShellView::OnFocusGained() {
+  if (browser_) browser_->OnViewWindowActive(this);
+  ApplyActivation(SVUIA_ACTIVATE_FOCUS);
+  ReportStateChange(CDBOSC_SETFOCUS);
+}
+
+void CShellView::OnFocusLost() {
+  ApplyActivation(SVUIA_ACTIVATE_NOFOCUS);
+  ReportStateChange(CDBOSC_KILLFOCUS);
+}
+
+void CShellView::CreateChild() {
+  if (IsSearchServiceAvailable()) {
+    auto list = std::make_unique<CListWindow>();
+    if (list->CreateControl(ModuleInstance(), window_)) list_ = std::move(list);
+  } else {
+    installPage_ = CBrowserPlaceholder::Create(ModuleInstance(), window_);
+  }
+  if (list_) {
+    SetUpList();
+    FillList();
+  } else if (installPage_) {
+    installPage_->Navigate(InstallPageAddress().c_str());
+  }
+}
+
+void CShellView::OnWindowDestroyed() {
+  // The child windows go with this one; the objects that own them stay until
+  // the view goes.
+  if (list_) list_->ControlDestroyed();
+  window_ = nullptr;
+}
+
+LRESULT CALLBACK CShellView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* view = static_cast<CShellView*>(create->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+    if (view) view->window_ = window;
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  auto* view = reinterpret_cast<CShellView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!view) return DefWindowProcA(window, message, wParam, lParam);
+  // Handling a message can end in the host releasing the view (browsing to
+  // another folder destroys this window and drops the view); the view stays
+  // alive until the handler has returned.
+  ComPtr<IShellView> keepAlive = ComPtr<IShellView>::Share(view);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    view->OnWindowDestroyed();
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  LRESULT result = 0;
+  bool handled = Guarded(false, [&] {
+    result = view->HandleMessage(message, wParam, lParam);
+    return true;
+  });
+  return handled ? result : 0;
+}
+
+LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      CreateChild();
+      return 0;
+    case WM_SIZE: {
+      int width = LOWORD(lParam);
+      int height = HIWORD(lParam);
+      if (list_) list_->Move(0, 0, width, height, true);
+      if (installPage_) installPage_->Resize(0, 0, width, height, true);
+      return 0;
+    }
+    case WM_ACTIVATE:
+      ApplyActivation(SVUIA_ACTIVATE_FOCUS);
+      return 0;
+    case WM_SETFOCUS:
+      OnFocusGained();
+      return 0;
+    case WM_KILLFOCUS:
+      OnFocusLost();
+      return 0;
+    case WM_WININICHANGE:
+      return 0;
+    case WM_NOTIFY:
+      return HandleNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_COMMAND:
+      ExecuteViewCommand(LOWORD(wParam), HIWORD(wParam), lParam);
+      return 0;
+    case WM_INITMENUPOPUP: {
+      HMENU menu = reinterpret_cast<HMENU>(wParam);
+      EnableMenuItem(menu, IDC_VIEWS_BUTTON, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
+      CheckMenuItem(menu, IDC_VIEWS_BUTTON, MF_BYCOMMAND | MF_UNCHECKED);
+      return 0;
+    }
+    default:
+      return DefWindowProcA(window_, message, wParam, lParam);
+  }
+}
+
+LRESULT CShellView::HandleNotify(NMHDR* header) {
+  if (!header) return 0;
+  switch (header->code) {
+    case TTN_GETDISPINFOA:
+    case TTN_GETDISPINFOW:
+      return SupplyToolbarTooltip(header) ? 1 : 0;
+    case HDN_ENDTRACKA:
+    case HDN_ENDTRACKW:
+      RememberColumnWidths();
+      return 0;
+    case HDN_ITEMCLICKA:
+    case HDN_ITEMCLICKW:
+      OnColumnClick(reinterpret_cast<NMHEADERA*>(header)->iItem);
+      return 0;
+    case LVN_GETDISPINFOA:
+      OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOA*>(header));
+      return 0;
+    case LVN_BEGINLABELEDITA:
+      OnBeginLabelEdit();
+      return 0;
+    case LVN_ENDLABELEDITA:
+      editingLabel_ = false;
+      OnEndLabelEdit(reinterpret_cast<NMLVDISPINFOA*>(header));
+      return 0;
+    case LVN_DELETEITEM:
+      OnDeleteItem(reinterpret_cast<NMLISTVIEW*>(header));
+      return 0;
+    case LVN_ITEMCHANGED: {
+      auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+      if ((change->uChanged & LVIF_STATE) && ((change->uOldState ^ change->uNewState) & LVIS_SELECTED))
+        ReportStateChange(CDBOSC_SELCHANGE);
+      return 0;
+    }
+    case NM_CUSTOMDRAW:
+      if (!list_ || header->hwndFrom != list_->Control()) return CDRF_DODEFAULT;
+      return CListWindow::CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header), list_->GetMode());
+    case NM_SETFOCUS:
+      OnFocusGained();
+      return 0;
+    case NM_KILLFOCUS:
+      ApplyActivation(SVUIA_DEACTIVATE);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace qv

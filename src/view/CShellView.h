@@ -1,0 +1,113 @@
+#pragma once
+// The view Explorer shows for one of the component's folders: its window (class
+// "quorvaneNSClass") holds either the list of the folder's items or, when the
+// desktop search service cannot be reached, the install page.
+
+#include <windows.h>
+#include <shlobj.h>
+#include <docobj.h>
+
+#include <memory>
+
+#include "module/ComBase.h"
+#include "module/Holders.h"
+#include "pidl/CItemIdList.h"
+#include "view/CListWindow.h"
+
+namespace qv {
+
+class IViewFolder;
+class CBrowserPlaceholder;
+
+class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView, IOleCommandTarget> {
+ public:
+  static constexpr char kWindowClass[] = "quorvaneNSClass";
+
+  // `folder` and `viewFolder` are the same object; `item` is the folder's own
+  // item (the last item of its relative list), null for the root. Throws
+  // ComError when the view cannot be set up.
+  CShellView(IShellFolder* folder, IViewFolder* viewFolder, LPCITEMIDLIST item);
+  ~CShellView() override;
+
+  static const InterfaceEntry* InterfaceTable();
+
+  // IOleWindow
+  STDMETHODIMP GetWindow(HWND* phwnd) override;
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  // IShellView
+  STDMETHODIMP TranslateAccelerator(MSG* pmsg) override;
+  STDMETHODIMP EnableModeless(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP UIActivate(UINT uState) override;
+  STDMETHODIMP Refresh() override;
+  STDMETHODIMP CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS pfs, IShellBrowser* psb, RECT* prcView,
+                                HWND* phWnd) override;
+  STDMETHODIMP DestroyViewWindow() override;
+  STDMETHODIMP GetCurrentInfo(LPFOLDERSETTINGS pfs) override;
+  STDMETHODIMP AddPropertySheetPages(DWORD, LPFNSVADDPROPSHEETPAGE, LPARAM) override { return E_NOTIMPL; }
+  STDMETHODIMP SaveViewState() override { return S_OK; }
+  STDMETHODIMP SelectItem(PCUITEMID_CHILD, SVSIF) override { return E_NOTIMPL; }
+  STDMETHODIMP GetItemObject(UINT uItem, REFIID riid, void** ppv) override;
+  // IOleCommandTarget
+  STDMETHODIMP QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text) override;
+  STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD options, VARIANT* in, VARIANT* out) override;
+
+  // List operations for the folder operations and the view's commands.
+  // Adds a row for the last item of `list` and starts editing its name.
+  void EditNewItemLabel(LPCITEMIDLIST list);
+  // Applies a view mode to the list and stores it for the folder.
+  void ApplyViewMode(int mode);
+  // The view's commands: keys, toolbar buttons, menu items, Exec.
+  void ExecuteViewCommand(UINT command, UINT notifyCode, LPARAM lParam);
+
+  HWND ViewWindow() const { return window_; }
+  // The list control, or null when the view shows the install page.
+  HWND ListControl() const { return list_ ? list_->Control() : nullptr; }
+  HWND InstallPageWindow() const;
+
+ private:
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleNotify(NMHDR* header);
+  void CreateChild();
+  void AddToolbarButtons();
+  void ApplyActivation(UINT state);
+  void OnFocusGained();
+  void OnFocusLost();
+  void OnWindowDestroyed();
+  void ReportStateChange(ULONG change);
+
+  // The list (defined with the list presentation).
+  bool SetUpList();
+  void FillList();
+  int AddItem(LPCITEMIDLIST item);
+  void OnGetDisplayInfo(NMLVDISPINFOA* info);
+  void OnColumnClick(int column);
+  void RememberColumnWidths();
+  void OnBeginLabelEdit();
+  void OnEndLabelEdit(NMLVDISPINFOA* info);
+  void OnDeleteItem(NMLISTVIEW* item);
+  void WriteStatusText();
+  void StartRenameOfSelection();
+  void SelectPendingNewItem();
+
+  UINT activation_ = SVUIA_DEACTIVATE;
+  CItemIdList folderItem_;
+  FOLDERSETTINGS settings_ = {};
+  ComPtr<IShellBrowser> browser_;
+  HWND parent_ = nullptr;
+  HWND window_ = nullptr;
+  MenuHandle sharedMenu_;
+  ComPtr<IShellFolder> folder_;
+  IViewFolder* viewFolder_;
+  ComPtr<IMalloc> allocator_;
+  ComPtr<ICommDlgBrowser> dialogBrowser_;
+  std::unique_ptr<CListWindow> list_;
+  std::unique_ptr<CBrowserPlaceholder> installPage_;
+  AcceleratorHandle accelerators_;
+  bool editingLabel_ = false;
+  // A folder just created here, to select once a refresh has sorted it in.
+  CItemIdList pendingNewItem_;
+};
+
+}  // namespace qv

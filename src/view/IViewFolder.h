@@ -1,0 +1,32 @@
+#pragma once
+// What a view needs from its folder beyond IShellFolder: the counts of the last
+// enumeration, the folder's stored view mode, renaming of either kind of item and
+// the folder's icon lists. The folder object implements it beside IShellFolder;
+// the view keeps the object alive through its IShellFolder reference.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shtypes.h>
+
+namespace qv {
+
+class IViewFolder {
+ public:
+  // Results and sub-folders counted by the enumerator EnumObjects made last.
+  virtual int ResultCount() const = 0;
+  virtual int FolderCount() const = 0;
+  // The view mode stored for the folder (0x8000 for the root and when none is stored).
+  virtual int GetViewStyle() = 0;
+  // Stores the mode for the folder; the root keeps nothing.
+  virtual void SetViewStyle(int mode) = 0;
+  // Renames a child: a result renames its file, a search folder the folder.
+  virtual bool RenameItem(LPCITEMIDLIST item, const char* newName) = 0;
+  // The folder's image lists; the folder keeps ownership. Null when missing.
+  virtual HIMAGELIST SmallImageList() = 0;
+  virtual HIMAGELIST LargeImageList() = 0;
+
+ protected:
+  ~IViewFolder() = default;
+};
+
+}  // namespace qv

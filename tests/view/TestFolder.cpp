@@ -1,0 +1,191 @@
+#include "view/TestFolder.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "module/ModuleObjects.h"
+#include "module/Text.h"
+#include "pidl/CPidlManager.h"
+#include "view/CShellView.h"
+#include "view/CListWindow.h"
+
+namespace qv::test {
+namespace {
+
+class TestEnumerator : public ComObject<TestEnumerator, LiveClass::Uncounted, IEnumIDList> {
+ public:
+  explicit TestEnumerator(const std::vector<CItemIdList>& items) : items_(items) {}
+  static const InterfaceEntry* InterfaceTable() {
+    static const InterfaceEntry table[] = {QV_INTERFACE(TestEnumerator, IEnumIDList), {nullptr, 0}};
+    return table;
+  }
+  STDMETHODIMP Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched) override {
+    ULONG given = 0;
+    while (given < count && next_ < items_.size()) items[given++] = ThePidlManager()->Copy(items_[next_++].Get());
+    if (fetched) *fetched = given;
+    return given == count ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP Skip(ULONG count) override {
+    next_ += count;
+    return S_OK;
+  }
+  STDMETHODIMP Reset() override {
+    next_ = 0;
+    return S_OK;
+  }
+  STDMETHODIMP Clone(IEnumIDList**) override { return E_NOTIMPL; }
+
+ private:
+  std::vector<CItemIdList> items_;
+  std::size_t next_ = 0;
+};
+
+// Image 0 a folder, image 1 a document.
+class TestIcon : public ComObject<TestIcon, LiveClass::Uncounted, IExtractIconA> {
+ public:
+  explicit TestIcon(bool result) : result_(result) {}
+  static const InterfaceEntry* InterfaceTable() {
+    static const InterfaceEntry table[] = {{&IID_IExtractIconA, InterfaceOffset<TestIcon, IExtractIconA>()}, {nullptr, 0}};
+    return table;
+  }
+  STDMETHODIMP GetIconLocation(UINT, LPSTR, UINT, int* index, UINT* flags) override {
+    *index = result_ ? 1 : 0;
+    *flags = GIL_NOTFILENAME;
+    return S_OK;
+  }
+  STDMETHODIMP Extract(LPCSTR, UINT, HICON*, HICON*, UINT) override { return E_NOTIMPL; }
+
+ private:
+  bool result_;
+};
+
+ImageListHandle MakeImageList(int size) {
+  ImageListHandle list(ImageList_Create(size, size, ILC_MASK | ILC_COLOR32, 2, 2));
+  for (int index : {3, 1}) {
+    HICON large = nullptr;
+    HICON small = nullptr;
+    ExtractIconExA("shell32.dll", index, &large, &small, 1);
+    HICON icon = size > 16 ? large : small;
+    if (!icon) icon = LoadIcon(nullptr, IDI_APPLICATION);
+    ImageList_ReplaceIcon(list.Get(), -1, icon);
+    if (large) DestroyIcon(large);
+    if (small) DestroyIcon(small);
+  }
+  return list;
+}
+
+SearchFolderRecord FolderRecord(const std::string& name, const std::string& query) {
+  SearchFolderRecord record = {};
+  record.kind = kFolderKind;
+  CopyAnsi(name.c_str(), record.name, kNameSize);
+  CopyAnsi(query.c_str(), record.query, kQuerySize);
+  record.maxResults = kDefaultMaxResults;
+  record.style = kDefaultStyle;
+  return record;
+}
+
+}  // namespace
+
+TestFolder::TestFolder(const std::string& name, const std::string& query, ViewStyleStore& styles)
+    : name_(name), styles_(styles), self_(*ThePidlManager()), small_(MakeImageList(16)), large_(MakeImageList(32)) {
+  if (!name.empty()) self_.Adopt(ThePidlManager()->CreateFolderItem(FolderRecord(name, query)));
+}
+
+TestFolder::~TestFolder() = default;
+
+const InterfaceEntry* TestFolder::InterfaceTable() {
+  static const InterfaceEntry table[] = {QV_INTERFACE(TestFolder, IShellFolder), {nullptr, 0}};
+  return table;
+}
+
+void TestFolder::AddFolder(const std::string& name, const std::string& query) {
+  CItemIdList item(*ThePidlManager());
+  item.Adopt(ThePidlManager()->CreateFolderItem(FolderRecord(name, query)));
+  children_.push_back(item);
+}
+
+void TestFolder::AddResult(const std::string& name, const std::string& path) {
+  ResultRecord record = {};
+  record.kind = kResultKind;
+  CopyAnsi(name.c_str(), record.name, kNameSize);
+  CopyAnsi(path.c_str(), record.filePath, kPathSize);
+  CItemIdList item(*ThePidlManager());
+  item.Adopt(ThePidlManager()->CreateResultItem(record));
+  children_.push_back(item);
+}
+
+STDMETHODIMP TestFolder::EnumObjects(HWND, SHCONTF, IEnumIDList** enumerator) {
+  resultCount_ = folderCount_ = 0;
+  for (const CItemIdList& child : children_) ++(child.IsResult() ? resultCount_ : folderCount_);
+  return CreateComObject<TestEnumerator>(IID_IEnumIDList, reinterpret_cast<void**>(enumerator), children_);
+}
+
+STDMETHODIMP TestFolder::BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
+  *ppv = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TestFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
+  *ppv = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TestFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) {
+  return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(CPidlManager::Compare(first, second)));
+}
+
+STDMETHODIMP TestFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
+  if (!IsEqualIID(riid, IID_IShellView)) {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  return CreateComObject<CShellView>(riid, ppv, static_cast<IShellFolder*>(this), static_cast<IViewFolder*>(this),
+                                     self_.Get());
+}
+
+STDMETHODIMP TestFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* attributes) {
+  *attributes &= SFGAO_CANRENAME;
+  return S_OK;
+}
+
+STDMETHODIMP TestFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID riid, UINT*,
+                                       void** ppv) {
+  *ppv = nullptr;
+  if (count != 1 || !IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
+  return CreateComObject<TestIcon>(riid, ppv, CPidlManager::IsResultItem(items[0]));
+}
+
+STDMETHODIMP TestFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF, STRRET* name) {
+  char text[kNameSize] = {};
+  CPidlManager::GetName(item, text, sizeof text);
+  std::wstring wide = ToWide(text);
+  name->uType = STRRET_WSTR;
+  return SHStrDupW(wide.c_str(), &name->pOleStr);
+}
+
+int TestFolder::GetViewStyle() {
+  if (name_.empty()) return kModeReport;
+  auto stored = styles_.find(name_);
+  return stored == styles_.end() ? kModeReport : stored->second;
+}
+
+void TestFolder::SetViewStyle(int mode) {
+  if (!name_.empty()) styles_[name_] = mode;
+}
+
+bool TestFolder::RenameItem(LPCITEMIDLIST item, const char* newName) {
+  char oldName[kNameSize] = {};
+  CPidlManager::GetName(item, oldName, sizeof oldName);
+  renames.push_back(std::string(oldName) + "->" + newName);
+  if (!acceptRenames) return false;
+  for (CItemIdList& child : children_) {
+    if (!CPidlManager::IsSameItem(child.Get(), item)) continue;
+    auto* record = const_cast<ItemRecord*>(child.GetLastData());
+    CopyAnsi(newName, record->common.name, kNameSize);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace qv::test

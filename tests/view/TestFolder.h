@@ -1,0 +1,70 @@
+#pragma once
+// A folder for view tests: a fixed set of search folders and results served
+// through IShellFolder, with the view's folder services. View modes are kept in
+// a store shared by the folders of one test, keyed by folder name, as the folder
+// definition document keeps them per folder.
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "module/ComBase.h"
+#include "module/Holders.h"
+#include "pidl/CItemIdList.h"
+#include "view/IViewFolder.h"
+
+namespace qv::test {
+
+using ViewStyleStore = std::map<std::string, int>;
+
+class TestFolder : public ComObject<TestFolder, LiveClass::Uncounted, IShellFolder>, public IViewFolder {
+ public:
+  // `name` empty makes the namespace root.
+  TestFolder(const std::string& name, const std::string& query, ViewStyleStore& styles);
+  ~TestFolder() override;
+  static const InterfaceEntry* InterfaceTable();
+
+  void AddFolder(const std::string& name, const std::string& query = "");
+  void AddResult(const std::string& name, const std::string& path);
+  // Later renames are refused.
+  bool acceptRenames = true;
+  std::vector<std::string> renames;
+
+  // IShellFolder
+  STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*, ULONG*) override {
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP EnumObjects(HWND, SHCONTF, IEnumIDList** enumerator) override;
+  STDMETHODIMP BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) override;
+  STDMETHODIMP BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) override;
+  STDMETHODIMP CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) override;
+  STDMETHODIMP CreateViewObject(HWND, REFIID riid, void** ppv) override;
+  STDMETHODIMP GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* attributes) override;
+  STDMETHODIMP GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID riid, UINT*, void** ppv) override;
+  STDMETHODIMP GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, STRRET* name) override;
+  STDMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override { return E_NOTIMPL; }
+
+  // IViewFolder
+  int ResultCount() const override { return resultCount_; }
+  int FolderCount() const override { return folderCount_; }
+  int GetViewStyle() override;
+  void SetViewStyle(int mode) override;
+  bool RenameItem(LPCITEMIDLIST item, const char* newName) override;
+  HIMAGELIST SmallImageList() override { return small_.Get(); }
+  HIMAGELIST LargeImageList() override { return large_.Get(); }
+
+ private:
+  std::string name_;
+  ViewStyleStore& styles_;
+  CItemIdList self_;
+  std::vector<CItemIdList> children_;
+  int resultCount_ = 0;
+  int folderCount_ = 0;
+  ImageListHandle small_;
+  ImageListHandle large_;
+};
+
+}  // namespace qv::test
