@@ -24,4 +24,10 @@ std::wstring ToWide(const char* text);
 // leaving half of a double-byte character at the end.
 std::size_t CopyAnsi(const char* text, char* buffer, std::size_t capacity);
 
+// UTF-8 for stores and files that are not bound to the process's code page.
+std::string ToUtf8(const wchar_t* text, std::size_t length);
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const char* text, std::size_t length);
+std::wstring FromUtf8(const std::string& text);
+
 }  // namespace qv

@@ -1,0 +1,40 @@
+#include "service/ServiceDatabase.h"
+
+#include <windows.h>
+
+#include "service/ServicePaths.h"
+
+namespace qv::service {
+namespace {
+
+constexpr char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS components("
+    "  guid TEXT PRIMARY KEY, title TEXT NOT NULL, description TEXT NOT NULL,"
+    "  icon TEXT NOT NULL, registered INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS cookies("
+    "  cookie INTEGER PRIMARY KEY, guid TEXT NOT NULL, read_allowed INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS cookies_by_guid ON cookies(guid);"
+    "CREATE TABLE IF NOT EXISTS roots(path TEXT PRIMARY KEY COLLATE NOCASE);";
+
+std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path) {
+  auto db = std::make_unique<SqliteDatabase>(path, true);
+  db->Execute(kSchema);
+  return db;
+}
+
+}  // namespace
+
+std::unique_ptr<SqliteDatabase> OpenServiceDatabase() {
+  std::wstring path = ServiceDatabasePath();
+  if (path.empty()) throw SqliteError(14 /* SQLITE_CANTOPEN */, "no data folder");
+  try {
+    return OpenWithSchema(path);
+  } catch (const SqliteError& e) {
+    if (!e.IsDamage()) throw;
+  }
+  MoveFileExW(path.c_str(), (path + L".damaged").c_str(), MOVEFILE_REPLACE_EXISTING);
+  DeleteFileW((path + L"-journal").c_str());
+  return OpenWithSchema(path);
+}
+
+}  // namespace qv::service
