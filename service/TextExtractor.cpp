@@ -42,9 +42,15 @@ std::string WideBytesToUtf8(const std::string& bytes, std::size_t offset, bool b
 // A file cut at the size limit may end inside a multi-byte character.
 std::string TrimPartialUtf8(const std::string& bytes) {
   std::size_t end = bytes.size();
-  std::size_t back = 0;
-  while (back < 4 && end > back && (static_cast<unsigned char>(bytes[end - 1 - back]) & 0xC0) == 0x80) ++back;
-  if (end > back && static_cast<unsigned char>(bytes[end - 1 - back]) >= 0xC0) return bytes.substr(0, end - 1 - back);
+  std::size_t continuation = 0;
+  while (continuation < 3 && end > continuation &&
+         (static_cast<unsigned char>(bytes[end - 1 - continuation]) & 0xC0) == 0x80) {
+    ++continuation;
+  }
+  if (end == continuation) return bytes;
+  auto lead = static_cast<unsigned char>(bytes[end - 1 - continuation]);
+  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  if (length > 1 && continuation + 1 < length) return bytes.substr(0, end - 1 - continuation);
   return bytes;
 }
 
