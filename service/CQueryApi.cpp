@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "module/Holders.h"
+#include "service/BackgroundIndexing.h"
 #include "service/CResultSet.h"
 #include "service/QueryWorker.h"
 #include "service/RegistrationStore.h"
@@ -65,6 +66,11 @@ HRESULT CQueryApi::Query(LONG cookie, BSTR searchString, VARIANT category, VARIA
       stream->Finish();
     }
     *results = resultSet.Detach();
+    // Upkeep never fails a query that has already started.
+    try {
+      RefreshIndexIfStale();
+    } catch (const SqliteError&) {
+    }
     return S_OK;
   });
 }

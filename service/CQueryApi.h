@@ -1,7 +1,8 @@
 #pragma once
 // "GoogleDesktop.QueryAPI": runs a registered client's query against the file
 // index. A cookie the service did not issue, or issued to a registration since
-// removed, is answered with kRegistrationLost.
+// removed, is answered with kRegistrationLost. A query also starts a background
+// index pass when one is due.
 
 #include "search/DesktopSearchInterfaces.h"
 #include "service/ServiceObject.h"

@@ -9,6 +9,7 @@ namespace {
 
 // Names weigh more than contents when ranking by relevance.
 constexpr char kSchema[] =
+    "BEGIN IMMEDIATE;"
     "CREATE TABLE IF NOT EXISTS files("
     "  id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE COLLATE NOCASE, name TEXT NOT NULL,"
     "  ext TEXT NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, complete INTEGER NOT NULL);"
@@ -17,7 +18,8 @@ constexpr char kSchema[] =
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_text USING fts5("
     "  name, content, content='', contentless_delete=1,"
     "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
-    "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);";
+    "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);"
+    "COMMIT;";
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -6,17 +6,21 @@
 //   quorvane-index list            the indexed folders
 //   quorvane-index index           bring the index up to date now, showing progress
 //   quorvane-index status          folders, file count, last pass, registered clients
+//   quorvane-index refresh MINUTES how often queries start a background pass
+//                                  when the index is older ("off" or 0: never)
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdint>
+#include <cwchar>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "module/Holders.h"
 #include "module/Text.h"
+#include "service/BackgroundIndexing.h"
 #include "service/IndexDatabase.h"
 #include "service/Indexer.h"
 #include "service/RegistrationStore.h"
@@ -59,7 +63,7 @@ std::wstring LocalTime(std::int64_t seconds) {
 }
 
 int Usage() {
-  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | list | index | status");
+  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | list | index | status | refresh MINUTES|off");
   return kUsage;
 }
 
@@ -149,9 +153,26 @@ int ShowStatus() {
     Line(L"Files in the index: " + Number(static_cast<std::uint64_t>(IndexedFileCount())));
     Line(L"Last index pass: " + LocalTime(LastIndexPassTime()));
   }
+  int minutes = RefreshIntervalMinutes();
+  Line(minutes == 0 ? std::wstring(L"Automatic passes: off")
+                    : L"Automatic passes: when the index is older than " + Number(minutes) + L" minutes");
   std::vector<ComponentRegistration> components = RegistrationStore().Components();
   Line(L"Registered clients: " + Number(components.size()));
   for (const ComponentRegistration& component : components) Line(L"  " + component.title + L" " + component.guid);
+  return kOk;
+}
+
+int SetRefresh(const std::wstring& value) {
+  int minutes = 0;
+  if (value != L"off") {
+    wchar_t* end = nullptr;
+    long parsed = std::wcstol(value.c_str(), &end, 10);
+    if (value.empty() || *end != L'\0' || parsed < 0 || parsed > 7 * 24 * 60) return Usage();
+    minutes = static_cast<int>(parsed);
+  }
+  SetRefreshIntervalMinutes(minutes);
+  Line(minutes == 0 ? std::wstring(L"Queries no longer start index passes.")
+                    : L"Queries start an index pass when the index is older than " + Number(minutes) + L" minutes.");
   return kOk;
 }
 
@@ -167,6 +188,7 @@ int Run(const std::vector<std::wstring>& args) {
   if (command == L"list" && args.size() == 1) return ListRoots();
   if (command == L"index" && args.size() == 1) return IndexNow();
   if (command == L"status" && args.size() == 1) return ShowStatus();
+  if (command == L"refresh" && args.size() == 2) return SetRefresh(args[1]);
   return Usage();
 }
 

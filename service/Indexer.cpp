@@ -248,14 +248,23 @@ IndexReport Indexer::Run() {
   return report;
 }
 
-std::int64_t LastIndexPassTime() {
-  auto db = OpenIndexForSearch();
-  return db ? db->ScalarInteger("SELECT value FROM index_state WHERE key = 'last_pass'") : 0;
+namespace {
+
+// A pass may be creating the index at this moment: until it exists whole, it
+// counts as not built.
+std::int64_t ReadIndexNumber(const char* sql) {
+  try {
+    auto db = OpenIndexForSearch();
+    return db ? db->ScalarInteger(sql) : 0;
+  } catch (const SqliteError&) {
+    return 0;
+  }
 }
 
-std::int64_t IndexedFileCount() {
-  auto db = OpenIndexForSearch();
-  return db ? db->ScalarInteger("SELECT count(*) FROM files") : 0;
-}
+}  // namespace
+
+std::int64_t LastIndexPassTime() { return ReadIndexNumber("SELECT value FROM index_state WHERE key = 'last_pass'"); }
+
+std::int64_t IndexedFileCount() { return ReadIndexNumber("SELECT count(*) FROM files"); }
 
 }  // namespace qv::service

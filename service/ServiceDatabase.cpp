@@ -8,13 +8,16 @@ namespace qv::service {
 namespace {
 
 constexpr char kSchema[] =
+    "BEGIN IMMEDIATE;"
     "CREATE TABLE IF NOT EXISTS components("
     "  guid TEXT PRIMARY KEY, title TEXT NOT NULL, description TEXT NOT NULL,"
     "  icon TEXT NOT NULL, registered INTEGER NOT NULL);"
     "CREATE TABLE IF NOT EXISTS cookies("
     "  cookie INTEGER PRIMARY KEY, guid TEXT NOT NULL, read_allowed INTEGER NOT NULL);"
     "CREATE INDEX IF NOT EXISTS cookies_by_guid ON cookies(guid);"
-    "CREATE TABLE IF NOT EXISTS roots(path TEXT PRIMARY KEY COLLATE NOCASE);";
+    "CREATE TABLE IF NOT EXISTS roots(path TEXT PRIMARY KEY COLLATE NOCASE);"
+    "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value);"
+    "COMMIT;";
 
 std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path) {
   auto db = std::make_unique<SqliteDatabase>(path, true);

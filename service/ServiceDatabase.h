@@ -1,7 +1,7 @@
 #pragma once
 // The service's own small database (service.db in the data folder): the
 // components registered as query clients, the cookies issued to them, and the
-// folders the indexer covers. It is kept apart from the index so that rebuilding
+// folders the indexer covers, and the service's settings. It is kept apart from the index so that rebuilding
 // a damaged index loses neither.
 
 #include <memory>

@@ -2,6 +2,7 @@
 
 #include "module/Holders.h"
 #include "module/Text.h"
+#include "service/BackgroundIndexing.h"
 #include "service/IndexDatabase.h"
 #include "service/TextExtractor.h"
 #include "service/Indexer.h"
@@ -22,6 +23,8 @@ class Indexing : public ServiceTest {
 
   Names Find(const wchar_t* text) { return Sorted(Titles(RunQuery(cookie_, text).results)); }
   IndexReport Pass() { return Indexer().Run(); }
+
+  static bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
   LONG cookie_ = 0;
 };
@@ -158,6 +161,19 @@ TEST_F(Indexing, OnlyOnePassRunsAtATime) {
                                 FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   ASSERT_NE(INVALID_HANDLE_VALUE, lock.Get());
   EXPECT_THROW(Pass(), IndexBusy);
+}
+
+TEST_F(Indexing, AQueryStartsABackgroundPassWhenTheIndexIsStale) {
+  AddFile("durian.txt", "durian");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  SetRefreshIntervalMinutes(5);
+  EXPECT_EQ(Names({}), Find(L"durian"));
+  // The tool beside the service DLL indexes in its own process.
+  for (int i = 0; i < 300 && (LastIndexPassTime() == 0 || FileExists(IndexLockPath())); ++i) Sleep(100);
+  EXPECT_NE(0, LastIndexPassTime());
+  EXPECT_EQ(Names({L"durian.txt"}), Find(L"durian"));
+  // Fresh now: the next query starts nothing.
+  EXPECT_FALSE(RefreshIndexIfStale());
 }
 
 TEST_F(Indexing, QueriesBeforeAnyIndexHaveNoResults) {

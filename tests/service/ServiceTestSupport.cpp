@@ -5,6 +5,7 @@
 
 #include "module/Holders.h"
 #include "module/Text.h"
+#include "service/BackgroundIndexing.h"
 #include "service/Indexer.h"
 #include "service/RootList.h"
 #include "service/ServiceClassIds.h"
@@ -194,6 +195,8 @@ void ServiceTest::TearDownTestSuite() {
 
 void ServiceTest::SetUp() {
   SetEnvironmentVariableW(kDataFolderVariable, Wide(data_.Path()).c_str());
+  // Tests run their own passes; a background one would race them.
+  SetRefreshIntervalMinutes(0);
 }
 
 void ServiceTest::TearDown() { SetEnvironmentVariableW(kDataFolderVariable, nullptr); }
