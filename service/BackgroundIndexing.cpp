@@ -17,10 +17,26 @@ namespace {
 
 constexpr char kRefreshSetting[] = "refresh_minutes";
 constexpr wchar_t kToolName[] = L"quorvane-index.exe";
-// One process starts at most one pass a minute, whatever its queries find.
-constexpr ULONGLONG kMinimumLaunchSpacingMs = 60 * 1000;
+// A process looks at most once a minute per data folder, so queries do not pay
+// for the look.
+constexpr ULONGLONG kCheckSpacingMs = 60 * 1000;
 
-volatile LONG64 g_lastLaunch = 0;
+SRWLOCK g_checkLock = SRWLOCK_INIT;
+std::wstring g_checkedFolder;
+ULONGLONG g_checkedAt = 0;
+
+bool IsCheckDue() {
+  std::wstring folder = DataFolder();
+  ULONGLONG now = GetTickCount64();
+  AcquireSRWLockExclusive(&g_checkLock);
+  bool due = folder != g_checkedFolder || now - g_checkedAt >= kCheckSpacingMs;
+  if (due) {
+    g_checkedFolder = folder;
+    g_checkedAt = now;
+  }
+  ReleaseSRWLockExclusive(&g_checkLock);
+  return due;
+}
 
 std::wstring ToolBesideThisModule() {
   HMODULE module = nullptr;
@@ -80,15 +96,11 @@ void SetRefreshIntervalMinutes(int minutes) {
 }
 
 bool RefreshIndexIfStale() {
-  ULONGLONG now = GetTickCount64();
-  auto last = static_cast<ULONGLONG>(g_lastLaunch);
-  if (last != 0 && now - last < kMinimumLaunchSpacingMs) return false;
+  if (!IsCheckDue()) return false;
   int minutes = RefreshIntervalMinutes();
   if (minutes <= 0 || IsPassRunning() || !IsPassDue(minutes) || RootList().All().empty()) return false;
   std::wstring tool = ToolBesideThisModule();
-  if (tool.empty()) return false;
-  g_lastLaunch = static_cast<LONG64>(now);
-  return LaunchPass(tool);
+  return !tool.empty() && LaunchPass(tool);
 }
 
 }  // namespace qv::service

@@ -11,8 +11,8 @@ constexpr int kDefaultRefreshMinutes = 15;
 int RefreshIntervalMinutes();
 void SetRefreshIntervalMinutes(int minutes);
 
-// Starts a background pass when one is due and none is running. Returns true
-// when it started one.
+// Starts a background pass when one is due and none is running; looks at most
+// once a minute per data folder. Returns true when it started one.
 bool RefreshIndexIfStale();
 
 }  // namespace qv::service

@@ -8,6 +8,8 @@ namespace qv::service {
 namespace {
 
 // Names weigh more than contents when ranking by relevance.
+constexpr int kSchemaVersion = 1;
+
 constexpr char kSchema[] =
     "BEGIN IMMEDIATE;"
     "CREATE TABLE IF NOT EXISTS files("
@@ -19,6 +21,7 @@ constexpr char kSchema[] =
     "  name, content, content='', contentless_delete=1,"
     "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
     "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);"
+    "PRAGMA user_version = 1;"
     "COMMIT;";
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -35,9 +38,10 @@ void MoveAside(const std::wstring& path) {
 }
 
 std::unique_ptr<SqliteDatabase> CreateIndex(const std::wstring& path) {
+  // The default rollback journal, not WAL: opening a WAL database costs several
+  // times more, and every query opens the index afresh.
   auto db = std::make_unique<SqliteDatabase>(path, true);
-  db->Execute("PRAGMA journal_mode=WAL");
-  db->Execute(kSchema);
+  if (db->ScalarInteger("PRAGMA user_version") != kSchemaVersion) db->Execute(kSchema);
   return db;
 }
 

@@ -42,7 +42,7 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
   if (!query.match.empty()) {
     std::string match = query.match;
     if (!query.exclude.empty()) match = "(" + match + ") NOT (" + query.exclude + ")";
-    sql = "SELECT f.path, f.name FROM files_text JOIN files f ON f.id = files_text.rowid WHERE files_text MATCH " +
+    sql = "SELECT f.path, f.name FROM files_text CROSS JOIN files f ON f.id = files_text.rowid WHERE files_text MATCH " +
           builder.Parameter(match);
     // Names weigh more than contents.
     order = ranking == Ranking::Relevance ? " ORDER BY bm25(files_text, 4.0, 1.0), f.mtime DESC"

@@ -7,6 +7,8 @@
 namespace qv::service {
 namespace {
 
+constexpr int kSchemaVersion = 1;
+
 constexpr char kSchema[] =
     "BEGIN IMMEDIATE;"
     "CREATE TABLE IF NOT EXISTS components("
@@ -17,11 +19,12 @@ constexpr char kSchema[] =
     "CREATE INDEX IF NOT EXISTS cookies_by_guid ON cookies(guid);"
     "CREATE TABLE IF NOT EXISTS roots(path TEXT PRIMARY KEY COLLATE NOCASE);"
     "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value);"
+    "PRAGMA user_version = 1;"
     "COMMIT;";
 
 std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path) {
   auto db = std::make_unique<SqliteDatabase>(path, true);
-  db->Execute(kSchema);
+  if (db->ScalarInteger("PRAGMA user_version") != kSchemaVersion) db->Execute(kSchema);
   return db;
 }
 
