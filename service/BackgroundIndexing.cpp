@@ -28,14 +28,11 @@ ULONGLONG g_checkedAt = 0;
 bool IsCheckDue() {
   std::wstring folder = DataFolder();
   ULONGLONG now = GetTickCount64();
-  AcquireSRWLockExclusive(&g_checkLock);
-  bool due = folder != g_checkedFolder || now - g_checkedAt >= kCheckSpacingMs;
-  if (due) {
-    g_checkedFolder = folder;
-    g_checkedAt = now;
-  }
-  ReleaseSRWLockExclusive(&g_checkLock);
-  return due;
+  ExclusiveLock guard(g_checkLock);
+  if (folder == g_checkedFolder && now - g_checkedAt < kCheckSpacingMs) return false;
+  g_checkedFolder = folder;
+  g_checkedAt = now;
+  return true;
 }
 
 std::wstring ToolBesideThisModule() {

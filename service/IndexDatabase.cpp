@@ -11,7 +11,6 @@ namespace {
 constexpr int kSchemaVersion = 1;
 
 constexpr char kSchema[] =
-    "BEGIN IMMEDIATE;"
     "CREATE TABLE IF NOT EXISTS files("
     "  id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE COLLATE NOCASE, name TEXT NOT NULL,"
     "  ext TEXT NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, complete INTEGER NOT NULL);"
@@ -20,9 +19,7 @@ constexpr char kSchema[] =
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_text USING fts5("
     "  name, content, content='', contentless_delete=1,"
     "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
-    "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);"
-    "PRAGMA user_version = 1;"
-    "COMMIT;";
+    "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);";
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -31,17 +28,12 @@ bool PassesQuickCheck(SqliteDatabase& db) {
   return check.Step() && check.Text(0) == L"ok";
 }
 
-void MoveAside(const std::wstring& path) {
-  MoveFileExW(path.c_str(), (path + L".damaged").c_str(), MOVEFILE_REPLACE_EXISTING);
-  DeleteFileW((path + L"-wal").c_str());
-  DeleteFileW((path + L"-shm").c_str());
-}
-
 std::unique_ptr<SqliteDatabase> CreateIndex(const std::wstring& path) {
   // The default rollback journal, not WAL: opening a WAL database costs several
   // times more, and every query opens the index afresh.
-  auto db = std::make_unique<SqliteDatabase>(path, true);
-  if (db->ScalarInteger("PRAGMA user_version") != kSchemaVersion) db->Execute(kSchema);
+  auto db = OpenWithSchema(path, kSchemaVersion, kSchema);
+  // A pass touches the whole index: a large page cache saves most reads.
+  db->Execute("PRAGMA cache_size = -65536; PRAGMA mmap_size = 1073741824");
   return db;
 }
 
@@ -51,7 +43,11 @@ std::unique_ptr<SqliteDatabase> OpenIndexForSearch() {
   std::wstring path = IndexDatabasePath();
   if (path.empty() || !FileExists(path)) return nullptr;
   // Short busy wait: a query never holds the shell thread for long.
-  return std::make_unique<SqliteDatabase>(path, false, 2000);
+  auto db = std::make_unique<SqliteDatabase>(path, false, 2000);
+  // Every query opens the index afresh: mapped pages come from the system's
+  // file cache instead of one read call each.
+  db->Execute("PRAGMA mmap_size = 1073741824");
+  return db;
 }
 
 std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt) {
@@ -69,7 +65,7 @@ std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt) {
     damaged = true;
   }
   if (damaged && FileExists(path)) {
-    MoveAside(path);
+    MoveDamagedAside(path);
     *rebuilt = true;
   }
   auto db = CreateIndex(path);

@@ -31,39 +31,75 @@ class QueryBuilder {
 
 }  // namespace
 
+namespace {
+
+// The first page is small so the first results arrive at once; the rest follow
+// in one more statement while the reader takes the first ones.
+constexpr int kFirstPage = 100;
+
+std::string FileTypeFilter(QueryBuilder& builder, const ParsedQuery& query, const char* column) {
+  std::string filter;
+  if (!query.fileTypes.empty()) filter += std::string(" AND ") + column + " IN (" + builder.List(query.fileTypes) + ")";
+  if (!query.excludedFileTypes.empty()) {
+    filter += std::string(" AND ") + column + " NOT IN (" + builder.List(query.excludedFileTypes) + ")";
+  }
+  return filter;
+}
+
+// One page of hits in a stable order (ties broken by file id), so the pages
+// neither repeat nor skip a hit.
+std::string PageQuery(QueryBuilder& builder, const ParsedQuery& query, Ranking ranking) {
+  if (!query.match.empty()) {
+    std::string match = query.match;
+    if (!query.exclude.empty()) match = "(" + match + ") NOT (" + query.exclude + ")";
+    std::string parameter = builder.Parameter(match);
+    if (ranking == Ranking::Relevance) {
+      // Rank the matches alone, then look up only the page's files. Names weigh
+      // more than contents.
+      std::string typeFilter;
+      if (!query.fileTypes.empty() || !query.excludedFileTypes.empty()) {
+        typeFilter = " AND rowid IN (SELECT id FROM files WHERE 1" + FileTypeFilter(builder, query, "ext") + ")";
+      }
+      return "SELECT f.path, f.name FROM (SELECT rowid AS id, bm25(files_text, 4.0, 1.0) AS score FROM files_text "
+             "WHERE files_text MATCH " + parameter + typeFilter +
+             " ORDER BY score, id LIMIT :limit OFFSET :offset) AS hit CROSS JOIN files f ON f.id = hit.id ORDER BY hit.score, hit.id";
+    }
+    return "SELECT f.path, f.name FROM files f WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH " +
+           parameter + ")" + FileTypeFilter(builder, query, "f.ext") +
+           " ORDER BY f.mtime DESC, f.id LIMIT :limit OFFSET :offset";
+  }
+  // Without words there is nothing to weigh: newest first either way.
+  std::string sql = "SELECT f.path, f.name FROM files f WHERE 1";
+  if (!query.exclude.empty()) {
+    sql += " AND f.id NOT IN (SELECT rowid FROM files_text WHERE files_text MATCH " + builder.Parameter(query.exclude) + ")";
+  }
+  return sql + FileTypeFilter(builder, query, "f.ext") + " ORDER BY f.mtime DESC, f.id LIMIT :limit OFFSET :offset";
+}
+
+}  // namespace
+
 void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<bool(SearchHit&&)>& onHit) {
   if (query.IsEmpty()) return;
   std::unique_ptr<SqliteDatabase> db = OpenIndexForSearch();
   if (!db) return;
 
   QueryBuilder builder;
-  std::string sql;
-  std::string order;
-  if (!query.match.empty()) {
-    std::string match = query.match;
-    if (!query.exclude.empty()) match = "(" + match + ") NOT (" + query.exclude + ")";
-    sql = "SELECT f.path, f.name FROM files_text CROSS JOIN files f ON f.id = files_text.rowid WHERE files_text MATCH " +
-          builder.Parameter(match);
-    // Names weigh more than contents.
-    order = ranking == Ranking::Relevance ? " ORDER BY bm25(files_text, 4.0, 1.0), f.mtime DESC"
-                                          : " ORDER BY f.mtime DESC";
-  } else {
-    sql = "SELECT f.path, f.name FROM files f WHERE 1";
-    if (!query.exclude.empty()) {
-      sql += " AND f.id NOT IN (SELECT rowid FROM files_text WHERE files_text MATCH " +
-             builder.Parameter(query.exclude) + ")";
-    }
-    // Without words there is nothing to weigh: newest first either way.
-    order = " ORDER BY f.mtime DESC";
-  }
-  if (!query.fileTypes.empty()) sql += " AND f.ext IN (" + builder.List(query.fileTypes) + ")";
-  if (!query.excludedFileTypes.empty()) sql += " AND f.ext NOT IN (" + builder.List(query.excludedFileTypes) + ")";
-  sql += order;
-
+  std::string sql = PageQuery(builder, query, ranking);
   SqliteStatement statement = db->Prepare(sql.c_str());
-  builder.BindTo(statement);
-  while (statement.Step()) {
-    if (!onHit(SearchHit{statement.Text(0), statement.Text(1)})) break;
+  struct Page {
+    std::int64_t limit;
+    std::int64_t offset;
+  };
+  for (Page page : {Page{kFirstPage, 0}, Page{-1, kFirstPage}}) {
+    builder.BindTo(statement);
+    statement.Bind(statement.ParameterIndex(":limit"), page.limit).Bind(statement.ParameterIndex(":offset"), page.offset);
+    int rows = 0;
+    while (statement.Step()) {
+      ++rows;
+      if (!onHit(SearchHit{statement.Text(0), statement.Text(1)})) return;
+    }
+    statement.Reset();
+    if (rows < kFirstPage) return;
   }
 }
 

@@ -5,34 +5,23 @@
 namespace qv::service {
 namespace {
 
-class LockGuard {
- public:
-  explicit LockGuard(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  LockGuard(const LockGuard&) = delete;
-  LockGuard& operator=(const LockGuard&) = delete;
-  ~LockGuard() { ReleaseSRWLockExclusive(&lock_); }
-
- private:
-  SRWLOCK& lock_;
-};
-
 bool IsKey(BSTR key, const wchar_t* name) { return CompareStringOrdinal(key, -1, name, -1, TRUE) == CSTR_EQUAL; }
 
 }  // namespace
 
 void PendingRegistration::Start(ComponentRegistration registration) {
-  LockGuard guard(lock_);
+  ExclusiveLock guard(lock_);
   registration_ = std::move(registration);
   started_ = true;
 }
 
 bool PendingRegistration::IsStarted() {
-  LockGuard guard(lock_);
+  ExclusiveLock guard(lock_);
   return started_;
 }
 
 bool PendingRegistration::IssueCookie(const std::wstring& guid, RegistrationStore& store, LONG* cookie) {
-  LockGuard guard(lock_);
+  ExclusiveLock guard(lock_);
   if (!started_ || guid != registration_.guid) return false;
   *cookie = store.NewCookie();
   registration_.cookies.push_back(*cookie);
@@ -40,7 +29,7 @@ bool PendingRegistration::IssueCookie(const std::wstring& guid, RegistrationStor
 }
 
 bool PendingRegistration::Finish(RegistrationStore& store) {
-  LockGuard guard(lock_);
+  ExclusiveLock guard(lock_);
   if (!started_) return false;
   store.Save(registration_);
   started_ = false;

@@ -1,20 +1,8 @@
 #include "service/ResultStream.h"
 
+#include "module/Holders.h"
+
 namespace qv::service {
-namespace {
-
-class ExclusiveLock {
- public:
-  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-
- private:
-  SRWLOCK& lock_;
-};
-
-}  // namespace
 
 ResultStream::ResultStream() {
   InitializeSRWLock(&lock_);

@@ -10,7 +10,6 @@ namespace {
 constexpr int kSchemaVersion = 1;
 
 constexpr char kSchema[] =
-    "BEGIN IMMEDIATE;"
     "CREATE TABLE IF NOT EXISTS components("
     "  guid TEXT PRIMARY KEY, title TEXT NOT NULL, description TEXT NOT NULL,"
     "  icon TEXT NOT NULL, registered INTEGER NOT NULL);"
@@ -18,15 +17,7 @@ constexpr char kSchema[] =
     "  cookie INTEGER PRIMARY KEY, guid TEXT NOT NULL, read_allowed INTEGER NOT NULL);"
     "CREATE INDEX IF NOT EXISTS cookies_by_guid ON cookies(guid);"
     "CREATE TABLE IF NOT EXISTS roots(path TEXT PRIMARY KEY COLLATE NOCASE);"
-    "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value);"
-    "PRAGMA user_version = 1;"
-    "COMMIT;";
-
-std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path) {
-  auto db = std::make_unique<SqliteDatabase>(path, true);
-  if (db->ScalarInteger("PRAGMA user_version") != kSchemaVersion) db->Execute(kSchema);
-  return db;
-}
+    "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value);";
 
 }  // namespace
 
@@ -34,13 +25,12 @@ std::unique_ptr<SqliteDatabase> OpenServiceDatabase() {
   std::wstring path = ServiceDatabasePath();
   if (path.empty()) throw SqliteError(14 /* SQLITE_CANTOPEN */, "no data folder");
   try {
-    return OpenWithSchema(path);
+    return OpenWithSchema(path, kSchemaVersion, kSchema);
   } catch (const SqliteError& e) {
     if (!e.IsDamage()) throw;
   }
-  MoveFileExW(path.c_str(), (path + L".damaged").c_str(), MOVEFILE_REPLACE_EXISTING);
-  DeleteFileW((path + L"-journal").c_str());
-  return OpenWithSchema(path);
+  MoveDamagedAside(path);
+  return OpenWithSchema(path, kSchemaVersion, kSchema);
 }
 
 }  // namespace qv::service

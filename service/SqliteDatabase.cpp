@@ -40,6 +40,10 @@ SqliteStatement& SqliteStatement::Bind(int index, const std::string& utf8) {
 
 SqliteStatement& SqliteStatement::Bind(int index, const std::wstring& text) { return Bind(index, ToUtf8(text)); }
 
+int SqliteStatement::ParameterIndex(const char* name) const {
+  return sqlite3_bind_parameter_index(statement_.Get(), name);
+}
+
 bool SqliteStatement::Step() {
   int code = sqlite3_step(statement_.Get());
   if (code == SQLITE_ROW) return true;
@@ -106,6 +110,21 @@ SqliteTransaction::~SqliteTransaction() {
 void SqliteTransaction::Commit() {
   db_.Execute("COMMIT");
   open_ = false;
+}
+
+std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path, int version, const char* schema) {
+  auto db = std::make_unique<SqliteDatabase>(path, true);
+  if (db->ScalarInteger("PRAGMA user_version") == version) return db;
+  SqliteTransaction transaction(*db);
+  db->Execute(schema);
+  db->Execute(("PRAGMA user_version = " + std::to_string(version)).c_str());
+  transaction.Commit();
+  return db;
+}
+
+void MoveDamagedAside(const std::wstring& path) {
+  MoveFileExW(path.c_str(), (path + L".damaged").c_str(), MOVEFILE_REPLACE_EXISTING);
+  for (const wchar_t* journal : {L"-journal", L"-wal", L"-shm"}) DeleteFileW((path + journal).c_str());
 }
 
 }  // namespace qv::service

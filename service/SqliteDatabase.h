@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "module/Holders.h"
@@ -39,6 +40,8 @@ class SqliteStatement {
   SqliteStatement& Bind(int index, std::int64_t value);
   SqliteStatement& Bind(int index, const std::string& utf8);
   SqliteStatement& Bind(int index, const std::wstring& text);
+  // The index of a named parameter (":limit"); 0 when the statement has none.
+  int ParameterIndex(const char* name) const;
   // True while a row is available.
   bool Step();
   // Runs a statement that returns no rows, then makes it ready to run again.
@@ -82,5 +85,14 @@ class SqliteTransaction {
   SqliteDatabase& db_;
   bool open_ = true;
 };
+
+// Opens (creating) a database and brings its tables to `version`: when the
+// file's user_version differs, `schema` (idempotent statements) runs in one
+// transaction and the version is recorded, so later opens skip it.
+std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path, int version, const char* schema);
+
+// Moves a damaged database file aside to "<name>.damaged" with its journals
+// removed, so a fresh one can take its place.
+void MoveDamagedAside(const std::wstring& path);
 
 }  // namespace qv::service
