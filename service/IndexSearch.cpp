@@ -54,15 +54,19 @@ std::string PageQuery(QueryBuilder& builder, const ParsedQuery& query, Ranking r
     if (!query.exclude.empty()) match = "(" + match + ") NOT (" + query.exclude + ")";
     std::string parameter = builder.Parameter(match);
     if (ranking == Ranking::Relevance) {
-      // Rank the matches alone, then look up only the page's files. Names weigh
-      // more than contents.
-      std::string typeFilter;
-      if (!query.fileTypes.empty() || !query.excludedFileTypes.empty()) {
-        typeFilter = " AND rowid IN (SELECT id FROM files WHERE 1" + FileTypeFilter(builder, query, "ext") + ")";
+      // Names weigh more than contents. Without file types, the matches are
+      // ranked alone and only the page's files looked up; with them, every match
+      // is looked up (handing the types to the full-text table would make it
+      // test the words file by file).
+      std::string ranked = "SELECT rowid AS id, bm25(files_text, 4.0, 1.0) AS score FROM files_text "
+                           "WHERE files_text MATCH " + parameter;
+      if (query.fileTypes.empty() && query.excludedFileTypes.empty()) {
+        return "SELECT f.path, f.name FROM (" + ranked +
+               " ORDER BY score, id LIMIT :limit OFFSET :offset) AS hit CROSS JOIN files f ON f.id = hit.id "
+               "ORDER BY hit.score, hit.id";
       }
-      return "SELECT f.path, f.name FROM (SELECT rowid AS id, bm25(files_text, 4.0, 1.0) AS score FROM files_text "
-             "WHERE files_text MATCH " + parameter + typeFilter +
-             " ORDER BY score, id LIMIT :limit OFFSET :offset) AS hit CROSS JOIN files f ON f.id = hit.id ORDER BY hit.score, hit.id";
+      return "SELECT f.path, f.name FROM (" + ranked + ") AS hit CROSS JOIN files f ON f.id = hit.id WHERE 1" +
+             FileTypeFilter(builder, query, "f.ext") + " ORDER BY hit.score, hit.id LIMIT :limit OFFSET :offset";
     }
     return "SELECT f.path, f.name FROM files f WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH " +
            parameter + ")" + FileTypeFilter(builder, query, "f.ext") +
