@@ -89,6 +89,7 @@ class GlobalLockGuard {
   void* p_;
 };
 
+<<<<<<< HEAD
 // COM initialised on the calling thread for the holder's lifetime. A thread that
 // is already in an apartment keeps it.
 class ComInitialization {
@@ -102,6 +103,18 @@ class ComInitialization {
 
  private:
   HRESULT hr_;
+=======
+// A slim reader/writer lock held exclusively until scope exit.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK& lock_;
+>>>>>>> service
 };
 
 // An owned BSTR.
