@@ -89,7 +89,6 @@ class GlobalLockGuard {
   void* p_;
 };
 
-<<<<<<< HEAD
 // COM initialised on the calling thread for the holder's lifetime. A thread that
 // is already in an apartment keeps it.
 class ComInitialization {
@@ -103,7 +102,8 @@ class ComInitialization {
 
  private:
   HRESULT hr_;
-=======
+};
+
 // A slim reader/writer lock held exclusively until scope exit.
 class ExclusiveLock {
  public:
@@ -114,7 +114,18 @@ class ExclusiveLock {
 
  private:
   SRWLOCK& lock_;
->>>>>>> service
+};
+
+// A slim reader/writer lock held shared until scope exit.
+class SharedLock {
+ public:
+  explicit SharedLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
+  SharedLock(const SharedLock&) = delete;
+  SharedLock& operator=(const SharedLock&) = delete;
+  ~SharedLock() { ReleaseSRWLockShared(&lock_); }
+
+ private:
+  SRWLOCK& lock_;
 };
 
 // An owned BSTR.

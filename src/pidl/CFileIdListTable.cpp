@@ -2,28 +2,9 @@
 
 #include <objbase.h>
 
+#include "module/Holders.h"
+
 namespace qv {
-namespace {
-
-class SharedLock {
- public:
-  explicit SharedLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
-  ~SharedLock() { ReleaseSRWLockShared(&lock_); }
-
- private:
-  SRWLOCK& lock_;
-};
-
-class ExclusiveLock {
- public:
-  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-
- private:
-  SRWLOCK& lock_;
-};
-
-}  // namespace
 
 CFileIdListTable::~CFileIdListTable() {
   for (Entry& entry : entries_) CoTaskMemFree(entry.list);
