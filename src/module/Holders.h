@@ -3,6 +3,7 @@
 // when it goes out of scope.
 
 #include <windows.h>
+#include <objbase.h>
 #include <oleauto.h>
 #include <commctrl.h>
 
@@ -64,6 +65,9 @@ using ImageListHandle = UniqueResource<HIMAGELIST, detail::FreeImageList>;
 using LibraryHandle = UniqueResource<HMODULE, detail::FreeLibraryModule>;
 using AcceleratorHandle = UniqueResource<HACCEL, detail::FreeAccelerators>;
 
+// CreateFile answers INVALID_HANDLE_VALUE for "no file"; the holder keeps null then.
+inline UniqueHandle FileHandle(HANDLE h) { return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h); }
+
 // Memory from the COM task allocator (the shell's allocator hands out the same).
 template <class T>
 using TaskMemory = UniqueResource<T*, detail::FreeTaskMemoryAs<T>, nullptr>;
@@ -83,6 +87,21 @@ class GlobalLockGuard {
  private:
   HGLOBAL h_;
   void* p_;
+};
+
+// COM initialised on the calling thread for the holder's lifetime. A thread that
+// is already in an apartment keeps it.
+class ComInitialization {
+ public:
+  ComInitialization() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComInitialization(const ComInitialization&) = delete;
+  ComInitialization& operator=(const ComInitialization&) = delete;
+  ~ComInitialization() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
 };
 
 // An owned BSTR.

@@ -52,4 +52,6 @@ LONG LiveObjectCount(LiveClass cls) {
              : 0;
 }
 
+HRESULT CanUnloadNow() { return LiveObjectTotal() == 0 ? S_OK : S_FALSE; }
+
 }  // namespace qv

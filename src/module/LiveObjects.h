@@ -30,4 +30,8 @@ const char* ClassName(LiveClass cls);
 LONG LiveObjectTotal();
 LONG LiveObjectCount(LiveClass cls);
 
+// The module's answer to the host's unload query: S_OK while no counted object
+// lives, S_FALSE otherwise. Class factory locks play no part.
+HRESULT CanUnloadNow();
+
 }  // namespace qv

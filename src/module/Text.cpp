@@ -1,5 +1,7 @@
 #include "module/Text.h"
 
+#include <objbase.h>
+
 #include <cstring>
 
 namespace qv {
@@ -52,6 +54,14 @@ std::size_t AnsiToWide(const char* text, wchar_t* buffer, std::size_t capacity) 
   wide.copy(buffer, length);
   buffer[length] = L'\0';
   return length;
+}
+
+wchar_t* ToTaskMemoryWide(const char* text) {
+  std::wstring wide = ToWide(text);
+  auto* memory = static_cast<wchar_t*>(CoTaskMemAlloc((wide.size() + 1) * sizeof(wchar_t)));
+  if (!memory) return nullptr;
+  std::memcpy(memory, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  return memory;
 }
 
 }  // namespace qv

@@ -24,4 +24,9 @@ std::wstring ToWide(const char* text);
 // leaving half of a double-byte character at the end.
 std::size_t CopyAnsi(const char* text, char* buffer, std::size_t capacity);
 
+// The text converted to wide characters in memory from the COM task allocator
+// (the shell's allocator), for strings handed to the shell, which frees them.
+// Null when the allocation fails.
+wchar_t* ToTaskMemoryWide(const char* text);
+
 }  // namespace qv

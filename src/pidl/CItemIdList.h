@@ -28,6 +28,12 @@ class CItemIdList {
   LPCITEMIDLIST Set(LPCITEMIDLIST list);
   // Takes over a list the caller owns.
   void Adopt(LPITEMIDLIST list);
+  // Gives up the held list to the caller, who frees it (or hands it to the shell).
+  LPITEMIDLIST Detach() {
+    LPITEMIDLIST list = list_;
+    list_ = nullptr;
+    return list;
+  }
   LPCITEMIDLIST Get() const { return list_; }
   // A new list (the caller frees it): the held list followed by the given one.
   LPITEMIDLIST ConcatWith(LPCITEMIDLIST list) const;

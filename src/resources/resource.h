@@ -1,6 +1,9 @@
 #pragma once
 // Resource identifiers shared by the code and the resource scripts.
 
+// Icons
+#define IDI_QUORVANE 100
+
 // String table
 #define IDS_NAME_COLUMN 8
 #define IDS_DETAILS_COLUMN 9

@@ -1,0 +1,340 @@
+#include "shellfolder/CShellFolder.h"
+
+#include <cstring>
+#include <string>
+
+#include "folders/CFolderStore.h"
+#include "module/ClassIds.h"
+#include "module/ModulePaths.h"
+#include "module/ModuleUse.h"
+#include "module/Text.h"
+#include "pidl/CPidlManager.h"
+#include "shellfolder/CEnumIDList.h"
+#include "ui/CExtractIcon.h"
+#include "ui/CIconCache.h"
+#include "ui/CQueryInfo.h"
+
+namespace qv {
+namespace {
+
+// The folder itself: it has sub-folders, can be browsed and has properties.
+constexpr SFGAOF kFolderSelfAttributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSTEM | SFGAO_FOLDER |
+                                         SFGAO_FILESYSANCESTOR | SFGAO_BROWSABLE | SFGAO_HASPROPSHEET;
+// A search result: a file the user can copy, move, rename and delete.
+constexpr SFGAOF kResultAttributes =
+    SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANRENAME | SFGAO_CANDELETE | SFGAO_HASPROPSHEET;
+// A search folder below this one; SFGAO_HASSUBFOLDER is added when it has children.
+constexpr SFGAOF kFolderItemAttributes = SFGAO_FILESYSTEM | SFGAO_FOLDER | SFGAO_FILESYSANCESTOR |
+                                         SFGAO_BROWSABLE | SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK |
+                                         SFGAO_CANRENAME | SFGAO_CANDELETE | SFGAO_HASPROPSHEET;
+static_assert(kFolderSelfAttributes == 0xF8000040);
+static_assert(kResultAttributes == 0x73);
+static_assert(kFolderItemAttributes == 0x78000077);
+
+// head followed by tail, in a new holder.
+CItemIdList JoinLists(const CItemIdList& head, LPCITEMIDLIST tail) {
+  CItemIdList joined(RequirePidlManager());
+  LPITEMIDLIST list = head.ConcatWith(tail);
+  if (!list && (head.Get() || tail)) throw std::bad_alloc();
+  joined.Adopt(list);
+  return joined;
+}
+
+bool IsSingleItem(LPCITEMIDLIST list) {
+  return CPidlManager::KindOf(list) != ItemKind::None &&
+         CPidlManager::KindOf(CPidlManager::GetNextItem(list)) == ItemKind::None;
+}
+
+// The shell's display-name flags ask either for the item's own name or for its
+// full name; anything else is refused.
+enum class NameForm { Own, Full, Invalid };
+
+NameForm NameFormOf(SHGDNF flags) {
+  DWORD purpose = flags & 0xFF00;
+  if (purpose == SHGDN_FOREDITING || purpose == SHGDN_FORADDRESSBAR) return NameForm::Own;
+  switch (flags & 0xFF) {
+    case SHGDN_INFOLDER:
+      return NameForm::Own;
+    case SHGDN_NORMAL:
+      return NameForm::Full;
+    default:
+      return NameForm::Invalid;
+  }
+}
+
+// The name of one item of a list: a search folder's or result's name, or the
+// product name for the shell's item of the namespace root.
+std::string OwnNameOf(LPCITEMIDLIST item) {
+  char name[kPathSize] = {};
+  if (CPidlManager::GetItemRecord(item)) {
+    CPidlManager::GetName(item, name, sizeof name);
+  } else {
+    GetProductName(name, sizeof name);
+  }
+  return name;
+}
+
+std::string ResultPathOf(LPCITEMIDLIST item) {
+  const ResultRecord* record = CPidlManager::GetResultRecord(item);
+  return record ? std::string(record->filePath, strnlen(record->filePath, kPathSize - 1)) : std::string();
+}
+
+std::string FullPathOf(LPCITEMIDLIST absoluteList) {
+  char path[kPathSize] = {};
+  CPidlManager::GetPath(absoluteList, path, sizeof path);
+  return path;
+}
+
+}  // namespace
+
+CShellFolder::CShellFolder() : relative_(RequirePidlManager()), absolute_(RequirePidlManager()) {}
+
+CShellFolder::CShellFolder(CShellFolder* parent, LPCITEMIDLIST relativeList)
+    : parent_(ComPtr<CShellFolder>::Share(parent)),
+      relative_(parent ? JoinLists(parent->relative_, relativeList) : CItemIdList(RequirePidlManager(), relativeList)),
+      absolute_(RequirePidlManager()) {}
+
+CShellFolder::~CShellFolder() = default;
+
+const InterfaceEntry* CShellFolder::InterfaceTable() {
+  static const InterfaceEntry table[] = {
+      QV_INTERFACE_VIA(CShellFolder, IShellFolder, IQuorvaneShellFolder),
+      QV_INTERFACE(CShellFolder, IQuorvaneShellFolder),
+      QV_INTERFACE_VIA(CShellFolder, IPersistFolder, IPersistFolder2),
+      QV_INTERFACE(CShellFolder, IPersistFolder2),
+      QV_INTERFACE_VIA(CShellFolder, IPersist, IPersistFolder2),
+      {}};
+  return table;
+}
+
+CIconCache& CShellFolder::IconCache() {
+  if (!iconCache_) iconCache_ = std::make_unique<CIconCache>();
+  return *iconCache_;
+}
+
+CItemIdList CShellFolder::AbsoluteListOf(LPCITEMIDLIST item) const { return JoinLists(absolute_, item); }
+
+CItemIdList CShellFolder::RelativeListOf(LPCITEMIDLIST item) const { return JoinLists(relative_, item); }
+
+STDMETHODIMP CShellFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR displayName, ULONG* eaten, LPITEMIDLIST* item,
+                                            ULONG* attributes) {
+  if (!item) return E_POINTER;
+  *item = nullptr;
+  if (!displayName) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    CFolderStore& store = RequireFolderStore();
+    ComPtr<IXMLDOMNode> folder = store.FindFolderNode(absolute_.Get());
+    if (!folder) return E_FAIL;
+    ComPtr<IXMLDOMNode> child = store.FindChildFolder(folder.Get(), ToAnsi(displayName).c_str());
+    if (!child) return E_FAIL;
+    CItemIdList parsed(RequirePidlManager());
+    parsed.Adopt(RequirePidlManager().CreateFolderItem(child.Get()));
+    if (!parsed.Get()) return E_OUTOFMEMORY;
+    if (attributes) *attributes &= AttributesOf(parsed.Get(), *attributes);
+    if (eaten) *eaten = static_cast<ULONG>(wcslen(displayName));
+    *item = parsed.Detach();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** enumerator) {
+  if (!enumerator) return E_POINTER;
+  *enumerator = nullptr;
+  return ComBoundary([&]() -> HRESULT {
+    ComPtr<CEnumIDList> list;
+    HRESULT hr = CEnumIDList::Create(absolute_.Get(), flags, list);
+    if (FAILED(hr)) return hr;
+    if (!list) return E_OUTOFMEMORY;
+    resultCount_ = list->ResultCount();
+    folderCount_ = list->FolderCount();
+    *enumerator = list.Detach();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellFolder::BindToObject(LPCITEMIDLIST item, IBindCtx*, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  ItemKind kind = CPidlManager::KindOf(item);
+  if (kind != ItemKind::Folder && kind != ItemKind::Result) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    ComPtr<CShellFolder> child = MakeComObject<CShellFolder>(this, item);
+    CItemIdList childAbsolute = AbsoluteListOf(item);
+    HRESULT hr = child->Initialize(childAbsolute.Get());
+    if (FAILED(hr)) return hr;
+    return child->QueryInterface(riid, ppv);
+  });
+}
+
+STDMETHODIMP CShellFolder::BindToStorage(LPCITEMIDLIST, IBindCtx*, REFIID, void** ppv) {
+  if (ppv) *ppv = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP CShellFolder::CompareIDs(LPARAM, LPCITEMIDLIST first, LPCITEMIDLIST second) {
+  return ComBoundary([&]() -> HRESULT {
+    int order = CPidlManager::Compare(first, second);
+    // The order travels in the code of a success result, as the shell reads it.
+    short sign = order < 0 ? -1 : (order > 0 ? 1 : 0);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(sign));
+  });
+}
+
+STDMETHODIMP CShellFolder::CreateViewObject(HWND, REFIID, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+SFGAOF CShellFolder::AttributesOf(LPCITEMIDLIST item, SFGAOF wanted) const {
+  switch (CPidlManager::KindOf(CPidlManager::GetLastItem(item))) {
+    case ItemKind::Result:
+      return kResultAttributes;
+    case ItemKind::Folder: {
+      SFGAOF attributes = kFolderItemAttributes;
+      if ((wanted & SFGAO_HASSUBFOLDER) && RequireFolderStore().HasSubfolders(AbsoluteListOf(item).Get())) {
+        attributes |= SFGAO_HASSUBFOLDER;
+      }
+      return attributes;
+    }
+    case ItemKind::None:
+      // An empty list stands for the folder itself.
+      return kFolderSelfAttributes;
+    default:
+      return 0;
+  }
+}
+
+STDMETHODIMP CShellFolder::GetAttributesOf(UINT count, LPCITEMIDLIST* items, SFGAOF* attributes) {
+  if (!attributes) return E_POINTER;
+  if (count == 0) {
+    *attributes = kFolderSelfAttributes;
+    return S_OK;
+  }
+  if (!items) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    SFGAOF result = *attributes;
+    for (UINT i = 0; i < count; ++i) {
+      if (!items[i] || CPidlManager::KindOf(items[i]) == ItemKind::Foreign) return E_INVALIDARG;
+      // Each item can only take bits away: nothing the caller did not ask for is set.
+      result &= AttributesOf(items[i], result);
+    }
+    *attributes = result;
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellFolder::GetUIObjectOf(HWND, UINT count, LPCITEMIDLIST* items, REFIID riid, UINT*, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (count != 1 || !items) return E_FAIL;
+  ItemKind kind = CPidlManager::KindOf(items[0]);
+  if (kind != ItemKind::Folder && kind != ItemKind::Result) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    if (IsEqualIID(riid, IID_IExtractIconA) || IsEqualIID(riid, IID_IExtractIconW)) {
+      return CreateComObject<CExtractIcon>(riid, ppv, this, RelativeListOf(items[0]).Get());
+    }
+    if (IsEqualIID(riid, IID_IQueryInfo)) {
+      return CreateComObject<CQueryInfo>(riid, ppv, RelativeListOf(items[0]).Get());
+    }
+    return E_NOINTERFACE;
+  });
+}
+
+STDMETHODIMP CShellFolder::GetDisplayNameOf(LPCITEMIDLIST item, SHGDNF flags, STRRET* name) {
+  if (!name) return E_POINTER;
+  name->uType = STRRET_WSTR;
+  name->pOleStr = nullptr;
+  NameForm form = NameFormOf(flags);
+  if (form == NameForm::Invalid) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    std::string text;
+    ItemKind kind = CPidlManager::KindOf(CPidlManager::GetLastItem(item));
+    if (kind == ItemKind::None) {
+      // No item: the folder names itself.
+      LPCITEMIDLIST self = CPidlManager::GetLastItem(absolute_.Get());
+      text = form == NameForm::Own ? OwnNameOf(self) : FullPathOf(absolute_.Get());
+      if (text.empty()) text = kProductName;
+    } else if (kind == ItemKind::Foreign) {
+      return E_INVALIDARG;
+    } else if (form == NameForm::Own) {
+      text = OwnNameOf(CPidlManager::GetLastItem(item));
+    } else if (kind == ItemKind::Result) {
+      text = ResultPathOf(CPidlManager::GetLastItem(item));
+    } else {
+      text = FullPathOf(AbsoluteListOf(item).Get());
+    }
+    name->pOleStr = ToTaskMemoryWide(text.c_str());
+    return name->pOleStr ? S_OK : E_OUTOFMEMORY;
+  });
+}
+
+STDMETHODIMP CShellFolder::SetNameOf(HWND, LPCITEMIDLIST item, LPCWSTR newName, SHGDNF, LPITEMIDLIST* renamedItem) {
+  if (renamedItem) *renamedItem = nullptr;
+  if (!newName || !IsSingleItem(item)) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    std::string name = ToAnsi(newName);
+    // The item holds at most kNameSize - 1 characters; a longer name would leave
+    // the item and the document disagreeing.
+    if (name.empty() || name.size() >= kNameSize) return E_FAIL;
+    const SearchFolderRecord* oldRecord = CPidlManager::GetFolderRecord(item);
+    if (CPidlManager::KindOf(item) != ItemKind::Folder || !oldRecord) return E_FAIL;
+
+    CFolderStore& store = RequireFolderStore();
+    ComPtr<IXMLDOMNode> parentNode = store.FindFolderNode(absolute_.Get());
+    if (!parentNode || store.FindChildFolder(parentNode.Get(), name.c_str())) return E_FAIL;
+
+    CItemIdList renamed(RequirePidlManager(), item);
+    auto* record = const_cast<SearchFolderRecord*>(CPidlManager::GetFolderRecord(renamed.Get()));
+    std::memset(record->name, 0, sizeof record->name);
+    CopyAnsi(name.c_str(), record->name, sizeof record->name);
+
+    CItemIdList oldAbsolute = AbsoluteListOf(item);
+    CItemIdList newAbsolute = AbsoluteListOf(renamed.Get());
+    ComPtr<IXMLDOMNode> node = store.FindFolderNode(oldAbsolute.Get());
+    if (!node) return E_FAIL;
+    // A change of letter case alone counts as no change to the document, which
+    // still takes the new name in memory; it is saved here.
+    bool caseOnly = lstrcmpiA(oldRecord->name, record->name) == 0;
+    int written = 0;
+    try {
+      written = store.UpdateFolder(oldAbsolute.Get(), newAbsolute.Get());
+      if (!written && caseOnly) written = store.Save();
+    } catch (const ComError&) {
+      // Not saved: the document in memory goes back to what the file holds.
+      CFolderStore::WriteFolderRecord(node.Get(), *oldRecord);
+      return E_FAIL;
+    }
+    if (!written) return E_FAIL;
+    SHChangeNotify(SHCNE_RENAMEFOLDER, SHCNF_IDLIST, oldAbsolute.Get(), newAbsolute.Get());
+    if (renamedItem) *renamedItem = renamed.Detach();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellFolder::MoveFolders(IShellFolder*, LPCITEMIDLIST*, UINT, BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP CShellFolder::GetClassID(CLSID* classId) {
+  if (!classId) return E_POINTER;
+  *classId = kShellFolderClassId;
+  return S_OK;
+}
+
+STDMETHODIMP CShellFolder::Initialize(LPCITEMIDLIST absoluteList) {
+  return ComBoundary([&]() -> HRESULT {
+    absolute_.Set(absoluteList);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CShellFolder::GetCurFolder(LPITEMIDLIST* absoluteList) {
+  if (!absoluteList) return E_POINTER;
+  *absoluteList = nullptr;
+  return ComBoundary([&]() -> HRESULT {
+    if (!absolute_.Get()) return S_FALSE;
+    *absoluteList = RequirePidlManager().Copy(absolute_.Get());
+    return *absoluteList ? S_OK : E_OUTOFMEMORY;
+  });
+}
+
+}  // namespace qv

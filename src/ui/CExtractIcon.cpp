@@ -1,0 +1,75 @@
+#include "ui/CExtractIcon.h"
+
+#include <cstring>
+#include <string>
+
+#include "module/ModuleUse.h"
+#include "pidl/CPidlManager.h"
+#include "ui/CIconCache.h"
+
+namespace qv {
+
+CExtractIcon::CExtractIcon(CShellFolder* folder, LPCITEMIDLIST item)
+    : folder_(ComPtr<CShellFolder>::Share(folder)), item_(RequirePidlManager(), item) {}
+
+const InterfaceEntry* CExtractIcon::InterfaceTable() {
+  static const InterfaceEntry table[] = {
+      QV_INTERFACE(CExtractIcon, IExtractIconA),
+      QV_INTERFACE(CExtractIcon, IExtractIconW),
+      {}};
+  return table;
+}
+
+HRESULT CExtractIcon::Locate(UINT flags, int* index, UINT* resultFlags) {
+  if (!index || !resultFlags) return E_POINTER;
+  return ComBoundary([&]() -> HRESULT {
+    LPCITEMIDLIST item = item_.GetLastItem();
+    if (CPidlManager::KindOf(item) == ItemKind::Folder) {
+      *index = (flags & GIL_OPENICON) ? CIconCache::kOpenFolderIndex : CIconCache::kClosedFolderIndex;
+    } else if (const ResultRecord* record = CPidlManager::GetResultRecord(item)) {
+      std::string path(record->filePath, strnlen(record->filePath, kPathSize - 1));
+      *index = folder_->IconCache().IndexFor(path.c_str());
+    } else {
+      *index = CIconCache::kResultWithoutRecordIndex;
+    }
+    *resultFlags = GIL_NOTFILENAME;
+    return S_OK;
+  });
+}
+
+HRESULT CExtractIcon::ExtractAt(UINT index, HICON* large, HICON* small) {
+  if (large) *large = nullptr;
+  if (small) *small = nullptr;
+  return ComBoundary([&]() -> HRESULT {
+    CIconCache& cache = folder_->IconCache();
+    if (large) *large = cache.GetLargeIcon(static_cast<int>(index));
+    if (small) *small = cache.GetSmallIcon(static_cast<int>(index));
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CExtractIcon::GetIconLocation(UINT flags, LPSTR, UINT, int* index, UINT* resultFlags) {
+  return Locate(flags, index, resultFlags);
+}
+
+STDMETHODIMP CExtractIcon::Extract(LPCSTR, UINT index, HICON* large, HICON* small, UINT) {
+  return ExtractAt(index, large, small);
+}
+
+STDMETHODIMP CExtractIcon::GetIconLocation(UINT flags, LPWSTR iconFile, UINT capacity, int* index,
+                                           UINT* resultFlags) {
+  HRESULT hr = Locate(flags, index, resultFlags);
+  if (SUCCEEDED(hr)) {
+    // The index is a position in this folder object's own image lists, not in a
+    // file: a host's icon cache, keyed by file and index, must not keep it.
+    *resultFlags |= GIL_DONTCACHE;
+    if (iconFile && capacity > 0) iconFile[0] = L'\0';
+  }
+  return hr;
+}
+
+STDMETHODIMP CExtractIcon::Extract(LPCWSTR, UINT index, HICON* large, HICON* small, UINT) {
+  return ExtractAt(index, large, small);
+}
+
+}  // namespace qv

@@ -1,0 +1,37 @@
+#pragma once
+// The icon object of one item, handed out by the folder's GetUIObjectOf: its
+// answers are positions in the folder's image lists (CIconCache).
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "module/ComBase.h"
+#include "pidl/CItemIdList.h"
+#include "shellfolder/CShellFolder.h"
+
+namespace qv {
+
+class CExtractIcon final
+    : public ComObject<CExtractIcon, LiveClass::ExtractIcon, IExtractIconA, IExtractIconW> {
+ public:
+  // item: the item's list below the namespace root; the object keeps a copy.
+  CExtractIcon(CShellFolder* folder, LPCITEMIDLIST item);
+
+  static const InterfaceEntry* InterfaceTable();
+
+  // IExtractIconA
+  STDMETHODIMP GetIconLocation(UINT flags, LPSTR iconFile, UINT capacity, int* index, UINT* resultFlags) override;
+  STDMETHODIMP Extract(LPCSTR iconFile, UINT index, HICON* large, HICON* small, UINT sizes) override;
+  // IExtractIconW
+  STDMETHODIMP GetIconLocation(UINT flags, LPWSTR iconFile, UINT capacity, int* index, UINT* resultFlags) override;
+  STDMETHODIMP Extract(LPCWSTR iconFile, UINT index, HICON* large, HICON* small, UINT sizes) override;
+
+ private:
+  HRESULT Locate(UINT flags, int* index, UINT* resultFlags);
+  HRESULT ExtractAt(UINT index, HICON* large, HICON* small);
+
+  ComPtr<CShellFolder> folder_;
+  CItemIdList item_;
+};
+
+}  // namespace qv

@@ -1,0 +1,113 @@
+#include "ui/CIconCache.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "pidl/ItemIdentifier.h"
+
+namespace qv {
+namespace {
+
+constexpr int kSmallSize = 16;
+constexpr int kLargeSize = 32;
+constexpr char kShellIconLibrary[] = "SHELL32.DLL";
+
+// The icons of the base positions, as indexes into the system icon library.
+constexpr int kBaseIcons[] = {1, 3, 4, 1};
+
+HIMAGELIST CreateList(int size) { return ImageList_Create(size, size, ILC_MASK | ILC_COLOR32, 20, 5); }
+
+// Appends the base icons. When the library cannot give one, a stock icon stands
+// in, so the fixed positions always hold.
+void AddBaseIcons(HIMAGELIST list, bool small) {
+  if (!list) return;
+  for (int shellIndex : kBaseIcons) {
+    IconHandle icon = ExtractShellIcon(shellIndex, small);
+    ImageList_ReplaceIcon(list, -1, icon ? icon.Get() : LoadIconA(nullptr, IDI_APPLICATION));
+  }
+}
+
+std::string LowerCase(std::string text) {
+  if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+HICON IconFromShell(const char* path, DWORD attributes, UINT flags) {
+  SHFILEINFOA info = {};
+  if (!SHGetFileInfoA(path, attributes, &info, sizeof info, flags)) return nullptr;
+  return info.hIcon;
+}
+
+}  // namespace
+
+IconHandle ExtractShellIcon(int index, bool small) {
+  HICON icon = nullptr;
+  if (small) {
+    ExtractIconExA(kShellIconLibrary, index, nullptr, &icon, 1);
+  } else {
+    ExtractIconExA(kShellIconLibrary, index, &icon, nullptr, 1);
+  }
+  return IconHandle(icon);
+}
+
+IconHandle IconForPath(const char* path, bool small) {
+  int size = small ? kSmallSize : kLargeSize;
+  if (lstrcmpiA(PathFindExtensionA(path), ".ico") == 0) {
+    if (HANDLE icon = LoadImageA(nullptr, path, IMAGE_ICON, size, size, LR_LOADFROMFILE)) {
+      return IconHandle(static_cast<HICON>(icon));
+    }
+  }
+  UINT sizeFlag = small ? SHGFI_SMALLICON : SHGFI_LARGEICON;
+  if (HICON icon = IconFromShell(path, 0, SHGFI_ICON | sizeFlag)) return IconHandle(icon);
+  // A file that no longer exists still has a type whose icon the shell knows.
+  if (HICON icon = IconFromShell(path, FILE_ATTRIBUTE_NORMAL, SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | sizeFlag)) {
+    return IconHandle(icon);
+  }
+  return ExtractShellIcon(1, small);
+}
+
+CIconCache::CIconCache() : large_(CreateList(kLargeSize)), small_(CreateList(kSmallSize)) {
+  AddBaseIcons(small_.Get(), true);
+  AddBaseIcons(large_.Get(), false);
+}
+
+CIconCache::~CIconCache() = default;
+
+int CIconCache::IndexFor(const char* path) {
+  if (!path || !*path) return kResultWithoutRecordIndex;
+  std::string bounded(path, strnlen(path, kPathSize - 1));
+  std::string key = LowerCase(bounded);
+  auto found = indexes_.find(key);
+  if (found != indexes_.end()) return found->second;
+  if (indexes_.size() >= kMaxPaths) return kDocumentIndex;
+  int index = AddPath(bounded.c_str());
+  indexes_.emplace(std::move(key), index);
+  return index;
+}
+
+int CIconCache::AddPath(const char* path) {
+  if (!small_ || !large_) return -1;
+  // The lists copy the icons, so ours are destroyed at once and a folder with
+  // thousands of results holds no icon handles of its own.
+  IconHandle small = IconForPath(path, true);
+  IconHandle large = IconForPath(path, false);
+  int smallIndex = small ? ImageList_ReplaceIcon(small_.Get(), -1, small.Get()) : -1;
+  int largeIndex = large ? ImageList_ReplaceIcon(large_.Get(), -1, large.Get()) : -1;
+  if (smallIndex >= 0 && smallIndex == largeIndex) return smallIndex;
+  // Both lists must keep the same positions: undo a half-made entry.
+  if (smallIndex >= 0) ImageList_Remove(small_.Get(), smallIndex);
+  if (largeIndex >= 0) ImageList_Remove(large_.Get(), largeIndex);
+  return -1;
+}
+
+HICON CIconCache::GetLargeIcon(int index) const {
+  return large_ && index >= 0 ? ImageList_GetIcon(large_.Get(), index, ILD_TRANSPARENT) : nullptr;
+}
+
+HICON CIconCache::GetSmallIcon(int index) const {
+  return small_ && index >= 0 ? ImageList_GetIcon(small_.Get(), index, ILD_TRANSPARENT) : nullptr;
+}
+
+}  // namespace qv

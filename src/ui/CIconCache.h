@@ -1,0 +1,60 @@
+#pragma once
+// The icons of one folder object's items: a small and a large image list that
+// start with the shell's document and folder icons and take one more icon per
+// distinct result file path, on first use. The view shows the two lists and uses
+// the indexes directly.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <unordered_map>
+
+#include "module/Holders.h"
+
+namespace qv {
+
+class CIconCache {
+ public:
+  // Fixed positions of the base icons in both lists.
+  static constexpr int kDocumentIndex = 0;
+  static constexpr int kClosedFolderIndex = 1;
+  static constexpr int kOpenFolderIndex = 2;
+  static constexpr int kResultWithoutRecordIndex = 3;
+  // Paths beyond this many share the generic document icon, so a folder object
+  // that lives long does not grow without end.
+  static constexpr std::size_t kMaxPaths = 4096;
+
+  CIconCache();
+  CIconCache(const CIconCache&) = delete;
+  CIconCache& operator=(const CIconCache&) = delete;
+  virtual ~CIconCache();
+
+  // The image-list index of a file's icon; the shell is asked once per path
+  // (letter case aside). -1 when the image lists refused the icon.
+  int IndexFor(const char* path);
+
+  // New icons that the caller destroys; null for an index the lists do not hold.
+  HICON GetLargeIcon(int index) const;
+  HICON GetSmallIcon(int index) const;
+
+  // The lists themselves, still owned by the cache; null when one could not be made.
+  HIMAGELIST GetLargeImageList() const { return large_.Get(); }
+  HIMAGELIST GetSmallImageList() const { return small_.Get(); }
+
+ private:
+  int AddPath(const char* path);
+
+  ImageListHandle large_;
+  ImageListHandle small_;
+  std::unordered_map<std::string, int> indexes_;  // lower-case path -> index
+};
+
+// The icon for a file path at 16 (small) or 32 pixels: an .ico file's own icon,
+// else the shell's icon for the file or its type, else the generic document icon.
+IconHandle IconForPath(const char* path, bool small);
+
+// Icon `index` of the system icon library at 16 (small) or 32 pixels.
+IconHandle ExtractShellIcon(int index, bool small);
+
+}  // namespace qv

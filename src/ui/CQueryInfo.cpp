@@ -1,0 +1,32 @@
+#include "ui/CQueryInfo.h"
+
+#include "module/ModuleUse.h"
+#include "module/Text.h"
+#include "pidl/CPidlManager.h"
+
+namespace qv {
+
+CQueryInfo::CQueryInfo(LPCITEMIDLIST item) : item_(RequirePidlManager(), item) {}
+
+const InterfaceEntry* CQueryInfo::InterfaceTable() {
+  static const InterfaceEntry table[] = {QV_INTERFACE(CQueryInfo, IQueryInfo), {}};
+  return table;
+}
+
+STDMETHODIMP CQueryInfo::GetInfoTip(DWORD, LPWSTR* tip) {
+  if (!tip) return E_POINTER;
+  *tip = nullptr;
+  return ComBoundary([&]() -> HRESULT {
+    char path[kPathSize] = {};
+    CPidlManager::GetPath(item_.Get(), path, sizeof path);
+    *tip = ToTaskMemoryWide(path);
+    return *tip ? S_OK : E_OUTOFMEMORY;
+  });
+}
+
+STDMETHODIMP CQueryInfo::GetInfoFlags(DWORD* flags) {
+  if (flags) *flags = 0;
+  return E_NOTIMPL;
+}
+
+}  // namespace qv

@@ -1,0 +1,85 @@
+#pragma once
+// The stand-in service's COM objects: the query component, its result sets and
+// results, the registrar and its query registration.
+
+#include <windows.h>
+
+#include "module/ComBase.h"
+#include "search/DesktopSearchInterfaces.h"
+#include "searchstub/StubState.h"
+
+namespace qv::stub {
+
+// IDispatch that answers nothing: the component calls the service through its
+// vtables only. Every stand-in object counts itself among the service's live objects.
+template <class Derived, class Interface>
+class StubObject : public ComObject<Derived, LiveClass::Uncounted, Interface> {
+ public:
+  StubObject() { ++State().liveObjects; }
+  ~StubObject() override { --State().liveObjects; }
+
+  static const InterfaceEntry* InterfaceTable() {
+    static const InterfaceEntry table[] = {
+        {&__uuidof(Interface), InterfaceOffset<Derived, Interface>()},
+        {&IID_IDispatch, InterfaceOffset<Derived, IDispatch, Interface>()},
+        {}};
+    return table;
+  }
+
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+};
+
+class CStubResult final : public StubObject<CStubResult, IDesktopSearchResult> {
+ public:
+  explicit CStubResult(ScriptedResult result) : result_(std::move(result)) {}
+  STDMETHODIMP GetProperty(BSTR name, VARIANT* value) override;
+
+ private:
+  ScriptedResult result_;
+};
+
+class CStubResultSet final : public StubObject<CStubResultSet, IDesktopSearchResultSet> {
+ public:
+  CStubResultSet();
+  STDMETHODIMP Next(IDesktopSearchResult** result) override;
+  STDMETHODIMP get_ReadyState(LONG* state) override;
+  STDMETHODIMP UnusedSlot9() override { return E_NOTIMPL; }
+  STDMETHODIMP get_AvailableCount(LONG* count) override;
+
+ private:
+  std::vector<ScriptedResult> results_;
+  std::vector<LONG> readyStates_;
+  std::vector<LONG> availableCounts_;
+  std::size_t next_ = 0;
+  std::size_t readyStateReads_ = 0;
+  std::size_t countReads_ = 0;
+};
+
+class CStubQueryApi final : public StubObject<CStubQueryApi, IDesktopSearchQueryApi> {
+ public:
+  STDMETHODIMP Query(LONG cookie, BSTR searchString, VARIANT category, VARIANT ranking,
+                     IDesktopSearchResultSet** results) override;
+};
+
+class CStubQueryRegistration final : public StubObject<CStubQueryRegistration, IDesktopSearchQueryRegistration> {
+ public:
+  STDMETHODIMP RegisterQueryClient(BSTR componentGuid, LONG readAllowed, LONG* cookie) override;
+};
+
+class CStubRegistrar final : public StubObject<CStubRegistrar, IDesktopSearchRegistrar> {
+ public:
+  STDMETHODIMP StartComponentRegistration(BSTR componentGuid, VARIANT description) override;
+  STDMETHODIMP GetRegistrationInterface(BSTR registrationType, IUnknown** registration) override;
+  STDMETHODIMP FinishComponentRegistration() override;
+  STDMETHODIMP UnregisterComponent(BSTR componentGuid) override;
+};
+
+}  // namespace qv::stub

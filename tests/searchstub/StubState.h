@@ -1,0 +1,53 @@
+#pragma once
+// The stand-in service's script and log, shared by its objects and its exports.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "searchstub/SearchStubApi.h"
+
+namespace qv::stub {
+
+struct ScriptedResult {
+  std::wstring uri;
+  std::optional<std::wstring> title;
+};
+
+struct CallScript {
+  HRESULT result = S_OK;
+  int skip = 0;
+  int times = 0;  // 0: the call answers normally
+};
+
+struct StubState {
+  std::vector<ScriptedResult> results;
+  std::vector<LONG> readyStates{2};
+  std::vector<LONG> availableCounts;  // empty: the number of results
+  LONG nextCookie = 1;
+  std::vector<LONG> issuedCookies;
+  CallScript scripts[kStubCallKinds];
+  int callCounts[kStubCallKinds] = {};
+  std::vector<StubQuery> queries;
+  StubRegistrarLog registrar = {};
+  LONG liveObjects = 0;
+};
+
+StubState& State();
+
+// Counts a call of the given kind; true (with the scripted answer in `result`)
+// when the script says this call answers differently.
+bool IsScripted(StubCall call, HRESULT& result);
+
+// Copies wide text into a fixed log buffer, cut to fit.
+template <std::size_t N>
+void CopyText(WCHAR (&buffer)[N], const WCHAR* text) {
+  lstrcpynW(buffer, text ? text : L"", static_cast<int>(N));
+}
+
+// The n-th value of a script whose last value repeats.
+LONG ScriptValue(const std::vector<LONG>& values, std::size_t index, LONG fallback);
+
+}  // namespace qv::stub
