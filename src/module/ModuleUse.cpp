@@ -3,6 +3,7 @@
 #include "module/ComBase.h"
 #include "module/LiveObjects.h"
 #include "module/ModuleObjects.h"
+#include "module/Settings.h"
 
 namespace qv {
 namespace {
@@ -15,15 +16,19 @@ bool g_madeHere = false;
 
 void StartUse() {
   if (g_madeHere || TheFolderStore() || ThePidlManager()) return;
-  // Creation order: settings, folder store, list of open views, ID list manager,
-  // list of open properties dialogs. The two lists join this sequence with the
-  // view and the properties dialog.
+  // Order: settings (with the registration cookie), folder store, list of open
+  // views, ID list manager, list of open properties dialogs. The two lists join
+  // this sequence with the view and the properties dialog.
+  Guarded(false, [] { return LoadSettings(); });
   Guarded(false, [] { return CreateModuleObjects(); });
   g_madeHere = true;
 }
 
 void EndUse() {
   if (!g_madeHere) return;
+  // Order: settings saved, list of open views, folder store, ID list manager,
+  // list of open properties dialogs. The document itself is saved by every change.
+  Guarded(false, [] { return SaveSettings(); });
   Guarded(false, [] {
     DestroyModuleObjects();
     return true;
@@ -54,7 +59,7 @@ CPidlManager& RequirePidlManager() {
 
 bool ReleaseModuleIfIdle() {
   AcquireSRWLockExclusive(&g_useLock);
-  bool idle = LiveObjectTotal() == 0;
+  bool idle = CanUnloadNow() == S_OK;
   if (idle) EndUse();
   ReleaseSRWLockExclusive(&g_useLock);
   return idle;

@@ -9,6 +9,7 @@
 #include "module/Holders.h"
 #include "module/ModulePaths.h"
 #include "module/Text.h"
+#include "search/ServiceRegistration.h"
 
 namespace qv {
 namespace {
@@ -126,6 +127,8 @@ bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
 }  // namespace
 
 HRESULT RegisterServer() {
+  // The server registers even where the search service is not installed yet.
+  RegisterComponent();
   std::string folderClassId = GuidString(kShellFolderClassId);
   std::string sheetClassId = GuidString(kPropertySheetClassId);
   std::string modulePath = ModulePath();
@@ -143,6 +146,7 @@ HRESULT UnregisterServer() {
   DeleteTree(HKEY_CLASSES_ROOT, ClassKey(folderClassId) + "\\ShellEx");
   UnregisterClass(GuidString(kPropertySheetClassId));
   UnregisterClass(folderClassId);
+  UnregisterComponent();
   CoFreeUnusedLibraries();
   return S_OK;
 }

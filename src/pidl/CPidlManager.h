@@ -41,6 +41,10 @@ class CPidlManager {
   LPITEMIDLIST CreateFolderItem(IXMLDOMNode* node);
   LPITEMIDLIST CreateFolderItem(const SearchFolderRecord& record);
   LPITEMIDLIST CreateResultItem(const ResultRecord& record);
+  // A result item from one result of the desktop search service (see
+  // FillResultRecord); null when the allocator fails. Throws ComError when the
+  // result's "uri" cannot be read.
+  LPITEMIDLIST CreateResultItem(IDesktopSearchResult* result);
 
   // The shell's absolute ID list of a file (caller frees with Free), or null.
   LPITEMIDLIST ParseFilePath(const char* path);

@@ -1,21 +1,16 @@
 #include "search/SearchQuery.h"
 
-#include <cstring>
 #include <new>
 #include <string>
 
 #include "module/Text.h"
+#include "pidl/RecordText.h"
+#include "search/RegistrationCookie.h"
 #include "search/ServiceObjects.h"
 #include "search/ServiceRegistration.h"
 
 namespace qv {
 namespace {
-
-// A record field as text, never reading past the field even when it lacks its
-// terminator.
-std::wstring FieldText(const char* field, std::size_t size) {
-  return ToWide(std::string(field, strnlen(field, size)).c_str());
-}
 
 // Polls the result set, a few milliseconds apart, until it reports that it is
 // complete (or any state but "searching"), holds enough results, or the wait
@@ -70,12 +65,12 @@ ComPtr<IDesktopSearchResultSet> ExecuteQuery(BSTR searchString, BSTR category, B
 }
 
 ComPtr<IDesktopSearchResultSet> RunSearchQuery(const SearchFolderRecord& record, bool hasSubfolders) {
-  std::wstring searchText = FieldText(record.query, kQuerySize);
+  std::wstring searchText = ToWide(FieldText(record.query).c_str());
   if (searchText.empty()) {
     if (hasSubfolders) return nullptr;
-    searchText = FieldText(record.name, kNameSize);
+    searchText = ToWide(FieldText(record.name).c_str());
   }
-  std::wstring categoryText = FieldText(record.category, kCategorySize);
+  std::wstring categoryText = ToWide(FieldText(record.category).c_str());
   if (categoryText.empty()) categoryText = L"file";
 
   Bstr searchString(searchText.c_str());

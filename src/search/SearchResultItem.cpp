@@ -61,4 +61,10 @@ void FillResultRecord(IDesktopSearchResult* result, ResultRecord& record, CPidlM
   record.fileIdList = manager ? manager->RegisterFilePath(record.filePath) : 0;
 }
 
+LPITEMIDLIST CPidlManager::CreateResultItem(IDesktopSearchResult* result) {
+  ResultRecord record;
+  FillResultRecord(result, record, this);
+  return CreateResultItem(record);
+}
+
 }  // namespace qv

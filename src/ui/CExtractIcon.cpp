@@ -13,9 +13,10 @@ CExtractIcon::CExtractIcon(CShellFolder* folder, LPCITEMIDLIST item)
     : folder_(ComPtr<CShellFolder>::Share(folder)), item_(RequirePidlManager(), item) {}
 
 const InterfaceEntry* CExtractIcon::InterfaceTable() {
+  // The platform headers give these two interfaces no __uuidof, hence the IIDs.
   static const InterfaceEntry table[] = {
-      QV_INTERFACE(CExtractIcon, IExtractIconA),
-      QV_INTERFACE(CExtractIcon, IExtractIconW),
+      {&IID_IExtractIconA, InterfaceOffset<CExtractIcon, IExtractIconA>()},
+      {&IID_IExtractIconW, InterfaceOffset<CExtractIcon, IExtractIconW>()},
       {}};
   return table;
 }

@@ -9,7 +9,8 @@ namespace qv {
 CQueryInfo::CQueryInfo(LPCITEMIDLIST item) : item_(RequirePidlManager(), item) {}
 
 const InterfaceEntry* CQueryInfo::InterfaceTable() {
-  static const InterfaceEntry table[] = {QV_INTERFACE(CQueryInfo, IQueryInfo), {}};
+  // The platform headers give IQueryInfo no __uuidof, hence the IID.
+  static const InterfaceEntry table[] = {{&IID_IQueryInfo, InterfaceOffset<CQueryInfo, IQueryInfo>()}, {}};
   return table;
 }
 

@@ -1,9 +1,12 @@
 // The stand-in service's COM server: class factories, and registration of its two
 // ProgIDs for the current user (HKCU\Software\Classes), so that the tests' Wine
-// prefix has a desktop search service only while a test wants one.
+// prefix has a desktop search service only while a test wants one. Wine's COM
+// does not read per-user classes, so there the machine's classes of the private
+// prefix are used as well.
 
 #include <windows.h>
 #include <objbase.h>
+#include <olectl.h>
 
 #include <string>
 
@@ -59,15 +62,44 @@ std::wstring ClsidText(const CLSID& clsid) {
   return text;
 }
 
-bool SetKeyValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+bool SetKeyValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   RegKey handle;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, handle.Put(), nullptr) !=
+  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, handle.Put(), nullptr) !=
       ERROR_SUCCESS) {
     return false;
   }
   auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
   return RegSetValueExW(handle.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
          ERROR_SUCCESS;
+}
+
+bool RegisterClasses(HKEY root) {
+  wchar_t path[MAX_PATH] = {};
+  if (!GetModuleFileNameW(g_module, path, MAX_PATH)) return false;
+  for (const ServedClass& served : kServedClasses) {
+    std::wstring clsid = ClsidText(*served.clsid);
+    std::wstring classKey = L"Software\\Classes\\CLSID\\" + clsid;
+    std::wstring progIdKey = std::wstring(L"Software\\Classes\\") + served.progId;
+    bool written = SetKeyValue(root, progIdKey + L"\\CLSID", nullptr, clsid) &&
+                   SetKeyValue(root, classKey, nullptr, served.progId) &&
+                   SetKeyValue(root, classKey + L"\\ProgID", nullptr, served.progId) &&
+                   SetKeyValue(root, classKey + L"\\InprocServer32", nullptr, path) &&
+                   SetKeyValue(root, classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+    if (!written) return false;
+  }
+  return true;
+}
+
+void UnregisterClasses(HKEY root) {
+  for (const ServedClass& served : kServedClasses) {
+    RegDeleteTreeW(root, (L"Software\\Classes\\CLSID\\" + ClsidText(*served.clsid)).c_str());
+    RegDeleteTreeW(root, (std::wstring(L"Software\\Classes\\") + served.progId).c_str());
+  }
+}
+
+bool ProgIdsResolve() {
+  CLSID clsid;
+  return SUCCEEDED(CLSIDFromProgID(kQueryApiProgId, &clsid)) && SUCCEEDED(CLSIDFromProgID(kRegistrarProgId, &clsid));
 }
 
 }  // namespace
@@ -93,26 +125,13 @@ SEARCH_STUB_API HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, vo
 SEARCH_STUB_API HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
 
 SEARCH_STUB_API HRESULT WINAPI DllRegisterServer() {
-  wchar_t path[MAX_PATH] = {};
-  if (!GetModuleFileNameW(g_module, path, MAX_PATH)) return E_FAIL;
-  for (const ServedClass& served : kServedClasses) {
-    std::wstring clsid = ClsidText(*served.clsid);
-    std::wstring classKey = L"Software\\Classes\\CLSID\\" + clsid;
-    std::wstring progIdKey = std::wstring(L"Software\\Classes\\") + served.progId;
-    bool written = SetKeyValue(progIdKey + L"\\CLSID", nullptr, clsid) &&
-                   SetKeyValue(classKey, nullptr, served.progId) &&
-                   SetKeyValue(classKey + L"\\ProgID", nullptr, served.progId) &&
-                   SetKeyValue(classKey + L"\\InprocServer32", nullptr, path) &&
-                   SetKeyValue(classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-    if (!written) return SELFREG_E_CLASS;
-  }
+  if (!RegisterClasses(HKEY_CURRENT_USER)) return SELFREG_E_CLASS;
+  if (!ProgIdsResolve() && !RegisterClasses(HKEY_LOCAL_MACHINE)) return SELFREG_E_CLASS;
   return S_OK;
 }
 
 SEARCH_STUB_API HRESULT WINAPI DllUnregisterServer() {
-  for (const ServedClass& served : kServedClasses) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\CLSID\\" + ClsidText(*served.clsid)).c_str());
-    RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + served.progId).c_str());
-  }
+  UnregisterClasses(HKEY_CURRENT_USER);
+  UnregisterClasses(HKEY_LOCAL_MACHINE);
   return S_OK;
 }

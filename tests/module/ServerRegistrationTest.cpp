@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "module/ClassIds.h"
+#include "module/ComBase.h"
+#include "module/Holders.h"
+#include "module/Text.h"
+#include "support/ServerModule.h"
+#include "support/ShellFolderCalls.h"
+
+namespace qv {
+namespace {
+
+using test::ServerModule;
+
+constexpr char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+constexpr char kNameSpaceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace\\";
+constexpr char kOtherExtension[] = "{0D5F1A2B-3C4D-4E5F-8091-A2B3C4D5E6F7}";
+
+std::string GuidText(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return ToAnsi(text);
+}
+
+const std::string kFolderClass = GuidText(kShellFolderClassId);
+const std::string kSheetClass = GuidText(kPropertySheetClassId);
+
+struct RegistryValue {
+  bool present = false;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;  // as the wide API stores it
+
+  std::string Text() const {
+    if (type != REG_SZ || data.size() < sizeof(wchar_t)) return {};
+    return ToAnsi(std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t)).c_str());
+  }
+};
+
+// The value's raw data as the registry keeps it.
+RegistryValue ReadValue(HKEY root, const std::string& key, const char* name) {
+  RegistryValue value;
+  RegKey handle;
+  if (RegOpenKeyExW(root, ToWide(key.c_str()).c_str(), 0, KEY_QUERY_VALUE, handle.Put()) != ERROR_SUCCESS) {
+    return value;
+  }
+  std::wstring wideName = name ? ToWide(name) : std::wstring();
+  DWORD size = 0;
+  if (RegQueryValueExW(handle.Get(), wideName.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
+    return value;
+  }
+  value.present = true;
+  value.data.resize(size);
+  RegQueryValueExW(handle.Get(), wideName.c_str(), nullptr, &value.type, size ? value.data.data() : nullptr, &size);
+  value.data.resize(size);
+  return value;
+}
+
+bool KeyExists(HKEY root, const std::string& key) {
+  RegKey handle;
+  return RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.Put()) == ERROR_SUCCESS;
+}
+
+DWORD RunRegsvr32(const std::string& arguments) {
+  std::string command = "regsvr32.exe " + arguments;
+  STARTUPINFOA startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return GetLastError() | 0x80000000u;
+  }
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  return exitCode;
+}
+
+void ExpectString(HKEY root, const std::string& key, const char* name, const std::string& expected) {
+  RegistryValue value = ReadValue(root, key, name);
+  EXPECT_TRUE(value.present) << key << " " << (name ? name : "(default)");
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), value.type) << key << " " << (name ? name : "(default)");
+  EXPECT_EQ(0, lstrcmpiA(expected.c_str(), value.Text().c_str()))
+      << key << " " << (name ? name : "(default)") << ": " << value.Text();
+}
+
+void ExpectRegistered(const std::string& dllPath) {
+  std::string classKey = "CLSID\\" + kFolderClass;
+  ExpectString(HKEY_CLASSES_ROOT, classKey, nullptr, "quorvane");
+  ExpectString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", nullptr, dllPath);
+  ExpectString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", "Apartment");
+  RegistryValue loadWithoutCom = ReadValue(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "LoadWithoutCOM");
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), loadWithoutCom.type);
+  EXPECT_EQ(std::vector<BYTE>(2, 0), loadWithoutCom.data) << "only the terminating NUL";
+  ExpectString(HKEY_CLASSES_ROOT, classKey + "\\DefaultIcon", nullptr, dllPath + ",0");
+
+  RegistryValue attributes = ReadValue(HKEY_CLASSES_ROOT, classKey + "\\ShellFolder", "Attributes");
+  EXPECT_EQ(static_cast<DWORD>(REG_BINARY), attributes.type);
+  EXPECT_EQ((std::vector<BYTE>{0x00, 0x00, 0x00, 0xE8}), attributes.data);
+  RegistryValue wantsParsing = ReadValue(HKEY_CLASSES_ROOT, classKey + "\\ShellFolder", "WantsFORPARSING");
+  EXPECT_TRUE(wantsParsing.present);
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), wantsParsing.type);
+  EXPECT_TRUE(wantsParsing.data.empty()) << "no data bytes at all";
+
+  ExpectString(HKEY_LOCAL_MACHINE, kNameSpaceKey + kFolderClass, nullptr, "quorvane");
+  ExpectString(HKEY_LOCAL_MACHINE, kApprovedKey, kFolderClass.c_str(), "quorvane");
+  ExpectString(HKEY_CLASSES_ROOT, classKey + "\\ShellEx\\PropertySheetHandlers\\FolderProperties", nullptr,
+               kSheetClass);
+
+  std::string sheetKey = "CLSID\\" + kSheetClass;
+  ExpectString(HKEY_CLASSES_ROOT, sheetKey + "\\InprocServer32", nullptr, dllPath);
+  ExpectString(HKEY_CLASSES_ROOT, sheetKey + "\\InprocServer32", "ThreadingModel", "Apartment");
+  EXPECT_FALSE(ReadValue(HKEY_CLASSES_ROOT, sheetKey, nullptr).present) << "the sheet class has no name";
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, sheetKey + "\\DefaultIcon"));
+}
+
+void ExpectUnregistered() {
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + kFolderClass));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + kSheetClass));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kNameSpaceKey + kFolderClass));
+  EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kApprovedKey, kFolderClass.c_str()).present);
+}
+
+// Registers the server's copy with regsvr32 for the test and removes it after.
+class RegisteredServer : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(0u, RunRegsvr32("/s \"" + server_.DllPath() + "\"")); }
+  void TearDown() override {
+    RunRegsvr32("/u /s \"" + server_.DllPath() + "\"");
+    // COM lets go of the copy it loaded, so its directory can be removed.
+    CoFreeUnusedLibrariesEx(0, 0);
+  }
+
+  ServerModule server_;
+};
+
+TEST_F(RegisteredServer, Regsvr32WritesEveryEntryAndUnregisterKeepsOtherApprovals) {
+  ExpectRegistered(server_.DllPath());
+  EXPECT_EQ(1, server_.IsRegistered());
+
+  // Registering again overwrites the same entries.
+  EXPECT_EQ(S_OK, server_.RegisterServer());
+  ExpectRegistered(server_.DllPath());
+
+  RegKey approved;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE, approved.Put()));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(approved.Get(), kOtherExtension, 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>("other"), 6));
+
+  EXPECT_EQ(0u, RunRegsvr32("/u /s \"" + server_.DllPath() + "\""));
+  ExpectUnregistered();
+  EXPECT_EQ(0, server_.IsRegistered());
+  ExpectString(HKEY_LOCAL_MACHINE, kApprovedKey, kOtherExtension, "other");
+  RegDeleteValueA(approved.Get(), kOtherExtension);
+
+  // Unregistering what is not registered is no failure.
+  EXPECT_EQ(S_OK, server_.UnregisterServer());
+}
+
+TEST_F(RegisteredServer, IsRegisteredAnswersFromAnyOfItsEntries) {
+  ASSERT_EQ(1, server_.IsRegistered());
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\" + kFolderClass + "\\ShellFolder").c_str());
+  EXPECT_EQ(1, server_.IsRegistered()) << "the namespace junction remains";
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kNameSpaceKey + kFolderClass).c_str());
+  EXPECT_EQ(1, server_.IsRegistered()) << "the approval remains";
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApprovedKey, kFolderClass.c_str());
+  EXPECT_EQ(0, server_.IsRegistered());
+}
+
+TEST_F(RegisteredServer, ComCreatesTheRootFolderFromTheRegistration) {
+  ComPtr<IShellFolder> folder;
+  ASSERT_EQ(S_OK, CoCreateInstance(kShellFolderClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IShellFolder,
+                                   folder.PutVoid()));
+  EXPECT_EQ(S_FALSE, server_.CanUnloadNow()) << "COM loaded the registered copy, which this test loaded too";
+  folder.Reset();
+  EXPECT_EQ(S_OK, server_.CanUnloadNow());
+}
+
+TEST_F(RegisteredServer, DesktopBindsToTheNamespaceJunction) {
+  test::WriteFileText(server_.DocumentPath(), "<root name='root'><folder name='Work'/><folder name='Home'/></root>");
+  ComPtr<IShellFolder> desktop;
+  ASSERT_EQ(S_OK, SHGetDesktopFolder(desktop.Put()));
+  std::wstring name = L"::" + ToWide(kFolderClass.c_str());
+  LPITEMIDLIST junction = nullptr;
+  ASSERT_EQ(S_OK, desktop->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &junction, nullptr));
+  test::ShellList junctionList(junction);
+  EXPECT_EQ("quorvane", test::DisplayName(desktop.Get(), junction, SHGDN_NORMAL));
+  {
+    ComPtr<IShellFolder> root = test::BindTo(desktop.Get(), junction);
+    EXPECT_EQ((std::vector<std::string>{"Home", "Work"}), test::SortedNames(root.Get(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS));
+    ComPtr<IPersistFolder2> persist = root.As<IPersistFolder2>();
+    ASSERT_TRUE(persist);
+    LPITEMIDLIST current = nullptr;
+    ASSERT_EQ(S_OK, persist->GetCurFolder(&current));
+    test::ShellList currentList(current);
+    EXPECT_TRUE(ILIsEqual(junction, current)) << "the shell placed the folder at its junction";
+  }
+  desktop.Reset();
+  EXPECT_EQ(S_OK, server_.CanUnloadNow());
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "module/ClassIds.h"
+#include "module/ComBase.h"
+#include "module/Text.h"
+#include "shellfolder/IQuorvaneShellFolder.h"
+#include "support/SearchStub.h"
+#include "support/ServerModule.h"
+#include "support/ShellFolderCalls.h"
+#include "support/TestItemList.h"
+
+namespace qv {
+namespace {
+
+using test::DisplayName;
+using test::TestItemList;
+
+constexpr char kTree[] =
+    "<root name='root'>"
+    "<folder name='Work' query='report'>"
+    "<folder name='Reports' query='quarterly' maxResults='10'><folder name='Old'/></folder>"
+    "<folder name='archive'/>"
+    "</folder>"
+    "<folder name='Home'/>"
+    "</root>";
+
+std::vector<std::string> Names(std::initializer_list<const char*> names) { return {names.begin(), names.end()}; }
+
+class ShellFolderTest : public test::ServerTest {
+ protected:
+  void SetUp() override { WriteDocument(kTree); }
+
+  IShellFolder* Work() {
+    if (!work_) work_ = test::BindToChild(Root(), L"Work");
+    return work_.Get();
+  }
+  void TearDown() override {
+    work_.Reset();
+    test::ServerTest::TearDown();
+  }
+
+  static TestItemList Item(const std::string& folderName) {
+    TestItemList list;
+    list.Folder(folderName);
+    return list;
+  }
+  static TestItemList ResultItem(const std::string& name, const std::string& path) {
+    TestItemList list;
+    list.Result(name, path);
+    return list;
+  }
+  SFGAOF AttributesOf(IShellFolder* folder, std::vector<LPCITEMIDLIST> items, SFGAOF asked = ~0u) {
+    SFGAOF attributes = asked;
+    EXPECT_EQ(S_OK, folder->GetAttributesOf(static_cast<UINT>(items.size()), items.data(), &attributes));
+    return attributes;
+  }
+
+  ComPtr<IShellFolder> work_;
+};
+
+TEST_F(ShellFolderTest, BrowsesTwoLevelsDownWithSearchResults) {
+  test::TempDirectory files;
+  test::WriteFileText(files.File("b.txt"), "b");
+  test::WriteFileText(files.File("a.txt"), "a");
+  test::SearchStub stub;
+  stub.AddResult(ToWide(files.File("b.txt").c_str()), L"Budget");
+  stub.AddResult(ToWide(files.File("a.txt").c_str()), L"agenda");
+
+  EXPECT_EQ(Names({"Home", "Work"}), test::SortedNames(Root(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS));
+  EXPECT_TRUE(stub.Queries().empty()) << "the namespace root never searches";
+
+  ComPtr<IShellFolder> reports = test::BindToChild(Work(), L"Reports");
+  EXPECT_EQ(Names({"Old", "agenda", "Budget"}), test::SortedNames(reports.Get(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS))
+      << "search folders first, then results, each in name order";
+  ASSERT_EQ(1u, stub.Queries().size());
+
+  std::vector<test::ShellList> items = test::EnumerateItems(reports.Get(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS);
+  ASSERT_EQ(3u, items.size());
+  EXPECT_EQ(SFGAOF{0x73}, AttributesOf(reports.Get(), {items[1].Get()}));
+  EXPECT_EQ(SFGAOF{0x78000077}, AttributesOf(reports.Get(), {items[0].Get()})) << "Old has no sub-folders";
+  EXPECT_EQ(files.File("b.txt"), DisplayName(reports.Get(), items[1].Get(), SHGDN_FORPARSING));
+
+  LPITEMIDLIST renamed = nullptr;
+  ASSERT_EQ(S_OK, reports->SetNameOf(nullptr, items[0].Get(), L"Older", SHGDN_INFOLDER, &renamed));
+  test::ShellList renamedList(renamed);
+  EXPECT_EQ("Older", DisplayName(reports.Get(), renamed, SHGDN_INFOLDER));
+  EXPECT_EQ(Names({"Older"}), test::SortedNames(reports.Get(), SHCONTF_FOLDERS));
+  EXPECT_NE(std::string::npos, DocumentText().find("Older")) << "the rename was saved";
+}
+
+TEST_F(ShellFolderTest, AnswersItsInterfacesWithOneIdentity) {
+  ComPtr<IShellFolder> folder = ComPtr<IShellFolder>::Share(Root());
+  ComPtr<IUnknown> identity = folder.As<IUnknown>();
+  for (const IID* iid : {&IID_IShellFolder, &IID_IPersistFolder, &IID_IPersistFolder2, &IID_IPersist,
+                         &__uuidof(IQuorvaneShellFolder)}) {
+    ComPtr<IUnknown> other;
+    ASSERT_EQ(S_OK, folder->QueryInterface(*iid, other.PutVoid()));
+    EXPECT_EQ(identity.Get(), other.As<IUnknown>().Get());
+  }
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOINTERFACE, folder->QueryInterface(IID_IShellFolder2, &none));
+  EXPECT_EQ(nullptr, none);
+  CLSID classId = {};
+  EXPECT_EQ(S_OK, folder.As<IPersistFolder>()->GetClassID(&classId));
+  EXPECT_TRUE(IsEqualCLSID(kShellFolderClassId, classId));
+
+  // A child knows its own place: the parent's list and the item.
+  ComPtr<IPersistFolder2> work = ComPtr<IShellFolder>::Share(Work()).As<IPersistFolder2>();
+  ASSERT_TRUE(work);
+  LPITEMIDLIST place = nullptr;
+  ASSERT_EQ(S_OK, work->GetCurFolder(&place));
+  test::ShellList placeList(place);
+  TestItemList root;
+  root.Root();
+  ASSERT_EQ(root.Size() - 2 + kItemSize + 2, ILGetSize(place));
+  EXPECT_EQ(0, std::memcmp(root.Get(), place, root.Size() - 2));
+  EXPECT_EQ("Work", DisplayName(Root(), ILFindLastID(place), SHGDN_INFOLDER));
+}
+
+TEST_F(ShellFolderTest, CompareIdsReportsTheOrderAsASuccessCode) {
+  TestItemList folder = Item("zeta");
+  TestItemList result = ResultItem("alpha", "C:\\alpha.txt");
+  HRESULT hr = Work()->CompareIDs(0, folder.Get(), result.Get());
+  EXPECT_TRUE(SUCCEEDED(hr));
+  EXPECT_EQ(-1, static_cast<short>(HRESULT_CODE(hr))) << "a search folder sorts before any result";
+  EXPECT_EQ(1, test::CompareOrder(Work(), result.Get(), folder.Get()));
+
+  TestItemList upper = ResultItem("Doc", "C:\\one.txt");
+  TestItemList lower = ResultItem("doc", "C:\\two.txt");
+  EXPECT_EQ(S_OK, Work()->CompareIDs(0, upper.Get(), lower.Get())) << "names differing in case only are equal";
+  EXPECT_EQ(S_OK, Work()->CompareIDs(0x10, upper.Get(), lower.Get())) << "every column sorts alike";
+
+  TestItemList shorter = Item("A");
+  TestItemList longer;
+  longer.Folder("A").Folder("B");
+  EXPECT_EQ(-1, test::CompareOrder(Work(), shorter.Get(), longer.Get()));
+  EXPECT_EQ(1, test::CompareOrder(Work(), longer.Get(), shorter.Get()));
+}
+
+TEST_F(ShellFolderTest, DisplayNamesFollowTheRequestedForm) {
+  TestItemList result = ResultItem("Budget", "C:\\data\\budget.xls");
+  EXPECT_EQ("C:\\data\\budget.xls", DisplayName(Work(), result.Get(), SHGDN_FORPARSING));
+  EXPECT_EQ("C:\\data\\budget.xls", DisplayName(Work(), result.Get(), SHGDN_NORMAL));
+  EXPECT_EQ("Budget", DisplayName(Work(), result.Get(), SHGDN_INFOLDER | SHGDN_FORPARSING));
+  EXPECT_EQ("Budget", DisplayName(Work(), result.Get(), SHGDN_FOREDITING));
+  EXPECT_EQ("Budget", DisplayName(Work(), result.Get(), SHGDN_FORADDRESSBAR));
+
+  TestItemList reports = Item("Reports");
+  EXPECT_EQ("quorvane\\Work\\Reports", DisplayName(Work(), reports.Get(), SHGDN_FORPARSING));
+  EXPECT_EQ("quorvane\\Work\\Reports", DisplayName(Work(), reports.Get(), SHGDN_FORPARSING | SHGDN_FORADDRESSBAR));
+  EXPECT_EQ("Reports", DisplayName(Work(), reports.Get(), SHGDN_INFOLDER));
+
+  STRRET name = {};
+  EXPECT_EQ(E_INVALIDARG, Work()->GetDisplayNameOf(reports.Get(), 2, &name));
+  EXPECT_EQ(nullptr, name.pOleStr);
+}
+
+TEST_F(ShellFolderTest, EmptyListNamesTheFolderItselfAndForeignItemsAreRefused) {
+  TestItemList empty;
+  EXPECT_EQ("quorvane\\Work", DisplayName(Work(), empty.Get(), SHGDN_FORPARSING));
+  EXPECT_EQ("Work", DisplayName(Work(), empty.Get(), SHGDN_INFOLDER));
+  EXPECT_EQ("quorvane", DisplayName(Root(), empty.Get(), SHGDN_NORMAL));
+  EXPECT_EQ("quorvane", DisplayName(Root(), nullptr, SHGDN_INFOLDER));
+
+  // Items that are not the component's: a foreign kind, or ours with a wrong size.
+  TestItemList foreign;
+  foreign.Raw({6, 0, 7, 0, 0, 0});
+  TestItemList shortResult;
+  shortResult.Raw({8, 0, 1, 0, 0, 0, 'x', 0});
+  for (const TestItemList* bad : {&foreign, &shortResult}) {
+    STRRET name = {};
+    EXPECT_EQ(E_INVALIDARG, Work()->GetDisplayNameOf(bad->Get(), SHGDN_NORMAL, &name));
+    LPCITEMIDLIST items[] = {bad->Get()};
+    SFGAOF attributes = ~0u;
+    EXPECT_EQ(E_INVALIDARG, Work()->GetAttributesOf(1, items, &attributes));
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(E_INVALIDARG, Work()->BindToObject(bad->Get(), nullptr, IID_IShellFolder, &object));
+    EXPECT_EQ(nullptr, object);
+    EXPECT_EQ(E_INVALIDARG, Work()->GetUIObjectOf(nullptr, 1, items, IID_IQueryInfo, nullptr, &object));
+    EXPECT_TRUE(SUCCEEDED(Work()->CompareIDs(0, bad->Get(), empty.Get())));
+  }
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_INVALIDARG, Work()->BindToObject(empty.Get(), nullptr, IID_IShellFolder, &object));
+  EXPECT_EQ(nullptr, object);
+}
+
+TEST_F(ShellFolderTest, ParsesTheNamesOfDirectSubFoldersOnly) {
+  std::wstring name = L"Reports";
+  LPITEMIDLIST item = nullptr;
+  ULONG eaten = 0;
+  SFGAOF attributes = SFGAO_HASSUBFOLDER | SFGAO_FOLDER | SFGAO_CANCOPY | SFGAO_LINK;
+  ASSERT_EQ(S_OK, Work()->ParseDisplayName(nullptr, nullptr, name.data(), &eaten, &item, &attributes));
+  test::ShellList parsed(item);
+  EXPECT_EQ("Reports", DisplayName(Work(), item, SHGDN_INFOLDER));
+  EXPECT_EQ(7u, eaten);
+  EXPECT_EQ(SFGAO_HASSUBFOLDER | SFGAO_FOLDER | SFGAO_CANCOPY, attributes);
+
+  for (const wchar_t* missing : {L"Nope", L"reports", L"Reports\\Old"}) {
+    name = missing;
+    item = reinterpret_cast<LPITEMIDLIST>(1);
+    EXPECT_EQ(E_FAIL, Work()->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &item, nullptr));
+    EXPECT_EQ(nullptr, item) << "no stale pointer is left for the caller to free";
+  }
+
+  // A folder whose element is not in the document parses nothing.
+  TestItemList ghost = Item("Ghost");
+  ComPtr<IShellFolder> gone = test::BindTo(Root(), ghost.Get());
+  name = L"Work";
+  item = reinterpret_cast<LPITEMIDLIST>(1);
+  EXPECT_EQ(E_FAIL, gone->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &item, nullptr));
+  EXPECT_EQ(nullptr, item);
+}
+
+TEST_F(ShellFolderTest, AttributesOnlyTakeBitsAway) {
+  SFGAOF self = 0x12;
+  EXPECT_EQ(S_OK, Work()->GetAttributesOf(0, nullptr, &self));
+  EXPECT_EQ(SFGAOF{0xF8000040}, self) << "the folder itself, whatever was asked";
+
+  TestItemList reports = Item("Reports");
+  TestItemList archive = Item("archive");
+  TestItemList result = ResultItem("Budget", "C:\\budget.xls");
+  EXPECT_EQ(SFGAOF{0xF8000077}, AttributesOf(Work(), {reports.Get()}));
+  EXPECT_EQ(SFGAOF{0x78000077}, AttributesOf(Work(), {archive.Get()}));
+  EXPECT_EQ(SFGAOF{0x73}, AttributesOf(Work(), {reports.Get(), result.Get()}));
+  EXPECT_EQ(SFGAOF{SFGAO_FOLDER}, AttributesOf(Work(), {reports.Get()}, SFGAO_FOLDER | SFGAO_LINK));
+
+  TestItemList missing = Item("Missing");
+  EXPECT_EQ(SFGAOF{0x78000077}, AttributesOf(Work(), {missing.Get()})) << "a missing element has no sub-folders";
+}
+
+TEST_F(ShellFolderTest, RenameChangesTheDocumentOnlyForAValidNewName) {
+  TestItemList reports = Item("Reports");
+  std::string before = DocumentText();
+  LPITEMIDLIST renamed = reinterpret_cast<LPITEMIDLIST>(1);
+  EXPECT_EQ(E_FAIL, Work()->SetNameOf(nullptr, reports.Get(), L"archive", 0, &renamed)) << "a sibling's name";
+  EXPECT_EQ(nullptr, renamed);
+  EXPECT_EQ(E_FAIL, Work()->SetNameOf(nullptr, reports.Get(), L"Reports", 0, nullptr)) << "its own name";
+  EXPECT_EQ(E_FAIL, Work()->SetNameOf(nullptr, reports.Get(), L"", 0, nullptr));
+  std::wstring fifty(50, L'n');
+  EXPECT_EQ(E_FAIL, Work()->SetNameOf(nullptr, reports.Get(), fifty.c_str(), 0, nullptr))
+      << "an item cannot hold 50 characters";
+  TestItemList result = ResultItem("Budget", "C:\\budget.xls");
+  EXPECT_EQ(E_FAIL, Work()->SetNameOf(nullptr, result.Get(), L"Cost", 0, nullptr)) << "results are files";
+  EXPECT_EQ(before, DocumentText());
+
+  std::wstring fortyNine(49, L'n');
+  renamed = nullptr;
+  ASSERT_EQ(S_OK, Work()->SetNameOf(nullptr, reports.Get(), fortyNine.c_str(), 0, &renamed));
+  test::ShellList renamedList(renamed);
+  EXPECT_EQ(std::string(49, 'n'), DisplayName(Work(), renamed, SHGDN_INFOLDER));
+  EXPECT_NE(std::string::npos, DocumentText().find(std::string(49, 'n')));
+}
+
+TEST_F(ShellFolderTest, RenameToAnotherLetterCaseIsSaved) {
+  TestItemList reports = Item("Reports");
+  ASSERT_EQ(S_OK, Work()->SetNameOf(nullptr, reports.Get(), L"REPORTS", 0, nullptr));
+  EXPECT_NE(std::string::npos, DocumentText().find("REPORTS"));
+  EXPECT_EQ(Names({"archive", "REPORTS"}), test::SortedNames(Work(), SHCONTF_FOLDERS));
+}
+
+TEST_F(ShellFolderTest, RenamedFolderIsFoundAfterTheModuleReloads) {
+  TestItemList home = Item("Home");
+  ASSERT_EQ(S_OK, Root()->SetNameOf(nullptr, home.Get(), L"Family", 0, nullptr));
+  root_.Reset();
+  ASSERT_EQ(S_OK, server_.CanUnloadNow());
+  EXPECT_EQ(Names({"Family", "Work"}), test::SortedNames(Root(), SHCONTF_FOLDERS));
+}
+
+TEST_F(ShellFolderTest, HandsOutIconAndInfoTipObjectsForOneItem) {
+  TestItemList reports = Item("Reports");
+  TestItemList archive = Item("archive");
+  LPCITEMIDLIST both[] = {reports.Get(), archive.Get()};
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_FAIL, Work()->GetUIObjectOf(nullptr, 2, both, IID_IExtractIconA, nullptr, &object));
+  EXPECT_EQ(nullptr, object);
+  EXPECT_EQ(E_FAIL, Work()->GetUIObjectOf(nullptr, 2, both, IID_IQueryInfo, nullptr, &object));
+
+  for (const IID* iid : {&IID_IExtractIconA, &IID_IExtractIconW, &IID_IQueryInfo}) {
+    ComPtr<IUnknown> ui;
+    EXPECT_EQ(S_OK, Work()->GetUIObjectOf(nullptr, 1, both, *iid, nullptr, ui.PutVoid()));
+    EXPECT_TRUE(ui);
+  }
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOINTERFACE, Work()->GetUIObjectOf(nullptr, 1, both, IID_IShellLinkW, nullptr, &object));
+  EXPECT_EQ(nullptr, object);
+
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOTIMPL, Work()->BindToStorage(reports.Get(), nullptr, IID_IStream, &object));
+  EXPECT_EQ(nullptr, object);
+}
+
+}  // namespace
+}  // namespace qv

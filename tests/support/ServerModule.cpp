@@ -1,0 +1,63 @@
+#include "support/ServerModule.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "module/ClassIds.h"
+#include "support/TestItemList.h"
+
+namespace qv::test {
+
+std::string BuiltServerPath() {
+  const char* path = std::getenv("QUORVANE_DLL");
+  if (!path || !*path) throw std::runtime_error("QUORVANE_DLL does not name the built quorvane.dll");
+  return HostPathToWindows(path);
+}
+
+ServerModule::ServerModule() {
+  if (!CopyFileA(BuiltServerPath().c_str(), DllPath().c_str(), FALSE)) {
+    throw std::runtime_error("cannot copy " + BuiltServerPath());
+  }
+  module_ = LoadLibraryA(DllPath().c_str());
+  if (!module_) throw std::runtime_error("cannot load " + DllPath());
+}
+
+ServerModule::~ServerModule() {
+  if (!module_ || CanUnloadNow() != S_OK) return;
+  // A shell that loads the server without COM (LoadWithoutCOM) never frees it;
+  // with no object alive its references are let go too, so the copy's directory
+  // can be removed.
+  for (int reference = 0; reference < 8 && GetModuleHandleA(DllPath().c_str()) == module_; ++reference) {
+    FreeLibrary(module_);
+  }
+}
+
+template <class Fn>
+Fn ServerModule::Export(const char* name) const {
+  auto function = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  if (!function) throw std::runtime_error(std::string("quorvane.dll does not export ") + name);
+  return function;
+}
+
+HRESULT ServerModule::GetClassObject(REFCLSID classId, REFIID riid, void** ppv) const {
+  return Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(classId, riid, ppv);
+}
+
+HRESULT ServerModule::CanUnloadNow() const { return Export<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow")(); }
+HRESULT ServerModule::RegisterServer() const { return Export<HRESULT(STDAPICALLTYPE*)()>("DllRegisterServer")(); }
+HRESULT ServerModule::UnregisterServer() const { return Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer")(); }
+int ServerModule::IsRegistered() const { return Export<int(STDAPICALLTYPE*)()>("DllIsRegistered")(); }
+int ServerModule::DebugTest() const { return Export<int(STDAPICALLTYPE*)()>("DllDebugTest")(); }
+
+ComPtr<IShellFolder> ServerModule::CreateRootFolder() const {
+  ComPtr<IClassFactory> factory;
+  ThrowIfFailed(GetClassObject(kShellFolderClassId, IID_IClassFactory, factory.PutVoid()));
+  ComPtr<IShellFolder> folder;
+  ThrowIfFailed(factory->CreateInstance(nullptr, IID_IShellFolder, folder.PutVoid()));
+  TestItemList root;
+  root.Root();
+  ThrowIfFailed(folder.As<IPersistFolder>()->Initialize(root.Get()));
+  return folder;
+}
+
+}  // namespace qv::test

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "module/ComBase.h"
+#include "module/Holders.h"
+#include "support/ServerModule.h"
+#include "support/ShellFolderCalls.h"
+#include "support/TestItemList.h"
+
+namespace qv {
+namespace {
+
+using test::TestItemList;
+
+// A 32 x 32 icon file of one opaque colour (0xRRGGBB).
+void WriteSolidIcon(const std::string& path, DWORD rgb) {
+  constexpr int kSize = 32;
+  std::vector<BYTE> file;
+  auto put = [&file](const void* data, std::size_t size) {
+    file.insert(file.end(), static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+  };
+  BITMAPINFOHEADER header = {sizeof header, kSize, kSize * 2, 1, 32, BI_RGB};
+  std::vector<DWORD> pixels(kSize * kSize, 0xFF000000u | rgb);
+  std::vector<BYTE> mask(kSize * kSize / 8, 0);
+  DWORD imageSize = sizeof header + pixels.size() * sizeof(DWORD) + mask.size();
+  WORD directory[3] = {0, 1, 1};
+  put(directory, sizeof directory);
+  BYTE entry[16] = {kSize, kSize, 0, 0, 1, 0, 32, 0};
+  std::memcpy(entry + 8, &imageSize, 4);
+  DWORD offset = sizeof directory + sizeof entry;
+  std::memcpy(entry + 12, &offset, 4);
+  put(entry, sizeof entry);
+  put(&header, sizeof header);
+  put(pixels.data(), pixels.size() * sizeof(DWORD));
+  put(mask.data(), mask.size());
+  test::WriteFileText(path, std::string(file.begin(), file.end()));
+}
+
+// The colour (0xRRGGBB) at the centre of an icon drawn on white.
+DWORD CentreColour(HICON icon) {
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all = {0, 0, 32, 32};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+  COLORREF colour = GetPixel(dc, 16, 16);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+class IconTest : public test::ServerTest {
+ protected:
+  void SetUp() override { WriteDocument("<root name='root'><folder name='Work'/></root>"); }
+
+  template <class Interface = IExtractIconA>
+  ComPtr<Interface> IconOf(IShellFolder* folder, const TestItemList& item, REFIID iid = IID_IExtractIconA) {
+    LPCITEMIDLIST items[] = {item.Get()};
+    ComPtr<Interface> icon;
+    EXPECT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, iid, nullptr, icon.PutVoid()));
+    return icon;
+  }
+  int IndexOf(IShellFolder* folder, const TestItemList& item, UINT flags = 0) {
+    ComPtr<IExtractIconA> icon = IconOf(folder, item);
+    if (!icon) return -100;
+    char file[MAX_PATH];
+    std::memset(file, 'x', sizeof file);
+    int index = -100;
+    UINT resultFlags = 0;
+    EXPECT_EQ(S_OK, icon->GetIconLocation(flags, file, MAX_PATH, &index, &resultFlags));
+    EXPECT_EQ(static_cast<UINT>(GIL_NOTFILENAME), resultFlags);
+    EXPECT_EQ('x', file[0]) << "the icon file name is never written";
+    return index;
+  }
+  static TestItemList Result(const std::string& path) {
+    TestItemList item;
+    item.Result("result", path);
+    return item;
+  }
+  // The large and small icons at an index, as the host gets them.
+  static bool Extracts(IExtractIconA* icon, int index) {
+    HICON large = nullptr;
+    HICON small = nullptr;
+    EXPECT_EQ(S_OK, icon->Extract("", static_cast<UINT>(index), &large, &small, MAKELONG(32, 16)));
+    IconHandle largeHeld(large);
+    IconHandle smallHeld(small);
+    return large && small;
+  }
+
+  test::TempDirectory files_;
+};
+
+TEST_F(IconTest, FoldersUseTheClosedAndOpenFolderPositions) {
+  TestItemList work;
+  work.Folder("Work");
+  EXPECT_EQ(1, IndexOf(Root(), work));
+  EXPECT_EQ(2, IndexOf(Root(), work, GIL_OPENICON));
+}
+
+TEST_F(IconTest, EachDistinctPathTakesTheNextPositionOnce) {
+  test::WriteFileText(files_.File("a.txt"), "a");
+  test::WriteFileText(files_.File("b.bmp"), "b");
+  EXPECT_EQ(4, IndexOf(Root(), Result(files_.File("a.txt"))));
+  EXPECT_EQ(5, IndexOf(Root(), Result(files_.File("b.bmp"))));
+  std::string upper = files_.File("A.TXT");
+  EXPECT_EQ(4, IndexOf(Root(), Result(upper))) << "letter case does not make a new path";
+
+  ComPtr<IExtractIconA> icon = IconOf(Root(), Result(files_.File("a.txt")));
+  EXPECT_TRUE(Extracts(icon.Get(), 4));
+  EXPECT_TRUE(Extracts(icon.Get(), 5));
+  EXPECT_FALSE(Extracts(icon.Get(), 6)) << "asking again for a known path added no icon";
+
+  // Another folder object has image lists of its own.
+  ComPtr<IShellFolder> work = test::BindToChild(Root(), L"Work");
+  EXPECT_EQ(4, IndexOf(work.Get(), Result(files_.File("b.bmp"))));
+}
+
+TEST_F(IconTest, WideInterfaceGivesTheSamePositionsAndIcons) {
+  test::WriteFileText(files_.File("a.txt"), "a");
+  TestItemList result = Result(files_.File("a.txt"));
+  EXPECT_EQ(4, IndexOf(Root(), result));
+  ComPtr<IExtractIconW> wide = IconOf<IExtractIconW>(Root(), result, IID_IExtractIconW);
+  ASSERT_TRUE(wide);
+  wchar_t file[MAX_PATH] = L"unchanged";
+  int index = -1;
+  UINT flags = 0;
+  ASSERT_EQ(S_OK, wide->GetIconLocation(0, file, MAX_PATH, &index, &flags));
+  EXPECT_EQ(4, index);
+  EXPECT_TRUE(flags & GIL_NOTFILENAME);
+  EXPECT_TRUE(flags & GIL_DONTCACHE) << "positions of one folder object must not enter a host's icon cache";
+  HICON large = nullptr;
+  HICON small = nullptr;
+  ASSERT_EQ(S_OK, wide->Extract(file, 4, &large, &small, MAKELONG(32, 16)));
+  IconHandle largeHeld(large);
+  IconHandle smallHeld(small);
+  EXPECT_TRUE(large && small);
+}
+
+TEST_F(IconTest, IcoFileShowsTheIconItHolds) {
+  WriteSolidIcon(files_.File("red.ico"), 0xFF0000);
+  ComPtr<IExtractIconA> icon = IconOf(Root(), Result(files_.File("red.ico")));
+  ASSERT_TRUE(icon);
+  int index = -1;
+  UINT flags = 0;
+  ASSERT_EQ(S_OK, icon->GetIconLocation(0, nullptr, 0, &index, &flags));
+  HICON large = nullptr;
+  HICON small = nullptr;
+  ASSERT_EQ(S_OK, icon->Extract("", static_cast<UINT>(index), &large, &small, 0));
+  IconHandle largeHeld(large);
+  IconHandle smallHeld(small);
+  ASSERT_TRUE(large);
+  EXPECT_EQ(0xFF0000u, CentreColour(large));
+}
+
+TEST_F(IconTest, MissingFilesStillGetAnIcon) {
+  for (const std::string& path : {files_.File("gone.txt"), files_.File("no-extension"), std::string("Q:\\x\\y.zzq")}) {
+    ComPtr<IExtractIconA> icon = IconOf(Root(), Result(path));
+    ASSERT_TRUE(icon);
+    int index = -1;
+    UINT flags = 0;
+    ASSERT_EQ(S_OK, icon->GetIconLocation(0, nullptr, 0, &index, &flags));
+    EXPECT_GE(index, 4) << path;
+    EXPECT_TRUE(Extracts(icon.Get(), index)) << path;
+  }
+}
+
+}  // namespace
+}  // namespace qv
