@@ -28,10 +28,13 @@ class DropTargetTest : public DragDropTest {
     root_.Reset();
     DragDropTest::TearDown();
   }
-  // Enters with the keys, then drops with them; answers Drop's result.
-  static HRESULT EnterAndDrop(IDropTarget* target, IDataObject* data, DWORD keys, DWORD* effect) {
+  // Enters with the keys, then drops with them; answers Drop's result and gives
+  // the effect shown while dragging.
+  static HRESULT EnterAndDrop(IDropTarget* target, IDataObject* data, DWORD keys, DWORD* effect,
+                              DWORD* shownEffect = nullptr) {
     DWORD shown = kAnyEffect;
     EXPECT_EQ(S_OK, target->DragEnter(data, keys, kPoint, &shown));
+    if (shownEffect) *shownEffect = shown;
     *effect = kAnyEffect;
     EXPECT_EQ(S_OK, target->DragOver(keys, kPoint, effect));
     EXPECT_EQ(shown, *effect);
@@ -148,12 +151,9 @@ TEST_F(DropTargetTest, FilesFromTheFileSystemShowAnEffectButStayWhereTheyAre) {
   ComPtr<IDataObject> data;
   ASSERT_EQ(S_OK, parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr, data.PutVoid()));
 
-  ComPtr<IDropTarget> target = DropTargetOnChild(root_.Get(), archive_);
-  DWORD effect = kAnyEffect;
-  EXPECT_EQ(S_OK, target->DragEnter(data.Get(), 0, kPoint, &effect));
-  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
-  effect = kAnyEffect;
-  EXPECT_EQ(S_OK, target->Drop(data.Get(), 0, kPoint, &effect));
+  DWORD shown = 0, effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect, &shown));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), shown);
   EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   EXPECT_TRUE(FileExists(path));
   EXPECT_EQ(before, DocumentText());
@@ -173,12 +173,9 @@ TEST_F(DropTargetTest, DataWithNeitherFormatShowsNoEffectAndIsRefused) {
   ComPtr<IDataObject> data;
   ASSERT_EQ(S_OK, OleGetClipboard(data.Put()));
 
-  ComPtr<IDropTarget> target = DropTargetOnChild(root_.Get(), archive_);
-  DWORD effect = kAnyEffect;
-  EXPECT_EQ(S_OK, target->DragEnter(data.Get(), 0, kPoint, &effect));
-  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
-  effect = kAnyEffect;
-  EXPECT_EQ(E_FAIL, target->Drop(data.Get(), 0, kPoint, &effect));
+  DWORD shown = 0, effect = 0;
+  EXPECT_EQ(E_FAIL, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect, &shown));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), shown);
   EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
 }
 
