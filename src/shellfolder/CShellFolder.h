@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "module/ComBase.h"
 #include "pidl/CItemIdList.h"
@@ -130,6 +132,14 @@ class CShellFolder final
 
  private:
   SFGAOF AttributesOf(LPCITEMIDLIST item, SFGAOF wanted) const;
+  // The renamed child's new item, or an empty list when the rename is refused.
+  CItemIdList RenamedFolder(LPCITEMIDLIST item, const std::string& name);
+  // Reads the stored settings of the folder `list` names into its last item,
+  // lets `change` edit them (false refuses) and writes and saves them.
+  static bool ChangeStoredSettings(CItemIdList& list, const std::function<bool(SearchFolderRecord&)>& change);
+  // Adds a sub-folder under this folder with the given name and search string,
+  // announces it and starts editing its name in the newest view.
+  CItemIdList AddAndAnnounceFolder(const std::string& name, const char* query);
 
   ComPtr<CShellFolder> parent_;
   CItemIdList relative_;
