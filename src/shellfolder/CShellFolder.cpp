@@ -407,7 +407,7 @@ STDMETHODIMP CShellFolder::MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST
   return ComBoundary([&]() -> HRESULT {
     // Only the component's own folders hold search folders to move.
     ComPtr<IQuorvaneShellFolder> own;
-    if (FAILED(sourceFolder->QueryInterface(IID_IQuorvaneShellFolder, own.PutVoid()))) {
+    if (FAILED(sourceFolder->QueryInterface(__uuidof(IQuorvaneShellFolder), own.PutVoid()))) {
       return S_OK;
     }
     auto* source = static_cast<CShellFolder*>(own.Get());
