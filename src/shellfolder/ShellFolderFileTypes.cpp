@@ -2,6 +2,7 @@
 // type, splitting a type into its own sub-folder and clearing a search string.
 
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -32,24 +33,26 @@ bool IsUsableExtension(const char* extension) {
   return extension && *extension && !std::strpbrk(extension, "\\/ ");
 }
 
+// A settings change that rewrites the search string; refused when the rewrite
+// would not fit.
+using QueryRewrite = std::optional<std::string> (*)(const std::string&, const std::string&);
+
+std::function<bool(SearchFolderRecord&)> RewriteWith(QueryRewrite rewrite, const char* extension) {
+  return [rewrite, extension](SearchFolderRecord& record) {
+    std::optional<std::string> query = rewrite(BaseQueryOf(record), extension);
+    if (query) SetQuery(record, *query);
+    return query.has_value();
+  };
+}
+
 }  // namespace
 
 bool CShellFolder::ShowOnlyFileType(const char* extension) {
-  if (!IsUsableExtension(extension)) return false;
-  return ChangeStoredSettings(absolute_, [extension](SearchFolderRecord& record) {
-    std::optional<std::string> query = ShowOnlyQuery(BaseQueryOf(record), extension);
-    if (query) SetQuery(record, *query);
-    return query.has_value();
-  });
+  return IsUsableExtension(extension) && ChangeStoredSettings(absolute_, RewriteWith(ShowOnlyQuery, extension));
 }
 
 bool CShellFolder::HideFileType(const char* extension) {
-  if (!IsUsableExtension(extension)) return false;
-  return ChangeStoredSettings(absolute_, [extension](SearchFolderRecord& record) {
-    std::optional<std::string> query = HideQuery(BaseQueryOf(record), extension);
-    if (query) SetQuery(record, *query);
-    return query.has_value();
-  });
+  return IsUsableExtension(extension) && ChangeStoredSettings(absolute_, RewriteWith(HideQuery, extension));
 }
 
 bool CShellFolder::MoveFileTypeToFolder(const char* extension) {
