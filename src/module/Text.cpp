@@ -1,8 +1,13 @@
 #include "module/Text.h"
 
 #include <objbase.h>
+#include <shlwapi.h>
+
+#include <cstdarg>
 
 #include <cstring>
+
+#include "module/ModulePaths.h"
 
 namespace qv {
 
@@ -87,5 +92,24 @@ std::wstring FromUtf8(const char* text, std::size_t length) {
 }
 
 std::wstring FromUtf8(const std::string& text) { return FromUtf8(text.data(), text.size()); }
+
+}  // namespace qv
+
+namespace qv {
+
+std::string LoadResourceText(UINT id) {
+  char text[512] = {};
+  LoadStringA(ModuleInstance(), id, text, sizeof text);
+  return text;
+}
+
+std::string FormatText(const char* format, ...) {
+  char text[1024] = {};
+  va_list arguments;
+  va_start(arguments, format);
+  wvnsprintfA(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
+}
 
 }  // namespace qv

@@ -36,3 +36,13 @@ std::wstring FromUtf8(const char* text, std::size_t length);
 std::wstring FromUtf8(const std::string& text);
 
 }  // namespace qv
+
+namespace qv {
+
+// A string-table entry of the module (at most 511 bytes); empty when missing.
+std::string LoadResourceText(UINT id);
+
+// printf-style formatting bounded at 1023 bytes; the result is cut there.
+std::string FormatText(const char* format, ...);
+
+}  // namespace qv
