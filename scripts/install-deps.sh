@@ -2,6 +2,9 @@
 # Installs the Debian packages the build and tests need, when any is missing.
 set -euo pipefail
 packages=(cmake make mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest imagemagick)
+# npm fetches SQLite for the search service at configure time; a machine that has
+# Node.js from elsewhere already has it.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -104,6 +104,18 @@ class ComInitialization {
   HRESULT hr_;
 };
 
+// A slim reader/writer lock held exclusively until scope exit.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  SRWLOCK& lock_;
+};
+
 // An owned BSTR.
 class Bstr {
  public:

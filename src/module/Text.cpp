@@ -64,4 +64,28 @@ wchar_t* ToTaskMemoryWide(const char* text) {
   return memory;
 }
 
+std::string ToUtf8(const wchar_t* text, std::size_t length) {
+  if (!text || length == 0) return {};
+  int wideLength = static_cast<int>(length);
+  int needed = WideCharToMultiByte(CP_UTF8, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return {};
+  std::string result(static_cast<std::size_t>(needed), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, wideLength, result.data(), needed, nullptr, nullptr);
+  return result;
+}
+
+std::string ToUtf8(const std::wstring& text) { return ToUtf8(text.data(), text.size()); }
+
+std::wstring FromUtf8(const char* text, std::size_t length) {
+  if (!text || length == 0) return {};
+  int byteLength = static_cast<int>(length);
+  int needed = MultiByteToWideChar(CP_UTF8, 0, text, byteLength, nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring result(static_cast<std::size_t>(needed), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, byteLength, result.data(), needed);
+  return result;
+}
+
+std::wstring FromUtf8(const std::string& text) { return FromUtf8(text.data(), text.size()); }
+
 }  // namespace qv

@@ -29,4 +29,10 @@ std::size_t CopyAnsi(const char* text, char* buffer, std::size_t capacity);
 // Null when the allocation fails.
 wchar_t* ToTaskMemoryWide(const char* text);
 
+// UTF-8 for stores and files that are not bound to the process's code page.
+std::string ToUtf8(const wchar_t* text, std::size_t length);
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const char* text, std::size_t length);
+std::wstring FromUtf8(const std::string& text);
+
 }  // namespace qv

@@ -22,6 +22,15 @@ TEST(Text, ConversionsCutAtTheBufferAndTerminate) {
   EXPECT_STREQ("", small);
 }
 
+TEST(Text, Utf8RoundTripsEveryCharacterWhateverTheCodePage) {
+  std::wstring text = L"caf\u00e9 \u65e5\u672c \U0001F600";
+  std::string utf8 = ToUtf8(text);
+  EXPECT_EQ("caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80", utf8);
+  EXPECT_EQ(text, FromUtf8(utf8));
+  EXPECT_EQ(std::string(), ToUtf8(std::wstring()));
+  EXPECT_EQ(std::wstring(), FromUtf8(nullptr, 3));
+}
+
 TEST(Text, WideAndAnsiRoundTripInTheProcessCodePage) {
   EXPECT_EQ("New Folder (2)", ToAnsi(L"New Folder (2)"));
   EXPECT_EQ(L"caf\u00e9", ToWide(ToAnsi(L"caf\u00e9").c_str()));

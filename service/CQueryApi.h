@@ -1,0 +1,20 @@
+#pragma once
+// "GoogleDesktop.QueryAPI": runs a registered client's query against the file
+// index. A cookie the service did not issue, or issued to a registration since
+// removed, is answered with kRegistrationLost. A query also starts a background
+// index pass when one is due.
+
+#include "search/DesktopSearchInterfaces.h"
+#include "service/ServiceObject.h"
+
+namespace qv::service {
+
+class CQueryApi final : public ServiceObject<CQueryApi, NoTypeInfoDispatch<IDesktopSearchQueryApi>> {
+ public:
+  static const InterfaceEntry* InterfaceTable();
+
+  STDMETHODIMP Query(LONG cookie, BSTR searchString, VARIANT category, VARIANT ranking,
+                     IDesktopSearchResultSet** results) override;
+};
+
+}  // namespace qv::service

@@ -1,0 +1,35 @@
+#pragma once
+// The results of one query. They stream in from the query's worker thread: the
+// ready state is 3 while the query runs and 2 once it has finished, the count is
+// the number of results available so far, and "next" waits for the next result
+// or the end.
+
+#include <memory>
+
+#include "search/DesktopSearchInterfaces.h"
+#include "service/ResultStream.h"
+#include "service/ServiceObject.h"
+
+namespace qv::service {
+
+class CResultSet final : public ServiceObject<CResultSet, NoTypeInfoDispatch<IDesktopSearchResultSet>> {
+ public:
+  explicit CResultSet(std::shared_ptr<ResultStream> stream) : stream_(std::move(stream)) {}
+
+  static const InterfaceEntry* InterfaceTable();
+
+  STDMETHODIMP Next(IDesktopSearchResult** result) override;
+  STDMETHODIMP get_ReadyState(LONG* state) override;
+  STDMETHODIMP UnusedSlot9() override { return E_NOTIMPL; }
+  STDMETHODIMP get_AvailableCount(LONG* count) override;
+
+  // The worker of a query whose results nobody reads any more stops early.
+  ~CResultSet() override { stream_->Cancel(); }
+
+ private:
+
+  std::shared_ptr<ResultStream> stream_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace qv::service

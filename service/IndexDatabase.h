@@ -1,0 +1,26 @@
+#pragma once
+// The file index (index.db in the data folder): one row per file with its path,
+// name, extension, size and modification time, and a full-text table over the
+// file's name and, for text files, its contents.
+
+#include <memory>
+#include <string>
+
+#include "service/SqliteDatabase.h"
+
+namespace qv::service {
+
+// Opens the index for searching; none when it does not exist yet. Throws
+// SqliteError, IsDamage() telling a damaged file.
+std::unique_ptr<SqliteDatabase> OpenIndexForSearch();
+
+// Opens the index for an index pass, creating it when missing. A damaged file
+// (failing SQLite's quick check, or marked by a query that met damage) is moved
+// aside to "index.db.damaged" and a fresh index is created; `rebuilt` tells so.
+std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt);
+
+// Records that a query met a damaged index, so the next index pass rebuilds it.
+void MarkIndexDamaged();
+bool IsIndexMarkedDamaged();
+
+}  // namespace qv::service

@@ -1,0 +1,213 @@
+// quorvane-index: configures the folders the desktop search service indexes and
+// runs index passes.
+//
+//   quorvane-index add FOLDER      index FOLDER and everything under it
+//   quorvane-index remove FOLDER   stop indexing FOLDER
+//   quorvane-index list            the indexed folders
+//   quorvane-index index           bring the index up to date now, showing progress
+//   quorvane-index status          folders, file count, last pass, registered clients
+//   quorvane-index refresh MINUTES how often queries start a background pass
+//                                  when the index is older ("off" or 0: never)
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cwchar>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "module/Holders.h"
+#include "module/Text.h"
+#include "service/BackgroundIndexing.h"
+#include "service/IndexDatabase.h"
+#include "service/Indexer.h"
+#include "service/RegistrationStore.h"
+#include "service/RootList.h"
+#include "service/ServicePaths.h"
+
+namespace qv::service {
+namespace {
+
+enum ExitCode { kOk = 0, kUsage = 1, kFailed = 2, kBusy = 3 };
+
+bool IsConsole(HANDLE output) {
+  DWORD mode;
+  return GetConsoleMode(output, &mode) != 0;
+}
+
+void Write(const std::wstring& text) {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD written = 0;
+  if (IsConsole(output)) {
+    WriteConsoleW(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } else {
+    std::string utf8 = ToUtf8(text);
+    WriteFile(output, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  }
+}
+
+void Line(const std::wstring& text) { Write(text + L"\r\n"); }
+
+std::wstring Number(std::uint64_t value) { return std::to_wstring(value); }
+
+std::wstring LocalTime(std::int64_t seconds) {
+  if (seconds == 0) return L"never";
+  std::time_t time = static_cast<std::time_t>(seconds);
+  wchar_t text[64] = {};
+  std::tm local = {};
+  localtime_s(&local, &time);
+  wcsftime(text, 64, L"%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+int Usage() {
+  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | list | index | status | refresh MINUTES|off");
+  return kUsage;
+}
+
+int AddRoot(const std::wstring& folder) {
+  std::vector<std::wstring> replaced;
+  switch (RootList().Add(folder, &replaced)) {
+    case AddRootResult::NotAFolder:
+      Line(L"Not a folder: " + folder);
+      return kFailed;
+    case AddRootResult::AlreadyCovered:
+      Line(L"Already indexed as part of another folder: " + folder);
+      return kOk;
+    case AddRootResult::Added:
+      break;
+  }
+  for (const std::wstring& root : replaced) Line(L"Now covered by the new folder: " + root);
+  Line(L"Added " + NormalizeFolderPath(folder) + L". Run \"quorvane-index index\" to index it now.");
+  return kOk;
+}
+
+int RemoveRoot(const std::wstring& folder) {
+  if (!RootList().Remove(folder)) {
+    Line(L"Not an indexed folder: " + folder);
+    return kFailed;
+  }
+  Line(L"Removed " + NormalizeFolderPath(folder) + L". Its files leave the index on the next pass.");
+  return kOk;
+}
+
+int ListRoots() {
+  std::vector<std::wstring> roots = RootList().All();
+  if (roots.empty()) Line(L"No folders are indexed. Add one with \"quorvane-index add FOLDER\".");
+  for (const std::wstring& root : roots) Line(root);
+  return kOk;
+}
+
+std::wstring ProgressText(const IndexProgress& progress) {
+  return Number(progress.filesSeen) + L" files seen, " + Number(progress.filesIndexed) + L" indexed, " +
+         Number(progress.filesRemoved) + L" removed";
+}
+
+int IndexNow() {
+  bool console = IsConsole(GetStdHandle(STD_OUTPUT_HANDLE));
+  ULONGLONG lastShown = 0;
+  Indexer indexer([&](const IndexProgress& progress) {
+    ULONGLONG now = GetTickCount64();
+    if (!console || now - lastShown < 200) return;
+    lastShown = now;
+    std::wstring text = L"\rIndexing: " + ProgressText(progress) + L"  " + progress.folder;
+    if (text.size() > 79) text = text.substr(0, 76) + L"...";
+    Write(text + std::wstring(80 - text.size(), L' '));
+  });
+  ULONGLONG start = GetTickCount64();
+  IndexReport report;
+  try {
+    report = indexer.Run();
+  } catch (const IndexBusy&) {
+    Line(L"Another index pass is running; try again when it has finished.");
+    return kBusy;
+  }
+  if (console) Write(L"\r" + std::wstring(79, L' ') + L"\r");
+  if (report.rebuilt) Line(L"The index was damaged; it has been rebuilt from the indexed folders.");
+  for (const std::wstring& root : report.unreachableRoots) {
+    Line(L"Not reachable, its files are kept as they were: " + root);
+  }
+  for (const std::wstring& folder : report.unlistedFolders) {
+    Line(L"Could not be listed, its files are kept as they were: " + folder);
+  }
+  if (report.counts.filesUnreadable > 0) {
+    Line(Number(report.counts.filesUnreadable) + L" files could not be read (locked or access denied); they are read again on the next pass.");
+  }
+  double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+  wchar_t elapsed[32] = {};
+  swprintf(elapsed, 32, L"%.1f", seconds);
+  Line(L"Index up to date: " + ProgressText(report.counts) + L" in " + elapsed + L" s.");
+  return kOk;
+}
+
+int ShowStatus() {
+  Line(L"Data folder: " + DataFolder());
+  std::vector<std::wstring> roots = RootList().All();
+  Line(L"Indexed folders: " + Number(roots.size()));
+  for (const std::wstring& root : roots) Line(L"  " + root);
+  if (IsIndexMarkedDamaged()) {
+    Line(L"The index is damaged; \"quorvane-index index\" rebuilds it.");
+  } else {
+    Line(L"Files in the index: " + Number(static_cast<std::uint64_t>(IndexedFileCount())));
+    Line(L"Last index pass: " + LocalTime(LastIndexPassTime()));
+  }
+  int minutes = RefreshIntervalMinutes();
+  Line(minutes == 0 ? std::wstring(L"Automatic passes: off")
+                    : L"Automatic passes: when the index is older than " + Number(minutes) + L" minutes");
+  std::vector<ComponentRegistration> components = RegistrationStore().Components();
+  Line(L"Registered clients: " + Number(components.size()));
+  for (const ComponentRegistration& component : components) Line(L"  " + component.title + L" " + component.guid);
+  return kOk;
+}
+
+int SetRefresh(const std::wstring& value) {
+  int minutes = 0;
+  if (value != L"off") {
+    wchar_t* end = nullptr;
+    long parsed = std::wcstol(value.c_str(), &end, 10);
+    if (value.empty() || *end != L'\0' || parsed < 0 || parsed > 7 * 24 * 60) return Usage();
+    minutes = static_cast<int>(parsed);
+  }
+  SetRefreshIntervalMinutes(minutes);
+  Line(minutes == 0 ? std::wstring(L"Queries no longer start index passes.")
+                    : L"Queries start an index pass when the index is older than " + Number(minutes) + L" minutes.");
+  return kOk;
+}
+
+int Run(const std::vector<std::wstring>& args) {
+  if (args.empty()) return Usage();
+  if (DataFolder().empty()) {
+    Line(L"The data folder cannot be created.");
+    return kFailed;
+  }
+  const std::wstring& command = args[0];
+  if (command == L"add" && args.size() == 2) return AddRoot(args[1]);
+  if (command == L"remove" && args.size() == 2) return RemoveRoot(args[1]);
+  if (command == L"list" && args.size() == 1) return ListRoots();
+  if (command == L"index" && args.size() == 1) return IndexNow();
+  if (command == L"status" && args.size() == 1) return ShowStatus();
+  if (command == L"refresh" && args.size() == 2) return SetRefresh(args[1]);
+  return Usage();
+}
+
+}  // namespace
+}  // namespace qv::service
+
+int main() {
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::wstring> args;
+  for (int i = 1; argv && i < count; ++i) args.emplace_back(argv[i]);
+  LocalFree(argv);
+  try {
+    return qv::service::Run(args);
+  } catch (const qv::service::SqliteError& e) {
+    qv::service::Line(L"The search service's data cannot be used: " + qv::FromUtf8(e.Message()));
+    return qv::service::kFailed;
+  } catch (...) {
+    qv::service::Line(L"The command failed.");
+    return qv::service::kFailed;
+  }
+}

@@ -1,0 +1,270 @@
+#include "service/Indexer.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+#include "module/Holders.h"
+#include "service/IndexDatabase.h"
+#include "service/PathText.h"
+#include "service/RootList.h"
+#include "service/ServicePaths.h"
+#include "service/SqliteDatabase.h"
+#include "service/TextExtractor.h"
+
+namespace qv::service {
+namespace {
+
+// Writes are committed in batches: a pass that is stopped keeps what it did.
+constexpr int kWritesPerTransaction = 2000;
+constexpr std::uint64_t kFilesPerProgressReport = 500;
+
+struct IndexedFile {
+  std::int64_t id;
+  std::wstring path;
+  std::int64_t size;
+  std::int64_t mtime;
+  bool complete;
+};
+
+std::int64_t FileTimeValue(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+// Only one pass at a time, across processes: the lock file is held open
+// without sharing and goes away with its handle.
+UniqueHandle TakeIndexLock() {
+  HANDLE lock = CreateFileW(IndexLockPath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (lock == INVALID_HANDLE_VALUE) throw IndexBusy();
+  return UniqueHandle(lock);
+}
+
+class IndexPass {
+ public:
+  IndexPass(SqliteDatabase& db, const Indexer::ProgressCallback& progress, IndexReport& report)
+      : db_(db),
+        progress_(progress),
+        report_(report),
+        insertFile_(db.Prepare("INSERT INTO files(path, name, ext, size, mtime, complete) VALUES(?1, ?2, ?3, ?4, ?5, ?6)")),
+        updateFile_(db.Prepare("UPDATE files SET path = ?1, name = ?2, ext = ?3, size = ?4, mtime = ?5, complete = ?6 WHERE id = ?7")),
+        deleteFile_(db.Prepare("DELETE FROM files WHERE id = ?1")),
+        insertText_(db.Prepare("INSERT INTO files_text(rowid, name, content) VALUES(?1, ?2, ?3)")),
+        deleteText_(db.Prepare("DELETE FROM files_text WHERE rowid = ?1")) {}
+
+  void RemoveFilesOutside(const std::vector<std::wstring>& roots) {
+    std::vector<std::int64_t> orphans;
+    SqliteStatement all = db_.Prepare("SELECT id, path FROM files");
+    while (all.Step()) {
+      std::wstring path = all.Text(1);
+      bool covered = false;
+      for (const std::wstring& root : roots) covered = covered || IsInsideFolder(path, root);
+      if (!covered) orphans.push_back(all.Integer(0));
+    }
+    for (std::int64_t id : orphans) RemoveFile(id);
+  }
+
+  void IndexRoot(const std::wstring& root) {
+    DWORD attributes = GetFileAttributesW(ForFileApi(root).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      // A drive that is not plugged in, a share that is offline: keep its files.
+      report_.unreachableRoots.push_back(root);
+      return;
+    }
+    LoadIndexedFiles(root);
+    std::vector<std::wstring> unlisted;
+    std::vector<std::wstring> folders{root};
+    while (!folders.empty()) {
+      std::wstring folder = std::move(folders.back());
+      folders.pop_back();
+      if (!ListFolder(folder, folders)) unlisted.push_back(folder);
+    }
+    for (const auto& [folded, file] : indexed_) {
+      bool kept = false;
+      for (const std::wstring& folder : unlisted) kept = kept || IsInsideFolder(file.path, folder);
+      if (!kept) RemoveFile(file.id);
+    }
+    indexed_.clear();
+    report_.unlistedFolders.insert(report_.unlistedFolders.end(), unlisted.begin(), unlisted.end());
+  }
+
+  void Finish() {
+    db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_pass', strftime('%s','now'))");
+    if (transaction_) transaction_->Commit();
+    transaction_.reset();
+    Report();
+  }
+
+ private:
+  void LoadIndexedFiles(const std::wstring& root) {
+    std::wstring prefix = SubtreePrefix(root);
+    std::wstring end = prefix;
+    end.back() = static_cast<wchar_t>(L'\\' + 1);
+    SqliteStatement select =
+        db_.Prepare("SELECT id, path, size, mtime, complete FROM files WHERE path >= ?1 AND path < ?2");
+    select.Bind(1, prefix).Bind(2, end);
+    while (select.Step()) {
+      IndexedFile file{select.Integer(0), select.Text(1), select.Integer(2), select.Integer(3), select.Integer(4) != 0};
+      indexed_.emplace(FoldPathCase(file.path), std::move(file));
+    }
+  }
+
+  // Lists one folder, indexing its files and queueing its sub-folders; false
+  // when the folder exists but cannot be listed.
+  bool ListFolder(const std::wstring& folder, std::vector<std::wstring>& folders) {
+    report_.counts.folder = folder;
+    std::wstring prefix = SubtreePrefix(folder);
+    std::wstring pattern = ForFileApi(prefix + L"*");
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+      find = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &entry, FindExSearchNameMatch, nullptr, 0);
+    }
+    if (find == INVALID_HANDLE_VALUE) {
+      DWORD error = GetLastError();
+      // A folder deleted while the pass runs simply has no files any more.
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+    }
+    do {
+      std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        // Junctions and links could lead in circles or out of the root.
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) folders.push_back(prefix + name);
+        continue;
+      }
+      VisitFile(prefix + name, name, entry);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return true;
+  }
+
+  void VisitFile(const std::wstring& path, const std::wstring& name, const WIN32_FIND_DATAW& entry) {
+    ++report_.counts.filesSeen;
+    std::int64_t size = static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+    std::int64_t mtime = FileTimeValue(entry.ftLastWriteTime);
+    auto known = indexed_.find(FoldPathCase(path));
+    std::optional<IndexedFile> previous;
+    if (known != indexed_.end()) {
+      previous = std::move(known->second);
+      indexed_.erase(known);
+      if (previous->complete && previous->size == size && previous->mtime == mtime && previous->path == path) {
+        ReportEvery();
+        return;
+      }
+    }
+    std::wstring extension = ExtensionOf(name);
+    std::string text;
+    bool complete = true;
+    if (size > 0 && IsTextExtension(extension)) {
+      switch (ReadFileText(path, extension, &text)) {
+        case ReadTextResult::Vanished:
+          if (previous) RemoveFile(previous->id);
+          return;
+        case ReadTextResult::Unreadable:
+          complete = false;
+          ++report_.counts.filesUnreadable;
+          break;
+        case ReadTextResult::Read:
+        case ReadTextResult::NotText:
+          break;
+      }
+    }
+    WriteFile(previous ? previous->id : 0, path, name, extension, size, mtime, complete, text);
+    ReportEvery();
+  }
+
+  void WriteFile(std::int64_t id, const std::wstring& path, const std::wstring& name, const std::wstring& extension,
+                 std::int64_t size, std::int64_t mtime, bool complete, const std::string& text) {
+    BeginWrite();
+    if (id) {
+      updateFile_.Bind(1, path).Bind(2, name).Bind(3, extension).Bind(4, size).Bind(5, mtime).Bind(6, complete ? 1 : 0);
+      updateFile_.Bind(7, id).Run();
+      deleteText_.Bind(1, id).Run();
+    } else {
+      insertFile_.Bind(1, path).Bind(2, name).Bind(3, extension).Bind(4, size).Bind(5, mtime).Bind(6, complete ? 1 : 0);
+      insertFile_.Run();
+      id = db_.LastInsertId();
+    }
+    insertText_.Bind(1, id).Bind(2, name).Bind(3, text).Run();
+    ++report_.counts.filesIndexed;
+  }
+
+  void RemoveFile(std::int64_t id) {
+    BeginWrite();
+    deleteText_.Bind(1, id).Run();
+    deleteFile_.Bind(1, id).Run();
+    ++report_.counts.filesRemoved;
+  }
+
+  void BeginWrite() {
+    if (transaction_ && ++writes_ >= kWritesPerTransaction) {
+      transaction_->Commit();
+      transaction_.reset();
+    }
+    if (!transaction_) {
+      transaction_ = std::make_unique<SqliteTransaction>(db_);
+      writes_ = 0;
+    }
+  }
+
+  void ReportEvery() {
+    if (report_.counts.filesSeen % kFilesPerProgressReport == 0) Report();
+  }
+
+  void Report() {
+    if (progress_) progress_(report_.counts);
+  }
+
+  SqliteDatabase& db_;
+  const Indexer::ProgressCallback& progress_;
+  IndexReport& report_;
+  SqliteStatement insertFile_;
+  SqliteStatement updateFile_;
+  SqliteStatement deleteFile_;
+  SqliteStatement insertText_;
+  SqliteStatement deleteText_;
+  std::unique_ptr<SqliteTransaction> transaction_;
+  int writes_ = 0;
+  std::unordered_map<std::wstring, IndexedFile> indexed_;
+};
+
+}  // namespace
+
+IndexReport Indexer::Run() {
+  UniqueHandle lock = TakeIndexLock();
+  IndexReport report;
+  std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt);
+  std::vector<std::wstring> roots = RootList().All();
+  {
+    IndexPass pass(*db, progress_, report);
+    pass.RemoveFilesOutside(roots);
+    for (const std::wstring& root : roots) pass.IndexRoot(root);
+    pass.Finish();
+  }
+  return report;
+}
+
+namespace {
+
+// A pass may be creating the index at this moment: until it exists whole, it
+// counts as not built.
+std::int64_t ReadIndexNumber(const char* sql) {
+  try {
+    auto db = OpenIndexForSearch();
+    return db ? db->ScalarInteger(sql) : 0;
+  } catch (const SqliteError&) {
+    return 0;
+  }
+}
+
+}  // namespace
+
+std::int64_t LastIndexPassTime() { return ReadIndexNumber("SELECT value FROM index_state WHERE key = 'last_pass'"); }
+
+std::int64_t IndexedFileCount() { return ReadIndexNumber("SELECT count(*) FROM files"); }
+
+}  // namespace qv::service

@@ -1,0 +1,52 @@
+#pragma once
+// One index pass over every root: new and changed files are (re)indexed, files
+// unchanged in size and modification time are skipped, vanished files and files
+// of removed roots leave the index. Nothing is lost to a bad moment: a locked or
+// unreadable file is kept by name and read again on the next pass, and a folder
+// or root that cannot be listed keeps what the index knew of it.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qv::service {
+
+struct IndexProgress {
+  std::uint64_t filesSeen = 0;
+  std::uint64_t filesIndexed = 0;  // new or changed, written this pass
+  std::uint64_t filesRemoved = 0;
+  std::uint64_t filesUnreadable = 0;
+  std::wstring folder;  // the folder being listed
+};
+
+struct IndexReport {
+  IndexProgress counts;
+  bool rebuilt = false;  // the index was damaged and has been built anew
+  std::vector<std::wstring> unreachableRoots;
+  std::vector<std::wstring> unlistedFolders;
+};
+
+// Another pass holds the index.
+class IndexBusy {};
+
+class Indexer {
+ public:
+  using ProgressCallback = std::function<void(const IndexProgress&)>;
+
+  explicit Indexer(ProgressCallback progress = {}) : progress_(std::move(progress)) {}
+
+  // Throws IndexBusy while another pass runs, SqliteError when the index cannot
+  // be written.
+  IndexReport Run();
+
+ private:
+  ProgressCallback progress_;
+};
+
+// The time of the last finished pass (seconds since 1970), 0 when none.
+std::int64_t LastIndexPassTime();
+// The number of files in the index.
+std::int64_t IndexedFileCount();
+
+}  // namespace qv::service

@@ -1,0 +1,46 @@
+#include "service/RootList.h"
+
+#include <windows.h>
+
+#include "service/ServiceDatabase.h"
+
+namespace qv::service {
+
+RootList::RootList() : db_(OpenServiceDatabase()) {}
+
+std::vector<std::wstring> RootList::All() {
+  std::vector<std::wstring> roots;
+  SqliteStatement select = db_->Prepare("SELECT path FROM roots ORDER BY path");
+  while (select.Step()) roots.push_back(select.Text(0));
+  return roots;
+}
+
+AddRootResult RootList::Add(const std::wstring& folder, std::vector<std::wstring>* replaced) {
+  std::wstring root = NormalizeFolderPath(folder);
+  DWORD attributes = root.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(root.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return AddRootResult::NotAFolder;
+  }
+  std::vector<std::wstring> existing = All();
+  for (const std::wstring& other : existing) {
+    if (IsInsideFolder(root, other)) return AddRootResult::AlreadyCovered;
+  }
+  SqliteTransaction transaction(*db_);
+  SqliteStatement remove = db_->Prepare("DELETE FROM roots WHERE path = ?1");
+  for (const std::wstring& other : existing) {
+    if (!IsInsideFolder(other, root)) continue;
+    remove.Bind(1, other).Run();
+    if (replaced) replaced->push_back(other);
+  }
+  db_->Prepare("INSERT INTO roots(path) VALUES(?1)").Bind(1, root).Run();
+  transaction.Commit();
+  return AddRootResult::Added;
+}
+
+bool RootList::Remove(const std::wstring& folder) {
+  std::wstring root = NormalizeFolderPath(folder);
+  db_->Prepare("DELETE FROM roots WHERE path = ?1").Bind(1, root).Run();
+  return db_->ScalarInteger("SELECT changes()") > 0;
+}
+
+}  // namespace qv::service

@@ -1,0 +1,29 @@
+#pragma once
+// The folders whose files the indexer covers. Roots never nest: adding a folder
+// inside a root is refused, and adding a folder that holds roots replaces them.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/PathText.h"
+#include "service/SqliteDatabase.h"
+
+namespace qv::service {
+
+enum class AddRootResult { Added, AlreadyCovered, NotAFolder };
+
+class RootList {
+ public:
+  RootList();
+
+  std::vector<std::wstring> All();
+  // `replaced` receives the roots the new one takes over.
+  AddRootResult Add(const std::wstring& folder, std::vector<std::wstring>* replaced = nullptr);
+  bool Remove(const std::wstring& folder);
+
+ private:
+  std::unique_ptr<SqliteDatabase> db_;
+};
+
+}  // namespace qv::service

@@ -1,0 +1,52 @@
+#include "service/ServicePaths.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "module/Holders.h"
+
+namespace qv::service {
+namespace {
+
+std::wstring ConfiguredFolder() {
+  wchar_t value[MAX_PATH] = {};
+  DWORD length = GetEnvironmentVariableW(kDataFolderVariable, value, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) return value;
+  TaskMemory<wchar_t> localAppData;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, localAppData.Put()))) {
+    return {};
+  }
+  return std::wstring(localAppData.Get()) + L"\\quorvane\\Search";
+}
+
+std::wstring InDataFolder(const wchar_t* name) {
+  std::wstring folder = DataFolder();
+  return folder.empty() ? folder : folder + name;
+}
+
+}  // namespace
+
+bool CreateFolderTree(const std::wstring& folder) {
+  if (folder.empty()) return false;
+  DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  std::wstring trimmed = folder;
+  while (trimmed.size() > 3 && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
+  std::size_t slash = trimmed.find_last_of(L"\\/");
+  if (slash != std::wstring::npos && slash > 2) CreateFolderTree(trimmed.substr(0, slash));
+  return CreateDirectoryW(trimmed.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::wstring DataFolder() {
+  std::wstring folder = ConfiguredFolder();
+  if (folder.empty()) return folder;
+  if (folder.back() != L'\\') folder += L'\\';
+  return CreateFolderTree(folder) ? folder : std::wstring();
+}
+
+std::wstring ServiceDatabasePath() { return InDataFolder(L"service.db"); }
+std::wstring IndexDatabasePath() { return InDataFolder(L"index.db"); }
+std::wstring IndexDamageMarkerPath() { return InDataFolder(L"index.damaged"); }
+std::wstring IndexLockPath() { return InDataFolder(L"index.lock"); }
+
+}  // namespace qv::service

@@ -1,0 +1,187 @@
+#include "ServiceTestSupport.h"
+
+#include "module/Holders.h"
+#include "module/Text.h"
+#include "service/BackgroundIndexing.h"
+#include "service/IndexDatabase.h"
+#include "service/TextExtractor.h"
+#include "service/Indexer.h"
+#include "service/RootList.h"
+#include "service/ServicePaths.h"
+#include "support/TempDirectory.h"
+
+namespace qv::service::test {
+namespace {
+
+class Indexing : public ServiceTest {
+ protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    cookie_ = RegisterClient();
+    ASSERT_GT(cookie_, 0);
+  }
+
+  Names Find(const wchar_t* text) { return Sorted(Titles(RunQuery(cookie_, text).results)); }
+  IndexReport Pass() { return Indexer().Run(); }
+
+  static bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+  LONG cookie_ = 0;
+};
+
+TEST_F(Indexing, SecondPassSkipsUnchangedFilesAndPicksUpRenamesDeletesAndEdits) {
+  AddFile("a\\alpha.txt", "apple orchard");
+  AddFile("a\\beta.txt", "banana grove");
+  AddFile("b\\gamma.log", "cherry tree");
+  IndexTree();
+  EXPECT_EQ(Names({L"alpha.txt"}), Find(L"orchard"));
+
+  IndexReport unchanged = Pass();
+  EXPECT_EQ(3u, unchanged.counts.filesSeen);
+  EXPECT_EQ(0u, unchanged.counts.filesIndexed);
+  EXPECT_EQ(0u, unchanged.counts.filesRemoved);
+
+  ASSERT_TRUE(MoveFileW(TreePath("a\\alpha.txt").c_str(), TreePath("b\\renamed alpha.txt").c_str()));
+  ASSERT_TRUE(DeleteFileW(TreePath("a\\beta.txt").c_str()));
+  qv::test::WriteFileText(tree_.File("b\\gamma.log"), "cherry blossom and something longer");
+  IndexReport changed = Pass();
+  EXPECT_EQ(2u, changed.counts.filesIndexed);
+  EXPECT_EQ(2u, changed.counts.filesRemoved);
+
+  QueryOutcome moved = RunQuery(cookie_, L"orchard");
+  ASSERT_EQ(1u, moved.results.size());
+  EXPECT_EQ(TreePath("b\\renamed alpha.txt"), moved.results[0].uri);
+  EXPECT_EQ(Names({}), Find(L"banana"));
+  EXPECT_EQ(Names({}), Find(L"beta"));
+  EXPECT_EQ(Names({L"gamma.log"}), Find(L"blossom"));
+  EXPECT_EQ(Names({}), Find(L"tree"));
+}
+
+TEST_F(Indexing, ARenameThatOnlyChangesCaseIsPickedUp) {
+  std::wstring lower = AddFile("lower.txt", "kiwi");
+  IndexTree();
+  WIN32_FILE_ATTRIBUTE_DATA before;
+  ASSERT_TRUE(GetFileAttributesExW(lower.c_str(), GetFileExInfoStandard, &before));
+  // Wine does not rename a file to another case of its own name, so the file is
+  // made anew under the new case with the same size and time.
+  ASSERT_TRUE(DeleteFileW(lower.c_str()));
+  std::wstring upper = AddFile("LOWER.txt", "kiwi");
+  UniqueHandle file(CreateFileW(upper.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &before.ftLastWriteTime));
+  file.Reset();
+  Pass();
+  EXPECT_EQ(Names({L"LOWER.txt"}), Find(L"kiwi"));
+}
+
+TEST_F(Indexing, ALockedFileIsKeptByNameAndReadOnTheNextPass) {
+  std::wstring path = AddFile("locked.txt", "mango");
+  {
+    UniqueHandle lock(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock.Get());
+    IndexTree();
+    EXPECT_EQ(Names({L"locked.txt"}), Find(L"locked"));
+    EXPECT_EQ(Names({}), Find(L"mango"));
+  }
+  IndexReport retried = Pass();
+  EXPECT_EQ(1u, retried.counts.filesIndexed);
+  EXPECT_EQ(0u, retried.counts.filesUnreadable);
+  EXPECT_EQ(Names({L"locked.txt"}), Find(L"mango"));
+}
+
+TEST_F(Indexing, BinaryAndLargeFilesAreFoundByNameAndTheirFirstPart) {
+  AddFile("picture.txt", std::string("PNG\0\0\0papaya", 12));
+  std::string large = "guava " + std::string(kMaxIndexedTextBytes, 'x') + " pomelo";
+  AddFile("large.log", large);
+  IndexTree();
+  EXPECT_EQ(Names({L"picture.txt"}), Find(L"picture"));
+  EXPECT_EQ(Names({}), Find(L"papaya"));
+  EXPECT_EQ(Names({L"large.log"}), Find(L"guava"));
+  EXPECT_EQ(Names({}), Find(L"pomelo"));
+}
+
+TEST_F(Indexing, AnUnreachableRootKeepsItsFilesAndARemovedRootLosesThem) {
+  qv::test::TempDirectory other;
+  qv::test::WriteFileText(other.File("remote.txt"), "lychee");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(Wide(other.Path())));
+  AddFile("local.txt", "lychee");
+  IndexTree();
+  EXPECT_EQ(Names({L"local.txt", L"remote.txt"}), Find(L"lychee"));
+
+  // The root goes away (an unplugged drive, say): what was known of it stays.
+  std::wstring otherRoot = NormalizeFolderPath(Wide(other.Path()));
+  std::wstring parked = otherRoot + L" parked";
+  ASSERT_TRUE(MoveFileW(otherRoot.c_str(), parked.c_str()));
+  IndexReport report = Pass();
+  ASSERT_TRUE(MoveFileW(parked.c_str(), otherRoot.c_str()));
+  ASSERT_EQ(1u, report.unreachableRoots.size());
+  EXPECT_EQ(Names({L"local.txt", L"remote.txt"}), Find(L"lychee"));
+
+  EXPECT_TRUE(RootList().Remove(otherRoot));
+  Pass();
+  EXPECT_EQ(Names({L"local.txt"}), Find(L"lychee"));
+}
+
+TEST_F(Indexing, RootsNeverNest) {
+  AddFile("inner\\deep.txt", "");
+  RootList roots;
+  ASSERT_EQ(AddRootResult::Added, roots.Add(TreePath("inner")));
+  std::vector<std::wstring> replaced;
+  ASSERT_EQ(AddRootResult::Added, roots.Add(TreePath(), &replaced));
+  EXPECT_EQ(1u, replaced.size());
+  EXPECT_EQ(AddRootResult::AlreadyCovered, roots.Add(TreePath("inner")));
+  EXPECT_EQ(AddRootResult::NotAFolder, roots.Add(TreePath("inner\\deep.txt")));
+  EXPECT_EQ(AddRootResult::NotAFolder, roots.Add(TreePath("missing")));
+  EXPECT_EQ(1u, roots.All().size());
+}
+
+TEST_F(Indexing, ADamagedIndexIsRebuiltFromTheRoots) {
+  AddFile("fig.txt", "fig");
+  IndexTree();
+  // Overwrite the index with rubbish, as a failing disk might.
+  std::string index = ToAnsi(IndexDatabasePath().c_str());
+  qv::test::WriteFileText(index, std::string(8192, 'Z'));
+  DeleteFileA((index + "-wal").c_str());
+  DeleteFileA((index + "-shm").c_str());
+
+  QueryOutcome broken = RunQuery(cookie_, L"fig");
+  EXPECT_EQ(S_OK, broken.hr);
+  EXPECT_EQ(kResultSetComplete, broken.finalState);
+  EXPECT_TRUE(broken.results.empty());
+  EXPECT_TRUE(IsIndexMarkedDamaged());
+
+  IndexReport rebuilt = Pass();
+  EXPECT_TRUE(rebuilt.rebuilt);
+  EXPECT_FALSE(IsIndexMarkedDamaged());
+  EXPECT_EQ(Names({L"fig.txt"}), Find(L"fig"));
+}
+
+TEST_F(Indexing, OnlyOnePassRunsAtATime) {
+  IndexTree();
+  UniqueHandle lock(CreateFileW(IndexLockPath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  ASSERT_NE(INVALID_HANDLE_VALUE, lock.Get());
+  EXPECT_THROW(Pass(), IndexBusy);
+}
+
+TEST_F(Indexing, AQueryStartsABackgroundPassWhenTheIndexIsStale) {
+  AddFile("durian.txt", "durian");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  SetRefreshIntervalMinutes(5);
+  EXPECT_EQ(Names({}), Find(L"durian"));
+  // The tool beside the service DLL indexes in its own process.
+  for (int i = 0; i < 300 && (LastIndexPassTime() == 0 || FileExists(IndexLockPath())); ++i) Sleep(100);
+  EXPECT_NE(0, LastIndexPassTime());
+  EXPECT_EQ(Names({L"durian.txt"}), Find(L"durian"));
+  // Fresh now: the next query starts nothing.
+  EXPECT_FALSE(RefreshIndexIfStale());
+}
+
+TEST_F(Indexing, QueriesBeforeAnyIndexHaveNoResults) {
+  QueryOutcome outcome = RunQuery(cookie_, L"anything");
+  EXPECT_EQ(S_OK, outcome.hr);
+  EXPECT_TRUE(outcome.results.empty());
+  EXPECT_EQ(kResultSetComplete, outcome.finalState);
+}
+
+}  // namespace
+}  // namespace qv::service::test

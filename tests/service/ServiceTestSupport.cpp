@@ -1,0 +1,225 @@
+#include "ServiceTestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "module/Holders.h"
+#include "module/Text.h"
+#include "service/BackgroundIndexing.h"
+#include "service/Indexer.h"
+#include "service/RootList.h"
+#include "service/ServiceClassIds.h"
+#include "service/ServicePaths.h"
+
+namespace qv::service::test {
+
+const wchar_t kClientGuid[] = L"{3D0A9B51-62A7-4C47-9F0B-5C1C8A6E2B11}";
+
+namespace {
+
+HMODULE g_service = nullptr;
+
+using DllInstallFunction = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+
+// Wine 8 does not look up ProgIDs under HKEY_CURRENT_USER\Software\Classes, so
+// the tests register the service for the machine of their private prefix, and
+// put back afterwards what the ProgIDs named before (a stand-in, say).
+const wchar_t* const kProgIds[] = {kQueryApiProgId, kRegistrarProgId, kQueryRegistrationType};
+std::vector<std::pair<std::wstring, std::wstring>> g_previousClasses;
+
+HRESULT InstallForMachine(BOOL install) {
+  auto dllInstall = reinterpret_cast<DllInstallFunction>(
+      reinterpret_cast<void*>(GetProcAddress(g_service, "DllInstall")));
+  return dllInstall ? dllInstall(install, L"machine") : E_FAIL;
+}
+
+std::wstring ProgIdClassKey(const wchar_t* progId) {
+  return std::wstring(L"Software\\Classes\\") + progId + L"\\CLSID";
+}
+
+void RememberPreviousClasses() {
+  const CLSID* ours[] = {&kQueryApiClassId, &kRegistrarClassId, &kQueryRegistrationClassId};
+  for (std::size_t i = 0; i < 3; ++i) {
+    wchar_t value[64] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, ProgIdClassKey(kProgIds[i]).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS) {
+      continue;
+    }
+    CLSID previous;
+    if (SUCCEEDED(CLSIDFromString(value, &previous)) && !IsEqualCLSID(previous, *ours[i])) {
+      g_previousClasses.emplace_back(kProgIds[i], value);
+    }
+  }
+}
+
+void RestorePreviousClasses() {
+  for (const auto& [progId, clsid] : g_previousClasses) {
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, ProgIdClassKey(progId.c_str()).c_str(), nullptr, REG_SZ, clsid.c_str(),
+                    static_cast<DWORD>((clsid.size() + 1) * sizeof(wchar_t)));
+  }
+  g_previousClasses.clear();
+}
+
+}  // namespace
+
+std::wstring Wide(const std::string& text) { return ToWide(text.c_str()); }
+
+VARIANT MakeDescription() {
+  const wchar_t* texts[] = {L"Title", L"quorvane", L"Description", L"Your files. When and where you need them.",
+                            L"Icon", L",1"};
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, 6);
+  for (LONG i = 0; i < 6; ++i) {
+    VARIANT item;
+    V_VT(&item) = VT_BSTR;
+    V_BSTR(&item) = SysAllocString(texts[i]);
+    SafeArrayPutElement(array, &i, &item);
+    VariantClear(&item);
+  }
+  VARIANT description;
+  V_VT(&description) = VT_ARRAY | VT_VARIANT;
+  V_ARRAY(&description) = array;
+  return description;
+}
+
+LONG RegisterClient(const wchar_t* guid) {
+  ComPtr<IDesktopSearchRegistrar> registrar;
+  if (FAILED(CreateServiceObject(kRegistrarProgId, &registrar))) return 0;
+  Bstr component(guid);
+  Variant description;
+  *description.Get() = MakeDescription();
+  if (FAILED(registrar->StartComponentRegistration(component.Get(), *description.Get()))) return 0;
+  ComPtr<IUnknown> registration;
+  Bstr type(kQueryRegistrationType);
+  if (FAILED(registrar->GetRegistrationInterface(type.Get(), registration.Put()))) return 0;
+  // The component calls slot 7 of what it got without asking for an interface.
+  auto* queryRegistration = reinterpret_cast<IDesktopSearchQueryRegistration*>(registration.Get());
+  LONG cookie = 0;
+  if (FAILED(queryRegistration->RegisterQueryClient(component.Get(), 1, &cookie))) return 0;
+  if (FAILED(registrar->FinishComponentRegistration())) return 0;
+  return cookie;
+}
+
+HRESULT UnregisterClient(const wchar_t* guid) {
+  ComPtr<IDesktopSearchRegistrar> registrar;
+  HRESULT hr = CreateServiceObject(kRegistrarProgId, &registrar);
+  if (FAILED(hr)) return hr;
+  Bstr component(guid);
+  return registrar->UnregisterComponent(component.Get());
+}
+
+QueryOutcome RunQuery(LONG cookie, const wchar_t* text, const wchar_t* category, BYTE ranking, LONG maxResults,
+                      std::size_t take) {
+  QueryOutcome outcome;
+  ComPtr<IDesktopSearchQueryApi> api;
+  outcome.hr = CreateServiceObject(kQueryApiProgId, &api);
+  if (FAILED(outcome.hr)) return outcome;
+  Bstr search(text);
+  Variant categoryValue;
+  if (category) {
+    V_VT(categoryValue.Get()) = VT_BSTR;
+    V_BSTR(categoryValue.Get()) = SysAllocString(category);
+  } else {
+    V_VT(categoryValue.Get()) = VT_ERROR;
+    V_ERROR(categoryValue.Get()) = DISP_E_PARAMNOTFOUND;
+  }
+  Variant rankingValue;
+  V_VT(rankingValue.Get()) = VT_UI1;
+  V_UI1(rankingValue.Get()) = ranking;
+  ComPtr<IDesktopSearchResultSet> resultSet;
+  outcome.hr = api->Query(cookie, search.Get(), *categoryValue.Get(), *rankingValue.Get(), resultSet.Put());
+  if (FAILED(outcome.hr) || !resultSet) return outcome;
+
+  ULONGLONG deadline = GetTickCount64() + 5000;
+  for (;;) {
+    LONG state = 0;
+    EXPECT_EQ(S_OK, resultSet->get_ReadyState(&state));
+    if (state != kResultSetSearching) break;
+    LONG count = 0;
+    EXPECT_EQ(S_OK, resultSet->get_AvailableCount(&count));
+    if (maxResults > 0 && count >= maxResults) break;
+    if (GetTickCount64() > deadline) {
+      ADD_FAILURE() << "the result set never finished";
+      break;
+    }
+    Sleep(1);
+  }
+  for (;;) {
+    if (take && outcome.results.size() >= take) break;
+    ComPtr<IDesktopSearchResult> result;
+    EXPECT_EQ(S_OK, resultSet->Next(result.Put()));
+    if (!result) break;
+    Result item;
+    Bstr uri(L"uri");
+    Bstr title(L"title");
+    Variant value;
+    EXPECT_EQ(S_OK, result->GetProperty(uri.Get(), value.Put()));
+    if (value.Type() == VT_BSTR) item.uri = V_BSTR(value.Get());
+    EXPECT_EQ(S_OK, result->GetProperty(title.Get(), value.Put()));
+    if (value.Type() == VT_BSTR) item.title = V_BSTR(value.Get());
+    outcome.results.push_back(item);
+  }
+  resultSet->get_AvailableCount(&outcome.finalCount);
+  resultSet->get_ReadyState(&outcome.finalState);
+  return outcome;
+}
+
+std::vector<std::wstring> Titles(const std::vector<Result>& results) {
+  std::vector<std::wstring> titles;
+  for (const Result& result : results) titles.push_back(result.title);
+  return titles;
+}
+
+Names Sorted(Names names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void ServiceTest::SetUpTestSuite() {
+  const char* dll = std::getenv("QUORVANE_SEARCH_DLL");
+  ASSERT_NE(nullptr, dll) << "QUORVANE_SEARCH_DLL is not set";
+  g_service = LoadLibraryA(qv::test::HostPathToWindows(dll).c_str());
+  ASSERT_NE(nullptr, g_service);
+  RememberPreviousClasses();
+  ASSERT_EQ(S_OK, InstallForMachine(TRUE));
+}
+
+void ServiceTest::TearDownTestSuite() {
+  if (!g_service) return;
+  EXPECT_EQ(S_OK, InstallForMachine(FALSE));
+  RestorePreviousClasses();
+  CoFreeUnusedLibraries();
+  FreeLibrary(g_service);
+  g_service = nullptr;
+}
+
+void ServiceTest::SetUp() {
+  SetEnvironmentVariableW(kDataFolderVariable, Wide(data_.Path()).c_str());
+  // Tests run their own passes; a background one would race them.
+  SetRefreshIntervalMinutes(0);
+}
+
+void ServiceTest::TearDown() { SetEnvironmentVariableW(kDataFolderVariable, nullptr); }
+
+std::wstring ServiceTest::TreePath(const std::string& relativePath) const {
+  return Wide(tree_.Path() + relativePath);
+}
+
+std::wstring ServiceTest::AddFile(const std::string& relativePath, const std::string& content) {
+  std::string path = tree_.Path() + relativePath;
+  for (std::size_t slash = path.find('\\', tree_.Path().size()); slash != std::string::npos;
+       slash = path.find('\\', slash + 1)) {
+    CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+  }
+  qv::test::WriteFileText(path, content);
+  return Wide(path);
+}
+
+void ServiceTest::IndexTree() {
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  IndexAgain();
+}
+
+void ServiceTest::IndexAgain() { Indexer().Run(); }
+
+}  // namespace qv::service::test

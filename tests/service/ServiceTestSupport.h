@@ -1,0 +1,87 @@
+#pragma once
+// Drives the search service the way the component does: registration through the
+// registrar, queries through the query API, the ready-state wait and the results'
+// "uri" and "title". Each test gets its own data folder and file tree.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "module/ComBase.h"
+#include "search/DesktopSearchInterfaces.h"
+#include "support/TempDirectory.h"
+
+namespace qv::service::test {
+
+extern const wchar_t kClientGuid[];
+
+struct Result {
+  std::wstring uri;
+  std::wstring title;
+};
+
+// Creates a service object from its ProgID as the component does: class context
+// 7, created for IUnknown, started with OleRun, then asked for the interface.
+template <class Interface>
+HRESULT CreateServiceObject(const wchar_t* progId, ComPtr<Interface>* object) {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(progId, &clsid);
+  if (FAILED(hr)) return hr;
+  ComPtr<IUnknown> unknown;
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
+                        IID_IUnknown, unknown.PutVoid());
+  if (FAILED(hr)) return hr;
+  hr = OleRun(unknown.Get());
+  if (FAILED(hr)) return hr;
+  return unknown->QueryInterface(__uuidof(Interface), object->PutVoid());
+}
+
+// The component's description of itself: Title, Description, Icon pairs.
+VARIANT MakeDescription();
+
+// The whole registration sequence; the cookie, or 0 when a step failed.
+LONG RegisterClient(const wchar_t* guid = kClientGuid);
+HRESULT UnregisterClient(const wchar_t* guid = kClientGuid);
+
+struct QueryOutcome {
+  HRESULT hr = E_FAIL;
+  std::vector<Result> results;
+  LONG finalCount = 0;
+  LONG finalState = 0;
+};
+
+// One query as the component sends it: category as a BSTR (or missing when
+// null), ranking as a VT_UI1 byte; waits as the component does, bounded to a
+// few seconds, then reads up to `take` results (all when 0).
+QueryOutcome RunQuery(LONG cookie, const wchar_t* text, const wchar_t* category = L"file", BYTE ranking = 0,
+                      LONG maxResults = 0, std::size_t take = 0);
+
+// Each test: a private data folder for the service, a tree of files to index,
+// and the service registered in the test prefix.
+class ServiceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes a file (and its folders) under the tree; returns its Windows path.
+  std::wstring AddFile(const std::string& relativePath, const std::string& content = "");
+  std::wstring TreePath(const std::string& relativePath = "") const;
+  // Adds the tree as a root and runs one index pass.
+  void IndexTree();
+  void IndexAgain();
+
+  qv::test::TempDirectory data_;
+  qv::test::TempDirectory tree_;
+};
+
+using Names = std::vector<std::wstring>;
+Names Titles(const std::vector<Result>& results);
+Names Sorted(Names names);
+std::wstring Wide(const std::string& text);
+
+}  // namespace qv::service::test
