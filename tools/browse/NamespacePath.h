@@ -1,0 +1,25 @@
+#pragma once
+// Turns what the user names on the command line into the shell's absolute ID list:
+// nothing for the namespace root, or a search folder's path below it such as
+// "Work\Reports" (names separated by backslashes, each a sub-folder of the one
+// before).
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "module/Holders.h"
+
+namespace qv::browse {
+
+using ShellIdList = TaskMemory<ITEMIDLIST>;
+
+// "::{class id}", the desktop's parsing name of the namespace junction.
+std::wstring JunctionParsingName();
+
+// The absolute list of the folder, or an empty holder with the failure in *result
+// (the junction is not registered, or a name on the path does not exist).
+ShellIdList ResolveSearchFolder(const std::wstring& path, HRESULT* result);
+
+}  // namespace qv::browse
