@@ -45,12 +45,14 @@ Arguments ParseArguments() {
 }
 
 void ReportError(const std::wstring& text) {
-  // Scripted runs read stderr; a user who started the program sees the box.
-  if (HANDLE error = GetStdHandle(STD_ERROR_HANDLE); error && error != INVALID_HANDLE_VALUE) {
-    std::string line = qv::ToAnsi(text.c_str());
-    line += "\n";
-    DWORD written = 0;
-    WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  // A script that started the tool reads its error output; a user who started
+  // it from a shortcut (no error output) sees a message box.
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  std::string line = qv::ToAnsi(text.c_str()) + "\n";
+  DWORD written = 0;
+  if (error && error != INVALID_HANDLE_VALUE &&
+      WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+    return;
   }
   MessageBoxW(nullptr, text.c_str(), L"quorvane", MB_OK | MB_ICONERROR);
 }
