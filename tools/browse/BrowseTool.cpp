@@ -75,12 +75,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
   int exitCode = 1;
   {
     HRESULT hr = S_OK;
-    qv::browse::ShellIdList folder = qv::browse::ResolveSearchFolder(arguments.folderPath, &hr);
+    qv::ComPtr<IShellFolder> junctionFolder;
+    qv::browse::ShellIdList junction = qv::browse::OpenJunction(junctionFolder, &hr);
+    bool registered = static_cast<bool>(junction);
+    qv::browse::ShellIdList folder;
+    if (registered) {
+      folder = qv::browse::ResolveSearchFolder(std::move(junction), std::move(junctionFolder), arguments.folderPath, &hr);
+    }
     qv::browse::BrowseWindow window;
-    if (!folder) {
-      ReportError(arguments.folderPath.empty()
-                      ? L"quorvane is not registered (" + HexCode(hr) + L"). Register quorvane.dll first."
-                      : L"No search folder \"" + arguments.folderPath + L"\" (" + HexCode(hr) + L").");
+    if (!registered) {
+      ReportError(L"quorvane is not registered (" + HexCode(hr) + L"). Register quorvane.dll first.");
+    } else if (!folder) {
+      ReportError(L"No search folder \"" + arguments.folderPath + L"\" (" + HexCode(hr) + L").");
     } else if (!window.Create(instance, showCommand)) {
       ReportError(L"The shell's explorer browser is not available.");
     } else if (hr = window.BrowseTo(folder.Get()); FAILED(hr)) {

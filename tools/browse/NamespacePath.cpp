@@ -1,7 +1,6 @@
 #include "NamespacePath.h"
 
 #include "module/ClassIds.h"
-#include "module/ComBase.h"
 
 namespace qv::browse {
 
@@ -11,11 +10,24 @@ std::wstring JunctionParsingName() {
   return std::wstring(L"::") + classId;
 }
 
-ShellIdList ResolveSearchFolder(const std::wstring& path, HRESULT* result) {
-  ShellIdList folder;
-  *result = SHParseDisplayName(JunctionParsingName().c_str(), nullptr, folder.Put(), 0, nullptr);
+ShellIdList OpenJunction(ComPtr<IShellFolder>& folder, HRESULT* result) {
+  folder.Reset();
+  ShellIdList junction;
+  *result = SHParseDisplayName(JunctionParsingName().c_str(), nullptr, junction.Put(), 0, nullptr);
   if (FAILED(*result)) return {};
+  // The desktop may parse the name of any class; binding shows whether it is ours.
+  ComPtr<IShellFolder> desktop;
+  *result = SHGetDesktopFolder(desktop.Put());
+  if (FAILED(*result)) return {};
+  *result = desktop->BindToObject(junction.Get(), nullptr, IID_IShellFolder, folder.PutVoid());
+  if (FAILED(*result)) return {};
+  return junction;
+}
 
+ShellIdList ResolveSearchFolder(ShellIdList junction, ComPtr<IShellFolder> junctionFolder, const std::wstring& path,
+                                HRESULT* result) {
+  ShellIdList folder = std::move(junction);
+  ComPtr<IShellFolder> current = std::move(junctionFolder);
   // One level at a time: each folder parses only the names of its own children.
   std::size_t start = 0;
   while (start < path.size()) {
@@ -25,11 +37,11 @@ ShellIdList ResolveSearchFolder(const std::wstring& path, HRESULT* result) {
     start = end + 1;
     if (name.empty()) continue;
 
-    ComPtr<IShellFolder> parent;
-    *result = SHBindToObject(nullptr, folder.Get(), nullptr, IID_IShellFolder, parent.PutVoid());
-    if (FAILED(*result)) return {};
     ShellIdList child;
-    *result = parent->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, child.Put(), nullptr);
+    *result = current->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, child.Put(), nullptr);
+    if (FAILED(*result)) return {};
+    ComPtr<IShellFolder> next;
+    *result = current->BindToObject(child.Get(), nullptr, IID_IShellFolder, next.PutVoid());
     if (FAILED(*result)) return {};
     ShellIdList combined(ILCombine(folder.Get(), child.Get()));
     if (!combined) {
@@ -37,6 +49,7 @@ ShellIdList ResolveSearchFolder(const std::wstring& path, HRESULT* result) {
       return {};
     }
     folder = std::move(combined);
+    current = std::move(next);
   }
   *result = S_OK;
   return folder;

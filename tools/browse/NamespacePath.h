@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "module/ComBase.h"
 #include "module/Holders.h"
 
 namespace qv::browse {
@@ -18,8 +19,13 @@ using ShellIdList = TaskMemory<ITEMIDLIST>;
 // "::{class id}", the desktop's parsing name of the namespace junction.
 std::wstring JunctionParsingName();
 
-// The absolute list of the folder, or an empty holder with the failure in *result
-// (the junction is not registered, or a name on the path does not exist).
-ShellIdList ResolveSearchFolder(const std::wstring& path, HRESULT* result);
+// The junction's absolute list and its folder, or an empty holder with the
+// failure in *result when the search folders are not registered.
+ShellIdList OpenJunction(ComPtr<IShellFolder>& folder, HRESULT* result);
+
+// The absolute list of the search folder at that path below the junction, or an
+// empty holder with the failure in *result (a name on the path does not exist).
+ShellIdList ResolveSearchFolder(ShellIdList junction, ComPtr<IShellFolder> junctionFolder, const std::wstring& path,
+                                HRESULT* result);
 
 }  // namespace qv::browse
