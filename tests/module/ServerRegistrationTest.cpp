@@ -10,6 +10,7 @@
 #include "module/ComBase.h"
 #include "module/Holders.h"
 #include "module/Text.h"
+#include "support/ProgramRun.h"
 #include "support/ServerModule.h"
 #include "support/ShellFolderCalls.h"
 
@@ -66,20 +67,7 @@ bool KeyExists(HKEY root, const std::string& key) {
   return RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.Put()) == ERROR_SUCCESS;
 }
 
-DWORD RunRegsvr32(const std::string& arguments) {
-  std::string command = "regsvr32.exe " + arguments;
-  STARTUPINFOA startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return GetLastError() | 0x80000000u;
-  }
-  UniqueHandle processHandle(process.hProcess);
-  UniqueHandle threadHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  return exitCode;
-}
+DWORD RunRegsvr32(const std::string& arguments) { return test::RunProgram("regsvr32.exe " + arguments).exitCode; }
 
 void ExpectString(HKEY root, const std::string& key, const char* name, const std::string& expected) {
   RegistryValue value = ReadValue(root, key, name);
