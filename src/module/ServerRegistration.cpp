@@ -20,6 +20,19 @@ constexpr char kDesktopNameSpaceKey[] = "Software\\Microsoft\\Windows\\CurrentVe
 constexpr DWORD kJunctionAttributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSTEM | SFGAO_FOLDER | SFGAO_BROWSABLE;
 static_assert(kJunctionAttributes == 0xE8000000);
 
+// The registry roots of one scope. Per-user class entries live under the user's
+// Software\Classes, which HKEY_CLASSES_ROOT merges in for that user.
+struct RegistryRoots {
+  HKEY classes;
+  const char* classesPrefix;
+  HKEY explorer;
+};
+
+RegistryRoots RootsOf(RegistrationScope scope) {
+  if (scope == RegistrationScope::CurrentUser) return {HKEY_CURRENT_USER, "Software\\Classes\\", HKEY_CURRENT_USER};
+  return {HKEY_CLASSES_ROOT, "", HKEY_LOCAL_MACHINE};
+}
+
 std::string GuidString(const GUID& guid) {
   wchar_t text[40] = {};
   StringFromGUID2(guid, text, 40);
@@ -61,8 +74,9 @@ bool WriteString(HKEY root, const std::string& path, const char* name, const std
   return true;
 }
 
-void WriteInprocServer(const std::string& classId, const std::string& modulePath, bool loadWithoutCom) {
-  RegKey key = CreateKey(HKEY_CLASSES_ROOT, ClassKey(classId) + "\\InprocServer32");
+void WriteInprocServer(const RegistryRoots& roots, const std::string& classKey, const std::string& modulePath,
+                       bool loadWithoutCom) {
+  RegKey key = CreateKey(roots.classes, roots.classesPrefix + classKey + "\\InprocServer32");
   if (!key) return;
   SetString(key, nullptr, modulePath);
   SetString(key, "ThreadingModel", "Apartment");
@@ -71,13 +85,14 @@ void WriteInprocServer(const std::string& classId, const std::string& modulePath
 
 void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
 
-HRESULT RegisterFolderClass(const std::string& classId, const std::string& modulePath) {
+HRESULT RegisterFolderClass(const RegistryRoots& roots, const std::string& classId, const std::string& modulePath) {
+  std::string classKey = roots.classesPrefix + ClassKey(classId);
   // The class entries themselves: a failed write here is not fatal.
-  WriteString(HKEY_CLASSES_ROOT, ClassKey(classId), nullptr, kProductName);
-  WriteInprocServer(classId, modulePath, true);
-  WriteString(HKEY_CLASSES_ROOT, ClassKey(classId) + "\\DefaultIcon", nullptr, modulePath + ",0");
+  WriteString(roots.classes, classKey, nullptr, kProductName);
+  WriteInprocServer(roots, ClassKey(classId), modulePath, true);
+  WriteString(roots.classes, classKey + "\\DefaultIcon", nullptr, modulePath + ",0");
 
-  RegKey shellFolder = CreateKey(HKEY_CLASSES_ROOT, ClassKey(classId) + "\\ShellFolder");
+  RegKey shellFolder = CreateKey(roots.classes, classKey + "\\ShellFolder");
   if (!shellFolder) return SELFREG_E_CLASS;
   DWORD attributes = kJunctionAttributes;
   RegSetValueExA(shellFolder.Get(), "Attributes", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&attributes),
@@ -85,17 +100,17 @@ HRESULT RegisterFolderClass(const std::string& classId, const std::string& modul
   // Present and empty: the shell asks the folder itself for parsing names.
   RegSetValueExA(shellFolder.Get(), "WantsFORPARSING", 0, REG_SZ, nullptr, 0);
 
-  if (!WriteString(HKEY_LOCAL_MACHINE, NameSpaceKey(classId), nullptr, kProductName)) return SELFREG_E_CLASS;
-  if (!WriteString(HKEY_LOCAL_MACHINE, kApprovedKey, classId.c_str(), kProductName)) return SELFREG_E_CLASS;
+  if (!WriteString(roots.explorer, NameSpaceKey(classId), nullptr, kProductName)) return SELFREG_E_CLASS;
+  if (!WriteString(roots.explorer, kApprovedKey, classId.c_str(), kProductName)) return SELFREG_E_CLASS;
   NotifyAssociationsChanged();
   return S_OK;
 }
 
-HRESULT RegisterPropertySheet(const std::string& folderClassId, const std::string& sheetClassId,
-                              const std::string& modulePath) {
-  WriteInprocServer(sheetClassId, modulePath, false);
-  if (!WriteString(HKEY_CLASSES_ROOT, PropertySheetHandlersKey(folderClassId) + "\\FolderProperties", nullptr,
-                   sheetClassId)) {
+HRESULT RegisterPropertySheet(const RegistryRoots& roots, const std::string& folderClassId,
+                              const std::string& sheetClassId, const std::string& modulePath) {
+  WriteInprocServer(roots, ClassKey(sheetClassId), modulePath, false);
+  if (!WriteString(roots.classes, roots.classesPrefix + PropertySheetHandlersKey(folderClassId) + "\\FolderProperties",
+                   nullptr, sheetClassId)) {
     return SELFREG_E_CLASS;
   }
   return S_OK;
@@ -103,11 +118,11 @@ HRESULT RegisterPropertySheet(const std::string& folderClassId, const std::strin
 
 void DeleteTree(HKEY root, const std::string& path) { RegDeleteTreeA(root, path.c_str()); }
 
-void UnregisterClass(const std::string& classId) {
-  DeleteTree(HKEY_CLASSES_ROOT, ClassKey(classId));
-  DeleteTree(HKEY_LOCAL_MACHINE, NameSpaceKey(classId));
+void UnregisterClass(const RegistryRoots& roots, const std::string& classId) {
+  DeleteTree(roots.classes, roots.classesPrefix + ClassKey(classId));
+  DeleteTree(roots.explorer, NameSpaceKey(classId));
   RegKey approved;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApprovedKey, 0, KEY_SET_VALUE, approved.Put()) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(roots.explorer, kApprovedKey, 0, KEY_SET_VALUE, approved.Put()) == ERROR_SUCCESS) {
     RegDeleteValueA(approved.Get(), classId.c_str());
   }
   NotifyAssociationsChanged();
@@ -126,26 +141,28 @@ bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
 
 }  // namespace
 
-HRESULT RegisterServer() {
+HRESULT RegisterServer(RegistrationScope scope) {
+  RegistryRoots roots = RootsOf(scope);
   // The server registers even where the search service is not installed yet.
   RegisterComponent();
   std::string folderClassId = GuidString(kShellFolderClassId);
   std::string sheetClassId = GuidString(kPropertySheetClassId);
   std::string modulePath = ModulePath();
   if (modulePath.empty()) return E_FAIL;
-  if (FAILED(RegisterFolderClass(folderClassId, modulePath))) return E_FAIL;
-  if (FAILED(RegisterPropertySheet(folderClassId, sheetClassId, modulePath))) return E_FAIL;
+  if (FAILED(RegisterFolderClass(roots, folderClassId, modulePath))) return E_FAIL;
+  if (FAILED(RegisterPropertySheet(roots, folderClassId, sheetClassId, modulePath))) return E_FAIL;
   return S_OK;
 }
 
-HRESULT UnregisterServer() {
+HRESULT UnregisterServer(RegistrationScope scope) {
+  RegistryRoots roots = RootsOf(scope);
   std::string folderClassId = GuidString(kShellFolderClassId);
-  std::string handlers = PropertySheetHandlersKey(folderClassId);
-  DeleteTree(HKEY_CLASSES_ROOT, handlers + "\\FolderProperties");
-  DeleteTree(HKEY_CLASSES_ROOT, handlers);
-  DeleteTree(HKEY_CLASSES_ROOT, ClassKey(folderClassId) + "\\ShellEx");
-  UnregisterClass(GuidString(kPropertySheetClassId));
-  UnregisterClass(folderClassId);
+  std::string handlers = roots.classesPrefix + PropertySheetHandlersKey(folderClassId);
+  DeleteTree(roots.classes, handlers + "\\FolderProperties");
+  DeleteTree(roots.classes, handlers);
+  DeleteTree(roots.classes, roots.classesPrefix + ClassKey(folderClassId) + "\\ShellEx");
+  UnregisterClass(roots, GuidString(kPropertySheetClassId));
+  UnregisterClass(roots, folderClassId);
   UnregisterComponent();
   CoFreeUnusedLibraries();
   return S_OK;
@@ -154,7 +171,8 @@ HRESULT UnregisterServer() {
 bool IsServerRegistered() {
   std::string classId = GuidString(kShellFolderClassId);
   return KeyExists(HKEY_CLASSES_ROOT, ClassKey(classId) + "\\ShellFolder") ||
-         KeyExists(HKEY_LOCAL_MACHINE, NameSpaceKey(classId)) || ValueExists(HKEY_LOCAL_MACHINE, kApprovedKey, classId);
+         KeyExists(HKEY_LOCAL_MACHINE, NameSpaceKey(classId)) || ValueExists(HKEY_LOCAL_MACHINE, kApprovedKey, classId) ||
+         KeyExists(HKEY_CURRENT_USER, NameSpaceKey(classId)) || ValueExists(HKEY_CURRENT_USER, kApprovedKey, classId);
 }
 
 }  // namespace qv

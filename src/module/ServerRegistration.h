@@ -7,12 +7,18 @@
 
 namespace qv {
 
+// Where the entries go: for every user of the machine (HKEY_CLASSES_ROOT and
+// HKEY_LOCAL_MACHINE, which needs administrator rights) or for the current user
+// only (HKEY_CURRENT_USER\Software\Classes and the user's own Explorer keys).
+enum class RegistrationScope { AllUsers, CurrentUser };
+
 // S_OK, or E_FAIL when a key could not be created (what was written stays;
 // UnregisterServer removes it).
-HRESULT RegisterServer();
+HRESULT RegisterServer(RegistrationScope scope = RegistrationScope::AllUsers);
 // Removes every entry RegisterServer writes, leaving other extensions' approvals;
 // failures are ignored. S_OK.
-HRESULT UnregisterServer();
+HRESULT UnregisterServer(RegistrationScope scope = RegistrationScope::AllUsers);
+// Registered for all users or for the current user: HKEY_CLASSES_ROOT shows both.
 bool IsServerRegistered();
 
 }  // namespace qv

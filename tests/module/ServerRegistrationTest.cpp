@@ -10,6 +10,7 @@
 #include "module/ComBase.h"
 #include "module/Holders.h"
 #include "module/Text.h"
+#include "support/ProgramRun.h"
 #include "support/ServerModule.h"
 #include "support/ShellFolderCalls.h"
 
@@ -66,20 +67,7 @@ bool KeyExists(HKEY root, const std::string& key) {
   return RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.Put()) == ERROR_SUCCESS;
 }
 
-DWORD RunRegsvr32(const std::string& arguments) {
-  std::string command = "regsvr32.exe " + arguments;
-  STARTUPINFOA startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return GetLastError() | 0x80000000u;
-  }
-  UniqueHandle processHandle(process.hProcess);
-  UniqueHandle threadHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  return exitCode;
-}
+DWORD RunRegsvr32(const std::string& arguments) { return test::RunProgram("regsvr32.exe " + arguments).exitCode; }
 
 void ExpectString(HKEY root, const std::string& key, const char* name, const std::string& expected) {
   RegistryValue value = ReadValue(root, key, name);
@@ -89,41 +77,52 @@ void ExpectString(HKEY root, const std::string& key, const char* name, const std
       << key << " " << (name ? name : "(default)") << ": " << value.Text();
 }
 
-void ExpectRegistered(const std::string& dllPath) {
-  std::string classKey = "CLSID\\" + kFolderClass;
-  ExpectString(HKEY_CLASSES_ROOT, classKey, nullptr, "quorvane");
-  ExpectString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", nullptr, dllPath);
-  ExpectString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", "Apartment");
-  RegistryValue loadWithoutCom = ReadValue(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "LoadWithoutCOM");
+// Where one registration scope keeps its entries.
+struct Scope {
+  HKEY classes;
+  std::string classesPrefix;
+  HKEY explorer;
+};
+const Scope kAllUsers = {HKEY_CLASSES_ROOT, "", HKEY_LOCAL_MACHINE};
+// All users' class entries without the current user's merged in.
+const Scope kMachineClasses = {HKEY_LOCAL_MACHINE, "Software\\Classes\\", HKEY_LOCAL_MACHINE};
+const Scope kCurrentUser = {HKEY_CURRENT_USER, "Software\\Classes\\", HKEY_CURRENT_USER};
+
+void ExpectRegistered(const std::string& dllPath, const Scope& scope = kAllUsers) {
+  std::string classKey = scope.classesPrefix + "CLSID\\" + kFolderClass;
+  HKEY classes = scope.classes;
+  ExpectString(classes, classKey, nullptr, "quorvane");
+  ExpectString(classes, classKey + "\\InprocServer32", nullptr, dllPath);
+  ExpectString(classes, classKey + "\\InprocServer32", "ThreadingModel", "Apartment");
+  RegistryValue loadWithoutCom = ReadValue(classes, classKey + "\\InprocServer32", "LoadWithoutCOM");
   EXPECT_EQ(static_cast<DWORD>(REG_SZ), loadWithoutCom.type);
   EXPECT_EQ(std::vector<BYTE>(2, 0), loadWithoutCom.data) << "only the terminating NUL";
-  ExpectString(HKEY_CLASSES_ROOT, classKey + "\\DefaultIcon", nullptr, dllPath + ",0");
+  ExpectString(classes, classKey + "\\DefaultIcon", nullptr, dllPath + ",0");
 
-  RegistryValue attributes = ReadValue(HKEY_CLASSES_ROOT, classKey + "\\ShellFolder", "Attributes");
+  RegistryValue attributes = ReadValue(classes, classKey + "\\ShellFolder", "Attributes");
   EXPECT_EQ(static_cast<DWORD>(REG_BINARY), attributes.type);
   EXPECT_EQ((std::vector<BYTE>{0x00, 0x00, 0x00, 0xE8}), attributes.data);
-  RegistryValue wantsParsing = ReadValue(HKEY_CLASSES_ROOT, classKey + "\\ShellFolder", "WantsFORPARSING");
+  RegistryValue wantsParsing = ReadValue(classes, classKey + "\\ShellFolder", "WantsFORPARSING");
   EXPECT_TRUE(wantsParsing.present);
   EXPECT_EQ(static_cast<DWORD>(REG_SZ), wantsParsing.type);
   EXPECT_TRUE(wantsParsing.data.empty()) << "no data bytes at all";
 
-  ExpectString(HKEY_LOCAL_MACHINE, kNameSpaceKey + kFolderClass, nullptr, "quorvane");
-  ExpectString(HKEY_LOCAL_MACHINE, kApprovedKey, kFolderClass.c_str(), "quorvane");
-  ExpectString(HKEY_CLASSES_ROOT, classKey + "\\ShellEx\\PropertySheetHandlers\\FolderProperties", nullptr,
-               kSheetClass);
+  ExpectString(scope.explorer, kNameSpaceKey + kFolderClass, nullptr, "quorvane");
+  ExpectString(scope.explorer, kApprovedKey, kFolderClass.c_str(), "quorvane");
+  ExpectString(classes, classKey + "\\ShellEx\\PropertySheetHandlers\\FolderProperties", nullptr, kSheetClass);
 
-  std::string sheetKey = "CLSID\\" + kSheetClass;
-  ExpectString(HKEY_CLASSES_ROOT, sheetKey + "\\InprocServer32", nullptr, dllPath);
-  ExpectString(HKEY_CLASSES_ROOT, sheetKey + "\\InprocServer32", "ThreadingModel", "Apartment");
-  EXPECT_FALSE(ReadValue(HKEY_CLASSES_ROOT, sheetKey, nullptr).present) << "the sheet class has no name";
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, sheetKey + "\\DefaultIcon"));
+  std::string sheetKey = scope.classesPrefix + "CLSID\\" + kSheetClass;
+  ExpectString(classes, sheetKey + "\\InprocServer32", nullptr, dllPath);
+  ExpectString(classes, sheetKey + "\\InprocServer32", "ThreadingModel", "Apartment");
+  EXPECT_FALSE(ReadValue(classes, sheetKey, nullptr).present) << "the sheet class has no name";
+  EXPECT_FALSE(KeyExists(classes, sheetKey + "\\DefaultIcon"));
 }
 
-void ExpectUnregistered() {
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + kFolderClass));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + kSheetClass));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kNameSpaceKey + kFolderClass));
-  EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kApprovedKey, kFolderClass.c_str()).present);
+void ExpectUnregistered(const Scope& scope = kAllUsers) {
+  EXPECT_FALSE(KeyExists(scope.classes, scope.classesPrefix + "CLSID\\" + kFolderClass));
+  EXPECT_FALSE(KeyExists(scope.classes, scope.classesPrefix + "CLSID\\" + kSheetClass));
+  EXPECT_FALSE(KeyExists(scope.explorer, kNameSpaceKey + kFolderClass));
+  EXPECT_FALSE(ReadValue(scope.explorer, kApprovedKey, kFolderClass.c_str()).present);
 }
 
 // Registers the server's copy with regsvr32 for the test and removes it after.
@@ -202,6 +201,51 @@ TEST_F(RegisteredServer, DesktopBindsToTheNamespaceJunction) {
   }
   desktop.Reset();
   EXPECT_EQ(S_OK, server_.CanUnloadNow());
+}
+
+TEST(PerUserRegistration, DllInstallUserWritesTheSameEntriesUnderTheCurrentUserOnly) {
+  ServerModule server;
+  ASSERT_EQ(0u, RunRegsvr32("/s /n /i:user \"" + server.DllPath() + "\""));
+  ExpectRegistered(server.DllPath(), kCurrentUser);
+  ExpectUnregistered(kMachineClasses);
+  EXPECT_EQ(1, server.IsRegistered());
+
+  // Where the classes root merges in the user's classes (Windows does; Wine 8
+  // does not), the per-user class is what COM finds for this user.
+  if (KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + kFolderClass)) {
+    ComPtr<IShellFolder> folder;
+    EXPECT_EQ(S_OK, CoCreateInstance(kShellFolderClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IShellFolder,
+                                     folder.PutVoid()));
+  }
+  CoFreeUnusedLibrariesEx(0, 0);
+
+  RegKey approved;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kApprovedKey, 0, KEY_SET_VALUE, approved.Put()));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(approved.Get(), kOtherExtension, 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>("other"), 6));
+  EXPECT_EQ(0u, RunRegsvr32("/u /s /n /i:user \"" + server.DllPath() + "\""));
+  ExpectUnregistered(kCurrentUser);
+  EXPECT_EQ(0, server.IsRegistered());
+  ExpectString(HKEY_CURRENT_USER, kApprovedKey, kOtherExtension, "other");
+  RegDeleteValueA(approved.Get(), kOtherExtension);
+}
+
+TEST(PerUserRegistration, BothScopesStandApartAndUnknownCommandLinesAreRefused) {
+  ServerModule server;
+  ASSERT_EQ(S_OK, server.Install(true, L"user"));
+  ASSERT_EQ(S_OK, server.Install(true, L""));
+  ExpectRegistered(server.DllPath(), kCurrentUser);
+  ExpectRegistered(server.DllPath(), kMachineClasses);
+
+  EXPECT_EQ(S_OK, server.Install(false, L"USER"));
+  ExpectUnregistered(kCurrentUser);
+  ExpectRegistered(server.DllPath(), kMachineClasses);
+  EXPECT_EQ(S_OK, server.Install(false, L"machine"));
+  ExpectUnregistered(kMachineClasses);
+
+  EXPECT_EQ(E_INVALIDARG, server.Install(true, L"everyone"));
+  ExpectUnregistered(kCurrentUser);
+  ExpectUnregistered(kMachineClasses);
 }
 
 }  // namespace

@@ -46,6 +46,9 @@ HRESULT ServerModule::GetClassObject(REFCLSID classId, REFIID riid, void** ppv) 
 HRESULT ServerModule::CanUnloadNow() const { return Export<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow")(); }
 HRESULT ServerModule::RegisterServer() const { return Export<HRESULT(STDAPICALLTYPE*)()>("DllRegisterServer")(); }
 HRESULT ServerModule::UnregisterServer() const { return Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer")(); }
+HRESULT ServerModule::Install(bool install, const wchar_t* commandLine) const {
+  return Export<HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR)>("DllInstall")(install, commandLine);
+}
 int ServerModule::IsRegistered() const { return Export<int(STDAPICALLTYPE*)()>("DllIsRegistered")(); }
 int ServerModule::DebugTest() const { return Export<int(STDAPICALLTYPE*)()>("DllDebugTest")(); }
 

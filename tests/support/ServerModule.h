@@ -36,6 +36,7 @@ class ServerModule {
   HRESULT CanUnloadNow() const;
   HRESULT RegisterServer() const;
   HRESULT UnregisterServer() const;
+  HRESULT Install(bool install, const wchar_t* commandLine) const;
   int IsRegistered() const;
   int DebugTest() const;
 
