@@ -10,6 +10,7 @@
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"
+#include "ui/CContextMenu.h"
 #include "ui/CExtractIcon.h"
 #include "ui/CIconCache.h"
 #include "ui/CQueryInfo.h"
@@ -227,6 +228,15 @@ STDMETHODIMP CShellFolder::GetAttributesOf(UINT count, LPCITEMIDLIST* items, SFG
 STDMETHODIMP CShellFolder::GetUIObjectOf(HWND, UINT count, LPCITEMIDLIST* items, REFIID riid, UINT*, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
+  if (IsEqualIID(riid, IID_IContextMenu)) {
+    // Any selection, or none for the folder's background.
+    if (count && !items) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) {
+      ItemKind itemKind = CPidlManager::KindOf(items[i]);
+      if (itemKind != ItemKind::Folder && itemKind != ItemKind::Result) return E_INVALIDARG;
+    }
+    return CreateComObject<CContextMenu>(riid, ppv, this, items, count);
+  }
   if (count != 1 || !items) return E_FAIL;
   ItemKind kind = CPidlManager::KindOf(items[0]);
   if (kind != ItemKind::Folder && kind != ItemKind::Result) return E_INVALIDARG;
