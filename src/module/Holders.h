@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <ole2.h>
 #include <oleauto.h>
 #include <commctrl.h>
 
@@ -87,6 +88,28 @@ class GlobalLockGuard {
  private:
   HGLOBAL h_;
   void* p_;
+};
+
+// A storage medium received from a data object, released on scope exit.
+class StorageMedium {
+ public:
+  StorageMedium() = default;
+  StorageMedium(const StorageMedium&) = delete;
+  StorageMedium& operator=(const StorageMedium&) = delete;
+  ~StorageMedium() { Reset(); }
+
+  void Reset() {
+    if (medium_.tymed != TYMED_NULL) ReleaseStgMedium(&medium_);
+    medium_ = STGMEDIUM{};
+  }
+  const STGMEDIUM& Get() const { return medium_; }
+  STGMEDIUM* Put() {
+    Reset();
+    return &medium_;
+  }
+
+ private:
+  STGMEDIUM medium_{};
 };
 
 // COM initialised on the calling thread for the holder's lifetime. A thread that

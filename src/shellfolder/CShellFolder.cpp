@@ -11,6 +11,8 @@
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"
 #include "ui/CContextMenu.h"
+#include "ui/CDataObject.h"
+#include "ui/CDropTarget.h"
 #include "ui/CExtractIcon.h"
 #include "ui/CIconCache.h"
 #include "ui/CQueryInfo.h"
@@ -181,9 +183,10 @@ STDMETHODIMP CShellFolder::CompareIDs(LPARAM, LPCITEMIDLIST first, LPCITEMIDLIST
   });
 }
 
-STDMETHODIMP CShellFolder::CreateViewObject(HWND, REFIID, void** ppv) {
+STDMETHODIMP CShellFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
+  if (IsEqualIID(riid, IID_IDropTarget)) return CreateComObject<CDropTarget>(riid, ppv, this);
   return E_NOINTERFACE;
 }
 
@@ -237,12 +240,23 @@ STDMETHODIMP CShellFolder::GetUIObjectOf(HWND, UINT count, LPCITEMIDLIST* items,
     }
     return CreateComObject<CContextMenu>(riid, ppv, this, items, count);
   }
+  if (IsEqualIID(riid, IID_IDataObject)) {
+    if (count && !items) return E_INVALIDARG;
+    return CreateComObject<CDataObject>(riid, ppv, this, items, count);
+  }
   if (count != 1 || !items) return E_FAIL;
   ItemKind kind = CPidlManager::KindOf(items[0]);
   if (kind != ItemKind::Folder && kind != ItemKind::Result) return E_INVALIDARG;
   return ComBoundary([&]() -> HRESULT {
     if (IsEqualIID(riid, IID_IExtractIconA) || IsEqualIID(riid, IID_IExtractIconW)) {
       return CreateComObject<CExtractIcon>(riid, ppv, this, RelativeListOf(items[0]).Get());
+    }
+    if (IsEqualIID(riid, IID_IDropTarget)) {
+      ComPtr<CShellFolder> child = MakeComObject<CShellFolder>(this, items[0]);
+      CItemIdList childAbsolute = AbsoluteListOf(items[0]);
+      HRESULT hr = child->Initialize(childAbsolute.Get());
+      if (FAILED(hr)) return hr;
+      return CreateComObject<CDropTarget>(riid, ppv, child.Get());
     }
     if (IsEqualIID(riid, IID_IQueryInfo)) {
       return CreateComObject<CQueryInfo>(riid, ppv, RelativeListOf(items[0]).Get());
@@ -322,7 +336,37 @@ STDMETHODIMP CShellFolder::SetNameOf(HWND, LPCITEMIDLIST item, LPCWSTR newName, 
   });
 }
 
-STDMETHODIMP CShellFolder::MoveFolders(IShellFolder*, LPCITEMIDLIST*, UINT, BOOL) { return E_NOTIMPL; }
+STDMETHODIMP CShellFolder::MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST* items, UINT count, BOOL move) {
+  if (!sourceFolder || (count && !items)) return E_INVALIDARG;
+  if (!move) return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    ComPtr<IPersistFolder2> persist = ComPtr<IShellFolder>::Share(sourceFolder).As<IPersistFolder2>();
+    TaskMemory<ITEMIDLIST> sourceList;
+    if (!persist || FAILED(persist->GetCurFolder(sourceList.Put())) || !sourceList) return E_INVALIDARG;
+    CItemIdList source(RequirePidlManager(), sourceList.Get());
+    CFolderStore& store = RequireFolderStore();
+    for (UINT i = 0; i < count; ++i) {
+      if (!IsSingleItem(items[i]) || CPidlManager::KindOf(items[i]) != ItemKind::Folder) continue;
+      ComPtr<IXMLDOMNode> here = store.FindFolderNode(absolute_.Get());
+      if (!here) break;
+      // A sibling of the same name would leave two folders the document cannot
+      // tell apart; the folder stays where it is.
+      if (store.FindChildFolder(here.Get(), OwnNameOf(items[i]).c_str())) continue;
+      CItemIdList oldAbsolute = JoinLists(source, items[i]);
+      int moved = 0;
+      try {
+        moved = store.MoveFolder(oldAbsolute.Get(), absolute_.Get());
+      } catch (const ComError&) {
+        continue;  // the folder is gone from the source, or the document could not be saved
+      }
+      if (!moved) continue;
+      CItemIdList newAbsolute = AbsoluteListOf(items[i]);
+      SHChangeNotify(SHCNE_RMDIR, SHCNF_IDLIST, oldAbsolute.Get(), nullptr);
+      SHChangeNotify(SHCNE_MKDIR, SHCNF_IDLIST, newAbsolute.Get(), nullptr);
+    }
+    return S_OK;
+  });
+}
 
 STDMETHODIMP CShellFolder::GetClassID(CLSID* classId) {
   if (!classId) return E_POINTER;

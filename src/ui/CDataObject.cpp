@@ -1,0 +1,122 @@
+#include "ui/CDataObject.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+
+#include "module/ModuleUse.h"
+#include "pidl/CPidlManager.h"
+#include "shellfolder/CShellFolder.h"
+#include "ui/CEnumFormatEtc.h"
+#include "ui/DataBlocks.h"
+
+namespace qv {
+
+CDataObject::CDataObject(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count)
+    : folder_(ComPtr<CShellFolder>::Share(folder)) {
+  if (!folder || (count && !items)) throw ComError(E_INVALIDARG);
+  CPidlManager& manager = RequirePidlManager();
+  items_.reserve(count);
+  for (UINT i = 0; i < count; ++i) {
+    if (!items[i]) throw ComError(E_INVALIDARG);
+    items_.emplace_back(manager, items[i]);
+  }
+  // In the order receivers should prefer them.
+  formats_ = {GlobalMemoryFormat(PrivateClipboardFormat()), GlobalMemoryFormat(IdListArrayClipboardFormat()),
+              GlobalMemoryFormat(CF_HDROP), GlobalMemoryFormat(DragLoopClipboardFormat())};
+}
+
+CDataObject::~CDataObject() = default;
+
+const InterfaceEntry* CDataObject::InterfaceTable() {
+  static const InterfaceEntry table[] = {QV_INTERFACE(CDataObject, IDataObject), {}};
+  return table;
+}
+
+bool CDataObject::Offers(CLIPFORMAT format) const {
+  return std::any_of(formats_.begin(), formats_.end(), [&](const FORMATETC& f) { return f.cfFormat == format; });
+}
+
+std::vector<std::string> CDataObject::ParsingNames() const {
+  std::vector<std::string> names;
+  for (const CItemIdList& item : items_) {
+    STRRET name = {};
+    if (FAILED(folder_->GetDisplayNameOf(item.Get(), SHGDN_FORPARSING, &name))) continue;
+    char text[kDroppedNameSize] = {};
+    // Frees a wide name in the shell's allocator whatever the outcome.
+    if (SUCCEEDED(StrRetToBufA(&name, item.Get(), text, sizeof text))) names.emplace_back(text);
+  }
+  return names;
+}
+
+GlobalMemory CDataObject::BuildBlock(CLIPFORMAT format) const {
+  if (format == DragLoopClipboardFormat()) return BuildDragLoopBlock();
+  if (format == CF_HDROP) return BuildFileListBlock(ParsingNames());
+
+  std::vector<LPCITEMIDLIST> lists;
+  lists.reserve(items_.size());
+  for (const CItemIdList& item : items_) lists.push_back(item.Get());
+  CItemIdList folderList(RequirePidlManager(), folder_->AbsoluteList());
+  if (format == PrivateClipboardFormat()) return BuildFolderDropBlock(folderList.Get(), lists.data(), lists.size());
+  return BuildIdListArrayBlock(folderList.Get(), lists.data(), lists.size());
+}
+
+STDMETHODIMP CDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
+  if (!format || !medium) return E_INVALIDARG;
+  *medium = STGMEDIUM{};
+  medium->tymed = TYMED_NULL;
+  if (!Offers(format->cfFormat)) return E_INVALIDARG;
+  // Every block is global memory; a caller that cannot take that gets nothing
+  // rather than a medium it would misread.
+  if (!(format->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
+  return ComBoundary([&]() -> HRESULT {
+    GlobalMemory block = BuildBlock(format->cfFormat);
+    if (!block) return E_OUTOFMEMORY;
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = block.Release();
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CDataObject::GetDataHere(FORMATETC*, STGMEDIUM*) { return E_NOTIMPL; }
+
+STDMETHODIMP CDataObject::QueryGetData(FORMATETC* format) {
+  if (!format) return E_INVALIDARG;
+  if (!(format->dwAspect & DVASPECT_CONTENT)) return DV_E_DVASPECT;
+  if (!Offers(format->cfFormat)) return DV_E_TYMED;
+  bool sharesMedium = std::any_of(formats_.begin(), formats_.end(),
+                                  [&](const FORMATETC& f) { return (f.tymed & format->tymed) != 0; });
+  return sharesMedium ? S_OK : DV_E_TYMED;
+}
+
+STDMETHODIMP CDataObject::GetCanonicalFormatEtc(FORMATETC*, FORMATETC* canonical) {
+  if (!canonical) return E_INVALIDARG;
+  canonical->ptd = nullptr;
+  return DATA_S_SAMEFORMATETC;
+}
+
+STDMETHODIMP CDataObject::SetData(FORMATETC*, STGMEDIUM*, BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP CDataObject::EnumFormatEtc(DWORD direction, IEnumFORMATETC** enumerator) {
+  if (!enumerator) return E_POINTER;
+  *enumerator = nullptr;
+  if (direction != DATADIR_GET) return E_NOTIMPL;
+  HRESULT hr = CreateComObject<CEnumFormatEtc>(IID_IEnumFORMATETC, reinterpret_cast<void**>(enumerator), formats_);
+  return SUCCEEDED(hr) ? hr : E_NOTIMPL;
+}
+
+STDMETHODIMP CDataObject::DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD* connection) {
+  if (connection) *connection = 0;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP CDataObject::DUnadvise(DWORD) { return E_NOTIMPL; }
+
+STDMETHODIMP CDataObject::EnumDAdvise(IEnumSTATDATA** enumerator) {
+  if (enumerator) *enumerator = nullptr;
+  return E_NOTIMPL;
+}
+
+}  // namespace qv

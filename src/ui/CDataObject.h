@@ -1,0 +1,52 @@
+#pragma once
+// Carries items of a search folder out of it, by dragging or through the
+// clipboard, in the component's own format, the shell's ID list array, a file
+// list and the shell's drag-loop marker. Every request builds a fresh block.
+
+#include <windows.h>
+#include <objidl.h>
+
+#include <string>
+#include <vector>
+
+#include "module/ComBase.h"
+#include "module/Holders.h"
+#include "pidl/CItemIdList.h"
+
+namespace qv {
+
+class CShellFolder;
+
+class CDataObject final : public ComObject<CDataObject, LiveClass::DataObject, IDataObject> {
+ public:
+  // Keeps the folder and a copy of each item (child lists of the folder), in the
+  // given order. Throws std::bad_alloc when a copy fails and ComError for a
+  // missing folder or item.
+  CDataObject(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count);
+  ~CDataObject() override;
+
+  static const InterfaceEntry* InterfaceTable();
+
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
+  STDMETHODIMP GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
+  STDMETHODIMP QueryGetData(FORMATETC* format) override;
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC* format, FORMATETC* canonical) override;
+  STDMETHODIMP SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) override;
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** enumerator) override;
+  STDMETHODIMP DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink, DWORD* connection) override;
+  STDMETHODIMP DUnadvise(DWORD connection) override;
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA** enumerator) override;
+
+ private:
+  bool Offers(CLIPFORMAT format) const;
+  GlobalMemory BuildBlock(CLIPFORMAT format) const;
+  // The items' parsing names: a result's file path, a search folder's display
+  // path. Items without one are left out.
+  std::vector<std::string> ParsingNames() const;
+
+  ComPtr<CShellFolder> folder_;
+  std::vector<CItemIdList> items_;
+  std::vector<FORMATETC> formats_;
+};
+
+}  // namespace qv

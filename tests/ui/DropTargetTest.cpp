@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "DragDropFixture.h"
+#include "module/Holders.h"
+#include "module/Text.h"
+#include "ui/DataBlocks.h"
+
+namespace qv::test {
+namespace {
+
+constexpr DWORD kAnyEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+const POINTL kPoint = {10, 10};
+
+class DropTargetTest : public DragDropTest {
+ protected:
+  void SetUp() override {
+    DragDropTest::SetUp();
+    UseDocument(
+        "<root name='root'><folder name='Work'><folder name='Reports'/></folder>"
+        "<folder name='Home'/><folder name='Archive'/></root>");
+    root_ = Root();
+  }
+  void TearDown() override {
+    root_.Reset();
+    DragDropTest::TearDown();
+  }
+  // Enters with the keys, then drops with them; answers Drop's result and gives
+  // the effect shown while dragging.
+  static HRESULT EnterAndDrop(IDropTarget* target, IDataObject* data, DWORD keys, DWORD* effect,
+                              DWORD* shownEffect = nullptr) {
+    DWORD shown = kAnyEffect;
+    EXPECT_EQ(S_OK, target->DragEnter(data, keys, kPoint, &shown));
+    if (shownEffect) *shownEffect = shown;
+    *effect = kAnyEffect;
+    EXPECT_EQ(S_OK, target->DragOver(keys, kPoint, effect));
+    EXPECT_EQ(shown, *effect);
+    *effect = kAnyEffect;
+    return target->Drop(data, keys, kPoint, effect);
+  }
+  std::string DocumentPath() const { return dir_.File(kDocumentFileName); }
+
+  TestItemList work_ = FolderItem("Work"), home_ = FolderItem("Home"), archive_ = FolderItem("Archive");
+  ComPtr<CShellFolder> root_;
+};
+
+TEST_F(DropTargetTest, MovingTwoFoldersOntoASiblingMovesThemWithTheirChildren) {
+  ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_, &home_});
+  ComPtr<IDropTarget> target = DropTargetOnChild(root_.Get(), archive_);
+  DWORD effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(target.Get(), data.Get(), 0, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
+  EXPECT_EQ(std::vector<std::string>({"Archive"}), ChildFolderNames(DocumentPath(), {}));
+  EXPECT_EQ(std::vector<std::string>({"Work", "Home"}), ChildFolderNames(DocumentPath(), {"Archive"}));
+  EXPECT_EQ(std::vector<std::string>({"Reports"}), ChildFolderNames(DocumentPath(), {"Archive", "Work"}));
+}
+
+TEST_F(DropTargetTest, MovingAFolderUpFromADeeperFolder) {
+  LPCITEMIDLIST workItem = work_.Get();
+  ComPtr<IShellFolder> work;
+  ASSERT_EQ(S_OK, root_->BindToObject(workItem, nullptr, IID_IShellFolder, work.PutVoid()));
+  TestItemList reports = FolderItem("Reports");
+  ComPtr<IDataObject> data = DataObjectFor(work.Get(), {&reports});
+  DWORD effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOn(root_.Get()).Get(), data.Get(), 0, &effect));
+  EXPECT_EQ(std::vector<std::string>({"Work", "Home", "Archive", "Reports"}), ChildFolderNames(DocumentPath(), {}));
+  EXPECT_TRUE(ChildFolderNames(DocumentPath(), {"Work"}).empty());
+}
+
+TEST_F(DropTargetTest, DroppingFoldersOntoTheirOwnFolderChangesNothing) {
+  std::string before = DocumentText();
+  ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_, &home_});
+  DWORD effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOn(root_.Get()).Get(), data.Get(), 0, &effect));
+  EXPECT_EQ(before, DocumentText());
+  EXPECT_EQ(std::vector<std::string>({"Work", "Home", "Archive"}), ChildFolderNames(DocumentPath(), {}));
+}
+
+TEST_F(DropTargetTest, DroppingAFolderIntoItsOwnSubfolderChangesNothing) {
+  std::string before = DocumentText();
+  ComPtr<IShellFolder> work;
+  LPCITEMIDLIST workItem = work_.Get();
+  ASSERT_EQ(S_OK, root_->BindToObject(workItem, nullptr, IID_IShellFolder, work.PutVoid()));
+  ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_});
+  DWORD effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(work.Get(), FolderItem("Reports")).Get(), data.Get(), 0, &effect));
+  EXPECT_EQ(before, DocumentText());
+}
+
+TEST_F(DropTargetTest, AFolderIsNotMovedBesideASiblingOfTheSameName) {
+  root_.Reset();  // it belongs to the module objects UseDocument replaces
+  UseDocument("<root name='root'><folder name='Work'/><folder name='Archive'><folder name='Work'/></folder></root>");
+  root_ = Root();
+  std::string before = DocumentText();
+  ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_});
+  DWORD effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect));
+  EXPECT_EQ(before, DocumentText());
+}
+
+TEST_F(DropTargetTest, KeysChooseTheEffectAndOnlyAMoveChangesTheDocument) {
+  std::string before = DocumentText();
+  ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_});
+  ComPtr<IDropTarget> target = DropTargetOnChild(root_.Get(), archive_);
+  DWORD effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(target.Get(), data.Get(), MK_CONTROL, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+  EXPECT_EQ(before, DocumentText());
+
+  EXPECT_EQ(E_FAIL, EnterAndDrop(target.Get(), data.Get(), MK_CONTROL | MK_SHIFT, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_EQ(before, DocumentText());
+
+  // A source that allows only copying never sees a move offered.
+  effect = DROPEFFECT_COPY;
+  EXPECT_EQ(S_OK, target->DragEnter(data.Get(), 0, kPoint, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  effect = DROPEFFECT_COPY;
+  EXPECT_EQ(E_FAIL, target->Drop(data.Get(), 0, kPoint, &effect));
+  EXPECT_EQ(before, DocumentText());
+}
+
+TEST_F(DropTargetTest, ADropAfterLeavingIsRefused) {
+  std::string before = DocumentText();
+  ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_});
+  ComPtr<IDropTarget> target = DropTargetOnChild(root_.Get(), archive_);
+  DWORD effect = kAnyEffect;
+  EXPECT_EQ(S_OK, target->DragEnter(data.Get(), 0, kPoint, &effect));
+  EXPECT_EQ(S_OK, target->DragLeave());
+  effect = kAnyEffect;
+  EXPECT_EQ(E_FAIL, target->Drop(data.Get(), 0, kPoint, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_EQ(before, DocumentText());
+}
+
+TEST_F(DropTargetTest, FilesFromTheFileSystemShowAnEffectButStayWhereTheyAre) {
+  std::string path = dir_.File("letter.txt");
+  WriteFileText(path, "hello");
+  std::string before = DocumentText();
+  ComPtr<IShellFolder> desktop;
+  ASSERT_EQ(S_OK, SHGetDesktopFolder(desktop.Put()));
+  TaskMemory<ITEMIDLIST> file;
+  ASSERT_EQ(S_OK, desktop->ParseDisplayName(nullptr, nullptr, const_cast<wchar_t*>(ToWide(path.c_str()).c_str()),
+                                            nullptr, file.Put(), nullptr));
+  ComPtr<IShellFolder> parent;
+  LPCITEMIDLIST child = nullptr;
+  ASSERT_EQ(S_OK, SHBindToParent(file.Get(), IID_IShellFolder, parent.PutVoid(), &child));
+  ComPtr<IDataObject> data;
+  ASSERT_EQ(S_OK, parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr, data.PutVoid()));
+
+  DWORD shown = 0, effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect, &shown));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), shown);
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_EQ(before, DocumentText());
+}
+
+TEST_F(DropTargetTest, DataWithNeitherFormatShowsNoEffectAndIsRefused) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  GlobalMemory text(GlobalAlloc(GMEM_MOVEABLE, 6));
+  {
+    GlobalLockGuard lock(text.Get());
+    std::memcpy(lock.Get(), "hello", 6);
+  }
+  ASSERT_TRUE(SetClipboardData(CF_TEXT, text.Get()));
+  text.Release();  // the clipboard owns it now
+  CloseClipboard();
+  ComPtr<IDataObject> data;
+  ASSERT_EQ(S_OK, OleGetClipboard(data.Put()));
+
+  DWORD shown = 0, effect = 0;
+  EXPECT_EQ(E_FAIL, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect, &shown));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), shown);
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+}
+
+TEST_F(DropTargetTest, FoldersCopiedToTheClipboardDropAfterTheClipboardIsFlushed) {
+  ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&home_});
+  ASSERT_EQ(S_OK, OleSetClipboard(data.Get()));
+  // The clipboard now holds rendered copies of every format; the object itself is let go.
+  ASSERT_EQ(S_OK, OleFlushClipboard());
+  data.Reset();
+  ComPtr<IDataObject> pasted;
+  ASSERT_EQ(S_OK, OleGetClipboard(pasted.Put()));
+  DWORD effect = 0;
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), pasted.Get(), 0, &effect));
+  EXPECT_EQ(std::vector<std::string>({"Home"}), ChildFolderNames(DocumentPath(), {"Archive"}));
+  pasted.Reset();
+  OleSetClipboard(nullptr);
+}
+
+}  // namespace
+}  // namespace qv::test
