@@ -1,8 +1,13 @@
 #include "module/Text.h"
 
 #include <objbase.h>
+#include <shlwapi.h>
+
+#include <cstdarg>
 
 #include <cstring>
+
+#include "module/ModulePaths.h"
 
 namespace qv {
 
@@ -62,6 +67,25 @@ wchar_t* ToTaskMemoryWide(const char* text) {
   if (!memory) return nullptr;
   std::memcpy(memory, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
   return memory;
+}
+
+}  // namespace qv
+
+namespace qv {
+
+std::string LoadResourceText(UINT id) {
+  char text[512] = {};
+  LoadStringA(ModuleInstance(), id, text, sizeof text);
+  return text;
+}
+
+std::string FormatText(const char* format, ...) {
+  char text[1024] = {};
+  va_list arguments;
+  va_start(arguments, format);
+  wvnsprintfA(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
 }
 
 }  // namespace qv

@@ -30,3 +30,13 @@ std::size_t CopyAnsi(const char* text, char* buffer, std::size_t capacity);
 wchar_t* ToTaskMemoryWide(const char* text);
 
 }  // namespace qv
+
+namespace qv {
+
+// A string-table entry of the module (at most 511 bytes); empty when missing.
+std::string LoadResourceText(UINT id);
+
+// printf-style formatting bounded at 1023 bytes; the result is cut there.
+std::string FormatText(const char* format, ...);
+
+}  // namespace qv

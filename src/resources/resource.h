@@ -54,3 +54,19 @@
 // The install page shown when the desktop search service is missing; the
 // resource's name is part of its res:// address.
 #define IDR_INSTALL_PAGE_NAME "INSTALL.HTM"
+
+// The folder properties dialog
+#define IDD_FOLDER_PROPERTIES 104
+#define IDC_APPLY_BUTTON 4
+#define IDC_FOLDER_NAME 105
+#define IDC_SEARCH_STRING 106
+#define IDC_MAX_RESULTS 107
+#define IDC_RANK_RELEVANCE 108
+#define IDC_RANK_RECENCY 109
+#define IDC_CATEGORY 110
+#define IDC_SETTINGS_LINE 13095
+#define IDC_CATEGORY_LINE 13097
+#define IDC_NAME_LINE 13098
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif

@@ -1,6 +1,7 @@
 #include "shellfolder/CShellFolder.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "folders/CFolderStore.h"
@@ -10,12 +11,15 @@
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"
+#include "shellfolder/ShellRequests.h"
 #include "ui/CContextMenu.h"
 #include "ui/CDataObject.h"
 #include "ui/CDropTarget.h"
 #include "ui/CExtractIcon.h"
 #include "ui/CIconCache.h"
 #include "ui/CQueryInfo.h"
+#include "view/CShellView.h"
+#include "view/OpenViews.h"
 
 namespace qv {
 namespace {
@@ -187,7 +191,73 @@ STDMETHODIMP CShellFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (IsEqualIID(riid, IID_IDropTarget)) return CreateComObject<CDropTarget>(riid, ppv, this);
-  return E_NOINTERFACE;
+  if (!IsEqualIID(riid, IID_IShellView)) return E_NOINTERFACE;
+  LPCITEMIDLIST ownItem = relative_.Get() ? CPidlManager::GetLastItem(relative_.Get()) : nullptr;
+  return CreateComObject<CShellView>(riid, ppv, static_cast<IShellFolder*>(this), static_cast<IViewFolder*>(this),
+                                     ownItem);
+}
+
+int CShellFolder::GetViewStyle() {
+  try {
+    if (IsRootFolder()) return kDefaultStyle;
+    const SearchFolderRecord* own = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(absolute_.Get()));
+    if (!own) return kDefaultStyle;
+    SearchFolderRecord record = *own;
+    ComPtr<IXMLDOMNode> node = RequireFolderStore().FindFolderNode(absolute_.Get());
+    if (node) CFolderStore::ReadFolderRecord(record, node.Get());
+    return record.style;
+  } catch (...) {
+    return kDefaultStyle;
+  }
+}
+
+void CShellFolder::SetViewStyle(int mode) {
+  if (IsRootFolder()) return;
+  ChangeStoredSettings(absolute_, [mode](SearchFolderRecord& record) {
+    record.style = mode;
+    return true;
+  });
+}
+
+HIMAGELIST CShellFolder::SmallImageList() {
+  try {
+    return IconCache().GetSmallImageList();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+HIMAGELIST CShellFolder::LargeImageList() {
+  try {
+    return IconCache().GetLargeImageList();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+bool CShellFolder::ChangeStoredSettings(CItemIdList& list, const std::function<bool(SearchFolderRecord&)>& change) {
+  try {
+    auto* record = const_cast<SearchFolderRecord*>(CPidlManager::GetFolderRecord(list.GetLastItem()));
+    if (!record || CPidlManager::KindOf(list.GetLastItem()) != ItemKind::Folder) return false;
+    CFolderStore& store = RequireFolderStore();
+    ComPtr<IXMLDOMNode> node = store.FindFolderNode(list.Get());
+    if (!node) return false;
+    // The document is the truth: the held item may be older than the last edit.
+    SearchFolderRecord updated = *record;
+    CFolderStore::ReadFolderRecord(updated, node.Get());
+    if (!change(updated)) return false;
+    SearchFolderRecord previous = *record;
+    *record = updated;
+    try {
+      store.SaveFolderSettings(list.Get());
+    } catch (...) {
+      *record = previous;
+      throw;
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
 
 SFGAOF CShellFolder::AttributesOf(LPCITEMIDLIST item, SFGAOF wanted) const {
@@ -297,73 +367,97 @@ STDMETHODIMP CShellFolder::SetNameOf(HWND, LPCITEMIDLIST item, LPCWSTR newName, 
   if (renamedItem) *renamedItem = nullptr;
   if (!newName || !IsSingleItem(item)) return E_INVALIDARG;
   return ComBoundary([&]() -> HRESULT {
-    std::string name = ToAnsi(newName);
-    // The item holds at most kNameSize - 1 characters; a longer name would leave
-    // the item and the document disagreeing.
-    if (name.empty() || name.size() >= kNameSize) return E_FAIL;
-    const SearchFolderRecord* oldRecord = CPidlManager::GetFolderRecord(item);
-    if (CPidlManager::KindOf(item) != ItemKind::Folder || !oldRecord) return E_FAIL;
-
-    CFolderStore& store = RequireFolderStore();
-    ComPtr<IXMLDOMNode> parentNode = store.FindFolderNode(absolute_.Get());
-    if (!parentNode || store.FindChildFolder(parentNode.Get(), name.c_str())) return E_FAIL;
-
-    CItemIdList renamed(RequirePidlManager(), item);
-    auto* record = const_cast<SearchFolderRecord*>(CPidlManager::GetFolderRecord(renamed.Get()));
-    std::memset(record->name, 0, sizeof record->name);
-    CopyAnsi(name.c_str(), record->name, sizeof record->name);
-
-    CItemIdList oldAbsolute = AbsoluteListOf(item);
-    CItemIdList newAbsolute = AbsoluteListOf(renamed.Get());
-    ComPtr<IXMLDOMNode> node = store.FindFolderNode(oldAbsolute.Get());
-    if (!node) return E_FAIL;
-    // A change of letter case alone counts as no change to the document, which
-    // still takes the new name in memory; it is saved here.
-    bool caseOnly = lstrcmpiA(oldRecord->name, record->name) == 0;
-    int written = 0;
-    try {
-      written = store.UpdateFolder(oldAbsolute.Get(), newAbsolute.Get());
-      if (!written && caseOnly) written = store.Save();
-    } catch (const ComError&) {
-      // Not saved: the document in memory goes back to what the file holds.
-      CFolderStore::WriteFolderRecord(node.Get(), *oldRecord);
-      return E_FAIL;
-    }
-    if (!written) return E_FAIL;
-    SHChangeNotify(SHCNE_RENAMEFOLDER, SHCNF_IDLIST, oldAbsolute.Get(), newAbsolute.Get());
+    CItemIdList renamed = RenamedFolder(item, ToAnsi(newName));
+    if (!renamed.Get()) return E_FAIL;
     if (renamedItem) *renamedItem = renamed.Detach();
     return S_OK;
   });
 }
 
+bool CShellFolder::RenameFolder(LPCITEMIDLIST item, const char* newName) {
+  try {
+    return newName && IsSingleItem(item) && RenamedFolder(item, newName).Get() != nullptr;
+  } catch (...) {
+    return false;
+  }
+}
+
+CItemIdList CShellFolder::RenamedFolder(LPCITEMIDLIST item, const std::string& name) {
+  CItemIdList none(RequirePidlManager());
+  // The item holds at most kNameSize - 1 characters; a longer name would leave
+  // the item and the document disagreeing.
+  if (name.empty() || name.size() >= kNameSize) return none;
+  const SearchFolderRecord* oldRecord = CPidlManager::GetFolderRecord(item);
+  if (CPidlManager::KindOf(item) != ItemKind::Folder || !oldRecord) return none;
+
+  CFolderStore& store = RequireFolderStore();
+  ComPtr<IXMLDOMNode> parentNode = store.FindFolderNode(absolute_.Get());
+  if (!parentNode || store.FindChildFolder(parentNode.Get(), name.c_str())) return none;
+
+  CItemIdList oldAbsolute = AbsoluteListOf(item);
+  ComPtr<IXMLDOMNode> node = store.FindFolderNode(oldAbsolute.Get());
+  if (!node) return none;
+  SearchFolderRecord stored = *oldRecord;
+  CFolderStore::ReadFolderRecord(stored, node.Get());
+
+  // The renamed item carries the document's settings, so an item that is older
+  // than the last change of settings cannot write old settings back.
+  CItemIdList renamed(RequirePidlManager(), item);
+  auto* record = const_cast<SearchFolderRecord*>(CPidlManager::GetFolderRecord(renamed.Get()));
+  *record = stored;
+  std::memset(record->name, 0, sizeof record->name);
+  CopyAnsi(name.c_str(), record->name, sizeof record->name);
+  CItemIdList newAbsolute = AbsoluteListOf(renamed.Get());
+
+  // A change of letter case alone counts as no change to the document, which
+  // still takes the new name in memory; it is saved here.
+  bool caseOnly = lstrcmpiA(oldRecord->name, record->name) == 0;
+  int written = 0;
+  try {
+    written = store.UpdateFolder(oldAbsolute.Get(), newAbsolute.Get());
+    if (!written && caseOnly) written = store.Save();
+  } catch (const ComError&) {
+    // Not saved: the document in memory goes back to what the file holds.
+    CFolderStore::WriteFolderRecord(node.Get(), stored);
+    return none;
+  }
+  if (!written) return none;
+  NotifyShell(SHCNE_RENAMEFOLDER, oldAbsolute.Get(), newAbsolute.Get());
+  return renamed;
+}
+
 STDMETHODIMP CShellFolder::MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST* items, UINT count, BOOL move) {
-  if (!sourceFolder || (count && !items)) return E_INVALIDARG;
-  if (!move) return S_OK;
+  if (!move || !sourceFolder || !items) return S_OK;
   return ComBoundary([&]() -> HRESULT {
-    ComPtr<IPersistFolder2> persist = ComPtr<IShellFolder>::Share(sourceFolder).As<IPersistFolder2>();
-    TaskMemory<ITEMIDLIST> sourceList;
-    if (!persist || FAILED(persist->GetCurFolder(sourceList.Put())) || !sourceList) return E_INVALIDARG;
-    CItemIdList source(RequirePidlManager(), sourceList.Get());
+    // Only the component's own folders hold search folders to move.
+    ComPtr<IQuorvaneShellFolder> own;
+    if (FAILED(sourceFolder->QueryInterface(__uuidof(IQuorvaneShellFolder), own.PutVoid()))) {
+      return S_OK;
+    }
+    auto* source = static_cast<CShellFolder*>(own.Get());
     CFolderStore& store = RequireFolderStore();
+    bool moved = false;
     for (UINT i = 0; i < count; ++i) {
-      if (!IsSingleItem(items[i]) || CPidlManager::KindOf(items[i]) != ItemKind::Folder) continue;
-      ComPtr<IXMLDOMNode> here = store.FindFolderNode(absolute_.Get());
-      if (!here) break;
+      if (CPidlManager::KindOf(items[i]) != ItemKind::Folder || !IsSingleItem(items[i])) continue;
       // A sibling of the same name would leave two folders the document cannot
       // tell apart; the folder stays where it is.
+      ComPtr<IXMLDOMNode> here = store.FindFolderNode(absolute_.Get());
+      if (!here) break;
       if (store.FindChildFolder(here.Get(), OwnNameOf(items[i]).c_str())) continue;
-      CItemIdList oldAbsolute = JoinLists(source, items[i]);
-      int moved = 0;
+      CItemIdList from = source->AbsoluteListOf(items[i]);
+      int done = 0;
       try {
-        moved = store.MoveFolder(oldAbsolute.Get(), absolute_.Get());
+        // Refused quietly: a move into the folder itself or below it.
+        done = store.MoveFolder(from.Get(), absolute_.Get());
       } catch (const ComError&) {
-        continue;  // the folder is gone from the source, or the document could not be saved
+        done = 0;
       }
-      if (!moved) continue;
-      CItemIdList newAbsolute = AbsoluteListOf(items[i]);
-      SHChangeNotify(SHCNE_RMDIR, SHCNF_IDLIST, oldAbsolute.Get(), nullptr);
-      SHChangeNotify(SHCNE_MKDIR, SHCNF_IDLIST, newAbsolute.Get(), nullptr);
+      if (!done) continue;
+      NotifyShell(SHCNE_RMDIR, from.Get(), nullptr);
+      NotifyShell(SHCNE_MKDIR, AbsoluteListOf(items[i]).Get(), nullptr);
+      moved = true;
     }
+    if (moved) RefreshAllViews();
     return S_OK;
   });
 }

@@ -11,6 +11,7 @@
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
 #include "shellfolder/FileTypeFilter.h"
+#include "view/OpenViews.h"
 
 namespace qv {
 namespace {
@@ -250,11 +251,63 @@ HRESULT CContextMenu::InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT 
 }
 
 void CContextMenu::RunCommand(UINT offset, HWND window) {
-  (void)window;
+  CShellFolder& folder = *folder_.Get();
   switch (offset) {
+    case kExplore:
+    case kOpenFolder:
+      for (const CItemIdList& item : items_) folder.OpenFolderItem(window, item.Get(), offset == kExplore);
+      break;
+    case kOpenResult:
+      for (const CItemIdList& item : items_) folder.OpenResult(item.Get());
+      break;
+    case kNewFolder:
+      // The folder starts editing the new row's name; its list is not needed here.
+      folder.NewFolder();
+      break;
+    case kDelete:
+      if (!items_.empty()) folder.DeleteSelection(window, SelectionArray().data());
+      break;
+    case kProperties:
+      if (items_.empty()) folder.ShowProperties(window, nullptr);
+      for (const CItemIdList& item : items_) folder.ShowProperties(window, item.Get());
+      break;
+    case kMoveTypeToFolder:
+    case kHideType:
+    case kShowOnlyType:
+      RunFileTypeCommand(offset);
+      break;
+    case kOpenContainingFolder:
+      for (const CItemIdList& item : items_) folder.OpenContainingFolder(item.Get());
+      break;
+    case kClearSearchString:
+      folder.ClearSearchString(FirstItem());
+      break;
+    default:
+      // kRename is the caller's (in-place editing); 12 to 15 are unused.
+      break;
+  }
+}
+
+void CContextMenu::RunFileTypeCommand(UINT offset) {
+  std::optional<std::string> extension = FirstExtension();
+  if (!extension) return;
+  CShellFolder& folder = *folder_.Get();
+  bool changed = false;
+  switch (offset) {
+    case kMoveTypeToFolder:
+      // The type's files leave this folder only once their own folder exists.
+      changed = folder.MoveFileTypeToFolder(extension->c_str()) && folder.HideFileType(extension->c_str());
+      break;
+    case kHideType:
+      changed = folder.HideFileType(extension->c_str());
+      break;
+    case kShowOnlyType:
+      changed = folder.ShowOnlyFileType(extension->c_str());
+      break;
     default:
       break;
   }
+  if (changed) RefreshAllViews();
 }
 
 STDMETHODIMP CContextMenu::GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, CHAR* name, UINT capacity) {

@@ -63,6 +63,7 @@ class CContextMenu final : public ComObject<CContextMenu, LiveClass::ContextMenu
   ComPtr<IContextMenu> ShellMenuOfFiles();
   HRESULT InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT offset);
   void RunCommand(UINT offset, HWND window);
+  void RunFileTypeCommand(UINT offset);
 
   // The selection as the folder's operations take it: ends with a null entry.
   std::vector<LPCITEMIDLIST> SelectionArray() const;

@@ -1,6 +1,6 @@
 #pragma once
-// The component's Yes/No questions (delete confirmations) go through one seam so
-// that tests can answer them without a person.
+// The component's message boxes (the delete confirmations and the About box) go
+// through one seam so that tests can answer them without a person.
 
 #include <windows.h>
 
@@ -11,8 +11,11 @@ namespace qv {
 // Asks with a Yes/No message box owned by `owner` (may be null); true for Yes.
 bool AskYesNo(HWND owner, const char* text, const char* title);
 
+// Shows an information message box owned by `owner` (may be null).
+void ShowInformation(HWND owner, const char* text, const char* title);
+
 // For tests: answers every question with `answer` while alive and remembers what
-// was asked.
+// was asked or shown.
 class ScopedConfirmationAnswer {
  public:
   explicit ScopedConfirmationAnswer(bool answer);
@@ -27,6 +30,8 @@ class ScopedConfirmationAnswer {
 
  private:
   friend bool AskYesNo(HWND, const char*, const char*);
+  friend void ShowInformation(HWND, const char*, const char*);
+  void Record(HWND owner, const char* text, const char* title);
   bool answer_;
   int count_ = 0;
   std::string text_;

@@ -285,5 +285,73 @@ TEST_F(ContextMenuTest, OffersOnlyIContextMenuAndRefusesForeignItems) {
   EXPECT_FALSE(refused);
 }
 
+// Runs the command at an offset as the view does.
+HRESULT Invoke(IContextMenu* menu, UINT offset) {
+  CMINVOKECOMMANDINFO info = {sizeof info};
+  info.lpVerb = MAKEINTRESOURCEA(offset);
+  info.nShow = SW_SHOWNORMAL;
+  return menu->InvokeCommand(&info);
+}
+
+TEST_F(ContextMenuTest, ClearSearchStringEmptiesTheSelectedFolderOrTheOpenOne) {
+  TestItemList drafts = FolderItem("Drafts");
+  EXPECT_EQ(S_OK, Invoke(MenuOf({&drafts}).Get(), 11));
+  EXPECT_EQ(std::string::npos, DocumentText().find("draft'")) << DocumentText();
+  EXPECT_NE(std::string::npos, DocumentText().find("report")) << "the open folder keeps its string";
+  EXPECT_EQ(S_OK, Invoke(MenuOf({}).Get(), 11));
+  EXPECT_EQ(std::string::npos, DocumentText().find("report")) << DocumentText();
+}
+
+TEST_F(ContextMenuTest, FileTypeCommandsRewriteTheOpenFoldersSearchString) {
+  test::TempDirectory files;
+  test::WriteFileText(files.File("plan.docx"), "x");
+  TestItemList result = ResultItem(files.File("plan.docx"));
+  ComPtr<IContextMenu> menu = MenuOf({&result});
+  EXPECT_EQ(S_OK, Invoke(menu.Get(), 9));
+  EXPECT_NE(std::string::npos, DocumentText().find("report filetype:docx")) << DocumentText();
+  EXPECT_EQ(S_OK, Invoke(menu.Get(), 8));
+  EXPECT_NE(std::string::npos, DocumentText().find("report filetype:docx -filetype:docx")) << DocumentText();
+  // Unused offsets change nothing.
+  std::string before = DocumentText();
+  for (UINT offset : {2u, 12u, 13u, 14u, 15u}) EXPECT_EQ(S_OK, Invoke(menu.Get(), offset));
+  EXPECT_EQ(before, DocumentText());
+}
+
+TEST_F(ContextMenuTest, MoveTypeToFolderAddsTheTypesFolderAndHidesTheTypeHere) {
+  test::TempDirectory files;
+  test::WriteFileText(files.File("scan.pdf"), "x");
+  TestItemList result = ResultItem(files.File("scan.pdf"));
+  EXPECT_EQ(S_OK, Invoke(MenuOf({&result}).Get(), 7));
+  std::string document = DocumentText();
+  EXPECT_NE(std::string::npos, document.find("pdf files")) << document;
+  EXPECT_NE(std::string::npos, document.find("report filetype:pdf")) << document;
+  EXPECT_NE(std::string::npos, document.find("report -filetype:pdf")) << document;
+}
+
+TEST_F(ContextMenuTest, MergedCommandsArePassedOnWithTheShellMenusOwnOffsets) {
+  test::TempDirectory files;
+  test::WriteFileText(files.File("plan.docx"), "x");
+  TestItemList result = ResultItem(files.File("plan.docx"));
+  ComPtr<IContextMenu> menu = MenuOf({&result});
+  MenuHandle popup = Build(menu.Get(), CMF_NORMAL);
+  // Find the shell's "copy" command by its verb, asked through this menu.
+  UINT copyOffset = 0;
+  for (const Entry& entry : ReadMenu(popup.Get(), 6)) {
+    char verb[32] = {};
+    if (entry.text != "-" &&
+        SUCCEEDED(menu->GetCommandString(entry.id - kFirst, GCS_VERBA, nullptr, verb, sizeof verb)) &&
+        lstrcmpiA(verb, "copy") == 0) {
+      copyOffset = entry.id - kFirst;
+    }
+  }
+  ASSERT_GE(copyOffset, 16u) << "the shell's menu offers copy above this menu's offsets";
+  OleSetClipboard(nullptr);
+  std::string before = DocumentText();
+  EXPECT_EQ(S_OK, Invoke(menu.Get(), copyOffset));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP)) << "the shell copied the file";
+  EXPECT_EQ(before, DocumentText()) << "none of this menu's own commands ran";
+  OleSetClipboard(nullptr);
+}
+
 }  // namespace
 }  // namespace qv

@@ -1,0 +1,94 @@
+// CShellFolder: narrowing a folder's search string to one file type, hiding a
+// type, splitting a type into its own sub-folder and clearing a search string.
+
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "folders/CFolderStore.h"
+#include "module/ModuleUse.h"
+#include "module/Text.h"
+#include "pidl/CPidlManager.h"
+#include "shellfolder/CShellFolder.h"
+#include "shellfolder/FileTypeFilter.h"
+#include "view/OpenViews.h"
+
+namespace qv {
+namespace {
+
+// The text a file-type rewrite starts from: the search string, or the folder's
+// name when the string is empty.
+std::string BaseQueryOf(const SearchFolderRecord& record) {
+  return record.query[0] ? std::string(record.query, strnlen(record.query, kQuerySize))
+                         : std::string(record.name, strnlen(record.name, kNameSize));
+}
+
+void SetQuery(SearchFolderRecord& record, const std::string& query) {
+  std::memset(record.query, 0, sizeof record.query);
+  CopyAnsi(query.c_str(), record.query, sizeof record.query);
+}
+
+bool IsUsableExtension(const char* extension) {
+  return extension && *extension && !std::strpbrk(extension, "\\/ ");
+}
+
+// A settings change that rewrites the search string; refused when the rewrite
+// would not fit.
+using QueryRewrite = std::optional<std::string> (*)(const std::string&, const std::string&);
+
+std::function<bool(SearchFolderRecord&)> RewriteWith(QueryRewrite rewrite, const char* extension) {
+  return [rewrite, extension](SearchFolderRecord& record) {
+    std::optional<std::string> query = rewrite(BaseQueryOf(record), extension);
+    if (query) SetQuery(record, *query);
+    return query.has_value();
+  };
+}
+
+}  // namespace
+
+bool CShellFolder::ShowOnlyFileType(const char* extension) {
+  return IsUsableExtension(extension) && ChangeStoredSettings(absolute_, RewriteWith(ShowOnlyQuery, extension));
+}
+
+bool CShellFolder::HideFileType(const char* extension) {
+  return IsUsableExtension(extension) && ChangeStoredSettings(absolute_, RewriteWith(HideQuery, extension));
+}
+
+bool CShellFolder::MoveFileTypeToFolder(const char* extension) {
+  if (!IsUsableExtension(extension)) return false;
+  try {
+    ComPtr<IXMLDOMNode> node = absolute_.FindNode();
+    const SearchFolderRecord* own = CPidlManager::GetFolderRecord(absolute_.GetLastItem());
+    if (!node || !own) return false;
+    SearchFolderRecord record = *own;
+    CFolderStore::ReadFolderRecord(record, node.Get());
+    std::string base = BaseQueryOf(record);
+    std::optional<std::string> query = ShowOnlyQuery(base, extension);
+    // The caller hides the type here next; a split whose second half cannot be
+    // stored would show the files twice, so both must fit.
+    if (!query || !HideQuery(base, extension)) return false;
+    return AddAndAnnounceFolder(FileTypeFolderName(extension), query->c_str()).Get() != nullptr;
+  } catch (...) {
+    return false;
+  }
+}
+
+void CShellFolder::ClearSearchString(LPCITEMIDLIST item) {
+  auto clear = [](SearchFolderRecord& record) {
+    std::memset(record.query, 0, sizeof record.query);
+    return true;
+  };
+  if (!item) {
+    ChangeStoredSettings(absolute_, clear);
+    return;
+  }
+  try {
+    if (CPidlManager::KindOf(item) != ItemKind::Folder) return;
+    CItemIdList child = AbsoluteListOf(item);
+    if (ChangeStoredSettings(child, clear)) RefreshAllViews();
+  } catch (...) {
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,51 @@
+#pragma once
+// The modeless dialog that edits one search folder's name, search string,
+// category, ranking and maximum number of results.
+
+#include <windows.h>
+#include <shtypes.h>
+
+#include "module/ComBase.h"
+#include "pidl/CItemIdList.h"
+
+namespace qv {
+
+class CShellFolder;
+
+class CFolderPropertiesDialog {
+ public:
+  // `holder` is the folder whose child the edited folder is; `folderList` the
+  // edited folder's absolute list.
+  CFolderPropertiesDialog(CShellFolder* holder, LPCITEMIDLIST folderList);
+  CFolderPropertiesDialog(const CFolderPropertiesDialog&) = delete;
+  CFolderPropertiesDialog& operator=(const CFolderPropertiesDialog&) = delete;
+  virtual ~CFolderPropertiesDialog();
+
+  HWND Window() const { return window_; }
+  // The edited folder's absolute list: it follows the folder through renames.
+  LPCITEMIDLIST FolderList() const { return folder_.Get(); }
+
+  // Writes the controls' changes to the document; true when settings were saved.
+  bool Apply();
+
+ private:
+  friend HWND ShowFolderPropertiesDialog(CShellFolder*, LPCITEMIDLIST);
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnInitDialog(HWND window);
+  void SetTitle(const char* name);
+
+  HWND window_ = nullptr;
+  CItemIdList folder_;
+  ComPtr<CShellFolder> holder_;
+};
+
+// Opens the dialog for the folder `folderList` names (a child of `holder`) and
+// returns at once; the dialog frees itself when its window is destroyed. The
+// dialog's window, or null when it could not be made.
+HWND ShowFolderPropertiesDialog(CShellFolder* holder, LPCITEMIDLIST folderList);
+
+// The open dialogs, oldest first, and their number.
+int OpenPropertiesDialogCount();
+CFolderPropertiesDialog* OpenPropertiesDialog(int index);
+
+}  // namespace qv

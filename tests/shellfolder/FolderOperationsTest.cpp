@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "resources/resource.h"
+#include "shellfolder/OperationsFixture.h"
+#include "ui/Confirmation.h"
+
+namespace qv::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+const HWND kOwner = reinterpret_cast<HWND>(0x1234);
+
+class FolderOperationsTest : public OperationsTest {};
+
+TEST_F(FolderOperationsTest, NewFolderNumbersFromOneAndFillsGaps) {
+  ComPtr<CShellFolder> work = Work();
+  ScopedShellRequestLog log;
+  EXPECT_EQ("quorvane\\Work\\New Folder", PathOf(work->NewFolder().Get()));
+  EXPECT_EQ("quorvane\\Work\\New Folder (1)", PathOf(work->NewFolder().Get()));
+  EXPECT_EQ("quorvane\\Work\\New Folder (2)", PathOf(work->NewFolder().Get()));
+  work->DeleteFolder(nullptr, ItemOf(work.Get(), "New Folder (1)").Get(), false);
+  EXPECT_EQ("quorvane\\Work\\New Folder (1)", PathOf(work->NewFolder().Get()));
+
+  EXPECT_EQ((Strings{"Drafts", "Archive", "New Folder", "New Folder (2)", "New Folder (1)"}), SavedChildren({"Work"}));
+  EXPECT_EQ("file", std::string(SavedRecord({"Work", "New Folder"}).category));
+  ASSERT_EQ(5u, log.notifications.size());
+  EXPECT_EQ(SHCNE_MKDIR, log.notifications[0].event);
+  EXPECT_EQ("quorvane\\Work\\New Folder", log.notifications[0].first);
+  EXPECT_EQ(SHCNE_RMDIR, log.notifications[3].event);
+  EXPECT_EQ("quorvane\\Work\\New Folder (1)", log.notifications[3].first);
+}
+
+TEST_F(FolderOperationsTest, NewFolderInAFolderGoneFromTheDocumentChangesNothing) {
+  ComPtr<CShellFolder> drafts = Open(Work().Get(), "Drafts");
+  Work()->DeleteFolder(nullptr, ItemOf(Work().Get(), "Drafts").Get(), false);
+  std::string before = DocumentText();
+  ScopedShellRequestLog log;
+  EXPECT_EQ(nullptr, drafts->NewFolder().Get());
+  EXPECT_EQ(nullptr, drafts->NewNamedFolder("pdf files").Get());
+  EXPECT_FALSE(drafts->ShowOnlyFileType("pdf"));
+  EXPECT_EQ(before, DocumentText());
+  EXPECT_TRUE(log.notifications.empty());
+}
+
+TEST_F(FolderOperationsTest, DeletingOneFolderAsksWithItsNameAndNoKeepsIt) {
+  ComPtr<CShellFolder> work = Work();
+  ScopedShellRequestLog log;
+  {
+    ScopedConfirmationAnswer no(false);
+    work->DeleteFolder(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
+    EXPECT_EQ("Are you sure you want to remove the folder 'Drafts'?", no.LastText());
+    EXPECT_EQ("Confirm Folder Delete", no.LastTitle());
+    EXPECT_EQ(kOwner, no.LastOwner());
+  }
+  EXPECT_EQ((Strings{"Drafts", "Archive"}), SavedChildren({"Work"}));
+  EXPECT_TRUE(log.notifications.empty());
+
+  ScopedConfirmationAnswer yes(true);
+  work->DeleteFolder(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
+  EXPECT_EQ((Strings{"Archive"}), SavedChildren({"Work"}));
+  ASSERT_EQ(1u, log.notifications.size());
+  EXPECT_EQ(SHCNE_RMDIR, log.notifications[0].event);
+  EXPECT_EQ("quorvane\\Work\\Drafts", log.notifications[0].first);
+}
+
+TEST_F(FolderOperationsTest, DeleteWithNothingSelectedRemovesTheOpenFolderButNeverTheRoot) {
+  ScopedConfirmationAnswer yes(true);
+  root_->DeleteFolder(kOwner, nullptr, true);
+  EXPECT_EQ(0, yes.Count());
+  EXPECT_EQ((Strings{"Work", "Invoices"}), SavedChildren({}));
+
+  Open(Work().Get(), "Drafts")->DeleteFolder(kOwner, nullptr, true);
+  EXPECT_EQ("Are you sure you want to remove the folder 'Drafts'?", yes.LastText());
+  EXPECT_EQ((Strings{"Archive"}), SavedChildren({"Work"}));
+}
+
+TEST_F(FolderOperationsTest, DeletingSeveralItemsAsksOnceWithTheCounts) {
+  ComPtr<CShellFolder> work = Work();
+  TestItemList a = ResultFile("a.txt"), b = ResultFile("b.txt"), c = ResultFile("c.txt");
+  CItemIdList drafts = ItemOf(work.Get(), "Drafts"), archive = ItemOf(work.Get(), "Archive");
+  {
+    ScopedConfirmationAnswer no(false);
+    LPCITEMIDLIST folders[] = {drafts.Get(), archive.Get(), nullptr};
+    work->DeleteSelection(kOwner, folders);
+    EXPECT_EQ("Are you sure you want to remove these 2 folders?", no.LastText());
+    EXPECT_EQ("Confirm Folders Delete", no.LastTitle());
+    LPCITEMIDLIST files[] = {a.Get(), b.Get(), nullptr};
+    work->DeleteSelection(kOwner, files);
+    EXPECT_EQ("Are you sure you want to remove these 2 files?", no.LastText());
+    EXPECT_EQ("Confirm File Delete", no.LastTitle());
+  }
+  EXPECT_TRUE(FileExists(dir_.File("a.txt")));
+  EXPECT_EQ((Strings{"Drafts", "Archive"}), SavedChildren({"Work"}));
+
+  ScopedShellRequestLog log;
+  ScopedConfirmationAnswer yes(true);
+  LPCITEMIDLIST mixed[] = {a.Get(), drafts.Get(), b.Get(), archive.Get(), c.Get(), nullptr};
+  work->DeleteSelection(kOwner, mixed);
+  EXPECT_EQ(1, yes.Count());
+  EXPECT_EQ("Are you sure you want to remove these 2 folders and 3 files?", yes.LastText());
+  EXPECT_EQ("Confirm Delete", yes.LastTitle());
+  EXPECT_TRUE(SavedChildren({"Work"}).empty());
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) EXPECT_FALSE(FileExists(dir_.File(name))) << name;
+  ASSERT_EQ(3u, log.fileOperations.size());
+  EXPECT_EQ(UINT{FO_DELETE}, log.fileOperations[0].function);
+  EXPECT_EQ(FILEOP_FLAGS{FOF_ALLOWUNDO | FOF_NOCONFIRMATION}, log.fileOperations[0].flags);
+  EXPECT_EQ(dir_.File("a.txt"), log.fileOperations[0].from);
+}
+
+TEST_F(FolderOperationsTest, DeletingOneFileLeavesTheQuestionToTheShell) {
+  TestItemList a = ResultFile("a.txt");
+  ScopedShellRequestLog log(false);
+  ScopedConfirmationAnswer yes(true);
+  LPCITEMIDLIST one[] = {a.Get(), nullptr};
+  Work()->DeleteSelection(kOwner, one);
+  EXPECT_EQ(0, yes.Count());
+  ASSERT_EQ(1u, log.fileOperations.size());
+  EXPECT_EQ(FILEOP_FLAGS{FOF_ALLOWUNDO}, log.fileOperations[0].flags);
+  EXPECT_EQ(kOwner, log.fileOperations[0].owner);
+  // A folder item is no file: nothing is asked of the shell.
+  EXPECT_FALSE(Work()->DeleteResultFile(kOwner, ItemOf(Work().Get(), "Drafts").Get(), false));
+  EXPECT_EQ(1u, log.fileOperations.size());
+}
+
+TEST_F(FolderOperationsTest, RenamingAFolderRefusesASiblingsName) {
+  ComPtr<CShellFolder> work = Work();
+  ScopedShellRequestLog log;
+  EXPECT_FALSE(work->RenameItem(ItemOf(work.Get(), "Drafts").Get(), "Archive"));
+  EXPECT_FALSE(work->RenameItem(ItemOf(work.Get(), "Drafts").Get(), ""));
+  EXPECT_TRUE(log.notifications.empty());
+  EXPECT_TRUE(work->RenameItem(ItemOf(work.Get(), "Drafts").Get(), "Sketches"));
+  EXPECT_EQ((Strings{"Sketches", "Archive"}), SavedChildren({"Work"}));
+  EXPECT_EQ("draft", std::string(SavedRecord({"Work", "Sketches"}).query));
+  ASSERT_EQ(1u, log.notifications.size());
+  EXPECT_EQ(SHCNE_RENAMEFOLDER, log.notifications[0].event);
+  EXPECT_EQ("quorvane\\Work\\Drafts", log.notifications[0].first);
+  EXPECT_EQ("quorvane\\Work\\Sketches", log.notifications[0].second);
+}
+
+TEST_F(FolderOperationsTest, RenamingAResultKeepsItsDirectory) {
+  TestItemList a = ResultFile("a.txt");
+  ComPtr<CShellFolder> work = Work();
+  EXPECT_TRUE(work->RenameItem(a.Get(), "renamed.txt"));
+  EXPECT_FALSE(FileExists(dir_.File("a.txt")));
+  EXPECT_EQ("content of a.txt", ReadFileText(dir_.File("renamed.txt")));
+
+  TestItemList b = ResultFile("b.txt");
+  ScopedShellRequestLog log(false);
+  EXPECT_FALSE(work->RenameResultFile(b.Get(), "..\\elsewhere.txt"));
+  EXPECT_FALSE(work->RenameResultFile(b.Get(), std::string(300, 'x').c_str()));
+  EXPECT_FALSE(work->RenameResultFile(ItemOf(work.Get(), "Drafts").Get(), "x.txt"));
+  EXPECT_TRUE(log.fileOperations.empty());
+  EXPECT_TRUE(FileExists(dir_.File("b.txt")));
+}
+
+TEST_F(FolderOperationsTest, MovingFoldersSendsOneRemovalAndCreationEach) {
+  ComPtr<CShellFolder> work = Work();
+  ComPtr<CShellFolder> invoices = Open(root_.Get(), "Invoices");
+  CItemIdList drafts = ItemOf(work.Get(), "Drafts"), archive = ItemOf(work.Get(), "Archive");
+  LPCITEMIDLIST items[] = {drafts.Get(), archive.Get()};
+  ScopedShellRequestLog log;
+  EXPECT_EQ(S_OK, invoices->MoveFolders(work.Get(), items, 2, FALSE));
+  EXPECT_TRUE(log.notifications.empty());
+  EXPECT_EQ(S_OK, invoices->MoveFolders(work.Get(), items, 2, TRUE));
+  EXPECT_TRUE(SavedChildren({"Work"}).empty());
+  EXPECT_EQ((Strings{"Drafts", "Archive"}), SavedChildren({"Invoices"}));
+  ASSERT_EQ(4u, log.notifications.size());
+  EXPECT_EQ(SHCNE_RMDIR, log.notifications[0].event);
+  EXPECT_EQ("quorvane\\Work\\Drafts", log.notifications[0].first);
+  EXPECT_EQ(SHCNE_MKDIR, log.notifications[1].event);
+  EXPECT_EQ("quorvane\\Invoices\\Drafts", log.notifications[1].first);
+}
+
+TEST_F(FolderOperationsTest, MovingAFolderIntoItselfChangesNothing) {
+  ComPtr<CShellFolder> work = Work();
+  ComPtr<CShellFolder> drafts = Open(work.Get(), "Drafts");
+  CItemIdList workItem = ItemOf(root_.Get(), "Work");
+  LPCITEMIDLIST items[] = {workItem.Get()};
+  std::string before = DocumentText();
+  ScopedShellRequestLog log;
+  EXPECT_EQ(S_OK, drafts->MoveFolders(root_.Get(), items, 1, TRUE));
+  EXPECT_EQ(S_OK, work->MoveFolders(root_.Get(), items, 1, TRUE));
+  EXPECT_EQ(before, DocumentText());
+  EXPECT_TRUE(log.notifications.empty());
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,113 @@
+#pragma once
+// A world for the folder operations: quorvane.xml in a temporary directory, the
+// module objects on it, and folder objects bound the way the shell binds them.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "folders/CFolderStore.h"
+#include "module/ModuleObjects.h"
+#include "module/ModuleUse.h"
+#include "pidl/CPidlManager.h"
+#include "shellfolder/CShellFolder.h"
+#include "shellfolder/ShellRequests.h"
+#include "support/TempDirectory.h"
+#include "support/TestItemList.h"
+
+namespace qv::test {
+
+constexpr char kOperationsTree[] =
+    "<root name='root'>"
+    "<folder name='Work' query='report' category='file'>"
+    "<folder name='Drafts' query='draft' category='file'/>"
+    "<folder name='Archive' query='old' category='email'/>"
+    "</folder>"
+    "<folder name='Invoices' query='' category=''/>"
+    "</root>";
+
+class OperationsTest : public testing::Test {
+ protected:
+  OperationsTest() {
+    WriteFileText(DocumentPath(), kOperationsTree);
+    modules_ = std::make_unique<ScopedModuleObjects>(dir_.Path());
+    root_ = MakeComObject<CShellFolder>();
+    TestItemList rootList;
+    rootList.Root();
+    root_->Initialize(rootList.Get());
+  }
+
+  std::string DocumentPath() const { return dir_.File(kDocumentFileName); }
+  std::string DocumentText() const { return ReadFileText(DocumentPath()); }
+
+  // The child search folder's item as the enumerator makes it.
+  CItemIdList ItemOf(CShellFolder* folder, const std::string& name) {
+    CFolderStore& store = RequireFolderStore();
+    CItemIdList item(RequirePidlManager());
+    ComPtr<IXMLDOMNode> parent = store.FindFolderNode(folder->AbsoluteList());
+    ComPtr<IXMLDOMNode> node = parent ? store.FindChildFolder(parent.Get(), name.c_str()) : nullptr;
+    if (node) item.Adopt(RequirePidlManager().CreateFolderItem(node.Get()));
+    return item;
+  }
+  // The child folder object, bound as BindToObject binds it.
+  ComPtr<CShellFolder> Open(CShellFolder* folder, const std::string& name) {
+    CItemIdList item = ItemOf(folder, name);
+    EXPECT_NE(nullptr, item.Get()) << name;
+    ComPtr<CShellFolder> child = MakeComObject<CShellFolder>(folder, item.Get());
+    child->Initialize(folder->AbsoluteListOf(item.Get()).Get());
+    return child;
+  }
+  ComPtr<CShellFolder> Work() { return Open(root_.Get(), "Work"); }
+
+  // What the saved file holds, read by a fresh store.
+  std::vector<std::string> SavedChildren(std::initializer_list<std::string> path) const {
+    CFolderStore saved(DocumentPath());
+    std::vector<std::string> names;
+    ComPtr<IXMLDOMNode> node = saved.FindFolderNode(PathList(path).Get());
+    if (!node) return {"(missing)"};
+    ComPtr<IXMLDOMNode> child;
+    node->get_firstChild(child.Put());
+    while (child) {
+      char name[kNameSize] = {};
+      if (CFolderStore::GetNodeAttribute(child.Get(), "name", name, sizeof name)) names.push_back(name);
+      ComPtr<IXMLDOMNode> next;
+      child->get_nextSibling(next.Put());
+      child = next;
+    }
+    return names;
+  }
+  SearchFolderRecord SavedRecord(std::initializer_list<std::string> path) const {
+    CFolderStore saved(DocumentPath());
+    SearchFolderRecord record = {};
+    ComPtr<IXMLDOMNode> node = saved.FindFolderNode(PathList(path).Get());
+    EXPECT_TRUE(node) << "no saved folder";
+    if (node) CFolderStore::ReadFolderRecord(record, node.Get());
+    return record;
+  }
+  static TestItemList PathList(std::initializer_list<std::string> names) {
+    TestItemList list;
+    list.Root();
+    for (const std::string& name : names) list.Folder(name);
+    return list;
+  }
+  static std::string PathOf(LPCITEMIDLIST list) {
+    char path[MAX_PATH] = {};
+    CPidlManager::GetPath(list, path, sizeof path);
+    return path;
+  }
+  // A real file in the temporary directory and its result item.
+  TestItemList ResultFile(const std::string& name) {
+    WriteFileText(dir_.File(name), "content of " + name);
+    TestItemList item;
+    item.Result(name, dir_.File(name));
+    return item;
+  }
+
+  TempDirectory dir_;
+  std::unique_ptr<ScopedModuleObjects> modules_;
+  ComPtr<CShellFolder> root_;
+};
+
+}  // namespace qv::test
