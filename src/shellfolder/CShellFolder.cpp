@@ -11,9 +11,10 @@
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"
+#include "shellfolder/ShellRequests.h"
+#include "ui/CContextMenu.h"
 #include "ui/CDataObject.h"
 #include "ui/CDropTarget.h"
-#include "shellfolder/ShellRequests.h"
 #include "ui/CExtractIcon.h"
 #include "ui/CIconCache.h"
 #include "ui/CQueryInfo.h"
@@ -186,10 +187,12 @@ STDMETHODIMP CShellFolder::CompareIDs(LPARAM, LPCITEMIDLIST first, LPCITEMIDLIST
   });
 }
 
-STDMETHODIMP CShellFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
+STDMETHODIMP CShellFolder::CreateViewObject(HWND owner, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (IsEqualIID(riid, IID_IDropTarget)) return CreateComObject<CDropTarget>(riid, ppv, this);
+  // The menu of the folder's background, which the view asks for this way.
+  if (IsEqualIID(riid, IID_IContextMenu)) return GetUIObjectOf(owner, 0, nullptr, riid, nullptr, ppv);
   if (!IsEqualIID(riid, IID_IShellView)) return E_NOINTERFACE;
   LPCITEMIDLIST ownItem = relative_.Get() ? CPidlManager::GetLastItem(relative_.Get()) : nullptr;
   return CreateComObject<CShellView>(riid, ppv, static_cast<IShellFolder*>(this), static_cast<IViewFolder*>(this),
@@ -300,6 +303,15 @@ STDMETHODIMP CShellFolder::GetAttributesOf(UINT count, LPCITEMIDLIST* items, SFG
 STDMETHODIMP CShellFolder::GetUIObjectOf(HWND, UINT count, LPCITEMIDLIST* items, REFIID riid, UINT*, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
+  if (IsEqualIID(riid, IID_IContextMenu)) {
+    // Any selection, or none for the folder's background.
+    if (count && !items) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) {
+      ItemKind itemKind = CPidlManager::KindOf(items[i]);
+      if (itemKind != ItemKind::Folder && itemKind != ItemKind::Result) return E_INVALIDARG;
+    }
+    return CreateComObject<CContextMenu>(riid, ppv, this, items, count);
+  }
   if (IsEqualIID(riid, IID_IDataObject)) {
     if (count && !items) return E_INVALIDARG;
     return CreateComObject<CDataObject>(riid, ppv, this, items, count);
@@ -429,10 +441,10 @@ STDMETHODIMP CShellFolder::MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST
     bool moved = false;
     for (UINT i = 0; i < count; ++i) {
       if (CPidlManager::KindOf(items[i]) != ItemKind::Folder || !IsSingleItem(items[i])) continue;
-      ComPtr<IXMLDOMNode> here = store.FindFolderNode(absolute_.Get());
-      if (!here) break;
       // A sibling of the same name would leave two folders the document cannot
       // tell apart; the folder stays where it is.
+      ComPtr<IXMLDOMNode> here = store.FindFolderNode(absolute_.Get());
+      if (!here) break;
       if (store.FindChildFolder(here.Get(), OwnNameOf(items[i]).c_str())) continue;
       CItemIdList from = source->AbsoluteListOf(items[i]);
       int done = 0;

@@ -1,5 +1,7 @@
 #include "view/CShellView.h"
 
+#include <windowsx.h>
+
 #include "module/ClassIds.h"
 #include "module/ModuleObjects.h"
 #include "module/ModulePaths.h"
@@ -323,7 +325,11 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY:
       return HandleNotify(reinterpret_cast<NMHDR*>(lParam));
     case WM_COMMAND:
-      ExecuteViewCommand(LOWORD(wParam), HIWORD(wParam), lParam);
+      if (LOWORD(wParam) == IDC_VIEWS_BUTTON) {
+        ShowViewModeMenu(lParam);
+      } else {
+        ExecuteViewCommand(LOWORD(wParam), HIWORD(wParam), lParam);
+      }
       return 0;
     case WM_INITMENUPOPUP: {
       HMENU menu = reinterpret_cast<HMENU>(wParam);
@@ -369,6 +375,20 @@ LRESULT CShellView::HandleNotify(NMHDR* header) {
         ReportStateChange(CDBOSC_SELCHANGE);
       return 0;
     }
+    case NM_RCLICK: {
+      DWORD position = GetMessagePos();
+      // Signed: a monitor left of or above the primary one has negative coordinates.
+      ShowItemMenu(GET_X_LPARAM(position), GET_Y_LPARAM(position), false);
+      return 0;
+    }
+    case LVN_ITEMACTIVATE:
+      // A file dialog may take the activation itself.
+      if (!dialogBrowser_ || dialogBrowser_->OnDefaultCommand(this) != S_OK) ShowItemMenu(0, 0, true);
+      return 0;
+    case LVN_BEGINDRAG:
+    case LVN_BEGINRDRAG:
+      BeginDragOfSelection();
+      return 0;
     case NM_CUSTOMDRAW:
       if (!list_ || header->hwndFrom != list_->Control()) return CDRF_DODEFAULT;
       return CListWindow::CustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header), list_->GetMode());

@@ -8,6 +8,7 @@
 #include <docobj.h>
 
 #include <memory>
+#include <vector>
 
 #include "module/ComBase.h"
 #include "module/Holders.h"
@@ -58,6 +59,13 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   void ApplyViewMode(int mode);
   // The view's commands: keys, toolbar buttons, menu items, Exec.
   void ExecuteViewCommand(UINT command, UINT notifyCode, LPARAM lParam);
+  // The views button's drop-down: lParam carries the button's screen rectangle.
+  void ShowViewModeMenu(LPARAM lParam);
+  // The folder's context menu for the selected rows (the background's with none):
+  // shown at the screen point, or with `runDefault` its default command run.
+  void ShowItemMenu(int x, int y, bool runDefault);
+  // Starts dragging the selected rows.
+  void BeginDragOfSelection();
 
   HWND ViewWindow() const { return window_; }
   // The list control, or null when the view shows the install page.
@@ -90,6 +98,15 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   void WriteStatusText();
   void StartRenameOfSelection();
   void SelectPendingNewItem();
+
+  // The view's commands that act on the folder (defined with the commands).
+  void NewFolder();
+  void DeleteSelectionOrFolder();
+  void ShowSelectionProperties();
+  // The identifiers of the selected rows, borrowed from the rows, in list order.
+  std::vector<LPCITEMIDLIST> SelectedIdentifiers() const;
+  // Runs a context menu command chosen from the popup menu.
+  void InvokeMenuCommand(IContextMenu* menu, UINT command);
 
   UINT activation_ = SVUIA_DEACTIVATE;
   CItemIdList folderItem_;

@@ -1,12 +1,14 @@
 #pragma once
 // What a view needs from its folder beyond IShellFolder: the counts of the last
-// enumeration, the folder's stored view mode, renaming of either kind of item and
-// the folder's icon lists. The folder object implements it beside IShellFolder;
+// enumeration, the folder's stored view mode, renaming of either kind of item,
+// the folder's icon lists and the folder operations behind the view's commands. The folder object implements it beside IShellFolder;
 // the view keeps the object alive through its IShellFolder reference.
 
 #include <windows.h>
 #include <commctrl.h>
 #include <shtypes.h>
+
+#include "pidl/CItemIdList.h"
 
 namespace qv {
 
@@ -24,6 +26,17 @@ class IViewFolder {
   // The folder's image lists; the folder keeps ownership. Null when missing.
   virtual HIMAGELIST SmallImageList() = 0;
   virtual HIMAGELIST LargeImageList() = 0;
+
+  // The folder operations the view's commands run. `owner` is the window any
+  // question is asked over; `item` is a child of the folder, null for the folder
+  // itself.
+  virtual bool IsRootFolder() const = 0;
+  // Creates a search folder here; its absolute list (empty when refused).
+  virtual CItemIdList NewFolder() = 0;
+  virtual void DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm) = 0;
+  // `items` ends with a null entry.
+  virtual void DeleteSelection(HWND owner, const LPCITEMIDLIST* items) = 0;
+  virtual void ShowProperties(HWND owner, LPCITEMIDLIST item) = 0;
 
  protected:
   ~IViewFolder() = default;

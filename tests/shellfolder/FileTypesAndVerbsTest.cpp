@@ -90,8 +90,11 @@ TEST_F(FileTypesAndVerbsTest, BoundFolderMakesItsView) {
   EXPECT_TRUE(view);
   ComPtr<IDropTarget> target;
   EXPECT_EQ(S_OK, Work()->CreateViewObject(nullptr, IID_IDropTarget, target.PutVoid()));
+  EXPECT_TRUE(target) << "the folder takes drops on its own background";
   ComPtr<IUnknown> other;
   EXPECT_EQ(E_NOINTERFACE, Work()->CreateViewObject(nullptr, IID_IPersistFolder, other.PutVoid()));
+  ComPtr<IContextMenu> background;
+  EXPECT_EQ(S_OK, Work()->CreateViewObject(nullptr, IID_IContextMenu, background.PutVoid()));
 }
 
 TEST_F(FileTypesAndVerbsTest, VerbsAskTheShellWithTheDocumentedRequests) {

@@ -127,7 +127,9 @@ STDMETHODIMP TestBrowser::GetViewStateStream(DWORD, IStream** stream) {
 STDMETHODIMP TestBrowser::GetControlWindow(UINT id, HWND* window) {
   calls.push_back("GetControlWindow(" + std::to_string(id) + ")");
   *window = nullptr;
-  return E_NOTIMPL;
+  if (id != FCW_TREE || !tree) return E_NOTIMPL;
+  *window = tree;
+  return S_OK;
 }
 
 STDMETHODIMP TestBrowser::SendControlMsg(UINT id, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -51,7 +51,10 @@ class TestBrowser : public ComObject<TestBrowser, LiveClass::Uncounted, IShellBr
   STDMETHODIMP OnViewWindowActive(IShellView*) override;
   STDMETHODIMP SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT flags) override;
   // ICommDlgBrowser
-  STDMETHODIMP OnDefaultCommand(IShellView*) override { return S_FALSE; }
+  STDMETHODIMP OnDefaultCommand(IShellView*) override {
+    calls.push_back("OnDefaultCommand()");
+    return defaultCommandAnswer;
+  }
   STDMETHODIMP OnStateChange(IShellView*, ULONG change) override;
   STDMETHODIMP IncludeObject(IShellView*, PCUITEMID_CHILD item) override;
 
@@ -67,6 +70,11 @@ class TestBrowser : public ComObject<TestBrowser, LiveClass::Uncounted, IShellBr
   std::function<void()> onStatusText;
 
   int CountOf(const std::string& method) const;
+
+  // The folder tree GetControlWindow(FCW_TREE) reports; none when null.
+  HWND tree = nullptr;
+  // The file dialog's answer to OnDefaultCommand.
+  HRESULT defaultCommandAnswer = S_FALSE;
 
  private:
   bool dialog_;

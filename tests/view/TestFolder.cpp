@@ -60,6 +60,58 @@ class TestIcon : public ComObject<TestIcon, LiveClass::Uncounted, IExtractIconA>
   bool result_;
 };
 
+std::string NameOf(LPCITEMIDLIST item) {
+  if (!item) return "null";
+  char name[kNameSize] = {};
+  CPidlManager::GetName(item, name, sizeof name);
+  return name;
+}
+
+// A context menu that records its use: items at offsets 0 (default), 2 (the
+// "rename" verb), 11, 12, 15 and 16 (where a merged shell item would lie).
+class TestContextMenu : public ComObject<TestContextMenu, LiveClass::Uncounted, IContextMenu> {
+ public:
+  TestContextMenu(std::vector<std::string>& calls, std::string selection) : calls_(calls), selection_(selection) {}
+  static const InterfaceEntry* InterfaceTable() {
+    static const InterfaceEntry table[] = {QV_INTERFACE(TestContextMenu, IContextMenu), {nullptr, 0}};
+    return table;
+  }
+  STDMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last, UINT flags) override {
+    calls_.push_back("Query(" + selection_ + ";" + std::to_string(index) + "," + std::to_string(first) + "," +
+                     std::to_string(flags) + ")");
+    for (UINT offset : {0u, 2u, 11u, 12u, 15u, 16u}) {
+      std::string text = "item " + std::to_string(offset);
+      UINT state = offset == 0 ? MFS_DEFAULT : 0;
+      MENUITEMINFOA item = {sizeof item, MIIM_ID | MIIM_STRING | MIIM_STATE};
+      item.fState = state;
+      item.wID = first + offset;
+      item.dwTypeData = text.data();
+      InsertMenuItemA(menu, index++, TRUE, &item);
+    }
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 17);
+  }
+  STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override {
+    calls_.push_back("Invoke(" + std::to_string(reinterpret_cast<UINT_PTR>(info->lpVerb)) + "," +
+                     std::to_string(info->cbSize) + "," + std::to_string(info->nShow) + ")");
+    return S_OK;
+  }
+  STDMETHODIMP GetCommandString(UINT_PTR offset, UINT type, UINT*, CHAR* name, UINT capacity) override {
+    if (offset != 2 || type != GCS_VERBA) return E_INVALIDARG;
+    lstrcpynA(name, "rename", static_cast<int>(capacity));
+    return S_OK;
+  }
+
+ private:
+  std::vector<std::string>& calls_;
+  std::string selection_;
+};
+
+std::string NamesOf(UINT count, PCUITEMID_CHILD_ARRAY items) {
+  std::string names;
+  for (UINT i = 0; i < count; ++i) names += (i ? "," : "") + NameOf(items[i]);
+  return names;
+}
+
 ImageListHandle MakeImageList(int size) {
   ImageListHandle list(ImageList_Create(size, size, ILC_MASK | ILC_COLOR32, 2, 2));
   for (int index : {3, 1}) {
@@ -152,6 +204,13 @@ STDMETHODIMP TestFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* at
 STDMETHODIMP TestFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID riid, UINT*,
                                        void** ppv) {
   *ppv = nullptr;
+  if (IsEqualIID(riid, IID_IContextMenu)) {
+    return CreateComObject<TestContextMenu>(riid, ppv, menuCalls, NamesOf(count, items));
+  }
+  if (IsEqualIID(riid, IID_IDataObject)) {
+    menuCalls.push_back("DataObject(" + NamesOf(count, items) + ")");
+    return SHCreateDataObject(nullptr, 0, nullptr, nullptr, riid, ppv);
+  }
   if (count != 1 || !IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
   return CreateComObject<TestIcon>(riid, ppv, CPidlManager::IsResultItem(items[0]));
 }
@@ -186,6 +245,25 @@ bool TestFolder::RenameItem(LPCITEMIDLIST item, const char* newName) {
     return true;
   }
   return false;
+}
+
+CItemIdList TestFolder::NewFolder() {
+  operations.push_back("NewFolder");
+  return CItemIdList(*ThePidlManager());
+}
+
+void TestFolder::DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm) {
+  operations.push_back("DeleteFolder(" + NameOf(item) + (confirm ? ",confirm" : "") + ")");
+}
+
+void TestFolder::DeleteSelection(HWND owner, const LPCITEMIDLIST* items) {
+  std::string names;
+  for (const LPCITEMIDLIST* item = items; *item; ++item) names += (item == items ? "" : ",") + NameOf(*item);
+  operations.push_back("DeleteSelection(" + names + ")");
+}
+
+void TestFolder::ShowProperties(HWND owner, LPCITEMIDLIST item) {
+  operations.push_back("ShowProperties(" + NameOf(item) + ")");
 }
 
 }  // namespace qv::test

@@ -55,6 +55,16 @@ class TestFolder : public ComObject<TestFolder, LiveClass::Uncounted, IShellFold
   bool RenameItem(LPCITEMIDLIST item, const char* newName) override;
   HIMAGELIST SmallImageList() override { return small_.Get(); }
   HIMAGELIST LargeImageList() override { return large_.Get(); }
+  bool IsRootFolder() const override { return name_.empty(); }
+  CItemIdList NewFolder() override;
+  void DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm) override;
+  void DeleteSelection(HWND owner, const LPCITEMIDLIST* items) override;
+  void ShowProperties(HWND owner, LPCITEMIDLIST item) override;
+
+  // The folder operations the view ran, as "Operation(item names)", and what was
+  // asked of and done with the context menus and data objects handed out.
+  std::vector<std::string> operations;
+  std::vector<std::string> menuCalls;
 
  private:
   std::string name_;

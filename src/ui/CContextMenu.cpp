@@ -1,0 +1,339 @@
+#include "ui/CContextMenu.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "module/Holders.h"
+#include "module/ModulePaths.h"
+#include "module/ModuleUse.h"
+#include "pidl/CPidlManager.h"
+#include "resources/resource.h"
+#include "shellfolder/CShellFolder.h"
+#include "shellfolder/FileTypeFilter.h"
+#include "view/OpenViews.h"
+
+namespace qv {
+namespace {
+
+constexpr int kTextSize = 100;
+
+std::string LoadText(UINT id) {
+  char text[kTextSize] = {};
+  LoadStringA(ModuleInstance(), id, text, kTextSize);
+  return text;
+}
+
+// The text with every "%s" replaced by the extension (the move text names it twice).
+std::string FormatWithExtension(UINT id, const std::string& extension) {
+  char text[kTextSize] = {};
+  wnsprintfA(text, kTextSize, LoadText(id).c_str(), extension.c_str(), extension.c_str());
+  return text;
+}
+
+bool IsIntegerVerb(LPCSTR verb) { return IS_INTRESOURCE(verb); }
+
+}  // namespace
+
+// Inserts items one after another from a start position and keeps the highest
+// offset used, which QueryContextMenu reports.
+class CContextMenu::Builder {
+ public:
+  Builder(HMENU menu, UINT position, UINT firstId, UINT lastId)
+      : menu_(menu), position_(position), firstId_(firstId), lastId_(lastId) {}
+
+  void Text(const std::string& text, UINT offset, bool enabled = true, bool isDefault = false) {
+    if (firstId_ + offset > lastId_ || firstId_ + offset < firstId_) return;
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_ID | MIIM_TYPE | MIIM_STATE;
+    item.fType = MFT_STRING;
+    item.fState = (enabled ? MFS_ENABLED : MFS_GRAYED | MFS_DISABLED) | (isDefault ? MFS_DEFAULT : 0);
+    item.wID = firstId_ + offset;
+    item.dwTypeData = const_cast<char*>(text.c_str());
+    if (InsertMenuItemA(menu_, position_, TRUE, &item)) {
+      ++position_;
+      if (offset + 1 > used_) used_ = offset + 1;
+    }
+  }
+  void Separator() {
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_ID | MIIM_TYPE;
+    item.fType = MFT_SEPARATOR;
+    if (InsertMenuItemA(menu_, position_, TRUE, &item)) ++position_;
+  }
+  // Room for the merged menu: the identifiers after the menu's own offsets.
+  bool HasMergeRoom() const {
+    return lastId_ >= firstId_ && lastId_ - firstId_ >= kOwnOffsets;
+  }
+  HMENU Menu() const { return menu_; }
+  UINT Position() const { return position_; }
+  UINT FirstId() const { return firstId_; }
+  UINT LastId() const { return lastId_; }
+  UINT Used() const { return used_; }
+  void Merged(UINT used) {
+    if (used > used_) used_ = used;
+  }
+
+ private:
+  HMENU menu_;
+  UINT position_;
+  UINT firstId_;
+  UINT lastId_;
+  UINT used_ = 0;
+};
+
+CContextMenu::CContextMenu(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count)
+    : folder_(ComPtr<CShellFolder>::Share(folder)) {
+  CPidlManager& manager = RequirePidlManager();
+  items_.reserve(count);
+  for (UINT i = 0; i < count; ++i) {
+    items_.emplace_back(manager, items[i]);
+    if (!CPidlManager::IsResultItem(items[i])) resultsOnly_ = false;
+  }
+}
+
+CContextMenu::~CContextMenu() = default;
+
+const InterfaceEntry* CContextMenu::InterfaceTable() {
+  static const InterfaceEntry table[] = {QV_INTERFACE(CContextMenu, IContextMenu), {}};
+  return table;
+}
+
+std::vector<LPCITEMIDLIST> CContextMenu::SelectionArray() const {
+  std::vector<LPCITEMIDLIST> array;
+  array.reserve(items_.size() + 1);
+  for (const CItemIdList& item : items_) array.push_back(item.Get());
+  array.push_back(nullptr);
+  return array;
+}
+
+std::optional<std::string> CContextMenu::FirstExtension() const {
+  const ResultRecord* record = CPidlManager::GetResultRecord(FirstItem());
+  if (!record) return std::nullopt;
+  char path[kPathSize] = {};
+  std::memcpy(path, record->filePath, kPathSize - 1);
+  return FileTypeExtension(path);
+}
+
+STDMETHODIMP CContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) {
+  if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+  if (!menu) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    Builder builder(menu, index, firstId, lastId);
+    if (items_.empty()) {
+      BuildBackgroundMenu(builder);
+    } else if (!resultsOnly_) {
+      BuildFolderMenu(builder, flags);
+    } else {
+      BuildResultMenu(builder);
+    }
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<USHORT>(builder.Used()));
+  });
+}
+
+void CContextMenu::BuildFolderMenu(Builder& builder, UINT flags) {
+  std::string open = LoadText(IDS_OPEN);
+  std::string explore = LoadText(IDS_EXPLORE);
+  if (flags & CMF_EXPLORE) {
+    builder.Text(explore, kExplore, true, true);
+    builder.Text(open, kOpenFolder);
+  } else {
+    builder.Text(open, kOpenFolder, true, true);
+    builder.Text(explore, kExplore);
+  }
+  builder.Separator();
+  builder.Text(LoadText(IDS_DELETE), kDelete);
+  if (flags & CMF_CANRENAME) {
+    bool canRename = false;
+    if (items_.size() == 1) {
+      LPCITEMIDLIST item = FirstItem();
+      SFGAOF attributes = SFGAO_CANRENAME;
+      canRename = SUCCEEDED(folder_->GetAttributesOf(1, &item, &attributes)) && (attributes & SFGAO_CANRENAME);
+    }
+    builder.Text(LoadText(IDS_RENAME), kRename, canRename);
+  }
+  builder.Separator();
+  builder.Text(LoadText(IDS_CLEAR_SEARCH_STRING), kClearSearchString);
+  builder.Separator();
+  builder.Text(LoadText(IDS_PROPERTIES), kProperties);
+}
+
+void CContextMenu::BuildResultMenu(Builder& builder) {
+  builder.Text(LoadText(IDS_OPEN), kOpenResult, true, true);
+  if (std::optional<std::string> extension = FirstExtension()) {
+    builder.Text(FormatWithExtension(IDS_MOVE_TYPE_TO_FOLDER, *extension), kMoveTypeToFolder);
+    builder.Text(FormatWithExtension(IDS_HIDE_TYPE, *extension), kHideType);
+    builder.Text(FormatWithExtension(IDS_SHOW_ONLY_TYPE, *extension), kShowOnlyType);
+    builder.Text(LoadText(IDS_OPEN_CONTAINING_FOLDER), kOpenContainingFolder);
+  }
+  builder.Merged(MergeShellMenu(builder));
+}
+
+void CContextMenu::BuildBackgroundMenu(Builder& builder) {
+  builder.Text(LoadText(IDS_NEW_FOLDER_MENU), kNewFolder);
+  builder.Separator();
+  builder.Text(LoadText(IDS_CLEAR_SEARCH_STRING), kClearSearchString);
+  builder.Separator();
+  builder.Text(LoadText(IDS_PROPERTIES), kProperties);
+}
+
+ComPtr<IContextMenu> CContextMenu::ShellMenuOfFiles() {
+  CPidlManager& manager = RequirePidlManager();
+  LPCITEMIDLIST firstFile = manager.GetFileIdList(FirstItem());
+  if (!firstFile) return nullptr;
+  ComPtr<IShellFolder> parent;
+  LPCITEMIDLIST firstChild = nullptr;
+  if (FAILED(SHBindToParent(firstFile, IID_IShellFolder, parent.PutVoid(), &firstChild)) || !parent || !firstChild) {
+    return nullptr;
+  }
+  // The shell's menu covers the selected files that lie in the first one's
+  // directory: a child item names a file only within its own parent folder.
+  TaskMemory<ITEMIDLIST> parentList(ILClone(firstFile));
+  if (!parentList || !ILRemoveLastID(parentList.Get())) return nullptr;
+  std::vector<LPCITEMIDLIST> children{firstChild};
+  for (std::size_t i = 1; i < items_.size(); ++i) {
+    LPCITEMIDLIST file = manager.GetFileIdList(items_[i].Get());
+    if (file && ILIsParent(parentList.Get(), file, TRUE)) children.push_back(ILFindLastID(file));
+  }
+  ComPtr<IContextMenu> menu;
+  if (FAILED(parent->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(), IID_IContextMenu,
+                                   nullptr, menu.PutVoid()))) {
+    return nullptr;
+  }
+  // Keep the richest form the shell offers.
+  if (ComPtr<IContextMenu> richer = menu.As<IContextMenu>(IID_IContextMenu3)) return richer;
+  if (ComPtr<IContextMenu> richer = menu.As<IContextMenu>(IID_IContextMenu2)) return richer;
+  return menu;
+}
+
+UINT CContextMenu::MergeShellMenu(Builder& builder) {
+  shellMenu_.Reset();
+  if (!builder.HasMergeRoom()) return 0;
+  ComPtr<IContextMenu> menu = ShellMenuOfFiles();
+  if (!menu) return 0;
+  int before = GetMenuItemCount(builder.Menu());
+  builder.Separator();
+  // The shell's items take the identifiers after this menu's own offsets, so the
+  // two never share one; its offsets are ours minus kOwnOffsets.
+  HRESULT hr = menu->QueryContextMenu(builder.Menu(), builder.Position(), builder.FirstId() + kOwnOffsets,
+                                      builder.LastId(), CMF_EXPLORE);
+  if (FAILED(hr) || HRESULT_CODE(hr) == 0) {
+    // Nothing merged: the separator goes again.
+    if (GetMenuItemCount(builder.Menu()) > before) DeleteMenu(builder.Menu(), builder.Position() - 1, MF_BYPOSITION);
+    return 0;
+  }
+  shellMenu_ = menu;
+  return kOwnOffsets + HRESULT_CODE(hr);
+}
+
+STDMETHODIMP CContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+  if (!info) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    // Verbs by name are offered by GetCommandString for the caller, not run here.
+    if (!IsIntegerVerb(info->lpVerb)) return S_OK;
+    UINT offset = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
+    if (offset >= kOwnOffsets) return InvokeMergedCommand(info, offset - kOwnOffsets);
+    RunCommand(offset, info->hwnd);
+    return S_OK;
+  });
+}
+
+HRESULT CContextMenu::InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT offset) {
+  if (!shellMenu_) return S_OK;
+  // The caller's structure, with the verb as the shell menu's own offset.
+  CMINVOKECOMMANDINFOEX passed = {};
+  std::memcpy(&passed, info, info->cbSize < sizeof passed ? info->cbSize : sizeof passed);
+  passed.lpVerb = MAKEINTRESOURCEA(offset);
+  if ((passed.fMask & CMIC_MASK_UNICODE) && passed.cbSize >= sizeof passed) passed.lpVerbW = MAKEINTRESOURCEW(offset);
+  return shellMenu_->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&passed));
+}
+
+void CContextMenu::RunCommand(UINT offset, HWND window) {
+  CShellFolder& folder = *folder_.Get();
+  switch (offset) {
+    case kExplore:
+    case kOpenFolder:
+      for (const CItemIdList& item : items_) folder.OpenFolderItem(window, item.Get(), offset == kExplore);
+      break;
+    case kOpenResult:
+      for (const CItemIdList& item : items_) folder.OpenResult(item.Get());
+      break;
+    case kNewFolder:
+      // The folder starts editing the new row's name; its list is not needed here.
+      folder.NewFolder();
+      break;
+    case kDelete:
+      if (!items_.empty()) folder.DeleteSelection(window, SelectionArray().data());
+      break;
+    case kProperties:
+      if (items_.empty()) folder.ShowProperties(window, nullptr);
+      for (const CItemIdList& item : items_) folder.ShowProperties(window, item.Get());
+      break;
+    case kMoveTypeToFolder:
+    case kHideType:
+    case kShowOnlyType:
+      RunFileTypeCommand(offset);
+      break;
+    case kOpenContainingFolder:
+      for (const CItemIdList& item : items_) folder.OpenContainingFolder(item.Get());
+      break;
+    case kClearSearchString:
+      folder.ClearSearchString(FirstItem());
+      break;
+    default:
+      // kRename is the caller's (in-place editing); 12 to 15 are unused.
+      break;
+  }
+}
+
+void CContextMenu::RunFileTypeCommand(UINT offset) {
+  std::optional<std::string> extension = FirstExtension();
+  if (!extension) return;
+  CShellFolder& folder = *folder_.Get();
+  bool changed = false;
+  switch (offset) {
+    case kMoveTypeToFolder:
+      // The type's files leave this folder only once their own folder exists.
+      changed = folder.MoveFileTypeToFolder(extension->c_str()) && folder.HideFileType(extension->c_str());
+      break;
+    case kHideType:
+      changed = folder.HideFileType(extension->c_str());
+      break;
+    case kShowOnlyType:
+      changed = folder.ShowOnlyFileType(extension->c_str());
+      break;
+    default:
+      break;
+  }
+  if (changed) RefreshAllViews();
+}
+
+STDMETHODIMP CContextMenu::GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, CHAR* name, UINT capacity) {
+  return ComBoundary([&]() -> HRESULT {
+    if (offset >= kOwnOffsets) {
+      if (!shellMenu_) return E_INVALIDARG;
+      return shellMenu_->GetCommandString(offset - kOwnOffsets, type, reserved, name, capacity);
+    }
+    switch (type) {
+      case GCS_VERBA:
+      case GCS_VERBW:
+        if (offset != kRename || !name || capacity == 0) return E_INVALIDARG;
+        if (type == GCS_VERBA) {
+          lstrcpynA(name, "rename", static_cast<int>(capacity));
+        } else {
+          lstrcpynW(reinterpret_cast<wchar_t*>(name), L"rename", static_cast<int>(capacity));
+        }
+        return S_OK;
+      case GCS_HELPTEXTA:
+        return E_NOTIMPL;
+      case GCS_VALIDATEA:
+        return S_OK;
+      default:
+        return E_INVALIDARG;
+    }
+  });
+}
+
+}  // namespace qv

@@ -1,0 +1,80 @@
+#pragma once
+// The context menu a folder hands out for a selection of its items, or for no
+// item (the folder's background). It builds the menu from the string table and
+// runs a chosen command as one of the folder's operations. For a selection of
+// results it also merges the shell's own menu for the files behind them and
+// passes those commands on.
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "module/ComBase.h"
+#include "pidl/CItemIdList.h"
+
+namespace qv {
+
+class CShellFolder;
+
+class CContextMenu final : public ComObject<CContextMenu, LiveClass::ContextMenu, IContextMenu> {
+ public:
+  // Command offsets from the first identifier the caller gives.
+  enum Offset : UINT {
+    kExplore = 0,
+    kOpenFolder = 1,
+    kRename = 2,
+    kOpenResult = 3,
+    kNewFolder = 4,
+    kDelete = 5,
+    kProperties = 6,
+    kMoveTypeToFolder = 7,
+    kHideType = 8,
+    kShowOnlyType = 9,
+    kOpenContainingFolder = 10,
+    kClearSearchString = 11,
+    // Offsets up to 15 are the menu's own, whether used or not; the shell's
+    // merged menu starts after them.
+    kOwnOffsets = 16,
+  };
+
+  // Copies the items; throws std::bad_alloc when it cannot.
+  CContextMenu(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count);
+  ~CContextMenu() override;
+
+  static const InterfaceEntry* InterfaceTable();
+
+  // IContextMenu
+  STDMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) override;
+  STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override;
+  STDMETHODIMP GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, CHAR* name, UINT capacity) override;
+
+ private:
+  class Builder;
+
+  void BuildFolderMenu(Builder& builder, UINT flags);
+  void BuildResultMenu(Builder& builder);
+  void BuildBackgroundMenu(Builder& builder);
+  // Adds the shell's menu for the selected files; the highest offset it used + 1,
+  // or 0 when nothing was merged.
+  UINT MergeShellMenu(Builder& builder);
+  ComPtr<IContextMenu> ShellMenuOfFiles();
+  HRESULT InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT offset);
+  void RunCommand(UINT offset, HWND window);
+  void RunFileTypeCommand(UINT offset);
+
+  // The selection as the folder's operations take it: ends with a null entry.
+  std::vector<LPCITEMIDLIST> SelectionArray() const;
+  LPCITEMIDLIST FirstItem() const { return items_.empty() ? nullptr : items_.front().Get(); }
+  // The file-type extension of the first selected result, if it has one.
+  std::optional<std::string> FirstExtension() const;
+
+  ComPtr<CShellFolder> folder_;
+  std::vector<CItemIdList> items_;
+  bool resultsOnly_ = true;
+  ComPtr<IContextMenu> shellMenu_;
+};
+
+}  // namespace qv

@@ -1,0 +1,132 @@
+// The view's menus: the view-mode menu of the views button and the folder's
+// context menu for the selected rows, shown on a right-click or run for its
+// default command when a row is activated.
+
+#include <cstring>
+
+#include "module/ModulePaths.h"
+#include "resources/resource.h"
+#include "ui/CDropSource.h"
+#include "view/CShellView.h"
+
+namespace qv {
+namespace {
+
+// The context menu's items take identifiers from 1; 0 is "no command".
+constexpr UINT kFirstMenuCommand = 1;
+// The shell's own menu for result files is merged above the context menu's
+// items, so the range leaves it the room the shell usually gives.
+constexpr UINT kLastMenuCommand = FCIDM_SHVIEWLAST;
+// Identifiers of the offsets the context menu keeps for itself but never uses.
+constexpr UINT kFirstReservedCommand = kFirstMenuCommand + 12;
+constexpr UINT kLastReservedCommand = kFirstMenuCommand + 15;
+
+// The menu item checked for each view mode.
+UINT CommandOfMode(int mode) {
+  switch (mode) {
+    case kModeLargeIcons:
+      return IDC_MODE_LARGE_ICONS;
+    case kModeDetails:
+      return IDC_MODE_DETAILS;
+    case kModeSmallIcons:
+      return IDC_MODE_SMALL_ICONS;
+    case kModeList:
+      return IDC_MODE_LIST;
+    case kModeReport:
+      return IDC_MODE_REPORT;
+    default:
+      return 0;
+  }
+}
+
+// The identifier of the menu's default item, or 0 when it has none.
+UINT DefaultCommandOf(HMENU menu) {
+  int count = GetMenuItemCount(menu);
+  for (int position = 0; position < count; ++position) {
+    MENUITEMINFOA item = {};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STATE | MIIM_ID;
+    if (GetMenuItemInfoA(menu, position, TRUE, &item) && (item.fState & MFS_DEFAULT)) return item.wID;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void CShellView::ShowViewModeMenu(LPARAM lParam) {
+  // The views button's record: its second pointer-sized field points to a
+  // VARIANT holding the address of the button's screen rectangle.
+  auto* record = reinterpret_cast<const void* const*>(lParam);
+  if (!record) return;
+  auto* value = static_cast<const VARIANT*>(record[1]);
+  if (!value || value->vt != VT_INT_PTR || !value->pintVal) return;
+  RECT button = *reinterpret_cast<const RECT*>(value->pintVal);
+  MenuHandle menu(LoadMenuA(ModuleInstance(), MAKEINTRESOURCEA(IDM_VIEW_MODES)));
+  if (!menu) return;
+  HMENU popup = GetSubMenu(menu.Get(), 0);
+  if (!popup) return;
+  if (list_ && list_->Control()) {
+    if (UINT current = CommandOfMode(list_->GetMode())) CheckMenuItem(popup, current, MF_BYCOMMAND | MF_CHECKED);
+  }
+  // The choice comes back as WM_COMMAND to the view window.
+  TrackPopupMenu(popup, 0, button.left, button.bottom, 0, window_, nullptr);
+}
+
+void CShellView::ShowItemMenu(int x, int y, bool runDefault) {
+  std::vector<LPCITEMIDLIST> selected = SelectedIdentifiers();
+  UINT count = static_cast<UINT>(selected.size());
+  ComPtr<IContextMenu> contextMenu;
+  if (FAILED(folder_->GetUIObjectOf(parent_, count, count ? selected.data() : nullptr, IID_IContextMenu, nullptr,
+                                    contextMenu.PutVoid())) ||
+      !contextMenu) {
+    return;
+  }
+  UINT flags = CMF_NORMAL;
+  HWND tree = nullptr;
+  if (browser_ && SUCCEEDED(browser_->GetControlWindow(FCW_TREE, &tree)) && tree) flags |= CMF_EXPLORE;
+  if (count == 1) flags |= CMF_CANRENAME;
+
+  MenuHandle menu(CreatePopupMenu());
+  if (!menu) return;
+  if (FAILED(contextMenu->QueryContextMenu(menu.Get(), 0, kFirstMenuCommand, kLastMenuCommand, flags))) return;
+  UINT command = runDefault ? DefaultCommandOf(menu.Get())
+                            : static_cast<UINT>(TrackPopupMenu(menu.Get(), TPM_RETURNCMD, x, y, 0, window_, nullptr));
+  InvokeMenuCommand(contextMenu.Get(), command);
+}
+
+void CShellView::InvokeMenuCommand(IContextMenu* menu, UINT command) {
+  if (command < kFirstMenuCommand || (command >= kFirstReservedCommand && command <= kLastReservedCommand)) return;
+  UINT offset = command - kFirstMenuCommand;
+  // "rename" is the caller's part: the view edits the row's label in place.
+  char verb[16] = {};
+  if (SUCCEEDED(menu->GetCommandString(offset, GCS_VERBA, nullptr, verb, sizeof verb)) &&
+      lstrcmpiA(verb, "rename") == 0) {
+    StartRenameOfSelection();
+    return;
+  }
+  CMINVOKECOMMANDINFO info = {};
+  info.cbSize = sizeof info;
+  info.hwnd = parent_;
+  info.lpVerb = MAKEINTRESOURCEA(offset);
+  // The shell's merged commands start programs; they show their windows.
+  info.nShow = SW_SHOWNORMAL;
+  menu->InvokeCommand(&info);
+}
+
+void CShellView::BeginDragOfSelection() {
+  std::vector<LPCITEMIDLIST> selected = SelectedIdentifiers();
+  if (selected.empty()) return;
+  ComPtr<IDataObject> data;
+  if (FAILED(folder_->GetUIObjectOf(window_, static_cast<UINT>(selected.size()), selected.data(), IID_IDataObject,
+                                    nullptr, data.PutVoid())) ||
+      !data) {
+    return;
+  }
+  ComPtr<IDropSource> source;
+  if (FAILED(CreateComObject<CDropSource>(IID_IDropSource, source.PutVoid())) || !source) return;
+  // Whatever the target did, the rows stay until the view is refreshed.
+  DWORD effect = DROPEFFECT_NONE;
+  DoDragDrop(data.Get(), source.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
+}
+
+}  // namespace qv
