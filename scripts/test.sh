@@ -7,6 +7,6 @@ build=${QUORVANE_BUILD:-$root/build}
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 status=0
-"$root/scripts/with-display.sh" bash -c "cd '$build' && ctest --output-on-failure $*" || status=$?
+"$root/scripts/with-display.sh" ctest --test-dir "$build" --output-on-failure "$@" || status=$?
 wineserver -k >/dev/null 2>&1 || true
 exit $status
