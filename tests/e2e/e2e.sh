@@ -88,16 +88,13 @@ shoot moved
 compare -metric AE "$shots/selected.png" "$shots/moved.png" null: 2>"$out/diff.txt" || true
 [ "$(cut -d' ' -f1 <"$out/diff.txt")" -gt 100 ] || fail "Down did not move the selection"
 
-# 3. F2 renames the selected folder in place and the new name is saved. In this
-# host under Wine, F2 does not start the in-place edit yet, so the step runs only
-# when asked for (QUORVANE_E2E_RENAME=1) until that is fixed.
-if [ -n "${QUORVANE_E2E_RENAME:-}" ]; then
-  xdotool key Up F2; sleep 1
-  xdotool type --delay 50 'Quarterly'
-  xdotool key Return; sleep 1
-  shoot renamed
-  grep -q "name=.Quarterly. query=.recipe." "$xml" || fail "rename not saved: $(cat "$xml")"
-fi
+# 3. F2 renames the selected folder in place and the new name is saved.
+xdotool key Up; sleep 0.5
+xdotool key F2; sleep 1
+xdotool type --delay 50 'Quarterly'
+xdotool key Return; sleep 1
+shoot renamed
+grep -q "name=.Quarterly. query=.recipe." "$xml" || fail "rename not saved: $(cat "$xml")"
 close
 
 echo "e2e passed; screenshots in $shots"
