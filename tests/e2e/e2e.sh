@@ -14,8 +14,10 @@ command -v xdotool >/dev/null || { echo "xdotool is missing (scripts/install-dep
 
 export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Wine moves deleted files to the XDG trash: keep it inside the build tree.
+export XDG_DATA_HOME=$out/data
 shots=$out/screenshots
-rm -rf "$shots" "$out/sample"
+rm -rf "$shots" "$out/sample" "$XDG_DATA_HOME"
 mkdir -p "$shots"
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
@@ -69,19 +71,36 @@ shoot() {
   [ "$colours" -gt 8 ] || fail "screenshot $1 shows only $colours colours"
 }
 
-# 1. A search folder lists the files the search service found in the sample tree.
+# click_first_row: selects the first row (below the header at the window's top
+# left) and gives the list the keyboard.
+click_first_row() {
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + 50)) $((Y + 28)); sleep 0.3
+  xdotool mousedown 1; sleep 0.1; xdotool mouseup 1; sleep 1
+}
+
+# 1. A search folder lists the files the search service found in the sample tree;
+# Delete on the first one (sorted by name) asks, and Enter confirms: the file
+# goes to the trash.
 open Reports
 shoot reports
+victim="$out/sample/Work/Reports/Operations annual report.md"
+[ -f "$victim" ] || fail "sample tree lacks $victim"
+click_first_row
+xdotool key Delete; sleep 1.5
+shoot delete-confirmation
+[ -e "$victim" ] || fail "Delete removed $victim without asking"
+xdotool key Return; sleep 2
+shoot deleted
+[ ! -e "$victim" ] || fail "Delete did not remove $victim"
+[ -f "$XDG_DATA_HOME/Trash/files/Operations annual report.md" ] || fail "deleted file is not in the trash: $(find "$XDG_DATA_HOME" 2>/dev/null)"
 close
 
 # 2. The root lists the search folders (sorted by name); a click on the first row
 # selects it and gives the list the keyboard, and Down moves to the next one.
 open
 shoot root
-eval "$(xdotool getwindowgeometry --shell "$window")"
-echo "browse window at $X,$Y"
-xdotool mousemove $((X + 50)) $((Y + 28)); sleep 0.3
-xdotool mousedown 1; sleep 0.1; xdotool mouseup 1; sleep 1
+click_first_row
 shoot selected
 xdotool key Down; sleep 1
 shoot moved
