@@ -114,6 +114,17 @@ xdotool type --delay 50 'Quarterly'
 xdotool key Return; sleep 1
 shoot renamed
 grep -q "name=.Quarterly. query=.recipe." "$xml" || fail "rename not saved: $(cat "$xml")"
+
+# 4. "New Folder" from the background menu (its N key) creates a folder and starts
+# editing its name; the typed name is saved.
+xdotool mousemove $((X + 400)) $((Y + 400)); sleep 0.3
+xdotool click 3; sleep 1
+shoot background-menu
+xdotool key n; sleep 1.5
+xdotool type --delay 50 'Invoices'
+xdotool key Return; sleep 1
+shoot new-folder
+grep -q "name=.Invoices." "$xml" || fail "new folder not saved as Invoices: $(cat "$xml")"
 close
 
 echo "e2e passed; screenshots in $shots"
