@@ -72,7 +72,14 @@ bool BrowseWindow::TranslateBrowserAccelerator(MSG& message) {
   // The view gets first go at its keys (F2, Delete, Ctrl+A and the like), as in a
   // file manager window.
   ComPtr<IInputObject> input = browser_.As<IInputObject>();
-  return input && input->TranslateAcceleratorIO(&message) == S_OK;
+  HRESULT hr = input ? input->TranslateAcceleratorIO(&message) : E_NOINTERFACE;
+  if (hr == S_OK) return true;
+  if (hr != E_NOTIMPL && hr != E_NOINTERFACE) return false;
+  // A browser that does not pass keys on (Wine's answers E_NOTIMPL) leaves it to
+  // the frame, as a hand-made shell browser would: offer them to the current view.
+  ComPtr<IShellView> view;
+  if (FAILED(browser_->GetCurrentView(IID_PPV_ARGS(view.Put())))) return false;
+  return view->TranslateAccelerator(&message) == S_OK;
 }
 
 int BrowseWindow::Run(unsigned timeoutSeconds) {
