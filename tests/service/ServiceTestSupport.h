@@ -12,6 +12,7 @@
 
 #include "module/ComBase.h"
 #include "search/DesktopSearchInterfaces.h"
+#include "search/ServiceObjects.h"
 #include "support/TempDirectory.h"
 
 namespace qv::service::test {
@@ -23,20 +24,10 @@ struct Result {
   std::wstring title;
 };
 
-// Creates a service object from its ProgID as the component does: class context
-// 7, created for IUnknown, started with OleRun, then asked for the interface.
+// Creates a service object from its ProgID exactly as the component does.
 template <class Interface>
 HRESULT CreateServiceObject(const wchar_t* progId, ComPtr<Interface>* object) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(progId, &clsid);
-  if (FAILED(hr)) return hr;
-  ComPtr<IUnknown> unknown;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
-                        IID_IUnknown, unknown.PutVoid());
-  if (FAILED(hr)) return hr;
-  hr = OleRun(unknown.Get());
-  if (FAILED(hr)) return hr;
-  return unknown->QueryInterface(__uuidof(Interface), object->PutVoid());
+  return qv::CreateServiceObject(progId, __uuidof(Interface), object->PutVoid());
 }
 
 // The component's description of itself: Title, Description, Icon pairs.
