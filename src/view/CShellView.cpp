@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "search/ServiceRegistration.h"
 #include "view/CBrowserPlaceholder.h"
+#include "view/CViewDropTarget.h"
 #include "view/IViewFolder.h"
 #include "view/InstallPage.h"
 #include "view/OpenViews.h"
@@ -260,9 +261,19 @@ void CShellView::CreateChild() {
   if (list_) {
     SetUpList();
     FillList();
+    RegisterListDropTarget();
   } else if (installPage_) {
     installPage_->Navigate(InstallPageAddress().c_str());
   }
+}
+
+void CShellView::RegisterListDropTarget() {
+  // Folders dragged onto a folder row move into it. Without OLE on this thread
+  // (a host that only initialised COM) the list simply takes no drops.
+  listDropTargetRegistered_ = Guarded(false, [&] {
+    auto target = MakeComObject<CViewDropTarget>(list_->Control(), folder_.Get());
+    return SUCCEEDED(RegisterDragDrop(list_->Control(), target.Get()));
+  });
 }
 
 void CShellView::OnWindowDestroyed() {
@@ -303,6 +314,10 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       CreateChild();
+      return 0;
+    case WM_DESTROY:
+      if (listDropTargetRegistered_ && list_ && list_->Control()) RevokeDragDrop(list_->Control());
+      listDropTargetRegistered_ = false;
       return 0;
     case WM_SIZE: {
       int width = LOWORD(lParam);

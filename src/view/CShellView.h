@@ -78,6 +78,7 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleNotify(NMHDR* header);
   void CreateChild();
+  void RegisterListDropTarget();
   void AddToolbarButtons();
   void ApplyActivation(UINT state);
   void OnFocusGained();
@@ -123,6 +124,7 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   std::unique_ptr<CBrowserPlaceholder> installPage_;
   AcceleratorHandle accelerators_;
   bool editingLabel_ = false;
+  bool listDropTargetRegistered_ = false;
   // A folder just created here, to select once a refresh has sorted it in.
   CItemIdList pendingNewItem_;
 };

@@ -106,6 +106,33 @@ class TestContextMenu : public ComObject<TestContextMenu, LiveClass::Uncounted, 
   std::string selection_;
 };
 
+// A drop target that records its calls as "Call(target)" and takes moves onto
+// any target but the one named "Locked".
+class TestDropTarget : public ComObject<TestDropTarget, LiveClass::Uncounted, IDropTarget> {
+ public:
+  TestDropTarget(std::vector<std::string>& calls, std::string target) : calls_(calls), target_(target) {}
+  static const InterfaceEntry* InterfaceTable() {
+    static const InterfaceEntry table[] = {QV_INTERFACE(TestDropTarget, IDropTarget), {nullptr, 0}};
+    return table;
+  }
+  STDMETHODIMP DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override { return Answer("DragEnter", effect); }
+  STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override { return Answer("DragOver", effect); }
+  STDMETHODIMP DragLeave() override {
+    calls_.push_back("DragLeave(" + target_ + ")");
+    return S_OK;
+  }
+  STDMETHODIMP Drop(IDataObject*, DWORD, POINTL, DWORD* effect) override { return Answer("Drop", effect); }
+
+ private:
+  HRESULT Answer(const char* call, DWORD* effect) {
+    calls_.push_back(std::string(call) + "(" + target_ + ")");
+    *effect = target_ == "Locked" ? DROPEFFECT_NONE : (*effect & DROPEFFECT_MOVE);
+    return S_OK;
+  }
+  std::vector<std::string>& calls_;
+  std::string target_;
+};
+
 std::string NamesOf(UINT count, PCUITEMID_CHILD_ARRAY items) {
   std::string names;
   for (UINT i = 0; i < count; ++i) names += (i ? "," : "") + NameOf(items[i]);
@@ -188,6 +215,9 @@ STDMETHODIMP TestFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_
 }
 
 STDMETHODIMP TestFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
+  if (IsEqualIID(riid, IID_IDropTarget)) {
+    return CreateComObject<TestDropTarget>(riid, ppv, dropCalls, name_.empty() ? std::string("root") : name_);
+  }
   if (!IsEqualIID(riid, IID_IShellView)) {
     *ppv = nullptr;
     return E_NOINTERFACE;
@@ -210,6 +240,10 @@ STDMETHODIMP TestFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY i
   if (IsEqualIID(riid, IID_IDataObject)) {
     menuCalls.push_back("DataObject(" + NamesOf(count, items) + ")");
     return SHCreateDataObject(nullptr, 0, nullptr, nullptr, riid, ppv);
+  }
+  if (IsEqualIID(riid, IID_IDropTarget)) {
+    if (count != 1) return E_INVALIDARG;
+    return CreateComObject<TestDropTarget>(riid, ppv, dropCalls, NameOf(items[0]));
   }
   if (count != 1 || !IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
   return CreateComObject<TestIcon>(riid, ppv, CPidlManager::IsResultItem(items[0]));

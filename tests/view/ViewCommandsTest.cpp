@@ -4,6 +4,7 @@
 
 #include "module/ClassIds.h"
 #include "resources/resource.h"
+#include "view/CViewDropTarget.h"
 #include "view/ViewFixture.h"
 
 namespace qv::test {
@@ -256,6 +257,88 @@ TEST_F(ViewCommandsTest, DraggingHandsTheSelectedRowsToADataObjectAndKeepsThem) 
   NotifyList(view.Get(), LVN_BEGINRDRAG);
   EXPECT_EQ(Texts({"DataObject(Drafts,minutes.txt)"}), folder_->menuCalls);
   EXPECT_EQ(5, ListView_GetItemCount(list));
+}
+
+// What is dragged matters only to the drop targets the list hands it to.
+class EmptyDataObject : public ComObject<EmptyDataObject, LiveClass::Uncounted, IDataObject> {
+ public:
+  static const InterfaceEntry* InterfaceTable() {
+    static const InterfaceEntry table[] = {QV_INTERFACE(EmptyDataObject, IDataObject), {nullptr, 0}};
+    return table;
+  }
+  STDMETHODIMP GetData(FORMATETC*, STGMEDIUM*) override { return DV_E_FORMATETC; }
+  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return DV_E_FORMATETC; }
+  STDMETHODIMP QueryGetData(FORMATETC*) override { return DV_E_FORMATETC; }
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+};
+
+// The screen point in the middle of a row's name.
+POINTL PointOnRow(HWND list, int row) {
+  RECT label = {};
+  ListView_GetItemRect(list, row, &label, LVIR_LABEL);
+  POINT point = {(label.left + label.right) / 2, (label.top + label.bottom) / 2};
+  ClientToScreen(list, &point);
+  return {point.x, point.y};
+}
+
+bool Highlighted(HWND list, int row) { return ListView_GetItemState(list, row, LVIS_DROPHILITED) != 0; }
+
+TEST_F(ViewCommandsTest, TheListTakesDropsAndHandsThemToTheFolderRowUnderTheCursor) {
+  folder_ = MakeFilledFolder();
+  folder_->AddFolder("Locked");
+  ComPtr<IShellView> view = Open(folder_.Get());
+  HWND list = ListOf(view.Get());
+  // Rows: Archive, Drafts, Locked, agenda.doc, budget.xls, minutes.txt.
+  auto other = MakeComObject<CViewDropTarget>(list, folder_.Get());
+  EXPECT_EQ(DRAGDROP_E_ALREADYREGISTERED, RegisterDragDrop(list, other.Get())) << "the view registers its list";
+
+  auto data = MakeComObject<EmptyDataObject>();
+  auto target = MakeComObject<CViewDropTarget>(list, folder_.Get());
+  DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  EXPECT_EQ(S_OK, target->DragEnter(data.Get(), MK_LBUTTON, PointOnRow(list, 0), &effect));
+  EXPECT_EQ(DWORD{DROPEFFECT_MOVE}, effect);
+  EXPECT_TRUE(Highlighted(list, 0));
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  target->DragOver(MK_LBUTTON, PointOnRow(list, 3), &effect);  // a result: the open folder takes it
+  EXPECT_EQ(DWORD{DROPEFFECT_MOVE}, effect);
+  EXPECT_FALSE(Highlighted(list, 0));
+  EXPECT_FALSE(Highlighted(list, 3));
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  target->DragOver(MK_LBUTTON, PointOnRow(list, 2), &effect);
+  EXPECT_EQ(DWORD{DROPEFFECT_NONE}, effect);
+  EXPECT_FALSE(Highlighted(list, 2)) << "a row that refuses the drop is not lit";
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  target->DragOver(MK_LBUTTON, PointOnRow(list, 1), &effect);
+  target->DragOver(MK_LBUTTON, PointOnRow(list, 1), &effect);
+  EXPECT_TRUE(Highlighted(list, 1));
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  EXPECT_EQ(S_OK, target->Drop(data.Get(), 0, PointOnRow(list, 1), &effect));
+  EXPECT_EQ(DWORD{DROPEFFECT_MOVE}, effect);
+  EXPECT_FALSE(Highlighted(list, 1));
+  EXPECT_EQ(Texts({"DragEnter(Archive)", "DragLeave(Archive)", "DragEnter(Work)", "DragLeave(Work)",
+                   "DragEnter(Locked)", "DragLeave(Locked)", "DragEnter(Drafts)", "DragOver(Drafts)",
+                   "DragOver(Drafts)", "Drop(Drafts)"}),
+            folder_->dropCalls);
+
+  // A drop where the target refuses never reaches its Drop; leaving leaves.
+  folder_->dropCalls.clear();
+  effect = DROPEFFECT_MOVE;
+  target->DragEnter(data.Get(), MK_LBUTTON, PointOnRow(list, 2), &effect);
+  effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(S_OK, target->Drop(data.Get(), 0, PointOnRow(list, 2), &effect));
+  EXPECT_EQ(DWORD{DROPEFFECT_NONE}, effect);
+  effect = DROPEFFECT_MOVE;
+  target->DragEnter(data.Get(), MK_LBUTTON, PointOnRow(list, 0), &effect);
+  target->DragLeave();
+  EXPECT_FALSE(Highlighted(list, 0));
+  EXPECT_EQ(Texts({"DragEnter(Locked)", "DragOver(Locked)", "DragLeave(Locked)", "DragEnter(Archive)",
+                   "DragLeave(Archive)"}),
+            folder_->dropCalls);
 }
 
 }  // namespace

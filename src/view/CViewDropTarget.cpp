@@ -1,0 +1,135 @@
+#include "view/CViewDropTarget.h"
+
+#include <commctrl.h>
+
+#include "pidl/CPidlManager.h"
+
+namespace qv {
+
+CViewDropTarget::CViewDropTarget(HWND list, IShellFolder* folder) : list_(list), folder_(ComPtr<IShellFolder>::Share(folder)) {
+  if (!folder_) throw ComError(E_INVALIDARG);
+}
+
+CViewDropTarget::~CViewDropTarget() = default;
+
+const InterfaceEntry* CViewDropTarget::InterfaceTable() {
+  static const InterfaceEntry table[] = {QV_INTERFACE(CViewDropTarget, IDropTarget), {}};
+  return table;
+}
+
+int CViewDropTarget::FolderRowAt(POINTL point) const {
+  if (!IsWindow(list_)) return -1;
+  LVHITTESTINFO hit = {};
+  hit.pt = {point.x, point.y};
+  ScreenToClient(list_, &hit.pt);
+  int row = static_cast<int>(SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  if (row < 0 || !(hit.flags & LVHT_ONITEM)) return -1;
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  if (!SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return -1;
+  auto* identifier = reinterpret_cast<LPCITEMIDLIST>(item.lParam);
+  return CPidlManager::KindOf(identifier) == ItemKind::Folder ? row : -1;
+}
+
+void CViewDropTarget::Highlight(int row, bool on) const {
+  if (row < 0 || !IsWindow(list_)) return;
+  LVITEMA item = {};
+  item.stateMask = LVIS_DROPHILITED;
+  item.state = on ? LVIS_DROPHILITED : 0;
+  SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void CViewDropTarget::LeaveCurrent() {
+  if (current_ && entered_) current_->DragLeave();
+  Highlight(currentRow_, false);
+  current_.Reset();
+  currentRow_ = -1;
+  entered_ = false;
+}
+
+void CViewDropTarget::Track(int row, DWORD keyState, POINTL point, DWORD* effect) {
+  DWORD allowed = *effect;
+  *effect = DROPEFFECT_NONE;
+  if (entered_ && row == currentRow_) {
+    *effect = allowed;
+    if (FAILED(current_->DragOver(keyState, point, effect))) *effect = DROPEFFECT_NONE;
+    return;
+  }
+  LeaveCurrent();
+  currentRow_ = row;
+  if (row >= 0) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    auto identifier = reinterpret_cast<LPCITEMIDLIST>(item.lParam);
+    folder_->GetUIObjectOf(list_, 1, &identifier, IID_IDropTarget, nullptr, current_.PutVoid());
+  } else {
+    folder_->CreateViewObject(list_, IID_IDropTarget, current_.PutVoid());
+  }
+  if (!current_) return;
+  // Every position gets a target (the background at least), so the cursor shows
+  // what a drop there would do; the row lights up only when it would take it.
+  *effect = allowed;
+  entered_ = SUCCEEDED(current_->DragEnter(data_.Get(), keyState, point, effect));
+  if (!entered_) *effect = DROPEFFECT_NONE;
+  if (*effect != DROPEFFECT_NONE) Highlight(row, true);
+}
+
+STDMETHODIMP CViewDropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) {
+  if (!data || !effect) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    LeaveCurrent();
+    data_ = ComPtr<IDataObject>::Share(data);
+    Track(FolderRowAt(point), keyState, point, effect);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CViewDropTarget::DragOver(DWORD keyState, POINTL point, DWORD* effect) {
+  if (!effect) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    if (!data_) {
+      *effect = DROPEFFECT_NONE;
+      return S_OK;
+    }
+    Track(FolderRowAt(point), keyState, point, effect);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CViewDropTarget::DragLeave() {
+  return ComBoundary([&]() -> HRESULT {
+    LeaveCurrent();
+    data_.Reset();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CViewDropTarget::Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) {
+  if (!data || !effect) return E_INVALIDARG;
+  return ComBoundary([&]() -> HRESULT {
+    if (!data_) data_ = ComPtr<IDataObject>::Share(data);
+    DWORD allowed = *effect;
+    Track(FolderRowAt(point), keyState, point, effect);
+    ComPtr<IDropTarget> target = current_;
+    bool entered = entered_;
+    // The drop may refresh the list (folders moved), which renumbers its rows:
+    // the highlight comes off first.
+    Highlight(currentRow_, false);
+    current_.Reset();
+    currentRow_ = -1;
+    entered_ = false;
+    data_.Reset();
+    if (!target || !entered || *effect == DROPEFFECT_NONE) {
+      if (target && entered) target->DragLeave();
+      *effect = DROPEFFECT_NONE;
+      return S_OK;
+    }
+    *effect = allowed;
+    return target->Drop(data, keyState, point, effect);
+  });
+}
+
+}  // namespace qv
