@@ -97,7 +97,8 @@ class CShellFolder final
   // Sends a result's file to the recycle bin; with `confirm` set the shell asks.
   bool DeleteResultFile(HWND owner, LPCITEMIDLIST item, bool confirm);
   // DeleteResultFile for a result, DeleteFolder for a search folder.
-  void DeleteItem(HWND owner, LPCITEMIDLIST item, bool confirm);
+  // True when a result file was deleted.
+  bool DeleteItem(HWND owner, LPCITEMIDLIST item, bool confirm);
   // Deletes a null-terminated array of items: one item asks its own question,
   // several ask one question for all of them.
   void DeleteSelection(HWND owner, const LPCITEMIDLIST* items);

@@ -115,12 +115,10 @@ bool CShellFolder::DeleteResultFile(HWND owner, LPCITEMIDLIST item, bool confirm
   return RunFileOperation(operation) == 0 && !operation.fAnyOperationsAborted;
 }
 
-void CShellFolder::DeleteItem(HWND owner, LPCITEMIDLIST item, bool confirm) {
-  if (IsResult(item)) {
-    DeleteResultFile(owner, item, confirm);
-  } else {
-    DeleteFolder(owner, item, confirm);
-  }
+bool CShellFolder::DeleteItem(HWND owner, LPCITEMIDLIST item, bool confirm) {
+  if (IsResult(item)) return DeleteResultFile(owner, item, confirm);
+  DeleteFolder(owner, item, confirm);
+  return false;
 }
 
 void CShellFolder::DeleteSelection(HWND owner, const LPCITEMIDLIST* items) {
@@ -135,8 +133,10 @@ void CShellFolder::DeleteSelection(HWND owner, const LPCITEMIDLIST* items) {
         ++folders;
       }
     }
+    // Deleted files leave the views at once (deleted folders refresh them
+    // themselves); the search service may go on listing a file for a while.
     if (files + folders == 1) {
-      DeleteItem(owner, items[0], true);
+      if (DeleteItem(owner, items[0], true)) RefreshAllViews();
       return;
     }
     std::string text;
@@ -152,7 +152,9 @@ void CShellFolder::DeleteSelection(HWND owner, const LPCITEMIDLIST* items) {
       title = LoadResourceText(IDS_CONFIRM_MIXED_DELETE_TITLE);
     }
     if (!AskYesNo(owner, text.c_str(), title.c_str())) return;
-    for (const LPCITEMIDLIST* item = items; *item; ++item) DeleteItem(owner, *item, false);
+    bool filesDeleted = false;
+    for (const LPCITEMIDLIST* item = items; *item; ++item) filesDeleted |= DeleteItem(owner, *item, false);
+    if (filesDeleted) RefreshAllViews();
   } catch (...) {
   }
 }

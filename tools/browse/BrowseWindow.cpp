@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "BrowseCommands.h"
+#include "module/ClassIds.h"
 #include "module/Holders.h"
 
 namespace qv::browse {
@@ -29,9 +31,12 @@ bool BrowseWindow::Create(HINSTANCE instance, int showCommand) {
   windowClass.lpszClassName = kWindowClass;
   RegisterClassExW(&windowClass);
 
+  HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_BROWSE_MENU));
   window_ = CreateWindowExW(0, kWindowClass, L"quorvane", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                            CW_USEDEFAULT, 1000, 680, nullptr, nullptr, instance, this);
+                            CW_USEDEFAULT, 1000, 680, nullptr, menu, instance, this);
+  if (!window_ && menu) DestroyMenu(menu);
   if (!window_) return false;
+  keys_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_BROWSE_KEYS));
 
   if (FAILED(CoCreateInstance(CLSID_ExplorerBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IExplorerBrowser,
                               browser_.PutVoid()))) {
@@ -56,6 +61,17 @@ HRESULT BrowseWindow::BrowseTo(LPCITEMIDLIST folder) {
   HRESULT hr = browser_->BrowseToIDList(folder, SBSP_ABSOLUTE);
   if (SUCCEEDED(hr)) UpdateTitle(folder);
   return hr;
+}
+
+void BrowseWindow::PassCommandToView(UINT command) {
+  // The quorvane view takes its view-mode and refresh commands from its frame
+  // through its command target; other views do not know the group and say so.
+  ComPtr<IShellView> view;
+  if (!browser_ || FAILED(browser_->GetCurrentView(IID_PPV_ARGS(view.Put())))) return;
+  ComPtr<IOleCommandTarget> target = view.As<IOleCommandTarget>();
+  if (!target || FAILED(target->Exec(&kShellFolderClassId, command, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr))) {
+    MessageBeep(MB_OK);
+  }
 }
 
 void BrowseWindow::UpdateTitle(LPCITEMIDLIST folder) {
@@ -87,6 +103,7 @@ int BrowseWindow::Run(unsigned timeoutSeconds) {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (TranslateBrowserAccelerator(message)) continue;
+    if (window_ && keys_ && TranslateAcceleratorW(window_, keys_, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -109,6 +126,13 @@ LRESULT BrowseWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       if (browser_) {
         RECT client = {0, 0, LOWORD(lParam), HIWORD(lParam)};
         browser_->SetRect(nullptr, client);
+      }
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDC_BROWSE_CLOSE) {
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+      } else {
+        PassCommandToView(LOWORD(wParam));
       }
       return 0;
     case WM_TIMER:

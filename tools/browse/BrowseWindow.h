@@ -28,8 +28,11 @@ class BrowseWindow {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool TranslateBrowserAccelerator(MSG& message);
   void UpdateTitle(LPCITEMIDLIST folder);
+  // A command of the menu bar or keys, for the current view.
+  void PassCommandToView(UINT command);
 
   HWND window_ = nullptr;
+  HACCEL keys_ = nullptr;
   ComPtr<IExplorerBrowser> browser_;
 };
 
