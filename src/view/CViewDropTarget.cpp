@@ -5,6 +5,18 @@
 #include "pidl/CPidlManager.h"
 
 namespace qv {
+namespace {
+
+// The identifier a row of the list holds, or null.
+LPCITEMIDLIST RowIdentifier(HWND list, int row) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+  return reinterpret_cast<LPCITEMIDLIST>(item.lParam);
+}
+
+}  // namespace
 
 CViewDropTarget::CViewDropTarget(HWND list, IShellFolder* folder) : list_(list), folder_(ComPtr<IShellFolder>::Share(folder)) {
   if (!folder_) throw ComError(E_INVALIDARG);
@@ -24,12 +36,7 @@ int CViewDropTarget::FolderRowAt(POINTL point) const {
   ScreenToClient(list_, &hit.pt);
   int row = static_cast<int>(SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   if (row < 0 || !(hit.flags & LVHT_ONITEM)) return -1;
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (!SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return -1;
-  auto* identifier = reinterpret_cast<LPCITEMIDLIST>(item.lParam);
-  return CPidlManager::KindOf(identifier) == ItemKind::Folder ? row : -1;
+  return CPidlManager::KindOf(RowIdentifier(list_, row)) == ItemKind::Folder ? row : -1;
 }
 
 void CViewDropTarget::Highlight(int row, bool on) const {
@@ -58,12 +65,8 @@ void CViewDropTarget::Track(int row, DWORD keyState, POINTL point, DWORD* effect
   }
   LeaveCurrent();
   currentRow_ = row;
-  if (row >= 0) {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    auto identifier = reinterpret_cast<LPCITEMIDLIST>(item.lParam);
+  LPCITEMIDLIST identifier = row >= 0 ? RowIdentifier(list_, row) : nullptr;
+  if (identifier) {
     folder_->GetUIObjectOf(list_, 1, &identifier, IID_IDropTarget, nullptr, current_.PutVoid());
   } else {
     folder_->CreateViewObject(list_, IID_IDropTarget, current_.PutVoid());
