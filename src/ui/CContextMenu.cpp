@@ -97,7 +97,9 @@ CContextMenu::CContextMenu(CShellFolder* folder, const LPCITEMIDLIST* items, UIN
 CContextMenu::~CContextMenu() = default;
 
 const InterfaceEntry* CContextMenu::InterfaceTable() {
-  static const InterfaceEntry table[] = {QV_INTERFACE(CContextMenu, IContextMenu), {}};
+  static const InterfaceEntry table[] = {QV_INTERFACE(CContextMenu, IContextMenu),
+                                         QV_INTERFACE(CContextMenu, IContextMenu2),
+                                         QV_INTERFACE(CContextMenu, IContextMenu3), {}};
   return table;
 }
 
@@ -237,6 +239,26 @@ STDMETHODIMP CContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
     if (offset >= kOwnOffsets) return InvokeMergedCommand(info, offset - kOwnOffsets);
     RunCommand(offset, info->hwnd);
     return S_OK;
+  });
+}
+
+STDMETHODIMP CContextMenu::HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT ignored = 0;
+  return HandleMenuMsg2(message, wParam, lParam, &ignored);
+}
+
+STDMETHODIMP CContextMenu::HandleMenuMsg2(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  return ComBoundary([&]() -> HRESULT {
+    if (!shellMenu_) return E_NOTIMPL;
+    if (ComPtr<IContextMenu3> third = shellMenu_.As<IContextMenu3>()) {
+      return third->HandleMenuMsg2(message, wParam, lParam, result);
+    }
+    if (ComPtr<IContextMenu2> second = shellMenu_.As<IContextMenu2>()) {
+      // The older form has no result; WM_MENUCHAR then falls back to the default.
+      if (result) *result = 0;
+      return second->HandleMenuMsg(message, wParam, lParam);
+    }
+    return E_NOTIMPL;
   });
 }
 

@@ -19,7 +19,7 @@ namespace qv {
 
 class CShellFolder;
 
-class CContextMenu final : public ComObject<CContextMenu, LiveClass::ContextMenu, IContextMenu> {
+class CContextMenu final : public ComObject<CContextMenu, LiveClass::ContextMenu, IContextMenu3> {
  public:
   // Command offsets from the first identifier the caller gives.
   enum Offset : UINT {
@@ -50,6 +50,11 @@ class CContextMenu final : public ComObject<CContextMenu, LiveClass::ContextMenu
   STDMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) override;
   STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override;
   STDMETHODIMP GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, CHAR* name, UINT capacity) override;
+  // IContextMenu2, IContextMenu3: the messages of the merged shell menu's own
+  // items (drawing, filling the "Send To" and "Open with" submenus) while the
+  // caller tracks the menu; E_NOTIMPL when nothing was merged.
+  STDMETHODIMP HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) override;
+  STDMETHODIMP HandleMenuMsg2(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
  private:
   class Builder;

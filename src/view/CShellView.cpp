@@ -350,7 +350,16 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       HMENU menu = reinterpret_cast<HMENU>(wParam);
       EnableMenuItem(menu, IDC_VIEWS_BUTTON, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
       CheckMenuItem(menu, IDC_VIEWS_BUTTON, MF_BYCOMMAND | MF_UNCHECKED);
+      LRESULT result = 0;
+      ForwardMenuMessage(message, wParam, lParam, &result);
       return 0;
+    }
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_MENUCHAR: {
+      LRESULT result = 0;
+      if (ForwardMenuMessage(message, wParam, lParam, &result)) return message == WM_MENUCHAR ? result : TRUE;
+      return DefWindowProcA(window_, message, wParam, lParam);
     }
     default:
       return DefWindowProcA(window_, message, wParam, lParam);

@@ -106,6 +106,9 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   void ShowSelectionProperties();
   // The identifiers of the selected rows, borrowed from the rows, in list order.
   std::vector<LPCITEMIDLIST> SelectedIdentifiers() const;
+  // Hands a message for the tracked popup menu to its context menu; true when
+  // that handled it, with its answer in *result.
+  bool ForwardMenuMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   // Runs a context menu command chosen from the popup menu.
   void InvokeMenuCommand(IContextMenu* menu, UINT command);
 
@@ -125,6 +128,8 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   AcceleratorHandle accelerators_;
   bool editingLabel_ = false;
   bool listDropTargetRegistered_ = false;
+  // The context menu of the popup menu being tracked, when it takes menu messages.
+  ComPtr<IContextMenu2> trackedMenu_;
   // A folder just created here, to select once a refresh has sorted it in.
   CItemIdList pendingNewItem_;
 };

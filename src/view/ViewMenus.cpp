@@ -89,9 +89,28 @@ void CShellView::ShowItemMenu(int x, int y, bool runDefault) {
   MenuHandle menu(CreatePopupMenu());
   if (!menu) return;
   if (FAILED(contextMenu->QueryContextMenu(menu.Get(), 0, kFirstMenuCommand, kLastMenuCommand, flags))) return;
-  UINT command = runDefault ? DefaultCommandOf(menu.Get())
-                            : static_cast<UINT>(TrackPopupMenu(menu.Get(), TPM_RETURNCMD, x, y, 0, window_, nullptr));
+  UINT command = 0;
+  if (runDefault) {
+    command = DefaultCommandOf(menu.Get());
+  } else {
+    // While the menu is up, its owner-drawn and late-filled items (the shell's
+    // "Send To", "Open with") are served by the context menu.
+    trackedMenu_ = contextMenu.As<IContextMenu2>();
+    command = static_cast<UINT>(TrackPopupMenu(menu.Get(), TPM_RETURNCMD, x, y, 0, window_, nullptr));
+    trackedMenu_.Reset();
+  }
   InvokeMenuCommand(contextMenu.Get(), command);
+}
+
+bool CShellView::ForwardMenuMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (!trackedMenu_) return false;
+  ComPtr<IContextMenu2> menu = trackedMenu_;  // the message may end the menu
+  *result = 0;
+  if (ComPtr<IContextMenu3> third = menu.As<IContextMenu3>()) {
+    return SUCCEEDED(third->HandleMenuMsg2(message, wParam, lParam, result));
+  }
+  if (message == WM_MENUCHAR) return false;
+  return SUCCEEDED(menu->HandleMenuMsg(message, wParam, lParam));
 }
 
 void CShellView::InvokeMenuCommand(IContextMenu* menu, UINT command) {

@@ -232,10 +232,17 @@ TEST_F(ContextMenuTest, ResultWhoseFileIsMissingGetsNoMergedMenu) {
   MenuHandle popup = Build(menu.Get(), CMF_NORMAL, &hr);
   EXPECT_EQ(5, GetMenuItemCount(popup.Get()));
   EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 11), hr);
-  // A command of the absent merged menu does nothing.
+  // A command of the absent merged menu does nothing, and there is nobody to
+  // take menu messages.
   CMINVOKECOMMANDINFO info = {sizeof info};
   info.lpVerb = MAKEINTRESOURCEA(16);
   EXPECT_EQ(S_OK, menu->InvokeCommand(&info));
+  ComPtr<IContextMenu3> messages = menu.As<IContextMenu3>();
+  ASSERT_TRUE(messages);
+  EXPECT_TRUE(menu.As<IContextMenu2>());
+  LRESULT answer = 7;
+  EXPECT_EQ(E_NOTIMPL, messages->HandleMenuMsg2(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup.Get()), 0, &answer));
+  EXPECT_EQ(E_NOTIMPL, messages->HandleMenuMsg(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup.Get()), 0));
 }
 
 TEST_F(ContextMenuTest, NarrowRangeLeavesNoRoomForTheShellMenu) {
@@ -273,9 +280,11 @@ TEST_F(ContextMenuTest, VerbStrings) {
   EXPECT_EQ(before, DocumentText());
 }
 
-TEST_F(ContextMenuTest, OffersOnlyIContextMenuAndRefusesForeignItems) {
+TEST_F(ContextMenuTest, OffersTheContextMenuInterfacesOnlyAndRefusesForeignItems) {
   ComPtr<IContextMenu> menu = MenuOf({});
-  EXPECT_FALSE(menu.As<IContextMenu2>());
+  EXPECT_TRUE(menu.As<IContextMenu2>());
+  EXPECT_TRUE(menu.As<IContextMenu3>());
+  EXPECT_FALSE(menu.As<IShellExtInit>());
   EXPECT_TRUE(menu.As<IUnknown>());
   TestItemList foreign;
   foreign.Raw({6, 0, 7, 0, 0, 0});

@@ -69,12 +69,24 @@ std::string NameOf(LPCITEMIDLIST item) {
 
 // A context menu that records its use: items at offsets 0 (default), 2 (the
 // "rename" verb), 11, 12, 15 and 16 (where a merged shell item would lie).
-class TestContextMenu : public ComObject<TestContextMenu, LiveClass::Uncounted, IContextMenu> {
+class TestContextMenu : public ComObject<TestContextMenu, LiveClass::Uncounted, IContextMenu3> {
  public:
-  TestContextMenu(std::vector<std::string>& calls, std::string selection) : calls_(calls), selection_(selection) {}
+  TestContextMenu(std::vector<std::string>& calls, std::vector<UINT>& messages, std::string selection)
+      : calls_(calls), messages_(messages), selection_(selection) {}
   static const InterfaceEntry* InterfaceTable() {
-    static const InterfaceEntry table[] = {QV_INTERFACE(TestContextMenu, IContextMenu), {nullptr, 0}};
+    static const InterfaceEntry table[] = {QV_INTERFACE(TestContextMenu, IContextMenu),
+                                           QV_INTERFACE(TestContextMenu, IContextMenu2),
+                                           QV_INTERFACE(TestContextMenu, IContextMenu3), {nullptr, 0}};
     return table;
+  }
+  STDMETHODIMP HandleMenuMsg(UINT message, WPARAM, LPARAM) override {
+    messages_.push_back(message);
+    return S_OK;
+  }
+  STDMETHODIMP HandleMenuMsg2(UINT message, WPARAM, LPARAM, LRESULT* result) override {
+    messages_.push_back(message);
+    if (result) *result = 0;
+    return S_OK;
   }
   STDMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last, UINT flags) override {
     calls_.push_back("Query(" + selection_ + ";" + std::to_string(index) + "," + std::to_string(first) + "," +
@@ -103,6 +115,7 @@ class TestContextMenu : public ComObject<TestContextMenu, LiveClass::Uncounted, 
 
  private:
   std::vector<std::string>& calls_;
+  std::vector<UINT>& messages_;
   std::string selection_;
 };
 
@@ -235,7 +248,7 @@ STDMETHODIMP TestFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY i
                                        void** ppv) {
   *ppv = nullptr;
   if (IsEqualIID(riid, IID_IContextMenu)) {
-    return CreateComObject<TestContextMenu>(riid, ppv, menuCalls, NamesOf(count, items));
+    return CreateComObject<TestContextMenu>(riid, ppv, menuCalls, menuMessages, NamesOf(count, items));
   }
   if (IsEqualIID(riid, IID_IDataObject)) {
     menuCalls.push_back("DataObject(" + NamesOf(count, items) + ")");

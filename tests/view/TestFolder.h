@@ -65,6 +65,8 @@ class TestFolder : public ComObject<TestFolder, LiveClass::Uncounted, IShellFold
   // asked of and done with the context menus and data objects handed out.
   std::vector<std::string> operations;
   std::vector<std::string> menuCalls;
+  // The window messages the context menus were handed while their menu was up.
+  std::vector<UINT> menuMessages;
   // What the drop targets handed out were asked, as "Call(target name)".
   std::vector<std::string> dropCalls;
 

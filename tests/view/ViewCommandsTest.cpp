@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -199,6 +200,30 @@ TEST_F(ViewCommandsTest, RightClickShowsTheSelectionMenuAndRunsTheChosenCommand)
     NotifyList(view.Get(), NM_RCLICK);
   }
   EXPECT_EQ(Texts({"Query(;0,1," + std::to_string(CMF_EXPLORE) + ")"}), folder_->menuCalls);
+}
+
+TEST_F(ViewCommandsTest, TheTrackedMenuGetsItsMenuMessagesOnlyWhileItIsUp) {
+  ComPtr<IShellView> view = OpenFilled();
+  HWND window = Impl(view.Get())->ViewWindow();
+  Select(ListOf(view.Get()), {3});
+  {
+    DuringMenu dismiss([&](HWND, HMENU menu) {
+      MEASUREITEMSTRUCT measure = {ODT_MENU};
+      EXPECT_EQ(TRUE, SendMessageA(window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)));
+      SendMessageA(window, WM_MENUCHAR, MAKEWPARAM('x', MF_POPUP), reinterpret_cast<LPARAM>(menu));
+      EndMenu();
+    });
+    NotifyList(view.Get(), NM_RCLICK);
+    EXPECT_TRUE(dismiss.ran);
+  }
+  std::vector<UINT>& messages = folder_->menuMessages;
+  EXPECT_NE(messages.end(), std::find(messages.begin(), messages.end(), UINT{WM_INITMENUPOPUP}));
+  EXPECT_NE(messages.end(), std::find(messages.begin(), messages.end(), UINT{WM_MEASUREITEM}));
+  EXPECT_NE(messages.end(), std::find(messages.begin(), messages.end(), UINT{WM_MENUCHAR}));
+  messages.clear();
+  MEASUREITEMSTRUCT measure = {ODT_MENU};
+  SendMessageA(window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
+  EXPECT_TRUE(messages.empty()) << "no menu is up any more";
 }
 
 TEST_F(ViewCommandsTest, ReservedIdentifiersAreNeverPassedOnButMergedOnesAre) {
