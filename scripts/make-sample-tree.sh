@@ -5,7 +5,7 @@
 set -euo pipefail
 dir=${1:?usage: make-sample-tree.sh FOLDER}
 [ -f "$dir/.quorvane-sample" ] && exit 0
-mkdir -p "$dir"/{Work/Reports,Work/Budgets,Home/Recipes,Home/Notes,Data}
+mkdir -p "$dir"/{Work/Reports,Work/Budgets,Home/Recipes,Home/Notes,Home/Memos,Data}
 
 file() {  # PATH DAYS-AGO TEXT
   printf '%s\n' "$3" >"$dir/$1"
@@ -35,6 +35,11 @@ done
 for i in $(seq 1 12); do
   file "Home/Notes/Note $(printf %02d "$i").txt" $((i * 25)) \
     "Note $i: call the bank, book the trip, water the plants."
+done
+# Names in several scripts, beside names that a lossy (ANSI, '?') form of them
+# would match.
+for name in "日本語 memo" "abc memo" "Отчёт memo" "zzzzz memo" "emoji 😀 memo" "emoji a memo"; do
+  file "Home/Memos/$name.txt" 3 "Memo: $name, to read before the meeting."
 done
 for year in 2021 2022 2023 2024; do
   file "Data/Measurements $year.csv" $(((2025 - year) * 365)) "month,value

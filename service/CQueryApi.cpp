@@ -1,6 +1,8 @@
 #include "service/CQueryApi.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 #include "module/Holders.h"
 #include "service/BackgroundIndexing.h"
@@ -59,7 +61,11 @@ HRESULT CQueryApi::Query(LONG cookie, BSTR searchString, VARIANT category, VARIA
     ComPtr<IDesktopSearchResultSet> resultSet;
     HRESULT hr = CreateComObject<CResultSet>(__uuidof(IDesktopSearchResultSet), resultSet.PutVoid(), stream);
     if (FAILED(hr)) return hr;
-    ParsedQuery query = ParseQuery(searchString ? searchString : L"");
+    // The whole string, by the BSTR's own length: a NUL inside it separates
+    // words rather than ending the search.
+    std::wstring text(searchString ? searchString : L"", searchString ? SysStringLen(searchString) : 0);
+    std::replace(text.begin(), text.end(), L'\0', L' ');
+    ParsedQuery query = ParseQuery(text);
     if (files && !query.IsEmpty()) {
       StartQuery(std::move(query), order, stream);
     } else {

@@ -258,7 +258,7 @@ int Run(int files) {
     WalkAndMatch(treeWide, BaselineWords(query), 0);
     double walk = Seconds(walkStart, Now());
     baseline.samples.push_back(walk);
-    std::printf("%-24s %8d %10.1f %12.1f\n", ToAnsi(query).c_str(), results, best * 1000, walk * 1000);
+    std::printf("%-24s %8d %10.1f %12.1f\n", ToUtf8(query).c_str(), results, best * 1000, walk * 1000);
   }
   double serviceMedian = service.Median();
   double serviceP95 = service.Percentile(0.95);

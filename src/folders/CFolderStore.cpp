@@ -9,7 +9,6 @@
 #include "module/ModulePaths.h"
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
-#include "pidl/RecordText.h"
 
 namespace qv {
 namespace {
@@ -27,12 +26,13 @@ constexpr char kRecency[] = "recency";
 constexpr char kRelevance[] = "relevance";
 constexpr char kNewFolderCategory[] = "file";
 
-Bstr WideBstr(const std::string& text) { return Bstr(ToWide(text.c_str()).c_str()); }
+Bstr WideBstr(const std::string& text) { return Bstr(ToWide(text).c_str()); }
+Bstr WideBstr(const std::wstring& text) { return Bstr(text.c_str()); }
 
 // Places an error message where a reader expected the node's text, so a damaged
 // folder shows what went wrong instead of stale data.
 std::size_t PlaceMessage(const char* message, char* buffer, std::size_t capacity) {
-  return CopyAnsi(message, buffer, capacity);
+  return CopyText(message, buffer, capacity);
 }
 
 // The leading decimal integer of a text (blanks and a sign may lead), 0 when it
@@ -60,7 +60,7 @@ std::string NodeValue(IXMLDOMNode* node) {
   Variant value;
   ThrowIfFailed(node->get_nodeValue(value.Put()), IID_IXMLDOMNode);
   if (value.Type() != VT_BSTR) return {};
-  return ToAnsi(V_BSTR(value.Get()));
+  return ToUtf8(V_BSTR(value.Get()), SysStringLen(V_BSTR(value.Get())));
 }
 
 bool IsDocumentElement(IXMLDOMNode* node) {
@@ -91,7 +91,7 @@ class StoreLock {
 
 }  // namespace
 
-CFolderStore::CFolderStore(std::string documentPath) : path_(std::move(documentPath)) {
+CFolderStore::CFolderStore(std::wstring documentPath) : path_(std::move(documentPath)) {
   CLSID clsid;
   ThrowIfFailed(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid), IID_IXMLDOMDocument);
   ThrowIfFailed(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
@@ -112,9 +112,9 @@ CFolderStore::CFolderStore(std::string documentPath) : path_(std::move(documentP
 
 CFolderStore::~CFolderStore() = default;
 
-std::string CFolderStore::DefaultDocumentPath() {
+std::wstring CFolderStore::DefaultDocumentPath() {
   std::string directory = DataDirectory();
-  return directory.empty() ? std::string() : directory + kDocumentFileName;
+  return directory.empty() ? std::wstring() : ToWide(directory + kDocumentFileName);
 }
 
 int CFolderStore::Load() {
@@ -127,7 +127,7 @@ int CFolderStore::Load() {
       V_BSTR(file.Get()) = WideBstr(path_).Detach();
       VARIANT_BOOL loaded = VARIANT_FALSE;
       if (SUCCEEDED(document_->load(*file.Get(), &loaded)) && loaded == VARIANT_TRUE) return 1;
-      damagedFileOnDisk_ = GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+      damagedFileOnDisk_ = GetFileAttributesW(ExtendedLengthPath(path_).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     VARIANT_BOOL loaded = VARIANT_FALSE;
     Bstr fresh = WideBstr(kFreshDocument);
@@ -138,14 +138,14 @@ int CFolderStore::Load() {
 void CFolderStore::SetDamagedFileAside() {
   SYSTEMTIME now;
   GetLocalTime(&now);
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-                now.wMinute, now.wSecond);
-  std::string base = path_ + ".damaged-" + stamp;
+  wchar_t stamp[32];
+  std::swprintf(stamp, 32, L"%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                now.wSecond);
+  std::wstring base = path_ + L".damaged-" + stamp;
   for (int attempt = 1; attempt < 1000; ++attempt) {
-    std::string aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
-    // MoveFileA never replaces an existing file, so an earlier copy is never lost.
-    if (MoveFileA(path_.c_str(), aside.c_str())) {
+    std::wstring aside = attempt == 1 ? base : base + L"-" + std::to_wstring(attempt);
+    // MoveFileW never replaces an existing file, so an earlier copy is never lost.
+    if (MoveFileW(ExtendedLengthPath(path_).c_str(), ExtendedLengthPath(aside).c_str())) {
       damagedFileOnDisk_ = false;
       return;
     }
@@ -167,20 +167,21 @@ int CFolderStore::Save() {
 
   // The whole document goes to a temporary file beside the real one, which then
   // replaces it in one step: an interrupted save leaves the previous file intact.
-  std::string directory = path_.substr(0, path_.find_last_of('\\') + 1);
-  char temporary[MAX_PATH];
-  if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), "qvx", 0, temporary)) {
+  std::wstring directory = path_.substr(0, path_.find_last_of(L'\\') + 1);
+  wchar_t temporary[MAX_PATH];
+  if (!GetTempFileNameW(directory.empty() ? L"." : directory.c_str(), L"qvx", 0, temporary)) {
     throw ComError(HRESULT_FROM_WIN32(GetLastError()), IID_IXMLDOMDocument);
   }
   Variant target;
   V_VT(target.Get()) = VT_BSTR;
-  V_BSTR(target.Get()) = WideBstr(temporary).Detach();
+  V_BSTR(target.Get()) = WideBstr(std::wstring(temporary)).Detach();
   HRESULT hr = document_->save(*target.Get());
-  if (SUCCEEDED(hr) && !MoveFileExA(temporary, path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (SUCCEEDED(hr) && !MoveFileExW(temporary, ExtendedLengthPath(path_).c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     hr = HRESULT_FROM_WIN32(GetLastError());
   }
   if (FAILED(hr)) {
-    DeleteFileA(temporary);
+    DeleteFileW(temporary);
     throw ComError(hr, IID_IXMLDOMDocument);
   }
   return 1;
@@ -218,7 +219,7 @@ std::string CFolderStore::BuildFolderPath(LPCITEMIDLIST list) {
     if (kind == ItemKind::Result) break;
     expression += '/';
     if (kind == ItemKind::Folder) {
-      expression += "folder[@name=" + XPathLiteral(FieldText(CPidlManager::GetFolderRecord(item)->name)) + "]";
+      expression += "folder[@name=" + XPathLiteral(CPidlManager::ItemName(item)) + "]";
     } else {
       expression += '*';
     }
@@ -249,13 +250,37 @@ ComPtr<IXMLDOMNode> CFolderStore::FindChildFolder(IXMLDOMNode* parent, const cha
   });
 }
 
+bool CFolderStore::HasChildNamed(IXMLDOMNode* parent, const std::string& name, const std::string& except) const {
+  StoreLock lock;
+  return Guarded(false, [&] {
+    if (!parent) return false;
+    std::wstring wanted = ToWide(name);
+    ComPtr<IXMLDOMNodeList> children;
+    Bstr query(L"folder");
+    if (FAILED(parent->selectNodes(query.Get(), children.Put())) || !children) return false;
+    ComPtr<IXMLDOMNode> child;
+    while (children->nextNode(child.Put()) == S_OK && child) {
+      std::string childName = NodeAttributeText(child.Get(), kNameAttribute);
+      if (except.empty() || childName != except) {
+        std::wstring other = ToWide(childName);
+        if (CompareStringOrdinal(other.c_str(), static_cast<int>(other.size()), wanted.c_str(),
+                                 static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL) {
+          return true;
+        }
+      }
+      child.Reset();
+    }
+    return false;
+  });
+}
+
 std::size_t CFolderStore::GetNodeName(IXMLDOMNode* node, char* buffer, std::size_t capacity) {
   if (!buffer || capacity == 0) return 0;
   try {
     if (!node) throw ComError(E_POINTER, IID_IXMLDOMNode);
     Bstr name;
     ThrowIfFailed(node->get_nodeName(name.Put()), IID_IXMLDOMNode);
-    return WideToAnsi(name.Get(), buffer, capacity);
+    return CopyText(ToUtf8(name.Get(), name.Length()).c_str(), buffer, capacity);
   } catch (...) {
     return PlaceMessage("GetNodeName exception", buffer, capacity);
   }
@@ -265,7 +290,7 @@ std::size_t CFolderStore::GetNodeValue(IXMLDOMNode* node, char* buffer, std::siz
   if (!buffer || capacity == 0) return 0;
   try {
     if (!node) throw ComError(E_POINTER, IID_IXMLDOMNode);
-    return CopyAnsi(NodeValue(node).c_str(), buffer, capacity);
+    return CopyText(NodeValue(node).c_str(), buffer, capacity);
   } catch (...) {
     return PlaceMessage("GetNodeValue exception", buffer, capacity);
   }
@@ -289,7 +314,7 @@ std::int32_t CFolderStore::GetNodeAttributeInt(IXMLDOMNode* node, const char* at
     ComPtr<IXMLDOMNode> found = FindAttributeNode(node, attribute);
     if (!found) return fallback;
     char text[20] = {};
-    CopyAnsi(NodeValue(found.Get()).c_str(), text, sizeof text);
+    CopyText(NodeValue(found.Get()).c_str(), text, sizeof text);
     return text[0] ? LeadingInteger(text) : fallback;
   } catch (...) {
     return fallback;
@@ -315,50 +340,93 @@ int CFolderStore::SetNodeAttributeInt(IXMLDOMNode* node, const char* attribute, 
   return SetNodeAttribute(node, attribute, text);
 }
 
-int CFolderStore::ReadFolderRecord(SearchFolderRecord& record, IXMLDOMNode* node) {
-  if (GetNodeAttribute(node, kNameAttribute, record.name, sizeof record.name) == 0) {
-    GetNodeName(node, record.name, sizeof record.name);
+std::string CFolderStore::NodeAttributeText(IXMLDOMNode* node, const char* attribute) {
+  if (!node) return {};
+  try {
+    ComPtr<IXMLDOMNode> found = FindAttributeNode(node, attribute);
+    return found ? NodeValue(found.Get()) : std::string();
+  } catch (const ComError&) {
+    return "GetNodeAttribute exception";
   }
-  std::memset(record.category, 0, sizeof record.category);
-  GetNodeAttribute(node, kCategoryAttribute, record.category, sizeof record.category);
-  record.maxResults = GetNodeAttributeInt(node, kMaxResultsAttribute, kDefaultMaxResults);
-  char ranking[21] = {};
-  if (GetNodeAttribute(node, kRankingAttribute, ranking, sizeof ranking) > 0 && lstrcmpiA(ranking, kRecency) == 0) {
-    record.rankByRecency = 1;
-  }
-  std::memset(record.query, 0, sizeof record.query);
-  GetNodeAttribute(node, kQueryAttribute, record.query, sizeof record.query);
-  record.style = GetNodeAttributeInt(node, kStyleAttribute, kDefaultStyle);
-  return 1;
 }
 
-int CFolderStore::WriteFolderRecord(IXMLDOMNode* node, const SearchFolderRecord& record) {
-  SetNodeAttribute(node, kNameAttribute, FieldText(record.name).c_str());
-  SetNodeAttribute(node, kQueryAttribute, FieldText(record.query).c_str());
-  SetNodeAttribute(node, kCategoryAttribute, FieldText(record.category).c_str());
-  SetNodeAttribute(node, kRankingAttribute, record.rankByRecency ? kRecency : kRelevance);
-  SetNodeAttributeInt(node, kMaxResultsAttribute, record.maxResults);
-  SetNodeAttributeInt(node, kStyleAttribute, record.style);
+FolderSettings CFolderStore::ReadFolderSettings(IXMLDOMNode* node) {
+  FolderSettings settings;
+  settings.name = NodeAttributeText(node, kNameAttribute);
+  if (settings.name.empty() && node) {
+    char name[kNameSize] = {};
+    GetNodeName(node, name, sizeof name);
+    settings.name = name;
+  }
+  settings.category = NodeAttributeText(node, kCategoryAttribute);
+  settings.maxResults = GetNodeAttributeInt(node, kMaxResultsAttribute, kDefaultMaxResults);
+  settings.rankByRecency = lstrcmpiW(ToWide(NodeAttributeText(node, kRankingAttribute)).c_str(), L"recency") == 0;
+  settings.query = NodeAttributeText(node, kQueryAttribute);
+  settings.style = GetNodeAttributeInt(node, kStyleAttribute, kDefaultStyle);
+  return settings;
+}
+
+int CFolderStore::WriteFolderSettings(IXMLDOMNode* node, const FolderSettings& settings, const FolderSettings* stored) {
+  // Only what changed is written: an attribute the document holds in a form of
+  // its own (a ranking spelt otherwise, a number with a sign) stays as it is.
+  auto changed = [&](auto member) { return !stored || settings.*member != stored->*member; };
+  if (changed(&FolderSettings::name)) SetNodeAttribute(node, kNameAttribute, settings.name.c_str());
+  if (changed(&FolderSettings::query)) SetNodeAttribute(node, kQueryAttribute, settings.query.c_str());
+  if (changed(&FolderSettings::category)) SetNodeAttribute(node, kCategoryAttribute, settings.category.c_str());
+  if (changed(&FolderSettings::rankByRecency)) {
+    SetNodeAttribute(node, kRankingAttribute, settings.rankByRecency ? kRecency : kRelevance);
+  }
+  if (changed(&FolderSettings::maxResults)) SetNodeAttributeInt(node, kMaxResultsAttribute, settings.maxResults);
+  if (changed(&FolderSettings::style)) SetNodeAttributeInt(node, kStyleAttribute, settings.style);
   return 1;
 }
 
 int CFolderStore::UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList) {
   StoreLock lock;
-  const SearchFolderRecord* record = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(newList));
+  FolderSettings settings;
+  if (!CPidlManager::ReadFolderSettings(CPidlManager::GetLastItem(newList), settings)) return 0;
   ComPtr<IXMLDOMNode> node = FindFolderNode(oldList);
   // Nothing to change: reporting a save here would claim an edit that never happened.
-  if (!node || !record) return 0;
-  WriteFolderRecord(node.Get(), *record);
-  if (CPidlManager::IsSameItem(oldList, newList)) return 0;
-  return Save();
+  if (!node) return 0;
+  FolderSettings stored = ReadFolderSettings(node.Get());
+  // The settings the held items carry may be older than the document's; only
+  // what the new item changes against the old one is applied.
+  FolderSettings old;
+  CPidlManager::ReadFolderSettings(CPidlManager::GetLastItem(oldList), old);
+  FolderSettings updated = stored;
+  if (settings.name != old.name) updated.name = settings.name;
+  if (settings.query != old.query) updated.query = settings.query;
+  if (settings.category != old.category) updated.category = settings.category;
+  if (settings.rankByRecency != old.rankByRecency) updated.rankByRecency = settings.rankByRecency;
+  if (settings.maxResults != old.maxResults) updated.maxResults = settings.maxResults;
+  if (settings.style != old.style) updated.style = settings.style;
+  if (updated == stored) return 0;
+  WriteFolderSettings(node.Get(), updated, &stored);
+  try {
+    return Save();
+  } catch (...) {
+    WriteFolderSettings(node.Get(), stored, &updated);
+    throw;
+  }
 }
 
-int CFolderStore::SaveFolderSettings(LPCITEMIDLIST list) {
+int CFolderStore::ChangeFolder(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change) {
   StoreLock lock;
-  const SearchFolderRecord* record = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(list));
+  if (CPidlManager::KindOf(CPidlManager::GetLastItem(list)) != ItemKind::Folder) return 0;
   ComPtr<IXMLDOMNode> node = FindFolderNode(list);
-  if (node && record) WriteFolderRecord(node.Get(), *record);
-  return Save();
+  if (!node) return 0;
+  FolderSettings stored = ReadFolderSettings(node.Get());
+  FolderSettings updated = stored;
+  if (!change(updated)) return 0;
+  if (updated == stored) return 1;
+  WriteFolderSettings(node.Get(), updated, &stored);
+  try {
+    return Save();
+  } catch (...) {
+    // Not saved: the document in memory goes back to what the file holds.
+    WriteFolderSettings(node.Get(), stored, &updated);
+    throw;
+  }
 }
 
 ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* name) {

@@ -9,9 +9,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "module/ComBase.h"
+#include "pidl/FolderSettings.h"
 #include "pidl/ItemIdentifier.h"
 
 namespace qv {
@@ -23,13 +25,13 @@ class CFolderStore {
  public:
   // Opens the document at the given path (a missing or damaged file gives the
   // fresh document). Throws ComError when the parser cannot be created.
-  explicit CFolderStore(std::string documentPath);
+  explicit CFolderStore(std::wstring documentPath);
   CFolderStore(const CFolderStore&) = delete;
   CFolderStore& operator=(const CFolderStore&) = delete;
   virtual ~CFolderStore();
 
-  // The document's path in the module directory; empty when it cannot be found.
-  static std::string DefaultDocumentPath();
+  // The document's path in the data directory; empty when it cannot be found.
+  static std::wstring DefaultDocumentPath();
 
   int Load();
   // Writes the whole document; throws ComError when it cannot.
@@ -44,6 +46,11 @@ class CFolderStore {
   ComPtr<IXMLDOMNode> FindFolderNode(LPCITEMIDLIST list) const;
   ComPtr<IXMLDOMNode> FindChildFolder(IXMLDOMNode* parent, const char* name) const;
 
+  // True when the parent has a folder of this name, letter case aside, other
+  // than the one named exactly `except` (the folder being renamed): two such
+  // siblings could not both be folders of a file system.
+  bool HasChildNamed(IXMLDOMNode* parent, const std::string& name, const std::string& except = {}) const;
+
   static std::size_t GetNodeName(IXMLDOMNode* node, char* buffer, std::size_t capacity);
   static std::size_t GetNodeValue(IXMLDOMNode* node, char* buffer, std::size_t capacity);
   static std::size_t GetNodeAttribute(IXMLDOMNode* node, const char* attribute, char* buffer, std::size_t capacity);
@@ -51,11 +58,24 @@ class CFolderStore {
   static int SetNodeAttribute(IXMLDOMNode* node, const char* attribute, const char* text);
   static int SetNodeAttributeInt(IXMLDOMNode* node, const char* attribute, std::int32_t value);
 
-  static int ReadFolderRecord(SearchFolderRecord& record, IXMLDOMNode* node);
-  static int WriteFolderRecord(IXMLDOMNode* node, const SearchFolderRecord& record);
+  // An attribute's UTF-8 text ("" when absent).
+  static std::string NodeAttributeText(IXMLDOMNode* node, const char* attribute);
+  // A folder element's settings, with the defaults of absent attributes.
+  static FolderSettings ReadFolderSettings(IXMLDOMNode* node);
+  // Writes the settings into the element: all of them, or with `stored` only
+  // those that differ from it.
+  static int WriteFolderSettings(IXMLDOMNode* node, const FolderSettings& settings,
+                                 const FolderSettings* stored = nullptr);
 
+  // Applies to the document what the new list's folder changes against the old
+  // list's (a rename changes the name and nothing else) and saves; 0 without a
+  // save when the folder is not in the document or nothing changes.
   int UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList);
-  int SaveFolderSettings(LPCITEMIDLIST list);
+  // Reads the stored settings of the folder the list names, lets `change` edit
+  // them (false refuses) and writes back only what changed, then saves. 0 when
+  // the folder is not in the document or the change is refused; throws
+  // ComError when the save fails, with the document left as the file holds it.
+  int ChangeFolder(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change);
   // Appends a new folder (name, category "file") to the parent and saves.
   // Throws ComError(E_POINTER) without a parent.
   ComPtr<IXMLDOMNode> AddFolder(IXMLDOMNode* parent, const char* name);
@@ -65,13 +85,13 @@ class CFolderStore {
   int MoveFolder(LPCITEMIDLIST source, LPCITEMIDLIST destination);
   bool HasSubfolders(LPCITEMIDLIST list) const;
 
-  const std::string& DocumentPath() const { return path_; }
+  const std::wstring& DocumentPath() const { return path_; }
   IXMLDOMDocument* Document() const { return document_.Get(); }
 
  private:
   void SetDamagedFileAside();
 
-  std::string path_;
+  std::wstring path_;
   ComPtr<IXMLDOMDocument2> document_;
   // The file existed but did not parse: it is kept aside before the first save.
   bool damagedFileOnDisk_ = false;

@@ -4,6 +4,7 @@
 
 #include "folders/CFolderStore.h"
 #include "module/ModulePaths.h"
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {
@@ -28,12 +29,11 @@ bool CreateModuleObjects(const std::string& dataDirectory) {
   DestroyModuleObjects();
   g_dataDirectory = dataDirectory;
   if (g_dataDirectory.empty()) {
-    char directory[MAX_PATH];
-    if (GetModuleDirectory(directory, sizeof directory)) g_dataDirectory = directory;
+    g_dataDirectory = ToUtf8(ModuleDirectory());
   } else if (g_dataDirectory.back() != '\\') {
     g_dataDirectory += '\\';
   }
-  std::string document = g_dataDirectory.empty() ? std::string() : g_dataDirectory + kDocumentFileName;
+  std::wstring document = g_dataDirectory.empty() ? std::wstring() : ToWide(g_dataDirectory + kDocumentFileName);
   g_folderStore = TryCreate<CFolderStore>(document);
   g_pidlManager = TryCreate<CPidlManager>();
   return g_folderStore && g_pidlManager;
@@ -47,8 +47,7 @@ void DestroyModuleObjects() {
 
 std::string DataDirectory() {
   if (!g_dataDirectory.empty()) return g_dataDirectory;
-  char directory[MAX_PATH];
-  return GetModuleDirectory(directory, sizeof directory) ? std::string(directory) : std::string();
+  return ToUtf8(ModuleDirectory());
 }
 
 CFolderStore* TheFolderStore() { return g_folderStore.get(); }

@@ -18,6 +18,7 @@ void DestroyModuleObjects();
 // The directory of the component's data files (quorvane.xml, the cookie file)
 // with its trailing backslash: the module directory, or the directory given to
 // CreateModuleObjects. Empty when it cannot be determined.
+// (UTF-8 text.)
 std::string DataDirectory();
 
 // Null outside the life of the module objects.

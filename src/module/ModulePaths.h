@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 namespace qv {
 
@@ -15,10 +16,18 @@ constexpr char kProductName[] = "quorvane";
 HMODULE ModuleInstance();
 void SetModuleInstance(HMODULE module);
 
-// The module file's directory with its trailing backslash, into a buffer of at
-// least MAX_PATH bytes. False when it cannot be determined.
+// The module file's directory with its trailing backslash, of any length;
+// empty when it cannot be determined.
+std::wstring ModuleDirectory();
+// The same as UTF-8 text into a buffer; false when it cannot be determined or
+// does not fit.
 bool GetModuleDirectory(char* buffer, std::size_t capacity);
 
 std::size_t GetProductName(char* buffer, std::size_t capacity);
+
+// The path in the form file APIs take at any length: a full drive or UNC path
+// of MAX_PATH characters or more gets the "\\?\" prefix; anything else is
+// returned unchanged.
+std::wstring ExtendedLengthPath(const std::wstring& path);
 
 }  // namespace qv

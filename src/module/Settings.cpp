@@ -37,20 +37,20 @@ void SetColumnWidth(int column, int width) {
   if (IsColumn(column)) g_columnWidths[column] = width;
 }
 
-bool WriteRegistryValue(const char* key, const char* valueName, const void* data, DWORD size, DWORD type) {
+bool WriteRegistryValue(const wchar_t* key, const wchar_t* valueName, const void* data, DWORD size, DWORD type) {
   RegKey handle;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                       handle.Put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  return RegSetValueExA(handle.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  return RegSetValueExW(handle.Get(), valueName, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
-bool ReadRegistryValue(HKEY root, const char* key, const char* valueName, void* buffer, DWORD size) {
+bool ReadRegistryValue(HKEY root, const wchar_t* key, const wchar_t* valueName, void* buffer, DWORD size) {
   RegKey handle;
-  if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, handle.Put()) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE, handle.Put()) != ERROR_SUCCESS) return false;
   DWORD read = size;
-  if (RegQueryValueExA(handle.Get(), valueName, nullptr, nullptr, static_cast<BYTE*>(buffer), &read) != ERROR_SUCCESS) {
+  if (RegQueryValueExW(handle.Get(), valueName, nullptr, nullptr, static_cast<BYTE*>(buffer), &read) != ERROR_SUCCESS) {
     return false;
   }
   return read == size;

@@ -7,8 +7,8 @@
 
 namespace qv {
 
-constexpr char kSettingsKey[] = "Software\\quorvane";
-constexpr char kDisplaySettingsValue[] = "Display Settings";
+constexpr wchar_t kSettingsKey[] = L"Software\\quorvane";
+constexpr wchar_t kDisplaySettingsValue[] = L"Display Settings";
 
 constexpr int kNameColumn = 0;
 constexpr int kDetailsColumn = 1;
@@ -27,8 +27,8 @@ int GetColumnWidth(int column);
 void SetColumnWidth(int column, int width);
 
 // Writes a value under a key of HKEY_CURRENT_USER, creating the key.
-bool WriteRegistryValue(const char* key, const char* valueName, const void* data, DWORD size, DWORD type);
+bool WriteRegistryValue(const wchar_t* key, const wchar_t* valueName, const void* data, DWORD size, DWORD type);
 // Reads a value that has exactly `size` bytes into the buffer.
-bool ReadRegistryValue(HKEY root, const char* key, const char* valueName, void* buffer, DWORD size);
+bool ReadRegistryValue(HKEY root, const wchar_t* key, const wchar_t* valueName, void* buffer, DWORD size);
 
 }  // namespace qv

@@ -4,70 +4,16 @@
 #include <shlwapi.h>
 
 #include <cstdarg>
-
 #include <cstring>
 
 #include "module/ModulePaths.h"
 
 namespace qv {
+namespace {
 
-std::string ToAnsi(const wchar_t* text) {
-  if (!text || !*text) return {};
-  int needed = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (needed <= 1) return {};
-  std::string result(static_cast<std::size_t>(needed), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), needed, nullptr, nullptr);
-  result.resize(static_cast<std::size_t>(needed - 1));
-  return result;
-}
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-std::wstring ToWide(const char* text) {
-  if (!text || !*text) return {};
-  int needed = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (needed <= 1) return {};
-  std::wstring result(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, result.data(), needed);
-  result.resize(static_cast<std::size_t>(needed - 1));
-  return result;
-}
-
-std::size_t CopyAnsi(const char* text, char* buffer, std::size_t capacity) {
-  if (!buffer || capacity == 0) return 0;
-  std::size_t length = 0;
-  if (text) {
-    while (text[length] && length + 1 < capacity) {
-      std::size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[length])) && text[length + 1] ? 2 : 1;
-      if (length + step + 1 > capacity) break;
-      length += step;
-    }
-    std::memcpy(buffer, text, length);
-  }
-  buffer[length] = '\0';
-  return length;
-}
-
-std::size_t WideToAnsi(const wchar_t* text, char* buffer, std::size_t capacity) {
-  return CopyAnsi(ToAnsi(text).c_str(), buffer, capacity);
-}
-
-std::size_t AnsiToWide(const char* text, wchar_t* buffer, std::size_t capacity) {
-  if (!buffer || capacity == 0) return 0;
-  std::wstring wide = ToWide(text);
-  std::size_t length = wide.size() < capacity ? wide.size() : capacity - 1;
-  // Do not end on the first half of a surrogate pair.
-  if (length > 0 && length < wide.size() && IS_HIGH_SURROGATE(wide[length - 1])) --length;
-  wide.copy(buffer, length);
-  buffer[length] = L'\0';
-  return length;
-}
-
-wchar_t* ToTaskMemoryWide(const char* text) {
-  std::wstring wide = ToWide(text);
-  auto* memory = static_cast<wchar_t*>(CoTaskMemAlloc((wide.size() + 1) * sizeof(wchar_t)));
-  if (!memory) return nullptr;
-  std::memcpy(memory, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
-  return memory;
-}
+}  // namespace
 
 std::string ToUtf8(const wchar_t* text, std::size_t length) {
   if (!text || length == 0) return {};
@@ -79,37 +25,101 @@ std::string ToUtf8(const wchar_t* text, std::size_t length) {
   return result;
 }
 
+std::string ToUtf8(const wchar_t* text) { return text ? ToUtf8(text, wcslen(text)) : std::string(); }
+
 std::string ToUtf8(const std::wstring& text) { return ToUtf8(text.data(), text.size()); }
 
 std::wstring FromUtf8(const char* text, std::size_t length) {
   if (!text || length == 0) return {};
   int byteLength = static_cast<int>(length);
-  int needed = MultiByteToWideChar(CP_UTF8, 0, text, byteLength, nullptr, 0);
+  int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, byteLength, nullptr, 0);
   if (needed <= 0) return {};
   std::wstring result(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, byteLength, result.data(), needed);
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, byteLength, result.data(), needed);
   return result;
 }
 
 std::wstring FromUtf8(const std::string& text) { return FromUtf8(text.data(), text.size()); }
 
-}  // namespace qv
+std::wstring ToWide(const char* text) { return text ? FromUtf8(text, std::strlen(text)) : std::wstring(); }
 
-namespace qv {
+std::wstring ToWide(const std::string& text) { return FromUtf8(text); }
+
+bool IsUtf8(const char* text, std::size_t length) {
+  if (length == 0) return true;
+  return text && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), nullptr, 0) > 0;
+}
+
+std::string AnsiToUtf8(const char* text, std::size_t length) {
+  if (!text || length == 0) return {};
+  int needed = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), wide.data(), needed);
+  return ToUtf8(wide);
+}
+
+std::string Utf8ToAnsi(const std::string& text) {
+  std::wstring wide = FromUtf8(text);
+  if (wide.empty()) return {};
+  int needed = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return {};
+  std::string result(static_cast<std::size_t>(needed), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), result.data(), needed, nullptr, nullptr);
+  return result;
+}
+
+std::size_t CharacterCount(const std::string& text) {
+  std::size_t count = 0;
+  for (unsigned char byte : text) count += IsContinuation(byte) ? 0 : 1;
+  return count;
+}
+
+std::string CutText(const std::string& text, std::size_t bytes) {
+  if (text.size() <= bytes) return text;
+  std::size_t length = bytes;
+  while (length > 0 && IsContinuation(static_cast<unsigned char>(text[length]))) --length;
+  return text.substr(0, length);
+}
+
+std::size_t CopyText(const char* text, char* buffer, std::size_t capacity) {
+  if (!buffer || capacity == 0) return 0;
+  std::string cut = CutText(text ? text : "", capacity - 1);
+  std::memcpy(buffer, cut.data(), cut.size());
+  buffer[cut.size()] = '\0';
+  return cut.size();
+}
+
+std::size_t WideToText(const wchar_t* text, char* buffer, std::size_t capacity) {
+  return CopyText(ToUtf8(text).c_str(), buffer, capacity);
+}
+
+wchar_t* ToTaskMemoryWide(const char* text) {
+  std::wstring wide = ToWide(text);
+  auto* memory = static_cast<wchar_t*>(CoTaskMemAlloc((wide.size() + 1) * sizeof(wchar_t)));
+  if (!memory) return nullptr;
+  std::memcpy(memory, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  return memory;
+}
 
 std::string LoadResourceText(UINT id) {
-  char text[512] = {};
-  LoadStringA(ModuleInstance(), id, text, sizeof text);
-  return text;
+  const wchar_t* text = nullptr;
+  // With a zero length the call points into the resource itself: no limit.
+  int length = LoadStringW(ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+  return length > 0 && text ? ToUtf8(text, static_cast<std::size_t>(length)) : std::string();
 }
 
 std::string FormatText(const char* format, ...) {
   char text[1024] = {};
   va_list arguments;
   va_start(arguments, format);
+  // Byte-wise formatting: UTF-8 arguments pass through unchanged.
   wvnsprintfA(text, sizeof text, format, arguments);
   va_end(arguments);
-  return text;
+  std::string result(text);
+  // A cut at the bound may have left part of a character behind.
+  for (int i = 0; i < 3 && !IsUtf8(result.data(), result.size()); ++i) result.pop_back();
+  return result;
 }
 
 }  // namespace qv

@@ -10,15 +10,9 @@ CFileIdListTable::~CFileIdListTable() {
   for (Entry& entry : entries_) CoTaskMemFree(entry.list);
 }
 
-std::string CFileIdListTable::Key(const char* path) {
-  std::string key = path ? path : "";
-  if (!key.empty()) CharLowerBuffA(key.data(), static_cast<DWORD>(key.size()));
-  return key;
-}
-
-std::uint32_t CFileIdListTable::Add(const char* path, LPITEMIDLIST list) {
+std::uint32_t CFileIdListTable::Add(const std::string& path, LPITEMIDLIST list) {
   if (!list) return 0;
-  std::string key = Key(path);
+  std::string key = path;
   ExclusiveLock guard(lock_);
   auto found = byPath_.find(key);
   if (found != byPath_.end()) {
@@ -39,8 +33,7 @@ std::uint32_t CFileIdListTable::Add(const char* path, LPITEMIDLIST list) {
   }
 }
 
-LPCITEMIDLIST CFileIdListTable::Find(std::uint32_t handle, const char* path) const {
-  std::string key = Key(path);
+LPCITEMIDLIST CFileIdListTable::Find(std::uint32_t handle, const std::string& key) const {
   SharedLock guard(lock_);
   if (handle > 0 && handle <= entries_.size() && entries_[handle - 1].path == key) {
     return entries_[handle - 1].list;

@@ -23,18 +23,19 @@ class CFileIdListTable {
   // Keeps the list (taking ownership; freed with CoTaskMemFree) for the path and
   // returns its handle. A path already in the table keeps its first handle and the
   // new list is freed.
-  std::uint32_t Add(const char* path, LPITEMIDLIST list);
-  // The list of the handle when it was issued for this path (letter case aside),
-  // otherwise the list of the path if it is in the table; null when neither.
-  LPCITEMIDLIST Find(std::uint32_t handle, const char* path) const;
+  std::uint32_t Add(const std::string& path, LPITEMIDLIST list);
+  // The list of the handle when it was issued for exactly this path, otherwise
+  // the list of the path if it is in the table; null when neither. Paths are
+  // compared exactly: in a case-sensitive directory two names that differ only
+  // in case are two files.
+  LPCITEMIDLIST Find(std::uint32_t handle, const std::string& path) const;
   std::size_t Size() const;
 
  private:
   struct Entry {
-    std::string path;  // lower-case key
+    std::string path;  // UTF-8
     LPITEMIDLIST list;
   };
-  static std::string Key(const char* path);
 
   mutable SRWLOCK lock_ = SRWLOCK_INIT;
   std::vector<Entry> entries_;  // handle n is entries_[n - 1]

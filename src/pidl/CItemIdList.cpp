@@ -6,7 +6,6 @@
 #include "module/ModuleObjects.h"
 #include "pidl/CPidlManager.h"
 #include "module/Text.h"
-#include "pidl/RecordText.h"
 
 namespace qv {
 
@@ -58,11 +57,7 @@ bool CItemIdList::IsFolder() const { return CPidlManager::KindOf(GetLastItem()) 
 
 bool CItemIdList::IsRoot() const { return CPidlManager::KindOf(GetLastItem()) == ItemKind::Foreign; }
 
-std::size_t CItemIdList::GetResultPath(char* buffer, std::size_t capacity) const {
-  const ResultRecord* record = CPidlManager::GetResultRecord(GetLastItem());
-  if (!record) return 0;
-  return CopyAnsi(FieldText(record->filePath).c_str(), buffer, capacity);
-}
+std::string CItemIdList::ResultPath() const { return CPidlManager::ResultPath(GetLastItem()); }
 
 ComPtr<IXMLDOMNode> CItemIdList::FindNode() const {
   CFolderStore* store = TheFolderStore();

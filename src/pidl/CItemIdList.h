@@ -7,6 +7,7 @@
 #include <msxml2.h>
 
 #include <cstddef>
+#include <string>
 
 #include "module/ComBase.h"
 #include "pidl/ItemIdentifier.h"
@@ -42,7 +43,8 @@ class CItemIdList {
   bool IsResult() const;
   bool IsFolder() const;
   bool IsRoot() const;
-  std::size_t GetResultPath(char* buffer, std::size_t capacity) const;
+  // The exact path of the file a result's list names; empty when none.
+  std::string ResultPath() const;
   // The folder definition document's element for the held list.
   ComPtr<IXMLDOMNode> FindNode() const;
 

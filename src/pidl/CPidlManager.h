@@ -8,9 +8,11 @@
 #include <msxml2.h>
 
 #include <cstddef>
+#include <string>
 
 #include "module/ComBase.h"
 #include "pidl/CFileIdListTable.h"
+#include "pidl/FolderSettings.h"
 #include "pidl/ItemIdentifier.h"
 
 struct IDesktopSearchResult;
@@ -35,24 +37,28 @@ class CPidlManager {
   CPidlManager& operator=(const CPidlManager&) = delete;
   virtual ~CPidlManager();
 
-  // A new one-item list of the given kind holding only cb and kind (kind 0 and 1
-  // items are zero-filled); null when the allocator fails.
+  // A new one-item list of the given kind holding only the base record's cb and
+  // kind (zero-filled); null when the allocator fails. Items made this way have
+  // the older layout; the Create*Item functions write the current one.
   LPITEMIDLIST Create(std::int32_t kind);
   LPITEMIDLIST CreateFolderItem(IXMLDOMNode* node);
-  LPITEMIDLIST CreateFolderItem(const SearchFolderRecord& record);
-  LPITEMIDLIST CreateResultItem(const ResultRecord& record);
+  // Null when the allocator fails or the texts do not fit one item.
+  LPITEMIDLIST CreateFolderItem(const FolderSettings& settings);
+  LPITEMIDLIST CreateResultItem(const std::string& name, const std::string& path, std::uint32_t fileIdList);
   // A result item from one result of the desktop search service (see
-  // FillResultRecord); null when the allocator fails. Throws ComError when the
-  // result's "uri" cannot be read.
+  // FillResultRecord); null when the allocator fails or the path is too long for
+  // an item. Throws ComError when the result's "uri" cannot be read.
   LPITEMIDLIST CreateResultItem(IDesktopSearchResult* result);
 
   // The shell's absolute ID list of a file (caller frees with Free), or null.
-  LPITEMIDLIST ParseFilePath(const char* path);
+  // The path is used exactly as given: one that has no file is not parsed.
+  LPITEMIDLIST ParseFilePath(const std::string& path);
   // Parses a file path and keeps its list in the module's table; the handle goes
   // into a result's fileIdList. 0 when the path cannot be parsed.
-  std::uint32_t RegisterFilePath(const char* path);
-  // The shell's ID list of a result item's file, owned by the table; null when
-  // the path cannot be parsed. Items from other processes are parsed afresh.
+  std::uint32_t RegisterFilePath(const std::string& path);
+  // The shell's ID list of a result item's exact file, owned by the table; null
+  // when the item names no file exactly or the file cannot be parsed any more.
+  // Items from other processes are parsed afresh.
   LPCITEMIDLIST GetFileIdList(LPCITEMIDLIST item);
 
   LPITEMIDLIST Copy(LPCITEMIDLIST list);
@@ -68,8 +74,25 @@ class CPidlManager {
   static const ItemRecord* GetItemRecord(LPCITEMIDLIST item);
   static const SearchFolderRecord* GetFolderRecord(LPCITEMIDLIST item);
   static const ResultRecord* GetResultRecord(LPCITEMIDLIST item);
+  // The item's extension, or null for an item of the older layout (or none).
+  static const ItemExtensionHeader* GetExtension(LPCITEMIDLIST item);
+
+  // The full UTF-8 name of a folder or result item ("" for any other item).
+  static std::string ItemName(LPCITEMIDLIST item);
+  // A folder item's settings; false for any other item.
+  static bool ReadFolderSettings(LPCITEMIDLIST item, FolderSettings& settings);
+  // The exact full path of a result item's file; empty when the item does not
+  // name one file exactly (not a result, or an older item whose ANSI copy of the
+  // path may have lost characters or been cut).
+  static std::string ResultPath(LPCITEMIDLIST item);
+  // The component's own path of a list's folders ("quorvane\A\B"), up to a result.
+  static std::string DisplayPath(LPCITEMIDLIST list);
+  // UTF-8 copies into buffers, cut at the buffer.
   static std::size_t GetName(LPCITEMIDLIST item, char* buffer, std::size_t capacity);
   static std::size_t GetPath(LPCITEMIDLIST list, char* buffer, std::size_t capacity);
+  // Orders two names as the file system would, letter case aside; names equal
+  // but for case are still ordered (never 0 unless identical).
+  static int CompareNames(const std::string& first, const std::string& second);
   static int Compare(LPCITEMIDLIST first, LPCITEMIDLIST second);
   static bool IsSameItem(LPCITEMIDLIST first, LPCITEMIDLIST second);
   static bool IsResultItem(LPCITEMIDLIST item);

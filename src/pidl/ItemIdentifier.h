@@ -1,7 +1,20 @@
 #pragma once
-// The component's 323-byte item identifier: one item of an ID list that names a
-// search folder (kind 0) or a search result (kind 1). The layout is stored by the
-// shell in its own places, so it never changes.
+// The component's item identifier: one item of an ID list that names a search
+// folder (kind 0) or a search result (kind 1). The layout is stored by the shell
+// in its own places (shortcuts, pinned folders, saved view state), so what was
+// written once must always read back:
+//
+//   base record, 323 bytes (cb included): the original layout. Its text fields
+//     are ANSI copies, cut to their sizes, kept for readers of that layout.
+//     An item of exactly 323 bytes is an item of that layout and is read as such.
+//   extension (items written now), right after the base record and covered by cb:
+//     ItemExtensionHeader (signature "QVX1", its own size, version, the byte
+//     lengths of the two texts), then the UTF-8 name and the UTF-8 text: a
+//     folder's search string, or a result's full file path of any length.
+//     The extension's texts are what identify the item; the base copies never do.
+//
+// Anything else (another size, a bad signature, lengths that do not add up,
+// text that is not UTF-8) is not one of the component's items.
 
 #include <windows.h>
 #include <shtypes.h>
@@ -65,7 +78,21 @@ struct ItemIdentifier {
   ItemRecord record;
 };
 
+struct ItemExtensionHeader {
+  std::uint32_t signature;   // kExtensionSignature
+  std::uint16_t size;        // header plus both texts
+  std::uint16_t version;     // kExtensionVersion
+  std::uint16_t nameBytes;   // UTF-8 name, no terminator
+  std::uint16_t textBytes;   // UTF-8 search string or file path, no terminator
+};
+
 #pragma pack(pop)
+
+constexpr std::uint32_t kExtensionSignature = 0x31585651;  // "QVX1" as stored
+constexpr std::uint16_t kExtensionVersion = 1;
+static_assert(sizeof(ItemExtensionHeader) == 12);
+// The largest item the shell's 16-bit size can describe.
+constexpr std::size_t kMaxItemSize = 0xFFFF;
 
 static_assert(sizeof(SearchFolderRecord) == 321);
 static_assert(sizeof(ResultRecord) == 321);

@@ -6,6 +6,7 @@
 
 #include "module/Holders.h"
 #include "module/ModuleObjects.h"
+#include "module/Text.h"
 
 namespace qv {
 namespace {
@@ -30,7 +31,7 @@ void SetRegistrationCookie(LONG cookie) { InterlockedExchange(&g_cookie, cookie)
 LONG ReadCookieFile() {
   std::string path = CookieFilePath();
   if (path.empty()) return 0;
-  UniqueHandle file = FileHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  UniqueHandle file = FileHandle(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return 0;
   char text[kCookieFileLimit + 1] = {};
@@ -54,7 +55,7 @@ void WriteCookieFile(LONG cookie) {
   auto [end, error] = std::to_chars(text, text + sizeof text, cookie);
   if (error != std::errc()) return;
   UniqueHandle file =
-      FileHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      FileHandle(CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.Get(), text, static_cast<DWORD>(end - text), &written, nullptr);

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "module/Text.h"
-#include "pidl/RecordText.h"
 #include "search/RegistrationCookie.h"
 #include "search/ServiceObjects.h"
 #include "search/ServiceRegistration.h"
@@ -63,13 +62,13 @@ ComPtr<IDesktopSearchResultSet> ExecuteQuery(BSTR searchString, BSTR category, B
   return results;
 }
 
-ComPtr<IDesktopSearchResultSet> RunSearchQuery(const SearchFolderRecord& record, bool hasSubfolders) {
-  std::wstring searchText = ToWide(FieldText(record.query).c_str());
+ComPtr<IDesktopSearchResultSet> RunSearchQuery(const FolderSettings& record, bool hasSubfolders) {
+  std::wstring searchText = ToWide(record.query);
   if (searchText.empty()) {
     if (hasSubfolders) return nullptr;
-    searchText = ToWide(FieldText(record.name).c_str());
+    searchText = ToWide(record.name);
   }
-  std::wstring categoryText = ToWide(FieldText(record.category).c_str());
+  std::wstring categoryText = ToWide(record.category);
   if (categoryText.empty()) categoryText = L"file";
 
   Bstr searchString(searchText.c_str());

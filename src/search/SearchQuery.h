@@ -6,7 +6,7 @@
 
 #include "module/ComBase.h"
 #include "module/Holders.h"
-#include "pidl/ItemIdentifier.h"
+#include "pidl/FolderSettings.h"
 #include "search/DesktopSearchInterfaces.h"
 
 namespace qv {
@@ -22,7 +22,7 @@ constexpr DWORD kResultPollIntervalMs = 5;
 // the cookie is repeated once after registering again. Null when the service is
 // missing or answers no result set. Throws ComError when the result set fails
 // while it is awaited.
-ComPtr<IDesktopSearchResultSet> RunSearchQuery(const SearchFolderRecord& record, bool hasSubfolders);
+ComPtr<IDesktopSearchResultSet> RunSearchQuery(const FolderSettings& record, bool hasSubfolders);
 
 // One query with the current cookie, waiting until the result set is complete,
 // holds maxResults results (when positive) or the wait limit passes. A null

@@ -1,70 +1,67 @@
 #include "search/SearchResultItem.h"
 
-#include <cstring>
 #include <new>
 
 #include "module/Holders.h"
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
+#include "pidl/FolderSettings.h"
 #include "search/SearchQuery.h"
 
 namespace qv {
 namespace {
 
-// The text a property holds; empty for a value that is not text.
-const wchar_t* TextOf(const Variant& value) {
-  return value.Type() == VT_BSTR && V_BSTR(value.Get()) ? V_BSTR(value.Get()) : L"";
+// The text a property holds, with its whole length; empty for a value that is
+// not text.
+std::wstring TextOf(const Variant& value) {
+  if (value.Type() != VT_BSTR || !V_BSTR(value.Get())) return {};
+  return std::wstring(V_BSTR(value.Get()), SysStringLen(V_BSTR(value.Get())));
 }
 
-// The title as the record's name; false when there is no usable title.
-bool ReadTitle(IDesktopSearchResult* result, char* name) {
+std::wstring ReadTitle(IDesktopSearchResult* result) {
   try {
     Variant title;
     GetResultProperty(result, L"title", title);
-    return WideToAnsi(TextOf(title), name, kNameSize) > 0;
+    return TextOf(title);
   } catch (const ComError&) {
-    return false;
+    return {};
   } catch (const std::bad_alloc&) {
-    return false;
+    return {};
   }
 }
 
-// The part of a path after its last backslash (the whole path without one),
-// stepping over double-byte characters whose second byte looks like a backslash.
-const char* FileNamePart(const char* path) {
-  const char* after = path;
-  for (const char* p = path; *p; p = CharNextA(p)) {
-    if (*p == '\\') after = p + 1;
+// At most `characters` characters, never ending inside a surrogate pair.
+std::wstring CutCharacters(const std::wstring& text, std::size_t characters) {
+  std::size_t units = 0;
+  for (std::size_t counted = 0; units < text.size() && counted < characters; ++counted) {
+    units += IS_HIGH_SURROGATE(text[units]) && units + 1 < text.size() ? 2 : 1;
   }
-  return after;
+  return text.substr(0, units);
 }
 
 }  // namespace
 
-void FillResultRecord(IDesktopSearchResult* result, ResultRecord& record, CPidlManager* manager) {
-  std::memset(&record, 0, sizeof record);
-  record.kind = kResultKind;
-
+SearchResultText ReadSearchResult(IDesktopSearchResult* result) {
   Variant uri;
   GetResultProperty(result, L"uri", uri);
-  WideToAnsi(TextOf(uri), record.filePath, kPathSize);
+  std::wstring path = TextOf(uri);
+  // Text after an embedded NUL cannot be part of a file's path.
+  path = path.substr(0, path.find(L'\0'));
 
-  bool useFileName = !ReadTitle(result, record.name);
+  std::wstring title = ReadTitle(result);
+  title = CutCharacters(title.substr(0, title.find(L'\0')), kMaxFolderNameCharacters);
   // A title that is itself a drive path, or just the path again, says nothing more
   // than the file name.
-  if (!useFileName) useFileName = record.name[1] == ':' || std::strcmp(record.name, record.filePath) == 0;
-  if (useFileName) {
-    std::memset(record.name, 0, kNameSize);
-    CopyAnsi(FileNamePart(record.filePath), record.name, kNameSize);
+  if (title.empty() || (title.size() > 1 && title[1] == L':') || title == path) {
+    std::size_t slash = path.find_last_of(L'\\');
+    title = CutCharacters(slash == std::wstring::npos ? path : path.substr(slash + 1), kMaxFolderNameCharacters);
   }
-
-  record.fileIdList = manager ? manager->RegisterFilePath(record.filePath) : 0;
+  return SearchResultText{ToUtf8(title), ToUtf8(path)};
 }
 
 LPITEMIDLIST CPidlManager::CreateResultItem(IDesktopSearchResult* result) {
-  ResultRecord record;
-  FillResultRecord(result, record, this);
-  return CreateResultItem(record);
+  SearchResultText text = ReadSearchResult(result);
+  return CreateResultItem(text.name, text.path, RegisterFilePath(text.path));
 }
 
 }  // namespace qv

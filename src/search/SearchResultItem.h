@@ -1,19 +1,27 @@
 #pragma once
-// Turning one result of the desktop search service into a result identifier's
-// record.
+// Turning one result of the desktop search service into the text of a result
+// identifier.
 
-#include "pidl/ItemIdentifier.h"
+#include <cstddef>
+#include <string>
+
 #include "search/DesktopSearchInterfaces.h"
 
 namespace qv {
 
-class CPidlManager;
+// The most UTF-8 bytes of name and path one result item is made for; a result
+// whose texts are longer is not shown.
+constexpr std::size_t kMaxResultText = 60000;
 
-// Fills a zeroed record of kind 1 from the result's "uri" and "title": the path
-// (cut to 259 characters), the title as name (cut to 49) or, when the title is
-// missing, empty, a drive path or the path itself, the path's file name; and the
-// handle of the file's shell ID list from the manager (0 when the shell cannot
-// parse the path, or without a manager). Throws ComError when "uri" cannot be read.
-void FillResultRecord(IDesktopSearchResult* result, ResultRecord& record, CPidlManager* manager);
+struct SearchResultText {
+  std::string name;  // the title, or the file name when the title says nothing more
+  std::string path;  // the "uri" exactly as the service gave it, whole
+};
+
+// Reads the result's "uri" (whole, any length, every character) and "title": the
+// title cut to 49 characters becomes the name or, when the title is missing,
+// empty, a drive path or the path itself, the path's file name. Throws ComError
+// when "uri" cannot be read.
+SearchResultText ReadSearchResult(IDesktopSearchResult* result);
 
 }  // namespace qv

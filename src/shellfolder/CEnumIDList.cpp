@@ -5,7 +5,8 @@
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "pidl/CPidlManager.h"
-#include "pidl/RecordText.h"
+#include "module/Text.h"
+#include "search/SearchResultItem.h"
 #include "search/SearchQuery.h"
 
 namespace qv {
@@ -78,9 +79,8 @@ void CEnumIDList::AddSubfolders(IXMLDOMNode* element) {
 
 void CEnumIDList::AddResults(IXMLDOMNode* element) {
   resultCount_ = 0;
-  SearchFolderRecord record = {};
-  CFolderStore::ReadFolderRecord(record, element);
-  const bool fileFolder = lstrcmpiA(FieldText(record.category).c_str(), "file") == 0;
+  FolderSettings record = CFolderStore::ReadFolderSettings(element);
+  const bool fileFolder = lstrcmpiW(ToWide(record.category).c_str(), L"file") == 0;
   // Unsigned, so a negative maximum sets no limit, as 0 does.
   const auto limit = static_cast<ULONG>(record.maxResults);
   try {
@@ -89,13 +89,15 @@ void CEnumIDList::AddResults(IXMLDOMNode* element) {
       ComPtr<IDesktopSearchResult> result;
       ThrowIfFailed(results->Next(result.Put()), __uuidof(IDesktopSearchResultSet));
       if (!result) break;
-      LPITEMIDLIST item = manager_.CreateResultItem(result.Get());
-      if (!item) throw std::bad_alloc();
+      SearchResultText text = ReadSearchResult(result.Get());
+      // A path no item can hold (tens of thousands of characters) is not shown
+      // rather than shown cut.
+      if (text.path.size() + text.name.size() > kMaxResultText) continue;
+      std::uint32_t handle = manager_.RegisterFilePath(text.path);
       // A "file" folder shows only what the shell can reach as a file.
-      if (fileFolder && CPidlManager::GetResultRecord(item)->fileIdList == 0) {
-        manager_.Free(item);
-        continue;
-      }
+      if (fileFolder && handle == 0) continue;
+      LPITEMIDLIST item = manager_.CreateResultItem(text.name, text.path, handle);
+      if (!item) throw std::bad_alloc();
       Append(item);
       if (++resultCount_ == limit) break;
     }

@@ -72,25 +72,10 @@ NameForm NameFormOf(SHGDNF flags) {
 // The name of one item of a list: a search folder's or result's name, or the
 // product name for the shell's item of the namespace root.
 std::string OwnNameOf(LPCITEMIDLIST item) {
-  char name[kPathSize] = {};
-  if (CPidlManager::GetItemRecord(item)) {
-    CPidlManager::GetName(item, name, sizeof name);
-  } else {
-    GetProductName(name, sizeof name);
-  }
-  return name;
+  return CPidlManager::GetItemRecord(item) ? CPidlManager::ItemName(item) : std::string(kProductName);
 }
 
-std::string ResultPathOf(LPCITEMIDLIST item) {
-  const ResultRecord* record = CPidlManager::GetResultRecord(item);
-  return record ? std::string(record->filePath, strnlen(record->filePath, kPathSize - 1)) : std::string();
-}
-
-std::string FullPathOf(LPCITEMIDLIST absoluteList) {
-  char path[kPathSize] = {};
-  CPidlManager::GetPath(absoluteList, path, sizeof path);
-  return path;
-}
+std::string FullPathOf(LPCITEMIDLIST absoluteList) { return CPidlManager::DisplayPath(absoluteList); }
 
 }  // namespace
 
@@ -132,7 +117,7 @@ STDMETHODIMP CShellFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR displayName,
     CFolderStore& store = RequireFolderStore();
     ComPtr<IXMLDOMNode> folder = store.FindFolderNode(absolute_.Get());
     if (!folder) return E_FAIL;
-    ComPtr<IXMLDOMNode> child = store.FindChildFolder(folder.Get(), ToAnsi(displayName).c_str());
+    ComPtr<IXMLDOMNode> child = store.FindChildFolder(folder.Get(), ToUtf8(displayName).c_str());
     if (!child) return E_FAIL;
     CItemIdList parsed(RequirePidlManager());
     parsed.Adopt(RequirePidlManager().CreateFolderItem(child.Get()));
@@ -202,11 +187,10 @@ STDMETHODIMP CShellFolder::CreateViewObject(HWND owner, REFIID riid, void** ppv)
 int CShellFolder::GetViewStyle() {
   try {
     if (IsRootFolder()) return kDefaultStyle;
-    const SearchFolderRecord* own = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(absolute_.Get()));
-    if (!own) return kDefaultStyle;
-    SearchFolderRecord record = *own;
+    FolderSettings record;
+    if (!CPidlManager::ReadFolderSettings(CPidlManager::GetLastItem(absolute_.Get()), record)) return kDefaultStyle;
     ComPtr<IXMLDOMNode> node = RequireFolderStore().FindFolderNode(absolute_.Get());
-    if (node) CFolderStore::ReadFolderRecord(record, node.Get());
+    if (node) record = CFolderStore::ReadFolderSettings(node.Get());
     return record.style;
   } catch (...) {
     return kDefaultStyle;
@@ -215,7 +199,7 @@ int CShellFolder::GetViewStyle() {
 
 void CShellFolder::SetViewStyle(int mode) {
   if (IsRootFolder()) return;
-  ChangeStoredSettings(absolute_, [mode](SearchFolderRecord& record) {
+  ChangeStoredSettings(absolute_, [mode](FolderSettings& record) {
     record.style = mode;
     return true;
   });
@@ -237,26 +221,10 @@ HIMAGELIST CShellFolder::LargeImageList() {
   }
 }
 
-bool CShellFolder::ChangeStoredSettings(CItemIdList& list, const std::function<bool(SearchFolderRecord&)>& change) {
+bool CShellFolder::ChangeStoredSettings(const CItemIdList& list, const std::function<bool(FolderSettings&)>& change) {
   try {
-    auto* record = const_cast<SearchFolderRecord*>(CPidlManager::GetFolderRecord(list.GetLastItem()));
-    if (!record || CPidlManager::KindOf(list.GetLastItem()) != ItemKind::Folder) return false;
-    CFolderStore& store = RequireFolderStore();
-    ComPtr<IXMLDOMNode> node = store.FindFolderNode(list.Get());
-    if (!node) return false;
-    // The document is the truth: the held item may be older than the last edit.
-    SearchFolderRecord updated = *record;
-    CFolderStore::ReadFolderRecord(updated, node.Get());
-    if (!change(updated)) return false;
-    SearchFolderRecord previous = *record;
-    *record = updated;
-    try {
-      store.SaveFolderSettings(list.Get());
-    } catch (...) {
-      *record = previous;
-      throw;
-    }
-    return true;
+    if (!list.IsFolder()) return false;
+    return RequireFolderStore().ChangeFolder(list.Get(), change) != 0;
   } catch (...) {
     return false;
   }
@@ -356,7 +324,9 @@ STDMETHODIMP CShellFolder::GetDisplayNameOf(LPCITEMIDLIST item, SHGDNF flags, ST
     } else if (form == NameForm::Own) {
       text = OwnNameOf(CPidlManager::GetLastItem(item));
     } else if (kind == ItemKind::Result) {
-      text = ResultPathOf(CPidlManager::GetLastItem(item));
+      text = CPidlManager::ResultPath(CPidlManager::GetLastItem(item));
+      // An older item whose path is not known exactly still shows its name.
+      if (text.empty()) text = OwnNameOf(CPidlManager::GetLastItem(item));
     } else {
       text = FullPathOf(AbsoluteListOf(item).Get());
     }
@@ -369,7 +339,7 @@ STDMETHODIMP CShellFolder::SetNameOf(HWND, LPCITEMIDLIST item, LPCWSTR newName, 
   if (renamedItem) *renamedItem = nullptr;
   if (!newName || !IsSingleItem(item)) return E_INVALIDARG;
   return ComBoundary([&]() -> HRESULT {
-    CItemIdList renamed = RenamedFolder(item, ToAnsi(newName));
+    CItemIdList renamed = RenamedFolder(item, ToUtf8(newName));
     if (!renamed.Get()) return E_FAIL;
     if (renamedItem) *renamedItem = renamed.Detach();
     return S_OK;
@@ -386,44 +356,37 @@ bool CShellFolder::RenameFolder(LPCITEMIDLIST item, const char* newName) {
 
 CItemIdList CShellFolder::RenamedFolder(LPCITEMIDLIST item, const std::string& name) {
   CItemIdList none(RequirePidlManager());
-  // The item holds at most kNameSize - 1 characters; a longer name would leave
-  // the item and the document disagreeing.
-  if (name.empty() || name.size() >= kNameSize) return none;
-  const SearchFolderRecord* oldRecord = CPidlManager::GetFolderRecord(item);
-  if (CPidlManager::KindOf(item) != ItemKind::Folder || !oldRecord) return none;
+  if (name.empty() || CharacterCount(name) > kMaxFolderNameCharacters || !IsUtf8(name.data(), name.size())) return none;
+  FolderSettings old;
+  if (CPidlManager::KindOf(item) != ItemKind::Folder || !CPidlManager::ReadFolderSettings(item, old)) return none;
 
   CFolderStore& store = RequireFolderStore();
   ComPtr<IXMLDOMNode> parentNode = store.FindFolderNode(absolute_.Get());
-  if (!parentNode || store.FindChildFolder(parentNode.Get(), name.c_str())) return none;
-
+  if (!parentNode || name == old.name) return none;
   CItemIdList oldAbsolute = AbsoluteListOf(item);
   ComPtr<IXMLDOMNode> node = store.FindFolderNode(oldAbsolute.Get());
   if (!node) return none;
-  SearchFolderRecord stored = *oldRecord;
-  CFolderStore::ReadFolderRecord(stored, node.Get());
-
-  // The renamed item carries the document's settings, so an item that is older
-  // than the last change of settings cannot write old settings back.
-  CItemIdList renamed(RequirePidlManager(), item);
-  auto* record = const_cast<SearchFolderRecord*>(CPidlManager::GetFolderRecord(renamed.Get()));
-  *record = stored;
-  std::memset(record->name, 0, sizeof record->name);
-  CopyAnsi(name.c_str(), record->name, sizeof record->name);
-  CItemIdList newAbsolute = AbsoluteListOf(renamed.Get());
-
-  // A change of letter case alone counts as no change to the document, which
-  // still takes the new name in memory; it is saved here.
-  bool caseOnly = lstrcmpiA(oldRecord->name, record->name) == 0;
+  // A sibling of the same name, letter case aside, is refused as the file
+  // system would; the folder itself may change the case of its own name.
+  if (store.HasChildNamed(parentNode.Get(), name, old.name)) return none;
+  // The renamed item carries the document's settings with the new name; only
+  // the name is written to the document.
+  FolderSettings renamedSettings = CFolderStore::ReadFolderSettings(node.Get());
+  renamedSettings.name = name;
+  CItemIdList renamed(RequirePidlManager());
+  renamed.Adopt(RequirePidlManager().CreateFolderItem(renamedSettings));
+  if (!renamed.Get()) return none;
   int written = 0;
   try {
-    written = store.UpdateFolder(oldAbsolute.Get(), newAbsolute.Get());
-    if (!written && caseOnly) written = store.Save();
+    written = store.ChangeFolder(oldAbsolute.Get(), [&name](FolderSettings& stored) {
+      stored.name = name;
+      return true;
+    });
   } catch (const ComError&) {
-    // Not saved: the document in memory goes back to what the file holds.
-    CFolderStore::WriteFolderRecord(node.Get(), stored);
     return none;
   }
   if (!written) return none;
+  CItemIdList newAbsolute = AbsoluteListOf(renamed.Get());
   NotifyShell(SHCNE_RENAMEFOLDER, oldAbsolute.Get(), newAbsolute.Get());
   return renamed;
 }
@@ -445,7 +408,7 @@ STDMETHODIMP CShellFolder::MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST
       // tell apart; the folder stays where it is.
       ComPtr<IXMLDOMNode> here = store.FindFolderNode(absolute_.Get());
       if (!here) break;
-      if (store.FindChildFolder(here.Get(), OwnNameOf(items[i]).c_str())) continue;
+      if (store.HasChildNamed(here.Get(), OwnNameOf(items[i]))) continue;
       CItemIdList from = source->AbsoluteListOf(items[i]);
       int done = 0;
       try {

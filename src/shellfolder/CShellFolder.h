@@ -13,6 +13,7 @@
 
 #include "module/ComBase.h"
 #include "pidl/CItemIdList.h"
+#include "pidl/FolderSettings.h"
 #include "shellfolder/IQuorvaneShellFolder.h"
 #include "view/IViewFolder.h"
 
@@ -135,12 +136,15 @@ class CShellFolder final
   SFGAOF AttributesOf(LPCITEMIDLIST item, SFGAOF wanted) const;
   // The renamed child's new item, or an empty list when the rename is refused.
   CItemIdList RenamedFolder(LPCITEMIDLIST item, const std::string& name);
-  // Reads the stored settings of the folder `list` names into its last item,
-  // lets `change` edit them (false refuses) and writes and saves them.
-  static bool ChangeStoredSettings(CItemIdList& list, const std::function<bool(SearchFolderRecord&)>& change);
+  // Reads the stored settings of the folder `list` names, lets `change` edit
+  // them (false refuses) and writes and saves what changed; nothing else of the
+  // folder is written.
+  static bool ChangeStoredSettings(const CItemIdList& list, const std::function<bool(FolderSettings&)>& change);
   // Adds a sub-folder under this folder with the given name and search string,
   // announces it and starts editing its name in the newest view.
   CItemIdList AddAndAnnounceFolder(const std::string& name, const char* query);
+  // Tells the user that a result's file cannot be found exactly any more.
+  static void ReportMissingFile(HWND owner, const std::string& name);
 
   ComPtr<CShellFolder> parent_;
   CItemIdList relative_;

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "module/Text.h"
+#include "pidl/FolderSettings.h"
+
 namespace qv {
 namespace {
 
@@ -9,7 +12,7 @@ constexpr std::size_t kMaxExtensionLength = 5;
 
 std::optional<std::string> Rewrite(const std::string& query, const char* operatorText, const std::string& extension) {
   std::string rewritten = query + " " + operatorText + extension;
-  if (rewritten.size() >= kQuerySize) return std::nullopt;
+  if (CharacterCount(rewritten) > kMaxQueryCharacters) return std::nullopt;
   return rewritten;
 }
 
@@ -37,7 +40,8 @@ std::optional<std::string> HideQuery(const std::string& query, const std::string
 
 std::string FileTypeFolderName(const std::string& extension) {
   std::string name = extension + " files";
-  return name.substr(0, kNameSize - 1);
+  while (CharacterCount(name) > kMaxFolderNameCharacters) name = CutText(name, name.size() - 1);
+  return name;
 }
 
 }  // namespace qv

@@ -19,15 +19,7 @@ namespace {
 
 // The text a file-type rewrite starts from: the search string, or the folder's
 // name when the string is empty.
-std::string BaseQueryOf(const SearchFolderRecord& record) {
-  return record.query[0] ? std::string(record.query, strnlen(record.query, kQuerySize))
-                         : std::string(record.name, strnlen(record.name, kNameSize));
-}
-
-void SetQuery(SearchFolderRecord& record, const std::string& query) {
-  std::memset(record.query, 0, sizeof record.query);
-  CopyAnsi(query.c_str(), record.query, sizeof record.query);
-}
+std::string BaseQueryOf(const FolderSettings& record) { return record.query.empty() ? record.name : record.query; }
 
 bool IsUsableExtension(const char* extension) {
   return extension && *extension && !std::strpbrk(extension, "\\/ ");
@@ -37,10 +29,10 @@ bool IsUsableExtension(const char* extension) {
 // would not fit.
 using QueryRewrite = std::optional<std::string> (*)(const std::string&, const std::string&);
 
-std::function<bool(SearchFolderRecord&)> RewriteWith(QueryRewrite rewrite, const char* extension) {
-  return [rewrite, extension](SearchFolderRecord& record) {
+std::function<bool(FolderSettings&)> RewriteWith(QueryRewrite rewrite, const char* extension) {
+  return [rewrite, extension](FolderSettings& record) {
     std::optional<std::string> query = rewrite(BaseQueryOf(record), extension);
-    if (query) SetQuery(record, *query);
+    if (query) record.query = *query;
     return query.has_value();
   };
 }
@@ -59,10 +51,8 @@ bool CShellFolder::MoveFileTypeToFolder(const char* extension) {
   if (!IsUsableExtension(extension)) return false;
   try {
     ComPtr<IXMLDOMNode> node = absolute_.FindNode();
-    const SearchFolderRecord* own = CPidlManager::GetFolderRecord(absolute_.GetLastItem());
-    if (!node || !own) return false;
-    SearchFolderRecord record = *own;
-    CFolderStore::ReadFolderRecord(record, node.Get());
+    if (!node || !absolute_.IsFolder()) return false;
+    FolderSettings record = CFolderStore::ReadFolderSettings(node.Get());
     std::string base = BaseQueryOf(record);
     std::optional<std::string> query = ShowOnlyQuery(base, extension);
     // The caller hides the type here next; a split whose second half cannot be
@@ -75,8 +65,8 @@ bool CShellFolder::MoveFileTypeToFolder(const char* extension) {
 }
 
 void CShellFolder::ClearSearchString(LPCITEMIDLIST item) {
-  auto clear = [](SearchFolderRecord& record) {
-    std::memset(record.query, 0, sizeof record.query);
+  auto clear = [](FolderSettings& record) {
+    record.query.clear();
     return true;
   };
   if (!item) {

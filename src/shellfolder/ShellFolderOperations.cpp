@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "folders/CFolderStore.h"
+#include "module/ModulePaths.h"
 #include "module/ModuleUse.h"
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
@@ -19,16 +20,25 @@ namespace {
 bool IsResult(LPCITEMIDLIST item) { return CPidlManager::KindOf(item) == ItemKind::Result; }
 bool IsFolder(LPCITEMIDLIST item) { return CPidlManager::KindOf(item) == ItemKind::Folder; }
 
-// A path followed by the second terminator the file operation's lists need.
-struct FileOperationPath {
-  char text[kPathSize + 1] = {};
-};
+// The file operation takes paths of fewer than MAX_PATH characters only.
+bool FitsFileOperation(const std::wstring& path) { return path.size() < MAX_PATH; }
+
+// True when the exact path names an existing file or directory.
+bool PathExists(const std::wstring& path) {
+  return !path.empty() && GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Characters no file name may hold, and the wildcards the file operation would
+// expand.
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name.find_first_of("\\/:*?\"<>|") == std::string::npos && name != "." && name != "..";
+}
 
 }  // namespace
 
 CItemIdList CShellFolder::AddAndAnnounceFolder(const std::string& name, const char* query) {
   CItemIdList created(RequirePidlManager());
-  if (name.empty() || name.size() >= kNameSize) return created;
+  if (name.empty() || CharacterCount(name) > kMaxFolderNameCharacters) return created;
   CFolderStore& store = RequireFolderStore();
   ComPtr<IXMLDOMNode> parentNode = store.FindFolderNode(absolute_.Get());
   if (!parentNode) return created;
@@ -40,9 +50,8 @@ CItemIdList CShellFolder::AddAndAnnounceFolder(const std::string& name, const ch
   created = AbsoluteListOf(item.Get());
   // The search string goes in before anyone sees the folder: a view that starts
   // renaming it writes its own copy of the item back.
-  if (query && !ChangeStoredSettings(created, [query](SearchFolderRecord& record) {
-        std::memset(record.query, 0, sizeof record.query);
-        CopyAnsi(query, record.query, sizeof record.query);
+  if (query && !ChangeStoredSettings(created, [query](FolderSettings& record) {
+        record.query = query;
         return true;
       })) {
     RequireFolderStore().RemoveFolder(created.Get());
@@ -61,7 +70,7 @@ CItemIdList CShellFolder::NewFolder() {
     std::string base = LoadResourceText(IDS_NEW_FOLDER_NAME);
     std::string name = base;
     // The search starts at 1 every time, so gaps are filled first.
-    for (int number = 1; store.FindChildFolder(node.Get(), name.c_str()); ++number) {
+    for (int number = 1; store.HasChildNamed(node.Get(), name); ++number) {
       name = FormatText("%s (%d)", base.c_str(), number);
     }
     return AddAndAnnounceFolder(name, nullptr);
@@ -87,9 +96,8 @@ void CShellFolder::DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm) {
     }
     if (!IsFolder(item)) return;
     CItemIdList absolute = AbsoluteListOf(item);
-    char name[kNameSize] = {};
-    CPidlManager::GetName(item, name, sizeof name);
-    if (confirm && !AskYesNo(owner, FormatText(LoadResourceText(IDS_CONFIRM_FOLDER_DELETE).c_str(), name).c_str(),
+    std::string name = CPidlManager::ItemName(item);
+    if (confirm && !AskYesNo(owner, FormatText(LoadResourceText(IDS_CONFIRM_FOLDER_DELETE).c_str(), name.c_str()).c_str(),
                              LoadResourceText(IDS_CONFIRM_FOLDER_DELETE_TITLE).c_str())) {
       return;
     }
@@ -100,15 +108,36 @@ void CShellFolder::DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm) {
   }
 }
 
+void CShellFolder::ReportMissingFile(HWND owner, const std::string& name) {
+  ShowInformation(owner, FormatText(LoadResourceText(IDS_RESULT_FILE_MISSING).c_str(), name.c_str()).c_str(),
+                  LoadResourceText(IDS_RESULT_FILE_MISSING_TITLE).c_str());
+}
+
 bool CShellFolder::DeleteResultFile(HWND owner, LPCITEMIDLIST item, bool confirm) {
-  const ResultRecord* record = CPidlManager::GetResultRecord(item);
-  if (!IsResult(item) || !record || !record->filePath[0]) return false;
-  FileOperationPath source;
-  CopyAnsi(record->filePath, source.text, kPathSize);
-  SHFILEOPSTRUCTA operation = {};
+  if (!IsResult(item)) return false;
+  // Only the exact file the item names is ever deleted: an item that cannot
+  // name it exactly, or whose file has gone, is refused.
+  std::wstring path = ToWide(CPidlManager::ResultPath(item));
+  if (!PathExists(path)) {
+    ReportMissingFile(owner, CPidlManager::ItemName(item));
+    return false;
+  }
+  if (!FitsFileOperation(path)) {
+    // The recycle bin takes no path this long: delete the file itself, after
+    // the user has agreed to that in so many words.
+    if (!AskYesNo(owner,
+                  FormatText(LoadResourceText(IDS_CONFIRM_LONG_PATH_DELETE).c_str(), CPidlManager::ItemName(item).c_str())
+                      .c_str(),
+                  LoadResourceText(IDS_CONFIRM_FILES_DELETE_TITLE).c_str())) {
+      return false;
+    }
+    return DeleteFileW(ExtendedLengthPath(path).c_str()) != FALSE;
+  }
+  std::wstring source = path + L'\0';
+  SHFILEOPSTRUCTW operation = {};
   operation.hwnd = owner;
   operation.wFunc = FO_DELETE;
-  operation.pFrom = source.text;
+  operation.pFrom = source.c_str();
   // With confirm set the shell asks its own question; the file goes to the
   // recycle bin either way.
   operation.fFlags = confirm ? FOF_ALLOWUNDO : FOF_ALLOWUNDO | FOF_NOCONFIRMATION;
@@ -164,23 +193,27 @@ bool CShellFolder::RenameItem(LPCITEMIDLIST item, const char* newName) {
 }
 
 bool CShellFolder::RenameResultFile(LPCITEMIDLIST item, const char* newName) {
-  const ResultRecord* record = CPidlManager::GetResultRecord(item);
-  if (!IsResult(item) || !record || !newName || !*newName) return false;
+  if (!IsResult(item) || !newName || !IsPlainFileName(newName) || !IsUtf8(newName, std::strlen(newName))) return false;
+  std::wstring source = ToWide(CPidlManager::ResultPath(item));
+  if (!PathExists(source)) {
+    ReportMissingFile(nullptr, CPidlManager::ItemName(item));
+    return false;
+  }
+  std::size_t slash = source.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return false;
   // The new name names a file in the same directory, nothing more.
-  if (std::strpbrk(newName, "\\/:")) return false;
-  FileOperationPath source;
-  CopyAnsi(record->filePath, source.text, kPathSize);
-  char* slash = std::strrchr(source.text, '\\');
-  if (!slash) return false;
-  std::size_t directoryLength = static_cast<std::size_t>(slash - source.text) + 1;
-  if (directoryLength + std::strlen(newName) > kPathSize - 1) return false;
-  FileOperationPath target;
-  std::memcpy(target.text, source.text, directoryLength);
-  std::memcpy(target.text + directoryLength, newName, std::strlen(newName));
-  SHFILEOPSTRUCTA operation = {};
+  std::wstring target = source.substr(0, slash + 1) + ToWide(std::string(newName));
+  if (!FitsFileOperation(source) || !FitsFileOperation(target)) {
+    // Beyond what the file operation takes: rename the file itself, never over
+    // an existing one.
+    return MoveFileExW(ExtendedLengthPath(source).c_str(), ExtendedLengthPath(target).c_str(), 0) != FALSE;
+  }
+  std::wstring from = source + L'\0';
+  std::wstring to = target + L'\0';
+  SHFILEOPSTRUCTW operation = {};
   operation.wFunc = FO_RENAME;
-  operation.pFrom = source.text;
-  operation.pTo = target.text;
+  operation.pFrom = from.c_str();
+  operation.pTo = to.c_str();
   operation.fFlags = FOF_ALLOWUNDO;
   return RunFileOperation(operation) == 0 && !operation.fAnyOperationsAborted;
 }

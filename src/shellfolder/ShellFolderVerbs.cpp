@@ -19,8 +19,8 @@ namespace {
 
 constexpr char kAboutCaption[] = "About quorvane";
 
-SHELLEXECUTEINFOA BlankExecuteInfo() {
-  SHELLEXECUTEINFOA info = {};
+SHELLEXECUTEINFOW BlankExecuteInfo() {
+  SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.nShow = SW_SHOWNORMAL;
   return info;
@@ -33,12 +33,12 @@ void CShellFolder::OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore) 
   try {
     // The shell binds the list through this component and opens it as a folder.
     CItemIdList absolute = AbsoluteListOf(item);
-    SHELLEXECUTEINFOA info = BlankExecuteInfo();
+    SHELLEXECUTEINFOW info = BlankExecuteInfo();
     info.fMask = SEE_MASK_IDLIST | SEE_MASK_CLASSNAME;
     info.hwnd = owner;
-    info.lpVerb = explore ? "explore" : "open";
+    info.lpVerb = explore ? L"explore" : L"open";
     info.lpIDList = const_cast<LPITEMIDLIST>(absolute.Get());
-    info.lpClass = "folder";
+    info.lpClass = L"folder";
     RunShellExecute(info);
   } catch (...) {
   }
@@ -46,12 +46,14 @@ void CShellFolder::OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore) 
 
 void CShellFolder::OpenResult(LPCITEMIDLIST item) {
   if (CPidlManager::KindOf(item) != ItemKind::Result) return;
-  const ResultRecord* record = CPidlManager::GetResultRecord(item);
-  if (!record || record->fileIdList == 0) return;
   try {
+    // The shell's own list of exactly this file; none when the file has gone.
     LPCITEMIDLIST fileList = RequirePidlManager().GetFileIdList(item);
-    if (!fileList) return;
-    SHELLEXECUTEINFOA info = BlankExecuteInfo();
+    if (!fileList) {
+      ReportMissingFile(nullptr, CPidlManager::ItemName(item));
+      return;
+    }
+    SHELLEXECUTEINFOW info = BlankExecuteInfo();
     info.fMask = SEE_MASK_IDLIST | SEE_MASK_NOCLOSEPROCESS;
     info.lpIDList = const_cast<LPITEMIDLIST>(fileList);
     if (RunShellExecute(info) && info.hProcess) CloseHandle(info.hProcess);
@@ -60,18 +62,19 @@ void CShellFolder::OpenResult(LPCITEMIDLIST item) {
 }
 
 void CShellFolder::OpenContainingFolder(LPCITEMIDLIST item) {
-  const ResultRecord* record = CPidlManager::GetResultRecord(item);
-  if (CPidlManager::KindOf(item) != ItemKind::Result || !record) return;
-  char directory[kPathSize] = {};
-  CopyAnsi(record->filePath, directory, sizeof directory);
-  char* slash = std::strrchr(directory, '\\');
-  if (!slash) return;
-  slash[1] = '\0';
-  SHELLEXECUTEINFOA info = BlankExecuteInfo();
+  if (CPidlManager::KindOf(item) != ItemKind::Result) return;
+  std::wstring directory = ToWide(CPidlManager::ResultPath(item));
+  std::size_t slash = directory.find_last_of(L'\\');
+  if (slash == std::wstring::npos) {
+    ReportMissingFile(nullptr, CPidlManager::ItemName(item));
+    return;
+  }
+  directory.resize(slash + 1);
+  SHELLEXECUTEINFOW info = BlankExecuteInfo();
   info.fMask = SEE_MASK_IDLIST | SEE_MASK_CLASSNAME;
-  info.lpVerb = "open";
-  info.lpFile = directory;
-  info.lpClass = "folder";
+  info.lpVerb = L"open";
+  info.lpFile = directory.c_str();
+  info.lpClass = L"folder";
   RunShellExecute(info);
 }
 
@@ -79,13 +82,15 @@ void CShellFolder::ShowProperties(HWND owner, LPCITEMIDLIST item) {
   try {
     switch (CPidlManager::KindOf(item)) {
       case ItemKind::Result: {
-        const ResultRecord* record = CPidlManager::GetResultRecord(item);
-        char path[kPathSize] = {};
-        CopyAnsi(record->filePath, path, sizeof path);
-        SHELLEXECUTEINFOA info = BlankExecuteInfo();
+        std::wstring path = ToWide(CPidlManager::ResultPath(item));
+        if (path.empty() || GetFileAttributesW(ExtendedLengthPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+          ReportMissingFile(owner, CPidlManager::ItemName(item));
+          return;
+        }
+        SHELLEXECUTEINFOW info = BlankExecuteInfo();
         info.fMask = SEE_MASK_INVOKEIDLIST;
-        info.lpVerb = "properties";
-        info.lpFile = path;
+        info.lpVerb = L"properties";
+        info.lpFile = path.c_str();
         info.nShow = SW_SHOW;
         RunShellExecute(info);
         return;
@@ -109,27 +114,29 @@ void CShellFolder::ShowProperties(HWND owner, LPCITEMIDLIST item) {
 
 void CShellFolder::ShowAbout(HWND owner) {
   try {
-    char modulePath[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(ModuleInstance(), modulePath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
+    std::wstring fullPath(32768, L'\0');
+    DWORD length = GetModuleFileNameW(ModuleInstance(), fullPath.data(), static_cast<DWORD>(fullPath.size()));
+    if (length == 0 || length >= fullPath.size()) return;
+    fullPath.resize(length);
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(modulePath, &handle);
+    DWORD size = GetFileVersionInfoSizeW(fullPath.c_str(), &handle);
     if (size == 0) return;
     std::vector<BYTE> version(size);
-    if (!GetFileVersionInfoA(modulePath, 0, size, version.data())) return;
-    char* productVersion = nullptr;
+    if (!GetFileVersionInfoW(fullPath.c_str(), 0, size, version.data())) return;
+    wchar_t* productVersion = nullptr;
     UINT versionLength = 0;
-    if (!VerQueryValueA(version.data(), "\\StringFileInfo\\040904b0\\ProductVersion",
+    if (!VerQueryValueW(version.data(), L"\\StringFileInfo\\040904b0\\ProductVersion",
                         reinterpret_cast<void**>(&productVersion), &versionLength) ||
         !productVersion) {
       return;
     }
     // The directory that holds the folder definition document, without its
     // trailing backslash.
-    std::string directory = RequireFolderStore().DocumentPath();
-    std::string::size_type slash = directory.find_last_of('\\');
-    if (slash != std::string::npos) directory.resize(slash);
-    std::string text = FormatText(LoadResourceText(IDS_ABOUT).c_str(), productVersion, directory.c_str());
+    std::wstring directory = RequireFolderStore().DocumentPath();
+    std::wstring::size_type slash = directory.find_last_of(L'\\');
+    if (slash != std::wstring::npos) directory.resize(slash);
+    std::string text = FormatText(LoadResourceText(IDS_ABOUT).c_str(), ToUtf8(productVersion).c_str(),
+                                  ToUtf8(directory).c_str());
     ShowInformation(owner, text.c_str(), kAboutCaption);
   } catch (...) {
   }

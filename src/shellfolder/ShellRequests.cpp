@@ -1,5 +1,8 @@
 #include "shellfolder/ShellRequests.h"
 
+#include <objbase.h>
+
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {
@@ -11,14 +14,18 @@ ScopedShellRequestLog* g_log = nullptr;
 // otherwise the component's own path of its items.
 std::string PathOf(LPCITEMIDLIST list) {
   if (!list) return {};
-  char path[MAX_PATH] = {};
-  if (CPidlManager::KindOf(CPidlManager::GetLastItem(list)) == ItemKind::Foreign &&
-      SHGetPathFromIDListA(list, path)) {
-    return path;
+  if (CPidlManager::KindOf(CPidlManager::GetLastItem(list)) == ItemKind::Foreign) {
+    PWSTR path = nullptr;
+    if (SUCCEEDED(SHGetNameFromIDList(list, SIGDN_FILESYSPATH, &path)) && path) {
+      std::string text = ToUtf8(path);
+      CoTaskMemFree(path);
+      return text;
+    }
   }
-  CPidlManager::GetPath(list, path, sizeof path);
-  return path;
+  return CPidlManager::DisplayPath(list);
 }
+
+std::string TextOf(const wchar_t* text) { return text ? ToUtf8(text) : std::string(); }
 
 }  // namespace
 
@@ -29,13 +36,13 @@ ScopedShellRequestLog::ScopedShellRequestLog(bool runFileOperations, int fileOpe
 
 ScopedShellRequestLog::~ScopedShellRequestLog() { g_log = previous_; }
 
-int RunFileOperation(SHFILEOPSTRUCTA& operation) {
+int RunFileOperation(SHFILEOPSTRUCTW& operation) {
   if (g_log) {
-    g_log->fileOperations.push_back({operation.wFunc, operation.fFlags, operation.hwnd,
-                                     operation.pFrom ? operation.pFrom : "", operation.pTo ? operation.pTo : ""});
+    g_log->fileOperations.push_back(
+        {operation.wFunc, operation.fFlags, operation.hwnd, TextOf(operation.pFrom), TextOf(operation.pTo)});
     if (!g_log->runFileOperations_) return g_log->fileOperationResult_;
   }
-  return SHFileOperationA(&operation);
+  return SHFileOperationW(&operation);
 }
 
 void NotifyShell(LONG event, LPCITEMIDLIST first, LPCITEMIDLIST second) {
@@ -43,17 +50,17 @@ void NotifyShell(LONG event, LPCITEMIDLIST first, LPCITEMIDLIST second) {
   SHChangeNotify(event, SHCNF_IDLIST, first, second);
 }
 
-BOOL RunShellExecute(SHELLEXECUTEINFOA& info) {
+BOOL RunShellExecute(SHELLEXECUTEINFOW& info) {
   if (g_log) {
     ScopedShellRequestLog::Execution execution{info};
-    execution.verb = info.lpVerb ? info.lpVerb : "";
-    execution.file = info.lpFile ? info.lpFile : "";
-    execution.className = info.lpClass ? info.lpClass : "";
+    execution.verb = TextOf(info.lpVerb);
+    execution.file = TextOf(info.lpFile);
+    execution.className = TextOf(info.lpClass);
     execution.idList = PathOf(static_cast<LPCITEMIDLIST>(info.lpIDList));
     g_log->executions.push_back(std::move(execution));
     return TRUE;
   }
-  return ShellExecuteExA(&info);
+  return ShellExecuteExW(&info);
 }
 
 }  // namespace qv

@@ -13,12 +13,12 @@
 
 namespace qv {
 
-// SHFileOperationA; its result.
-int RunFileOperation(SHFILEOPSTRUCTA& operation);
+// SHFileOperationW; its result.
+int RunFileOperation(SHFILEOPSTRUCTW& operation);
 // SHChangeNotify with ID lists.
 void NotifyShell(LONG event, LPCITEMIDLIST first, LPCITEMIDLIST second);
-// ShellExecuteExA; its result.
-BOOL RunShellExecute(SHELLEXECUTEINFOA& info);
+// ShellExecuteExW; its result.
+BOOL RunShellExecute(SHELLEXECUTEINFOW& info);
 
 // For tests: records every request while alive. File operations still run
 // unless `runFileOperations` is false (then they answer `fileOperationResult`);
@@ -29,7 +29,7 @@ class ScopedShellRequestLog {
     UINT function;
     FILEOP_FLAGS flags;
     HWND owner;
-    std::string from;  // up to its first terminator
+    std::string from;  // UTF-8, up to its first terminator
     std::string to;
   };
   struct Notification {
@@ -38,8 +38,8 @@ class ScopedShellRequestLog {
     std::string second;
   };
   struct Execution {
-    SHELLEXECUTEINFOA info;  // pointers inside are only valid during the call
-    std::string verb, file, className;
+    SHELLEXECUTEINFOW info;  // pointers inside are only valid during the call
+    std::string verb, file, className;  // UTF-8
     std::string idList;      // display path of lpIDList ("" when none)
   };
 
@@ -53,9 +53,9 @@ class ScopedShellRequestLog {
   std::vector<Execution> executions;
 
  private:
-  friend int RunFileOperation(SHFILEOPSTRUCTA&);
+  friend int RunFileOperation(SHFILEOPSTRUCTW&);
   friend void NotifyShell(LONG, LPCITEMIDLIST, LPCITEMIDLIST);
-  friend BOOL RunShellExecute(SHELLEXECUTEINFOA&);
+  friend BOOL RunShellExecute(SHELLEXECUTEINFOW&);
   bool runFileOperations_;
   int fileOperationResult_;
   ScopedShellRequestLog* previous_;

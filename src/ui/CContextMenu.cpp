@@ -7,6 +7,7 @@
 #include "module/Holders.h"
 #include "module/ModulePaths.h"
 #include "module/ModuleUse.h"
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
@@ -16,18 +17,14 @@
 namespace qv {
 namespace {
 
-constexpr int kTextSize = 100;
-
-std::string LoadText(UINT id) {
-  char text[kTextSize] = {};
-  LoadStringA(ModuleInstance(), id, text, kTextSize);
-  return text;
-}
+std::string LoadText(UINT id) { return LoadResourceText(id); }
 
 // The text with every "%s" replaced by the extension (the move text names it twice).
 std::string FormatWithExtension(UINT id, const std::string& extension) {
-  char text[kTextSize] = {};
-  wnsprintfA(text, kTextSize, LoadText(id).c_str(), extension.c_str(), extension.c_str());
+  std::string text = LoadText(id);
+  for (std::size_t at = text.find("%s"); at != std::string::npos; at = text.find("%s", at + extension.size())) {
+    text.replace(at, 2, extension);
+  }
   return text;
 }
 
@@ -44,24 +41,25 @@ class CContextMenu::Builder {
 
   void Text(const std::string& text, UINT offset, bool enabled = true, bool isDefault = false) {
     if (firstId_ + offset > lastId_ || firstId_ + offset < firstId_) return;
-    MENUITEMINFOA item = {};
+    std::wstring wide = ToWide(text);
+    MENUITEMINFOW item = {};
     item.cbSize = sizeof item;
     item.fMask = MIIM_ID | MIIM_TYPE | MIIM_STATE;
     item.fType = MFT_STRING;
     item.fState = (enabled ? MFS_ENABLED : MFS_GRAYED | MFS_DISABLED) | (isDefault ? MFS_DEFAULT : 0);
     item.wID = firstId_ + offset;
-    item.dwTypeData = const_cast<char*>(text.c_str());
-    if (InsertMenuItemA(menu_, position_, TRUE, &item)) {
+    item.dwTypeData = wide.data();
+    if (InsertMenuItemW(menu_, position_, TRUE, &item)) {
       ++position_;
       if (offset + 1 > used_) used_ = offset + 1;
     }
   }
   void Separator() {
-    MENUITEMINFOA item = {};
+    MENUITEMINFOW item = {};
     item.cbSize = sizeof item;
     item.fMask = MIIM_ID | MIIM_TYPE;
     item.fType = MFT_SEPARATOR;
-    if (InsertMenuItemA(menu_, position_, TRUE, &item)) ++position_;
+    if (InsertMenuItemW(menu_, position_, TRUE, &item)) ++position_;
   }
   // Room for the merged menu: the identifiers after the menu's own offsets.
   bool HasMergeRoom() const {
@@ -112,11 +110,9 @@ std::vector<LPCITEMIDLIST> CContextMenu::SelectionArray() const {
 }
 
 std::optional<std::string> CContextMenu::FirstExtension() const {
-  const ResultRecord* record = CPidlManager::GetResultRecord(FirstItem());
-  if (!record) return std::nullopt;
-  char path[kPathSize] = {};
-  std::memcpy(path, record->filePath, kPathSize - 1);
-  return FileTypeExtension(path);
+  std::string path = CPidlManager::ResultPath(FirstItem());
+  if (path.empty()) return std::nullopt;
+  return FileTypeExtension(path.c_str());
 }
 
 STDMETHODIMP CContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) {
@@ -349,8 +345,10 @@ STDMETHODIMP CContextMenu::GetCommandString(UINT_PTR offset, UINT type, UINT* re
         }
         return S_OK;
       case GCS_HELPTEXTA:
+      case GCS_HELPTEXTW:
         return E_NOTIMPL;
       case GCS_VALIDATEA:
+      case GCS_VALIDATEW:
         return S_OK;
       default:
         return E_INVALIDARG;

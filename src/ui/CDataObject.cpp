@@ -39,13 +39,11 @@ bool CDataObject::Offers(CLIPFORMAT format) const {
 }
 
 std::vector<std::string> CDataObject::ParsingNames() const {
+  // Only files are files: a result's exact full path, never a search folder.
   std::vector<std::string> names;
   for (const CItemIdList& item : items_) {
-    STRRET name = {};
-    if (FAILED(folder_->GetDisplayNameOf(item.Get(), SHGDN_FORPARSING, &name))) continue;
-    char text[kDroppedNameSize] = {};
-    // Frees a wide name in the shell's allocator whatever the outcome.
-    if (SUCCEEDED(StrRetToBufA(&name, item.Get(), text, sizeof text))) names.emplace_back(text);
+    std::string path = CPidlManager::ResultPath(item.GetLastItem());
+    if (!path.empty()) names.push_back(std::move(path));
   }
   return names;
 }

@@ -1,6 +1,5 @@
 #include "ui/CExtractIcon.h"
 
-#include <cstring>
 #include <string>
 
 #include "module/ModuleUse.h"
@@ -27,10 +26,11 @@ HRESULT CExtractIcon::Locate(UINT flags, int* index, UINT* resultFlags) {
     LPCITEMIDLIST item = item_.GetLastItem();
     if (CPidlManager::KindOf(item) == ItemKind::Folder) {
       *index = (flags & GIL_OPENICON) ? CIconCache::kOpenFolderIndex : CIconCache::kClosedFolderIndex;
-    } else if (const ResultRecord* record = CPidlManager::GetResultRecord(item)) {
-      std::string path(record->filePath, strnlen(record->filePath, kPathSize - 1));
+    } else if (std::string path = CPidlManager::ResultPath(item); !path.empty()) {
       *index = folder_->IconCache().IndexFor(path.c_str());
     } else {
+      // No record, or an older item whose path may not name its file exactly:
+      // the generic icon rather than another file's.
       *index = CIconCache::kResultWithoutRecordIndex;
     }
     *resultFlags = GIL_NOTFILENAME;
@@ -49,6 +49,7 @@ HRESULT CExtractIcon::ExtractAt(UINT index, HICON* large, HICON* small) {
   });
 }
 
+// The ANSI form answers older hosts with the same positions; it names no file.
 STDMETHODIMP CExtractIcon::GetIconLocation(UINT flags, LPSTR, UINT, int* index, UINT* resultFlags) {
   return Locate(flags, index, resultFlags);
 }

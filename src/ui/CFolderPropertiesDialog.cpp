@@ -21,8 +21,6 @@ namespace {
 constexpr const char* kCategories[] = {"all",     "email",    "web",  "im",   "file",
                                        "contact", "calendar", "task", "note", "journal"};
 constexpr char kAllCategories[] = "all";
-// The name field takes fewer characters than a name holds.
-constexpr int kNameFieldSize = 40;
 
 std::vector<CFolderPropertiesDialog*>& OpenDialogs() {
   static std::vector<CFolderPropertiesDialog*> dialogs;
@@ -35,14 +33,10 @@ void RemoveOpenDialog(CFolderPropertiesDialog* dialog) {
   if (found != dialogs.end()) dialogs.erase(found);
 }
 
-SearchFolderRecord* MutableRecordOf(const CItemIdList& list) {
-  return const_cast<SearchFolderRecord*>(CPidlManager::GetFolderRecord(list.GetLastItem()));
-}
-
 class WaitCursor {
  public:
-  WaitCursor() { SetCursor(LoadCursor(nullptr, IDC_WAIT)); }
-  ~WaitCursor() { SetCursor(LoadCursor(nullptr, IDC_ARROW)); }
+  WaitCursor() { SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT))); }
+  ~WaitCursor() { SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW))); }
 };
 
 }  // namespace
@@ -57,7 +51,7 @@ HWND ShowFolderPropertiesDialog(CShellFolder* holder, LPCITEMIDLIST folderList) 
   try {
     auto* dialog = new (std::nothrow) CFolderPropertiesDialog(holder, folderList);
     if (!dialog) return nullptr;
-    HWND window = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_FOLDER_PROPERTIES), nullptr,
+    HWND window = CreateDialogParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_FOLDER_PROPERTIES), nullptr,
                                      &CFolderPropertiesDialog::DialogProc, reinterpret_cast<LPARAM>(dialog));
     if (!window) {
       delete dialog;
@@ -81,14 +75,14 @@ CFolderPropertiesDialog* OpenPropertiesDialog(int index) {
 INT_PTR CALLBACK CFolderPropertiesDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     auto* dialog = reinterpret_cast<CFolderPropertiesDialog*>(lParam);
-    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
     try {
       dialog->OnInitDialog(window);
     } catch (...) {
     }
     return TRUE;
   }
-  auto* dialog = reinterpret_cast<CFolderPropertiesDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  auto* dialog = reinterpret_cast<CFolderPropertiesDialog*>(GetWindowLongPtrW(window, DWLP_USER));
   if (!dialog) return FALSE;
   switch (message) {
     case WM_COMMAND:
@@ -107,7 +101,7 @@ INT_PTR CALLBACK CFolderPropertiesDialog::DialogProc(HWND window, UINT message, 
       }
     case WM_NCDESTROY:
       // The dialog ends with its window, however the window goes.
-      SetWindowLongPtrA(window, DWLP_USER, 0);
+      SetWindowLongPtrW(window, DWLP_USER, 0);
       delete dialog;
       return FALSE;
     default:
@@ -121,120 +115,135 @@ void CFolderPropertiesDialog::OnInitDialog(HWND window) {
   OpenDialogs().push_back(this);
 
   HINSTANCE instance = ModuleInstance();
-  auto bigIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_QUORVANE), IMAGE_ICON,
+  auto bigIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED));
-  auto smallIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_QUORVANE), IMAGE_ICON,
+  auto smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUORVANE), IMAGE_ICON,
                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                                  LR_SHARED));
-  SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-  SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
 
-  // The document's settings are the baseline every Apply compares against.
-  SearchFolderRecord* record = MutableRecordOf(folder_);
-  if (ComPtr<IXMLDOMNode> node = folder_.FindNode()) CFolderStore::ReadFolderRecord(*record, node.Get());
+  // The document's settings are what the dialog shows; the item's copy stands
+  // in only for a folder the document no longer holds.
+  FolderSettings settings;
+  if (ComPtr<IXMLDOMNode> node = folder_.FindNode()) {
+    settings = CFolderStore::ReadFolderSettings(node.Get());
+  } else {
+    CPidlManager::ReadFolderSettings(folder_.GetLastItem(), settings);
+  }
 
-  SetDlgItemTextA(window, IDC_FOLDER_NAME, record->name);
-  SetTitle(record->name);
+  // The edit boxes count characters, whatever their encoding takes.
+  SendDlgItemMessageW(window, IDC_FOLDER_NAME, EM_LIMITTEXT, kMaxFolderNameCharacters, 0);
+  SendDlgItemMessageW(window, IDC_SEARCH_STRING, EM_LIMITTEXT, kMaxQueryCharacters, 0);
+  SetDlgItemTextW(window, IDC_FOLDER_NAME, ToWide(settings.name).c_str());
+  SetTitle(settings.name);
   CheckRadioButton(window, IDC_RANK_RELEVANCE, IDC_RANK_RECENCY,
-                   record->rankByRecency == 1 ? IDC_RANK_RECENCY : IDC_RANK_RELEVANCE);
-  SetDlgItemTextA(window, IDC_SEARCH_STRING, record->query);
-  SetDlgItemInt(window, IDC_MAX_RESULTS, static_cast<UINT>(record->maxResults), FALSE);
+                   settings.rankByRecency == 1 ? IDC_RANK_RECENCY : IDC_RANK_RELEVANCE);
+  SetDlgItemTextW(window, IDC_SEARCH_STRING, ToWide(settings.query).c_str());
+  SetDlgItemInt(window, IDC_MAX_RESULTS, static_cast<UINT>(settings.maxResults), FALSE);
 
   HWND category = GetDlgItem(window, IDC_CATEGORY);
-  SendMessageA(category, CB_LIMITTEXT, kCategorySize, 0);
-  for (const char* entry : kCategories) SendMessageA(category, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-  LRESULT selected = record->category[0]
-                         ? SendMessageA(category, CB_FINDSTRING, static_cast<WPARAM>(-1),
-                                        reinterpret_cast<LPARAM>(record->category))
-                         : CB_ERR;
-  SendMessageA(category, CB_SETCURSEL, selected == CB_ERR ? 0 : selected, 0);
+  SendMessageW(category, CB_LIMITTEXT, kCategorySize, 0);
+  for (const char* entry : kCategories) {
+    SendMessageW(category, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(entry).c_str()));
+  }
+  LRESULT selected = settings.category.empty()
+                         ? CB_ERR
+                         : SendMessageW(category, CB_FINDSTRING, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>(ToWide(settings.category).c_str()));
+  SendMessageW(category, CB_SETCURSEL, selected == CB_ERR ? 0 : selected, 0);
+  shown_ = settings;
+  shownCategoryText_ = ControlText(IDC_CATEGORY);
 }
 
-void CFolderPropertiesDialog::SetTitle(const char* name) {
-  SetWindowTextA(window_, FormatText("%s Properties", name).c_str());
+std::string CFolderPropertiesDialog::ControlText(int control) const {
+  HWND window = GetDlgItem(window_, control);
+  if (!window) return {};
+  int length = GetWindowTextLengthW(window);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  int read = GetWindowTextW(window, text.data(), length + 1);
+  text.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
+  return ToUtf8(text);
+}
+
+void CFolderPropertiesDialog::SetTitle(const std::string& name) {
+  SetWindowTextW(window_, ToWide(name + " Properties").c_str());
 }
 
 bool CFolderPropertiesDialog::Apply() {
   WaitCursor wait;
   try {
-    const SearchFolderRecord* baseline = CPidlManager::GetFolderRecord(folder_.GetLastItem());
-    if (!baseline || !holder_) return false;
-    SearchFolderRecord working = *baseline;
-    bool settingsChanged = false;
+    if (!holder_ || CPidlManager::KindOf(folder_.GetLastItem()) != ItemKind::Folder) return false;
+    // What the user changed against what the dialog showed; everything else
+    // stays as the document holds it.
+    FolderSettings edited = shown_;
 
     BOOL isNumber = FALSE;
     UINT maxResults = GetDlgItemInt(window_, IDC_MAX_RESULTS, &isNumber, FALSE);
     if (!isNumber) maxResults = 0;
-    if (static_cast<std::int32_t>(maxResults) != working.maxResults) {
-      working.maxResults = static_cast<std::int32_t>(maxResults);
-      settingsChanged = true;
-    }
+    edited.maxResults = static_cast<std::int32_t>(maxResults);
+    edited.rankByRecency = IsDlgButtonChecked(window_, IDC_RANK_RELEVANCE) == BST_CHECKED ? 0 : 1;
 
-    std::int32_t byRecency = IsDlgButtonChecked(window_, IDC_RANK_RELEVANCE) == BST_CHECKED ? 0 : 1;
-    if (byRecency != working.rankByRecency) {
-      working.rankByRecency = byRecency;
-      settingsChanged = true;
-    }
-
-    char category[kCategorySize] = {};
-    GetDlgItemTextA(window_, IDC_CATEGORY, category, sizeof category);
-    if (std::strcmp(category, working.category) != 0) {
-      std::memset(working.category, 0, sizeof working.category);
+    std::string category = ControlText(IDC_CATEGORY);
+    if (category != shownCategoryText_) {
       // "all" stands for the empty category.
-      if (lstrcmpiA(category, kAllCategories) != 0) CopyAnsi(category, working.category, sizeof working.category);
-      settingsChanged = true;
+      edited.category = lstrcmpiW(ToWide(category).c_str(), ToWide(kAllCategories).c_str()) == 0 ? "" : category;
     }
 
-    char query[kQuerySize] = {};
-    GetDlgItemTextA(window_, IDC_SEARCH_STRING, query, sizeof query);
-    if (std::strcmp(query, working.query) != 0) {
-      std::memset(working.query, 0, sizeof working.query);
-      CopyAnsi(query, working.query, sizeof working.query);
-      settingsChanged = true;
-    }
+    // A search string may not grow past the limit; one the document already
+    // holds longer is kept whole unless the user shortens it.
+    std::string query = ControlText(IDC_SEARCH_STRING);
+    std::size_t queryLimit = std::max(kMaxQueryCharacters, CharacterCount(shown_.query));
+    if (CharacterCount(query) <= queryLimit) edited.query = query;
 
     CFolderStore& store = RequireFolderStore();
-    char name[kNameFieldSize] = {};
-    GetDlgItemTextA(window_, IDC_FOLDER_NAME, name, sizeof name);
+    std::string name = ControlText(IDC_FOLDER_NAME);
     bool nameChanged = false;
-    if (name[0] && std::strcmp(name, working.name) != 0) {
-      // A sibling's name would make two folders that one path cannot tell apart.
+    if (!name.empty() && name != shown_.name && CharacterCount(name) <= kMaxFolderNameCharacters) {
+      // A sibling's name, letter case aside, would make two folders that one
+      // path cannot tell apart; a change of case of the folder's own name is not.
       ComPtr<IXMLDOMNode> parentNode = store.FindFolderNode(holder_->AbsoluteList());
-      ComPtr<IXMLDOMNode> sibling = parentNode ? store.FindChildFolder(parentNode.Get(), name) : nullptr;
-      bool taken = sibling && lstrcmpiA(name, working.name) != 0;
-      if (!taken) {
-        std::memset(working.name, 0, sizeof working.name);
-        CopyAnsi(name, working.name, sizeof working.name);
+      if (parentNode && !store.HasChildNamed(parentNode.Get(), name, shown_.name)) {
+        edited.name = name;
         nameChanged = true;
       }
     }
-    if (!settingsChanged && !nameChanged) return false;
+    if (edited == shown_) return false;
 
-    CItemIdList item(RequirePidlManager(), folder_.GetLastItem());
-    *MutableRecordOf(item) = working;
-    CItemIdList updated(RequirePidlManager());
-    updated.Adopt(RequirePidlManager().Concat(holder_->AbsoluteList(), item.Get()));
-    if (!updated.Get()) return false;
-
-    ComPtr<IXMLDOMNode> node = folder_.FindNode();
+    FolderSettings saved;
     int written = 0;
     try {
-      written = store.UpdateFolder(folder_.Get(), updated.Get());
-      // A change of letter case alone is no change to the document's lookup.
-      if (!written && nameChanged && node && lstrcmpiA(name, baseline->name) == 0) written = store.Save();
+      written = store.ChangeFolder(folder_.Get(), [&](FolderSettings& stored) {
+        if (edited.name != shown_.name) stored.name = edited.name;
+        if (edited.query != shown_.query) stored.query = edited.query;
+        if (edited.category != shown_.category) stored.category = edited.category;
+        if (edited.rankByRecency != shown_.rankByRecency) stored.rankByRecency = edited.rankByRecency;
+        if (edited.maxResults != shown_.maxResults) stored.maxResults = edited.maxResults;
+        saved = stored;
+        return true;
+      });
     } catch (const ComError&) {
-      if (node) CFolderStore::WriteFolderRecord(node.Get(), *baseline);
       return false;
     }
     if (!written) return false;
+
+    CItemIdList item(RequirePidlManager());
+    item.Adopt(RequirePidlManager().CreateFolderItem(saved));
+    if (!item.Get()) return false;
+    CItemIdList updated(RequirePidlManager());
+    updated.Adopt(RequirePidlManager().Concat(holder_->AbsoluteList(), item.Get()));
+    if (!updated.Get()) return false;
     if (nameChanged) {
       NotifyShell(SHCNE_RENAMEFOLDER, folder_.Get(), updated.Get());
-      SetTitle(working.name);
+      SetTitle(saved.name);
     } else {
       NotifyShell(SHCNE_UPDATEDIR, updated.Get(), nullptr);
     }
     // The dialog goes on editing the folder as it now is.
     folder_ = updated;
+    shown_ = saved;
+    shownCategoryText_ = ControlText(IDC_CATEGORY);
     RefreshAllViews();
     return true;
   } catch (...) {

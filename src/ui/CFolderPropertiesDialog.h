@@ -5,8 +5,11 @@
 #include <windows.h>
 #include <shtypes.h>
 
+#include <string>
+
 #include "module/ComBase.h"
 #include "pidl/CItemIdList.h"
+#include "pidl/FolderSettings.h"
 
 namespace qv {
 
@@ -32,11 +35,17 @@ class CFolderPropertiesDialog {
   friend HWND ShowFolderPropertiesDialog(CShellFolder*, LPCITEMIDLIST);
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnInitDialog(HWND window);
-  void SetTitle(const char* name);
+  void SetTitle(const std::string& name);
+  // A control's text as UTF-8.
+  std::string ControlText(int control) const;
 
   HWND window_ = nullptr;
   CItemIdList folder_;
   ComPtr<CShellFolder> holder_;
+  // The settings the controls were filled with: Apply writes only what the
+  // user changed against them.
+  FolderSettings shown_;
+  std::string shownCategoryText_;
 };
 
 // Opens the dialog for the folder `folderList` names (a child of `holder`) and

@@ -5,14 +5,14 @@
 
 #include <cstring>
 
-#include "pidl/ItemIdentifier.h"
+#include "module/Text.h"
 
 namespace qv {
 namespace {
 
 constexpr int kSmallSize = 16;
 constexpr int kLargeSize = 32;
-constexpr char kShellIconLibrary[] = "SHELL32.DLL";
+constexpr wchar_t kShellIconLibrary[] = L"SHELL32.DLL";
 
 // The icons of the base positions, as indexes into the system icon library.
 constexpr int kBaseIcons[] = {1, 3, 4, 1};
@@ -25,18 +25,19 @@ void AddBaseIcons(HIMAGELIST list, bool small) {
   if (!list) return;
   for (int shellIndex : kBaseIcons) {
     IconHandle icon = ExtractShellIcon(shellIndex, small);
-    ImageList_ReplaceIcon(list, -1, icon ? icon.Get() : LoadIconA(nullptr, IDI_APPLICATION));
+    ImageList_ReplaceIcon(list, -1, icon ? icon.Get() : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
   }
 }
 
-std::string LowerCase(std::string text) {
-  if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+// The file system's view of letter case: the same file whatever the case.
+std::wstring CaseFolded(std::wstring text) {
+  if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
   return text;
 }
 
-HICON IconFromShell(const char* path, DWORD attributes, UINT flags) {
-  SHFILEINFOA info = {};
-  if (!SHGetFileInfoA(path, attributes, &info, sizeof info, flags)) return nullptr;
+HICON IconFromShell(const std::wstring& path, DWORD attributes, UINT flags) {
+  SHFILEINFOW info = {};
+  if (!SHGetFileInfoW(path.c_str(), attributes, &info, sizeof info, flags)) return nullptr;
   return info.hIcon;
 }
 
@@ -45,24 +46,25 @@ HICON IconFromShell(const char* path, DWORD attributes, UINT flags) {
 IconHandle ExtractShellIcon(int index, bool small) {
   HICON icon = nullptr;
   if (small) {
-    ExtractIconExA(kShellIconLibrary, index, nullptr, &icon, 1);
+    ExtractIconExW(kShellIconLibrary, index, nullptr, &icon, 1);
   } else {
-    ExtractIconExA(kShellIconLibrary, index, &icon, nullptr, 1);
+    ExtractIconExW(kShellIconLibrary, index, &icon, nullptr, 1);
   }
   return IconHandle(icon);
 }
 
 IconHandle IconForPath(const char* path, bool small) {
   int size = small ? kSmallSize : kLargeSize;
-  if (lstrcmpiA(PathFindExtensionA(path), ".ico") == 0) {
-    if (HANDLE icon = LoadImageA(nullptr, path, IMAGE_ICON, size, size, LR_LOADFROMFILE)) {
+  std::wstring wide = ToWide(path);
+  if (lstrcmpiW(PathFindExtensionW(wide.c_str()), L".ico") == 0) {
+    if (HANDLE icon = LoadImageW(nullptr, wide.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE)) {
       return IconHandle(static_cast<HICON>(icon));
     }
   }
   UINT sizeFlag = small ? SHGFI_SMALLICON : SHGFI_LARGEICON;
-  if (HICON icon = IconFromShell(path, 0, SHGFI_ICON | sizeFlag)) return IconHandle(icon);
+  if (HICON icon = IconFromShell(wide, 0, SHGFI_ICON | sizeFlag)) return IconHandle(icon);
   // A file that no longer exists still has a type whose icon the shell knows.
-  if (HICON icon = IconFromShell(path, FILE_ATTRIBUTE_NORMAL, SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | sizeFlag)) {
+  if (HICON icon = IconFromShell(wide, FILE_ATTRIBUTE_NORMAL, SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | sizeFlag)) {
     return IconHandle(icon);
   }
   return ExtractShellIcon(1, small);
@@ -77,12 +79,11 @@ CIconCache::~CIconCache() = default;
 
 int CIconCache::IndexFor(const char* path) {
   if (!path || !*path) return kResultWithoutRecordIndex;
-  std::string bounded(path, strnlen(path, kPathSize - 1));
-  std::string key = LowerCase(bounded);
+  std::wstring key = CaseFolded(ToWide(path));
   auto found = indexes_.find(key);
   if (found != indexes_.end()) return found->second;
   if (indexes_.size() >= kMaxPaths) return kDocumentIndex;
-  int index = AddPath(bounded.c_str());
+  int index = AddPath(path);
   indexes_.emplace(std::move(key), index);
   return index;
 }

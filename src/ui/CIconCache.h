@@ -30,8 +30,8 @@ class CIconCache {
   CIconCache& operator=(const CIconCache&) = delete;
   virtual ~CIconCache();
 
-  // The image-list index of a file's icon; the shell is asked once per path
-  // (letter case aside). -1 when the image lists refused the icon.
+  // The image-list index of a file's icon (a UTF-8 path of any length); the
+  // shell is asked once per path (letter case aside). -1 when the image lists refused the icon.
   int IndexFor(const char* path);
 
   // New icons that the caller destroys; null for an index the lists do not hold.
@@ -47,10 +47,10 @@ class CIconCache {
 
   ImageListHandle large_;
   ImageListHandle small_;
-  std::unordered_map<std::string, int> indexes_;  // lower-case path -> index
+  std::unordered_map<std::wstring, int> indexes_;  // case-folded path -> index
 };
 
-// The icon for a file path at 16 (small) or 32 pixels: an .ico file's own icon,
+// The icon for a file path (UTF-8) at 16 (small) or 32 pixels: an .ico file's own icon,
 // else the shell's icon for the file or its type, else the generic document icon.
 IconHandle IconForPath(const char* path, bool small);
 

@@ -18,9 +18,7 @@ STDMETHODIMP CQueryInfo::GetInfoTip(DWORD, LPWSTR* tip) {
   if (!tip) return E_POINTER;
   *tip = nullptr;
   return ComBoundary([&]() -> HRESULT {
-    char path[kPathSize] = {};
-    CPidlManager::GetPath(item_.Get(), path, sizeof path);
-    *tip = ToTaskMemoryWide(path);
+    *tip = ToTaskMemoryWide(CPidlManager::DisplayPath(item_.Get()).c_str());
     return *tip ? S_OK : E_OUTOFMEMORY;
   });
 }

@@ -1,5 +1,7 @@
 #include "ui/Confirmation.h"
 
+#include "module/Text.h"
+
 namespace qv {
 namespace {
 ScopedConfirmationAnswer* g_answer = nullptr;
@@ -23,7 +25,7 @@ bool AskYesNo(HWND owner, const char* text, const char* title) {
     g_answer->Record(owner, text, title);
     return g_answer->answer_;
   }
-  return MessageBoxA(owner, text, title, MB_YESNO) == IDYES;
+  return MessageBoxW(owner, ToWide(text).c_str(), ToWide(title).c_str(), MB_YESNO) == IDYES;
 }
 
 void ShowInformation(HWND owner, const char* text, const char* title) {
@@ -31,7 +33,7 @@ void ShowInformation(HWND owner, const char* text, const char* title) {
     g_answer->Record(owner, text, title);
     return;
   }
-  MessageBoxA(owner, text, title, MB_ICONINFORMATION);
+  MessageBoxW(owner, ToWide(text).c_str(), ToWide(title).c_str(), MB_ICONINFORMATION);
 }
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 
 namespace qv {
 
+// The texts are UTF-8.
 // Asks with a Yes/No message box owned by `owner` (may be null); true for Yes.
 bool AskYesNo(HWND owner, const char* text, const char* title);
 

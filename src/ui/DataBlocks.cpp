@@ -92,7 +92,7 @@ bool ReadOffsetListBlock(const void* block, std::size_t size, std::size_t leadin
 
 }  // namespace
 
-CLIPFORMAT PrivateClipboardFormat() { return static_cast<CLIPFORMAT>(RegisterClipboardFormatA(kPrivateFormatName)); }
+CLIPFORMAT PrivateClipboardFormat() { return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(ToWide(kPrivateFormatName).c_str())); }
 
 CLIPFORMAT IdListArrayClipboardFormat() { return static_cast<CLIPFORMAT>(RegisterClipboardFormat(CFSTR_SHELLIDLIST)); }
 
@@ -114,7 +114,13 @@ GlobalMemory BuildIdListArrayBlock(LPCITEMIDLIST folder, const LPCITEMIDLIST* it
 }
 
 GlobalMemory BuildFileListBlock(const std::vector<std::string>& names) {
-  std::uint64_t size = sizeof(DROPFILES) + std::uint64_t{kDroppedNameSize} * names.size() + 1;
+  std::vector<std::wstring> paths;
+  std::uint64_t characters = 1;
+  for (const std::string& name : names) {
+    paths.push_back(ToWide(name));
+    characters += paths.back().size() + 1;
+  }
+  std::uint64_t size = sizeof(DROPFILES) + characters * sizeof(wchar_t);
   GlobalMemory block = AllocateBlock(size);
   GlobalLockGuard lock(block.Get());
   auto* bytes = static_cast<BYTE*>(lock.Get());
@@ -124,11 +130,12 @@ GlobalMemory BuildFileListBlock(const std::vector<std::string>& names) {
   header->pFiles = sizeof(DROPFILES);
   header->pt = POINT{0, 0};
   header->fNC = FALSE;
-  header->fWide = FALSE;
-  auto* position = reinterpret_cast<char*>(bytes + sizeof(DROPFILES));
-  for (const std::string& name : names) {
-    std::size_t length = CopyAnsi(name.c_str(), position, kDroppedNameSize);
-    position += length + 1;
+  // Wide names: every character of every path, at any length.
+  header->fWide = TRUE;
+  auto* position = reinterpret_cast<wchar_t*>(bytes + sizeof(DROPFILES));
+  for (const std::wstring& path : paths) {
+    std::memcpy(position, path.c_str(), path.size() * sizeof(wchar_t));
+    position += path.size() + 1;
   }
   // The zero-filled block already holds the terminator of the list.
   return block;

@@ -42,7 +42,7 @@ constexpr UINT kBlockAllocationFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDES
 // size would not fit the block's 32-bit offsets.
 GlobalMemory BuildFolderDropBlock(LPCITEMIDLIST folder, const LPCITEMIDLIST* items, std::size_t count);
 GlobalMemory BuildIdListArrayBlock(LPCITEMIDLIST folder, const LPCITEMIDLIST* items, std::size_t count);
-// An ANSI DROPFILES list; each name is cut to kDroppedNameSize - 1 bytes.
+// A wide DROPFILES list of the given UTF-8 paths, each whole.
 GlobalMemory BuildFileListBlock(const std::vector<std::string>& names);
 // The 4-byte block holding 1 that marks a drag inside the shell.
 GlobalMemory BuildDragLoopBlock();

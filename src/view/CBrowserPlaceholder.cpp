@@ -15,17 +15,17 @@ constexpr LONG kNavigationFlags = 14;
 constexpr CLSID kHtmlDocumentClassId = {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}};
 
 void RegisterPlaceholderClass(HINSTANCE instance, WNDPROC procedure) {
-  WNDCLASSEXA windowClass = {};
+  WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-  windowClass.hIconSm = LoadIcon(nullptr, IDI_APPLICATION);
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  windowClass.hIconSm = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = CBrowserPlaceholder::kWindowClass;
   // Already registered by an earlier page: nothing to do.
-  RegisterClassExA(&windowClass);
+  RegisterClassExW(&windowClass);
 }
 
 }  // namespace
@@ -34,7 +34,7 @@ std::unique_ptr<CBrowserPlaceholder> CBrowserPlaceholder::Create(HINSTANCE insta
   std::unique_ptr<CBrowserPlaceholder> page(new (std::nothrow) CBrowserPlaceholder(parent));
   if (!page) return nullptr;
   RegisterPlaceholderClass(instance, &CBrowserPlaceholder::WindowProc);
-  HWND window = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, CW_USEDEFAULT, 0,
+  HWND window = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, CW_USEDEFAULT, 0,
                                 CW_USEDEFAULT, 0, parent, nullptr, instance, page.get());
   if (!window) return nullptr;
   return page;
@@ -52,11 +52,11 @@ CBrowserPlaceholder::~CBrowserPlaceholder() {
 }
 
 LRESULT CALLBACK CBrowserPlaceholder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* page = reinterpret_cast<CBrowserPlaceholder*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* page = reinterpret_cast<CBrowserPlaceholder*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_CREATE: {
-      page = static_cast<CBrowserPlaceholder*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(page));
+      page = static_cast<CBrowserPlaceholder*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(page));
       page->window_ = window;
       if (!Guarded(false, [&] { return page->CreateBrowser(); })) page->ShowPlainText();
       return 0;
@@ -70,10 +70,10 @@ LRESULT CALLBACK CBrowserPlaceholder::WindowProc(HWND window, UINT message, WPAR
         page->text_ = nullptr;
         page->window_ = nullptr;
       }
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       return 0;
     default:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
@@ -133,13 +133,13 @@ void CBrowserPlaceholder::CloseBrowser() {
 
 void CBrowserPlaceholder::ShowPlainText() {
   RECT area = ClientArea();
-  text_ = CreateWindowExA(0, "EDIT", "",
+  text_ = CreateWindowExW(0, L"EDIT", L"",
                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
                           0, 0, area.right, area.bottom, window_, nullptr,
-                          reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window_, GWLP_HINSTANCE)), nullptr);
+                          reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE)), nullptr);
   if (!text_) return;
-  SendMessageA(text_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  SetWindowTextA(text_, InstallPageText().c_str());
+  SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  SetWindowTextW(text_, ToWide(InstallPageText()).c_str());
 }
 
 HRESULT CBrowserPlaceholder::Navigate(const char* address) {

@@ -20,7 +20,7 @@ class CBrowserPlaceholder final : private IOleClientSite,
                                   private IOleInPlaceFrame,
                                   private IStorage {
  public:
-  static constexpr char kWindowClass[] = "IEPlaceholder";
+  static constexpr wchar_t kWindowClass[] = L"IEPlaceholder";
 
   // The host as a child of `parent`, the browser (or the text) already made;
   // null when the window cannot be created.
@@ -34,7 +34,8 @@ class CBrowserPlaceholder final : private IOleClientSite,
   HWND TextWindow() const { return text_; }
   bool HasBrowser() const { return static_cast<bool>(browserObject_); }
 
-  // Shows the address without history or cache; without a browser nothing happens.
+  // Shows the address (UTF-8) without history or cache; without a browser
+  // nothing happens.
   HRESULT Navigate(const char* address);
   void Resize(int x, int y, int width, int height, bool repaint);
 

@@ -1,6 +1,6 @@
 #include "view/CListWindow.h"
 
-#include <cstring>
+#include <string>
 
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
@@ -21,21 +21,21 @@ int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM column) {
                                    static_cast<int>(column));
 }
 
-void ColumnText(LPCITEMIDLIST item, int column, char* buffer, std::size_t capacity) {
-  if (column == 0)
-    CPidlManager::GetName(item, buffer, capacity);
-  else
-    CListWindow::DetailText(item, buffer, capacity);
+std::wstring ColumnText(LPCITEMIDLIST item, int column) {
+  return ToWide(column == 0 ? CPidlManager::ItemName(item) : CListWindow::DetailText(item));
 }
 
 }  // namespace
 
 bool CListWindow::CreateControl(HINSTANCE instance, HWND parent) {
-  control_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", kBaseStyle | LVS_REPORT, 0, 0, 0, 0, parent,
+  // Made through the wide entry point, the control keeps its texts as UTF-16
+  // and sends its parent the W notifications.
+  control_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", kBaseStyle | LVS_REPORT, 0, 0, 0, 0, parent,
                              nullptr, instance, nullptr);
   if (!control_) return false;
+  Send(CCM_SETUNICODEFORMAT, TRUE);
   if (HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER))) {
-    SetWindowLongPtrA(header, GWL_STYLE, GetWindowLongPtrA(header, GWL_STYLE) | HDS_BUTTONS);
+    SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) | HDS_BUTTONS);
   }
   mode_ = kModeReport;
   columnCount_ = 0;
@@ -43,24 +43,25 @@ bool CListWindow::CreateControl(HINSTANCE instance, HWND parent) {
 }
 
 void CListWindow::InsertColumn(const char* text, int width) {
-  LVCOLUMNA column = {};
+  std::wstring wide = ToWide(text);
+  LVCOLUMNW column = {};
   column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
   column.fmt = LVCFMT_LEFT;
   column.cx = width;
-  column.pszText = const_cast<char*>(text);
+  column.pszText = wide.data();
   column.iSubItem = columnCount_;
-  Send(LVM_INSERTCOLUMNA, columnCount_, reinterpret_cast<LPARAM>(&column));
+  Send(LVM_INSERTCOLUMNW, columnCount_, reinterpret_cast<LPARAM>(&column));
   ++columnCount_;
 }
 
 int CListWindow::InsertItem(LPITEMIDLIST item) {
-  LVITEMA row = {};
+  LVITEMW row = {};
   row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   row.iItem = ItemCount();
-  row.pszText = LPSTR_TEXTCALLBACKA;
+  row.pszText = LPSTR_TEXTCALLBACKW;
   row.iImage = I_IMAGECALLBACK;
   row.lParam = reinterpret_cast<LPARAM>(item);
-  return control_ ? static_cast<int>(Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row))) : -1;
+  return control_ ? static_cast<int>(Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row))) : -1;
 }
 
 void CListWindow::SetMode(int mode) {
@@ -77,11 +78,11 @@ void CListWindow::SetMode(int mode) {
   }
   bool report = mode == kModeDetails || mode == kModeReport;
   if (report) style |= LVS_NOSORTHEADER;
-  SetWindowLongPtrA(control_, GWL_STYLE, static_cast<LONG_PTR>(style));
+  SetWindowLongPtrW(control_, GWL_STYLE, static_cast<LONG_PTR>(style));
   if (report) RedrawItems(0, ItemCount() - 1);
 }
 
-HWND CListWindow::EditLabel(int index) { return reinterpret_cast<HWND>(Send(LVM_EDITLABELA, index)); }
+HWND CListWindow::EditLabel(int index) { return reinterpret_cast<HWND>(Send(LVM_EDITLABELW, index)); }
 
 void CListWindow::SortByColumn(int column) { Send(LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(&CompareRows)); }
 
@@ -93,10 +94,10 @@ int CListWindow::NextItem(int start, UINT flags) const {
 }
 
 LPCITEMIDLIST CListWindow::ItemIdentifier(int index) const {
-  LVITEMA row = {};
+  LVITEMW row = {};
   row.mask = LVIF_PARAM;
   row.iItem = index;
-  if (!Send(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&row))) return nullptr;
+  if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row))) return nullptr;
   return reinterpret_cast<LPCITEMIDLIST>(row.lParam);
 }
 
@@ -105,10 +106,10 @@ UINT CListWindow::ItemState(int index, UINT mask) const {
 }
 
 void CListWindow::SelectOnly(int index) {
-  LVITEMA clear = {};
+  LVITEMW clear = {};
   clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-  LVITEMA select = {};
+  LVITEMW select = {};
   select.state = LVIS_SELECTED | LVIS_FOCUSED;
   select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   Send(LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&select));
@@ -166,11 +167,11 @@ LRESULT CListWindow::CustomDraw(NMLVCUSTOMDRAW* draw, int mode) {
 int CListWindow::CompareItems(LPCITEMIDLIST first, LPCITEMIDLIST second, int column) {
   bool firstIsResult = CPidlManager::IsResultItem(first);
   if (firstIsResult != CPidlManager::IsResultItem(second)) return firstIsResult ? 1 : -1;
-  char firstText[kPathSize] = {};
-  char secondText[kPathSize] = {};
-  ColumnText(first, column, firstText, sizeof firstText);
-  ColumnText(second, column, secondText, sizeof secondText);
-  return SortsAscending(column) ? lstrcmpA(firstText, secondText) : lstrcmpA(secondText, firstText);
+  // The user's collation on the whole wide texts, never their bytes.
+  std::wstring firstText = ColumnText(first, column);
+  std::wstring secondText = ColumnText(second, column);
+  return SortsAscending(column) ? lstrcmpW(firstText.c_str(), secondText.c_str())
+                                : lstrcmpW(secondText.c_str(), firstText.c_str());
 }
 
 bool CListWindow::SortsAscending(int column) {
@@ -181,18 +182,10 @@ void CListWindow::ReverseSortDirection(int column) {
   if (column >= 0 && column <= 1) g_sortAscending[column] = !g_sortAscending[column];
 }
 
-void CListWindow::DetailText(LPCITEMIDLIST item, char* buffer, std::size_t capacity) {
-  if (!buffer || capacity == 0) return;
-  buffer[0] = '\0';
-  if (const SearchFolderRecord* folder = CPidlManager::GetFolderRecord(item)) {
-    char query[kQuerySize + 1] = {};
-    std::memcpy(query, folder->query, kQuerySize);
-    CopyAnsi(query, buffer, capacity);
-  } else if (const ResultRecord* result = CPidlManager::GetResultRecord(item)) {
-    char path[kPathSize + 1] = {};
-    std::memcpy(path, result->filePath, kPathSize);
-    CopyAnsi(path, buffer, capacity);
-  }
+std::string CListWindow::DetailText(LPCITEMIDLIST item) {
+  FolderSettings settings;
+  if (CPidlManager::ReadFolderSettings(item, settings)) return settings.query;
+  return CPidlManager::ResultPath(item);
 }
 
 }  // namespace qv

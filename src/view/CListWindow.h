@@ -8,6 +8,8 @@
 #include <commctrl.h>
 #include <shtypes.h>
 
+#include <string>
+
 namespace qv {
 
 // View modes: the list-view type bits, and the component's own report mode
@@ -31,6 +33,7 @@ class CListWindow {
   // The parent window is going away and takes the control with it.
   void ControlDestroyed() { control_ = nullptr; }
 
+  // The header text is UTF-8.
   void InsertColumn(const char* text, int width);
   // Appends a row that owns `item` (freed on LVN_DELETEITEM); its index or -1.
   int InsertItem(LPITEMIDLIST item);
@@ -64,17 +67,19 @@ class CListWindow {
   // Row shading: the answer to NM_CUSTOMDRAW in the given mode.
   static LRESULT CustomDraw(NMLVCUSTOMDRAW* draw, int mode);
   // The order of two rows for a column: search folders before results whatever
-  // the direction, then names (column 0) or detail texts, case-sensitively.
+  // the direction, then names (column 0) or detail texts, case-sensitively in
+  // the user's collation.
   static int CompareItems(LPCITEMIDLIST first, LPCITEMIDLIST second, int column);
   // The process-wide direction of a column: true sorts ascending.
   static bool SortsAscending(int column);
   static void ReverseSortDirection(int column);
-  // The detail text of an item: a folder's query string or a result's path.
-  static void DetailText(LPCITEMIDLIST item, char* buffer, std::size_t capacity);
+  // The detail text of an item (UTF-8): a folder's query string or a result's
+  // exact path (empty when the item does not name its file exactly).
+  static std::string DetailText(LPCITEMIDLIST item);
 
  private:
   LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
-    return control_ ? SendMessageA(control_, message, wParam, lParam) : 0;
+    return control_ ? SendMessageW(control_, message, wParam, lParam) : 0;
   }
 
   int columnCount_ = 0;

@@ -26,16 +26,16 @@ CPidlManager& PidlManager() {
 
 bool RegisterViewClass(WNDPROC procedure) {
   HINSTANCE instance = ModuleInstance();
-  WNDCLASSA existing = {};
-  if (GetClassInfoA(instance, CShellView::kWindowClass, &existing)) return true;
-  WNDCLASSA windowClass = {};
+  WNDCLASSW existing = {};
+  if (GetClassInfoW(instance, CShellView::kWindowClass, &existing)) return true;
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = CShellView::kWindowClass;
-  return RegisterClassA(&windowClass) != 0;
+  return RegisterClassW(&windowClass) != 0;
 }
 
 }  // namespace
@@ -46,7 +46,7 @@ CShellView::CShellView(IShellFolder* folder, IViewFolder* viewFolder, LPCITEMIDL
       viewFolder_(viewFolder),
       pendingNewItem_(PidlManager()) {
   InitCommonControls();
-  accelerators_.Reset(LoadAcceleratorsA(ModuleInstance(), MAKEINTRESOURCEA(IDA_VIEW)));
+  accelerators_.Reset(LoadAcceleratorsW(ModuleInstance(), MAKEINTRESOURCEW(IDA_VIEW)));
   ThrowIfFailed(SHGetMalloc(allocator_.Put()), IID_IMalloc);
   if (item) folderItem_.Set(item);
   openviews::Add(this);
@@ -56,7 +56,7 @@ CShellView::~CShellView() {
   openviews::Remove(this);
   // A view released without DestroyViewWindow still takes its window along.
   if (window_ && IsWindow(window_)) {
-    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
   }
 }
@@ -84,11 +84,11 @@ STDMETHODIMP CShellView::TranslateAccelerator(MSG* pmsg) {
       // The edit box, not the browser or the view's own keys, gets every key.
       if (pmsg->message < WM_KEYFIRST || pmsg->message > WM_KEYLAST) return S_FALSE;
       TranslateMessage(pmsg);
-      DispatchMessageA(pmsg);
+      DispatchMessageW(pmsg);
       return S_OK;
     }
     if (!window_ || !accelerators_) return S_FALSE;
-    return ::TranslateAcceleratorA(window_, accelerators_.Get(), pmsg) ? S_OK : S_FALSE;
+    return ::TranslateAcceleratorW(window_, accelerators_.Get(), pmsg) ? S_OK : S_FALSE;
   });
 }
 
@@ -131,7 +131,7 @@ STDMETHODIMP CShellView::CreateViewWindow(IShellView*, LPCFOLDERSETTINGS pfs, IS
     // The window procedure may be re-entered by the host while the window is
     // made; it must find the view alive.
     ComPtr<IShellView> self = ComPtr<IShellView>::Share(this);
-    HWND window = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, prcView->left,
+    HWND window = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, prcView->left,
                                   prcView->top, prcView->right - prcView->left, prcView->bottom - prcView->top,
                                   parent_, nullptr, ModuleInstance(), this);
     if (!window) {
@@ -285,22 +285,22 @@ void CShellView::OnWindowDestroyed() {
 
 LRESULT CALLBACK CShellView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
     auto* view = static_cast<CShellView*>(create->lpCreateParams);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
     if (view) view->window_ = window;
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   }
-  auto* view = reinterpret_cast<CShellView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!view) return DefWindowProcA(window, message, wParam, lParam);
+  auto* view = reinterpret_cast<CShellView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!view) return DefWindowProcW(window, message, wParam, lParam);
   // Handling a message can end in the host releasing the view (browsing to
   // another folder destroys this window and drops the view); the view stays
   // alive until the handler has returned.
   ComPtr<IShellView> keepAlive = ComPtr<IShellView>::Share(view);
   if (message == WM_NCDESTROY) {
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     view->OnWindowDestroyed();
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   }
   LRESULT result = 0;
   bool handled = Guarded(false, [&] {
@@ -359,10 +359,13 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MENUCHAR: {
       LRESULT result = 0;
       if (ForwardMenuMessage(message, wParam, lParam, &result)) return message == WM_MENUCHAR ? result : TRUE;
-      return DefWindowProcA(window_, message, wParam, lParam);
+      return DefWindowProcW(window_, message, wParam, lParam);
     }
+    case WM_NOTIFYFORMAT:
+      // The list and its header are asked to send the W notifications.
+      return lParam == NF_QUERY ? NFR_UNICODE : 0;
     default:
-      return DefWindowProcA(window_, message, wParam, lParam);
+      return DefWindowProcW(window_, message, wParam, lParam);
   }
 }
 
@@ -378,17 +381,18 @@ LRESULT CShellView::HandleNotify(NMHDR* header) {
       return 0;
     case HDN_ITEMCLICKA:
     case HDN_ITEMCLICKW:
-      OnColumnClick(reinterpret_cast<NMHEADERA*>(header)->iItem);
+      OnColumnClick(reinterpret_cast<NMHEADERW*>(header)->iItem);
       return 0;
-    case LVN_GETDISPINFOA:
-      OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOA*>(header));
+    // The list is a Unicode control: its texts come and go as UTF-16.
+    case LVN_GETDISPINFOW:
+      OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
       return 0;
-    case LVN_BEGINLABELEDITA:
+    case LVN_BEGINLABELEDITW:
       OnBeginLabelEdit();
       return 0;
-    case LVN_ENDLABELEDITA:
+    case LVN_ENDLABELEDITW:
       editingLabel_ = false;
-      OnEndLabelEdit(reinterpret_cast<NMLVDISPINFOA*>(header));
+      OnEndLabelEdit(reinterpret_cast<NMLVDISPINFOW*>(header));
       return 0;
     case LVN_DELETEITEM:
       OnDeleteItem(reinterpret_cast<NMLISTVIEW*>(header));

@@ -22,7 +22,7 @@ class CBrowserPlaceholder;
 
 class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView, IOleCommandTarget> {
  public:
-  static constexpr char kWindowClass[] = "quorvaneNSClass";
+  static constexpr wchar_t kWindowClass[] = L"quorvaneNSClass";
 
   // `folder` and `viewFolder` are the same object; `item` is the folder's own
   // item (the last item of its relative list), null for the root. Throws
@@ -90,11 +90,11 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   bool SetUpList();
   void FillList();
   int AddItem(LPCITEMIDLIST item);
-  void OnGetDisplayInfo(NMLVDISPINFOA* info);
+  void OnGetDisplayInfo(NMLVDISPINFOW* info);
   void OnColumnClick(int column);
   void RememberColumnWidths();
   void OnBeginLabelEdit();
-  void OnEndLabelEdit(NMLVDISPINFOA* info);
+  void OnEndLabelEdit(NMLVDISPINFOW* info);
   void OnDeleteItem(NMLISTVIEW* item);
   void WriteStatusText();
   void StartRenameOfSelection();

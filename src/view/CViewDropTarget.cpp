@@ -9,10 +9,10 @@ namespace {
 
 // The identifier a row of the list holds, or null.
 LPCITEMIDLIST RowIdentifier(HWND list, int row) {
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.mask = LVIF_PARAM;
   item.iItem = row;
-  if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
   return reinterpret_cast<LPCITEMIDLIST>(item.lParam);
 }
 
@@ -34,17 +34,17 @@ int CViewDropTarget::FolderRowAt(POINTL point) const {
   LVHITTESTINFO hit = {};
   hit.pt = {point.x, point.y};
   ScreenToClient(list_, &hit.pt);
-  int row = static_cast<int>(SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  int row = static_cast<int>(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
   if (row < 0 || !(hit.flags & LVHT_ONITEM)) return -1;
   return CPidlManager::KindOf(RowIdentifier(list_, row)) == ItemKind::Folder ? row : -1;
 }
 
 void CViewDropTarget::Highlight(int row, bool on) const {
   if (row < 0 || !IsWindow(list_)) return;
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.stateMask = LVIS_DROPHILITED;
   item.state = on ? LVIS_DROPHILITED : 0;
-  SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 void CViewDropTarget::LeaveCurrent() {

@@ -21,7 +21,8 @@ class IViewFolder {
   virtual int GetViewStyle() = 0;
   // Stores the mode for the folder; the root keeps nothing.
   virtual void SetViewStyle(int mode) = 0;
-  // Renames a child: a result renames its file, a search folder the folder.
+  // Renames a child to a UTF-8 name: a result renames its file, a search folder
+  // the folder.
   virtual bool RenameItem(LPCITEMIDLIST item, const char* newName) = 0;
   // The folder's image lists; the folder keeps ownership. Null when missing.
   virtual HIMAGELIST SmallImageList() = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "module/ModulePaths.h"
+#include "module/Text.h"
 #include "resources/resource.h"
 
 namespace qv {
@@ -49,15 +50,25 @@ void EndLine(std::string& out) {
 }  // namespace
 
 std::string InstallPageAddress() {
-  char path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameA(ModuleInstance(), path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return "about:blank";
-  return std::string("res://") + path + "/" + IDR_INSTALL_PAGE_NAME;
+  // The module's full path, however long, in its own characters: the browser
+  // takes the address as UTF-16.
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(ModuleInstance(), path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return "about:blank";
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    if (path.size() >= 32768) return "about:blank";
+    path.resize(path.size() * 2);
+  }
+  return "res://" + ToUtf8(path) + "/" + IDR_INSTALL_PAGE_NAME;
 }
 
 std::string InstallPageText() {
   HMODULE module = ModuleInstance();
-  HRSRC resource = FindResourceA(module, IDR_INSTALL_PAGE_NAME, MAKEINTRESOURCEA(kHtmlResourceType));
+  HRSRC resource = FindResourceW(module, ToWide(IDR_INSTALL_PAGE_NAME).c_str(), MAKEINTRESOURCEW(kHtmlResourceType));
   if (!resource) return {};
   HGLOBAL loaded = LoadResource(module, resource);
   const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;

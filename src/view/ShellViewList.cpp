@@ -4,8 +4,9 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <cstring>
+#include <string>
 
+#include "module/Holders.h"
 #include "module/ModuleObjects.h"
 #include "module/ModulePaths.h"
 #include "module/Settings.h"
@@ -22,15 +23,17 @@ constexpr int kStatusFolderName = 0;
 constexpr int kStatusCounts = 1;
 constexpr int kStatusQuery = 2;
 
-void CountText(int results, int folders, char* buffer, int capacity) {
-  if (results <= 0 && folders <= 0)
-    CopyAnsi("Empty", buffer, capacity);
-  else if (results <= 0)
-    wnsprintfA(buffer, capacity, "%d folder(s)", folders);
-  else if (folders <= 0)
-    wnsprintfA(buffer, capacity, "%d file(s)", results);
-  else
-    wnsprintfA(buffer, capacity, "%d file(s) %d folder(s)", results, folders);
+std::string CountText(int results, int folders) {
+  if (results <= 0 && folders <= 0) return "Empty";
+  if (results <= 0) return std::to_string(folders) + " folder(s)";
+  if (folders <= 0) return std::to_string(results) + " file(s)";
+  return std::to_string(results) + " file(s) " + std::to_string(folders) + " folder(s)";
+}
+
+// Places wide text into a buffer the list gave, cut at its size.
+void PlaceText(const std::wstring& text, LPWSTR buffer, int capacity) {
+  if (!buffer || capacity <= 0) return;
+  lstrcpynW(buffer, text.c_str(), capacity);
 }
 
 }  // namespace
@@ -38,11 +41,8 @@ void CountText(int results, int folders, char* buffer, int capacity) {
 bool CShellView::SetUpList() {
   if (!list_) return false;
   list_->DeleteAllItems();
-  char text[MAX_PATH] = {};
-  LoadStringA(ModuleInstance(), IDS_NAME_COLUMN, text, MAX_PATH);
-  list_->InsertColumn(text, GetColumnWidth(kNameColumn));
-  LoadStringA(ModuleInstance(), IDS_DETAILS_COLUMN, text, MAX_PATH);
-  list_->InsertColumn(text, GetColumnWidth(kDetailsColumn));
+  list_->InsertColumn(LoadResourceText(IDS_NAME_COLUMN).c_str(), GetColumnWidth(kNameColumn));
+  list_->InsertColumn(LoadResourceText(IDS_DETAILS_COLUMN).c_str(), GetColumnWidth(kDetailsColumn));
   // The list shares the folder's image lists (LVS_SHAREIMAGELISTS): they stay the folder's.
   list_->SetImageList(LVSIL_SMALL, viewFolder_->SmallImageList());
   list_->SetImageList(LVSIL_NORMAL, viewFolder_->LargeImageList());
@@ -84,25 +84,23 @@ int CShellView::AddItem(LPCITEMIDLIST item) {
   return index;
 }
 
-void CShellView::OnGetDisplayInfo(NMLVDISPINFOA* info) {
-  LVITEMA& row = info->item;
+void CShellView::OnGetDisplayInfo(NMLVDISPINFOW* info) {
+  LVITEMW& row = info->item;
   auto item = reinterpret_cast<LPCITEMIDLIST>(row.lParam);
   if (!item) return;
   if (row.iSubItem == 0) {
     if ((row.mask & LVIF_TEXT) && row.pszText && row.cchTextMax > 0) {
+      row.pszText[0] = L'\0';
       STRRET name = {};
       if (SUCCEEDED(folder_->GetDisplayNameOf(item, SHGDN_INFOLDER, &name))) {
-        if (name.uType == STRRET_WSTR) {
-          WideToAnsi(name.pOleStr, row.pszText, row.cchTextMax);
-          allocator_->Free(name.pOleStr);
-        } else {
-          StrRetToBufA(&name, item, row.pszText, row.cchTextMax);
-        }
+        // StrRetToStrW takes every STRRET form and frees the shell's string.
+        TaskMemory<wchar_t> text;
+        if (SUCCEEDED(StrRetToStrW(&name, item, text.Put()))) lstrcpynW(row.pszText, text.Get(), row.cchTextMax);
       }
     }
     if (row.mask & LVIF_IMAGE) {
-      ComPtr<IExtractIconA> icon;
-      if (SUCCEEDED(folder_->GetUIObjectOf(window_, 1, &item, IID_IExtractIconA, nullptr, icon.PutVoid())) && icon) {
+      ComPtr<IExtractIconW> icon;
+      if (SUCCEEDED(folder_->GetUIObjectOf(window_, 1, &item, IID_IExtractIconW, nullptr, icon.PutVoid())) && icon) {
         UINT flags = 0;
         icon->GetIconLocation(GIL_FORSHELL, nullptr, 0, &row.iImage, &flags);
       }
@@ -110,11 +108,11 @@ void CShellView::OnGetDisplayInfo(NMLVDISPINFOA* info) {
     return;
   }
   if (!(row.mask & LVIF_TEXT) || !row.pszText || row.cchTextMax <= 0) return;
-  CListWindow::DetailText(item, row.pszText, row.cchTextMax);
-  if (row.pszText[0] == '\0') {
-    UINT text = CPidlManager::IsResultItem(item) ? IDS_VALUE_NOT_SET : IDS_FOLDER_DETAILS;
-    LoadStringA(ModuleInstance(), text, row.pszText, row.cchTextMax);
+  std::string text = CListWindow::DetailText(item);
+  if (text.empty()) {
+    text = LoadResourceText(CPidlManager::IsResultItem(item) ? IDS_VALUE_NOT_SET : IDS_FOLDER_DETAILS);
   }
+  PlaceText(ToWide(text), row.pszText, row.cchTextMax);
 }
 
 void CShellView::OnColumnClick(int column) {
@@ -131,25 +129,30 @@ void CShellView::RememberColumnWidths() {
 
 void CShellView::OnBeginLabelEdit() {
   editingLabel_ = true;
-  // An item's name holds 49 characters: the edit box takes no more, so what
-  // the user typed is what the rename gets.
+  // An item's name holds 49 characters: the edit box (a Unicode one, so it
+  // counts characters) takes no more, so what the user typed is what the
+  // rename gets.
   if (list_ && list_->Control()) {
-    if (HWND edit = reinterpret_cast<HWND>(SendMessageA(list_->Control(), LVM_GETEDITCONTROL, 0, 0)))
-      SendMessageA(edit, EM_LIMITTEXT, kNameSize - 1, 0);
+    if (HWND edit = reinterpret_cast<HWND>(SendMessageW(list_->Control(), LVM_GETEDITCONTROL, 0, 0)))
+      SendMessageW(edit, EM_LIMITTEXT, kMaxFolderNameCharacters, 0);
   }
 }
 
-void CShellView::OnEndLabelEdit(NMLVDISPINFOA* info) {
-  const char* text = info->item.pszText;
-  if (!text || !text[0] || !list_) return;
+void CShellView::OnEndLabelEdit(NMLVDISPINFOW* info) {
+  if (!info->item.pszText || !info->item.pszText[0] || !list_) return;
+  std::string name = ToUtf8(info->item.pszText);
+  if (name.empty()) return;
   LPCITEMIDLIST item = list_->ItemIdentifier(info->item.iItem);
   if (!item) return;
   bool renamingNewItem = pendingNewItem_.Get() && CPidlManager::IsSameItem(item, pendingNewItem_.Get());
-  if (!viewFolder_->RenameItem(item, text)) return;
+  if (!viewFolder_->RenameItem(item, name.c_str())) return;
   if (renamingNewItem) {
     // Follow the new folder under its new name, so the refresh selects it.
-    auto* record = const_cast<ItemRecord*>(CPidlManager::GetItemRecord(pendingNewItem_.GetLastItem()));
-    if (record) CopyAnsi(text, record->common.name, kNameSize);
+    FolderSettings settings;
+    if (CPidlManager::ReadFolderSettings(pendingNewItem_.GetLastItem(), settings)) {
+      settings.name = name;
+      pendingNewItem_.Adopt(ThePidlManager()->CreateFolderItem(settings));
+    }
   }
   Refresh();
 }
@@ -160,19 +163,17 @@ void CShellView::OnDeleteItem(NMLISTVIEW* row) {
 }
 
 void CShellView::WriteStatusText() {
-  const SearchFolderRecord* folder = CPidlManager::GetFolderRecord(folderItem_.GetLastItem());
-  if (!folder || !browser_) return;
+  FolderSettings folder;
+  if (!CPidlManager::ReadFolderSettings(folderItem_.GetLastItem(), folder) || !browser_) return;
   ComPtr<IShellBrowser> browser = browser_;
   LRESULT ignored = 0;
-  char name[kNameSize + 1] = {};
-  std::memcpy(name, folder->name, kNameSize);
-  browser->SendControlMsg(FCW_STATUS, SB_SETTEXTA, kStatusFolderName, reinterpret_cast<LPARAM>(name), &ignored);
-  char counts[MAX_PATH] = {};
-  CountText(viewFolder_->ResultCount(), viewFolder_->FolderCount(), counts, MAX_PATH);
-  browser->SendControlMsg(FCW_STATUS, SB_SETTEXTA, kStatusCounts, reinterpret_cast<LPARAM>(counts), &ignored);
-  char query[kQuerySize + 1] = {};
-  std::memcpy(query, folder->query, kQuerySize);
-  browser->SendControlMsg(FCW_STATUS, SB_SETTEXTA, kStatusQuery, reinterpret_cast<LPARAM>(query), &ignored);
+  std::wstring name = ToWide(folder.name);
+  browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusFolderName, reinterpret_cast<LPARAM>(name.c_str()),
+                          &ignored);
+  std::wstring counts = ToWide(CountText(viewFolder_->ResultCount(), viewFolder_->FolderCount()));
+  browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusCounts, reinterpret_cast<LPARAM>(counts.c_str()), &ignored);
+  std::wstring query = ToWide(folder.query);
+  browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusQuery, reinterpret_cast<LPARAM>(query.c_str()), &ignored);
 }
 
 void CShellView::EditNewItemLabel(LPCITEMIDLIST list) {

@@ -43,10 +43,10 @@ UINT CommandOfMode(int mode) {
 UINT DefaultCommandOf(HMENU menu) {
   int count = GetMenuItemCount(menu);
   for (int position = 0; position < count; ++position) {
-    MENUITEMINFOA item = {};
+    MENUITEMINFOW item = {};
     item.cbSize = sizeof item;
     item.fMask = MIIM_STATE | MIIM_ID;
-    if (GetMenuItemInfoA(menu, position, TRUE, &item) && (item.fState & MFS_DEFAULT)) return item.wID;
+    if (GetMenuItemInfoW(menu, position, TRUE, &item) && (item.fState & MFS_DEFAULT)) return item.wID;
   }
   return 0;
 }
@@ -61,7 +61,7 @@ void CShellView::ShowViewModeMenu(LPARAM lParam) {
   auto* value = static_cast<const VARIANT*>(record[1]);
   if (!value || value->vt != VT_INT_PTR || !value->pintVal) return;
   RECT button = *reinterpret_cast<const RECT*>(value->pintVal);
-  MenuHandle menu(LoadMenuA(ModuleInstance(), MAKEINTRESOURCEA(IDM_VIEW_MODES)));
+  MenuHandle menu(LoadMenuW(ModuleInstance(), MAKEINTRESOURCEW(IDM_VIEW_MODES)));
   if (!menu) return;
   HMENU popup = GetSubMenu(menu.Get(), 0);
   if (!popup) return;
@@ -117,19 +117,21 @@ void CShellView::InvokeMenuCommand(IContextMenu* menu, UINT command) {
   if (command < kFirstMenuCommand || (command >= kFirstReservedCommand && command <= kLastReservedCommand)) return;
   UINT offset = command - kFirstMenuCommand;
   // "rename" is the caller's part: the view edits the row's label in place.
-  char verb[16] = {};
-  if (SUCCEEDED(menu->GetCommandString(offset, GCS_VERBA, nullptr, verb, sizeof verb)) &&
-      lstrcmpiA(verb, "rename") == 0) {
+  wchar_t verb[16] = {};
+  if (SUCCEEDED(menu->GetCommandString(offset, GCS_VERBW, nullptr, reinterpret_cast<char*>(verb), ARRAYSIZE(verb))) &&
+      lstrcmpiW(verb, L"rename") == 0) {
     StartRenameOfSelection();
     return;
   }
-  CMINVOKECOMMANDINFO info = {};
+  CMINVOKECOMMANDINFOEX info = {};
   info.cbSize = sizeof info;
+  info.fMask = CMIC_MASK_UNICODE;
   info.hwnd = parent_;
   info.lpVerb = MAKEINTRESOURCEA(offset);
+  info.lpVerbW = MAKEINTRESOURCEW(offset);
   // The shell's merged commands start programs; they show their windows.
   info.nShow = SW_SHOWNORMAL;
-  menu->InvokeCommand(&info);
+  menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
 }
 
 void CShellView::BeginDragOfSelection() {

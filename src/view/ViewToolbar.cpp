@@ -62,8 +62,10 @@ bool SupplyToolbarTooltip(NMHDR* header) {
       auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
       LoadStringW(ModuleInstance(), row.tooltip, info->szText, ARRAYSIZE(info->szText));
     } else {
+      // An ANSI tooltip loads the string resource itself, in its own code page.
       auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
-      LoadStringA(ModuleInstance(), row.tooltip, info->szText, ARRAYSIZE(info->szText));
+      info->hinst = ModuleInstance();
+      info->lpszText = MAKEINTRESOURCEA(row.tooltip);
     }
     return true;
   }

@@ -32,6 +32,17 @@ wine regsvr32 /s 'C:\quorvane\quorvane.dll'
 
 sample=$out/sample
 "$root/scripts/make-sample-tree.sh" "$sample" >/dev/null
+# A path past MAX_PATH whose first 259 characters are the path of another file:
+# LONG\x memo.txt is exactly 259 characters long.
+winsample=$(winepath -w "$sample" | tr -d '\r')
+long_dir_name=$(printf 'D%.0s' $(seq $((259 - ${#winsample} - 6 - 11))))
+long_dir="$sample/Home/$long_dir_name"
+mkdir -p "$long_dir"
+long_namesake="$long_dir/x memo.txt"
+long_file="$long_dir/x memo.txt$(printf 'Z%.0s' $(seq 30)).txt"
+printf 'Memo: the namesake.\n' >"$long_namesake"
+printf 'Memo: the long one.\n' >"$long_file"
+[ $(( ${#winsample} + 6 + ${#long_dir_name} + 11 )) -eq 259 ] || { echo "FAIL: the namesake is not 259 characters" >&2; exit 1; }
 index() { wine 'C:\quorvane\quorvane-index.exe' "$@" 2>&1 | tr -d '\r'; }
 index add "$(winepath -w "$sample" | tr -d '\r')" >/dev/null
 index index >/dev/null
@@ -41,6 +52,7 @@ cat >"$xml" <<'XML'
 <root name='root'>
   <folder name='Reports' query='report' category='file' ranking='recency' maxResults='50' style='32768'/>
   <folder name='Recipes' query='recipe' category='file' style='1'/>
+  <folder name='Memos' query='memo' category='file' maxResults='50'/>
 </root>
 XML
 
@@ -192,11 +204,40 @@ xdotool key m; sleep 1
 [ "$(attribute Reports style)" = 2 ] || fail "small icons not saved: $(cat "$xml")"
 close
 
+step "Deleting a result named in another script removes exactly that file"
+open Memos
+shoot memos
+has_row() { rows | grep -qxF "$1"; }
+for name in "日本語 memo.txt" "abc memo.txt" "Отчёт memo.txt" "emoji 😀 memo.txt" "x memo.txt"; do
+  has_row "$name" || fail "Memos does not show '$name': $(rows | tr '\n' '|')"
+done
+click_row "日本語 memo.txt"
+xdotool key Delete; sleep 1.5
+xdotool key Return; sleep 2
+shoot memos-deleted
+[ ! -e "$sample/Home/Memos/日本語 memo.txt" ] || fail "the Japanese-named file was not deleted"
+[ -f "$XDG_DATA_HOME/Trash/files/日本語 memo.txt" ] || fail "the deleted file is not in the trash: $(ls "$XDG_DATA_HOME/Trash/files")"
+for other in "abc memo.txt" "Отчёт memo.txt" "zzzzz memo.txt"; do
+  [ -f "$sample/Home/Memos/$other" ] || fail "deleting another file removed '$other'"
+done
+
+step "Deleting a result whose path is longer than MAX_PATH removes that file, not its 259-character namesake"
+long_title=$(rows | grep -x 'x memo.txtZ*.txt' | head -1)
+[ -n "$long_title" ] || long_title=$(rows | grep '^x memo.txtZ' | head -1)
+[ -n "$long_title" ] || fail "Memos does not show the long-path file: $(rows | tr '\n' '|')"
+click_row "$long_title"
+xdotool key Delete; sleep 1.5
+shoot long-path-question
+xdotool key Return; sleep 2
+[ ! -e "$long_file" ] || fail "the long-path file was not deleted"
+[ -f "$long_namesake" ] || fail "deleting the long-path file removed its 259-character namesake"
+close
+
 # --- 2. the namespace root ------------------------------------------------------
 
 step "The root lists the search folders; F2 renames one in place"
 open
-expect_rows "the root" "Recipes" "Reports"
+expect_rows "the root" "Memos" "Recipes" "Reports"
 shoot root
 click_row Recipes
 xdotool key F2; sleep 1
@@ -204,7 +245,7 @@ xdotool type --delay 50 'Quarterly'
 xdotool key Return; sleep 1
 shoot renamed
 grep -q "name=.Quarterly. query=.recipe." "$xml" || fail "rename not saved: $(cat "$xml")"
-wait_rows "after the rename" "Quarterly" "Reports"
+wait_rows "after the rename" "Memos" "Quarterly" "Reports"
 
 step "New Folder from the background menu, named in place"
 eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -215,14 +256,14 @@ xdotool type --delay 50 'Invoices'
 xdotool key Return; sleep 1
 shoot new-folder
 grep -q "name=.Invoices." "$xml" || fail "new folder not saved as Invoices: $(cat "$xml")"
-wait_rows "after New Folder" "Invoices" "Quarterly" "Reports"
+wait_rows "after New Folder" "Invoices" "Memos" "Quarterly" "Reports"
 
 step "Dragging a folder onto a sibling moves it there"
 drag_row Invoices Reports
 shoot dragged
 grep -q "<folder name=.Reports.[^/]*>.*<folder name=.Invoices." <(tr -d '\n' <"$xml") ||
   fail "Invoices was not moved into Reports: $(cat "$xml")"
-wait_rows "after the drag" "Quarterly" "Reports"
+wait_rows "after the drag" "Memos" "Quarterly" "Reports"
 
 step "The properties dialog applies a new search string"
 click_row Quarterly 3

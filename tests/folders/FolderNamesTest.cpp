@@ -20,7 +20,7 @@ TEST_P(FolderNameRoundTrip, SurvivesEveryOperation) {
   ASSERT_TRUE(found) << name;
   EXPECT_EQ(name, NameOf(found.Get()));
 
-  SearchFolderRecord record = MakeFolderRecord(renamed, "q");
+  FolderSettings record = MakeFolderRecord(renamed, "q");
   TestItemList renamedList;
   renamedList.Root().Folder(record);
   EXPECT_EQ(1, reopened->UpdateFolder(list.Get(), renamedList.Get()));
@@ -37,7 +37,9 @@ TEST_P(FolderNameRoundTrip, SurvivesEveryOperation) {
 
 INSTANTIATE_TEST_SUITE_P(SpecialCharacters, FolderNameRoundTrip,
                          testing::Values("Tom's files", "say \"hi\"", "both ' and \"", "\"'\"'", "a & b",
-                                         "<tag>", "&amp; literally", "slash/and[brackets]", "caf\xe9"));
+                                         "<tag>", "&amp; literally", "slash/and[brackets]", "caf\xC3\xA9",
+                                         "\xE6\x97\xA5\xE6\x9C\xAC", "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82",
+                                         "emoji \xF0\x9F\x98\x80"));
 
 TEST(XPathLiteral, QuotesWithTheMarkTheTextLacks) {
   EXPECT_EQ("\"plain\"", CFolderStore::XPathLiteral("plain"));

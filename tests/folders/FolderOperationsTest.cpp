@@ -104,22 +104,20 @@ TEST_F(FolderTreeTest, MoveWithAMissingEndIsRaised) {
 
 TEST_F(FolderTreeTest, UpdateSavesOnlyRealChanges) {
   TestItemList oldList = PathList({"B"});
-  SearchFolderRecord record = {};
-  CFolderStore::ReadFolderRecord(record, Store().FindFolderNode(oldList.Get()).Get());
+  FolderSettings record = CFolderStore::ReadFolderSettings(Store().FindFolderNode(oldList.Get()).Get());
   std::string before = FileText();
 
-  record.style = 1;  // the view mode alone is not a change worth a save
-  TestItemList styled;
-  styled.Root().Folder(record);
-  EXPECT_EQ(0, Store().UpdateFolder(oldList.Get(), styled.Get()));
+  TestItemList same;
+  same.Root().Folder(record);
+  EXPECT_EQ(0, Store().UpdateFolder(oldList.Get(), same.Get()));
   EXPECT_EQ(before, FileText());
 
   record.maxResults = 7;
   TestItemList changed;
   changed.Root().Folder(record);
-  EXPECT_EQ(1, Store().UpdateFolder(styled.Get(), changed.Get()));
-  EXPECT_NE(std::string::npos, FileText().find("style=\"1\""));
+  EXPECT_EQ(1, Store().UpdateFolder(same.Get(), changed.Get()));
   EXPECT_NE(std::string::npos, FileText().find("maxResults=\"7\""));
+  EXPECT_EQ(std::string::npos, FileText().find("style=")) << "only what changed is written";
 
   TestItemList gone = PathList({"gone"});
   EXPECT_EQ(0, Store().UpdateFolder(gone.Get(), changed.Get()));

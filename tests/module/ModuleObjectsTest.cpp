@@ -6,6 +6,7 @@
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "module/ModulePaths.h"
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "support/TempDirectory.h"
 
@@ -19,7 +20,7 @@ TEST(ModuleObjects, LiveForTheirHolderInTheGivenDirectory) {
     ASSERT_NE(nullptr, TheFolderStore());
     ASSERT_NE(nullptr, ThePidlManager());
     EXPECT_EQ(dir.Path(), DataDirectory());
-    EXPECT_EQ(dir.File("quorvane.xml"), TheFolderStore()->DocumentPath());
+    EXPECT_EQ(ToWide(dir.File("quorvane.xml")), TheFolderStore()->DocumentPath());
   }
   EXPECT_EQ(nullptr, TheFolderStore());
   EXPECT_EQ(nullptr, ThePidlManager());
@@ -30,6 +31,7 @@ TEST(ModulePaths, ModuleDirectoryEndsWithABackslash) {
   ASSERT_TRUE(GetModuleDirectory(directory, sizeof directory));
   std::string text = directory;
   EXPECT_EQ('\\', text.back());
+  EXPECT_EQ(ToWide(text), ModuleDirectory());
   EXPECT_FALSE(GetModuleDirectory(directory, 3)) << "a buffer too small is refused, not overrun";
   char name[16];
   EXPECT_EQ(8u, GetProductName(name, sizeof name));

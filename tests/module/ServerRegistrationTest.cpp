@@ -26,7 +26,7 @@ constexpr char kOtherExtension[] = "{0D5F1A2B-3C4D-4E5F-8091-A2B3C4D5E6F7}";
 std::string GuidText(const GUID& guid) {
   wchar_t text[40] = {};
   StringFromGUID2(guid, text, 40);
-  return ToAnsi(text);
+  return ToUtf8(text);
 }
 
 const std::string kFolderClass = GuidText(kShellFolderClassId);
@@ -39,7 +39,8 @@ struct RegistryValue {
 
   std::string Text() const {
     if (type != REG_SZ || data.size() < sizeof(wchar_t)) return {};
-    return ToAnsi(std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t)).c_str());
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    return ToUtf8(text.c_str());
   }
 };
 
@@ -73,7 +74,7 @@ void ExpectString(HKEY root, const std::string& key, const char* name, const std
   RegistryValue value = ReadValue(root, key, name);
   EXPECT_TRUE(value.present) << key << " " << (name ? name : "(default)");
   EXPECT_EQ(static_cast<DWORD>(REG_SZ), value.type) << key << " " << (name ? name : "(default)");
-  EXPECT_EQ(0, lstrcmpiA(expected.c_str(), value.Text().c_str()))
+  EXPECT_EQ(0, lstrcmpiW(ToWide(expected).c_str(), ToWide(value.Text()).c_str()))
       << key << " " << (name ? name : "(default)") << ": " << value.Text();
 }
 
@@ -246,6 +247,30 @@ TEST(PerUserRegistration, BothScopesStandApartAndUnknownCommandLinesAreRefused) 
   EXPECT_EQ(E_INVALIDARG, server.Install(true, L"everyone"));
   ExpectUnregistered(kCurrentUser);
   ExpectUnregistered(kMachineClasses);
+}
+
+// Installed under a user profile whose name the ANSI code page cannot spell, the
+// server registers its own full path.
+TEST(PerUserRegistration, RegistersTheFullPathOfANonAnsiInstallationFolder) {
+  ServerModule built;
+  std::wstring directory = ToWide(built.Directory()) + L"Zo\u00EB \u03A9 \u65E5\u672C";
+  ASSERT_TRUE(CreateDirectoryW(directory.c_str(), nullptr));
+  std::wstring dll = directory + L"\\quorvane.dll";
+  ASSERT_TRUE(CopyFileW(ToWide(built.DllPath()).c_str(), dll.c_str(), FALSE));
+  HMODULE module = LoadLibraryW(dll.c_str());
+  ASSERT_NE(nullptr, module);
+  using InstallFunction = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+  auto install = reinterpret_cast<InstallFunction>(reinterpret_cast<void*>(GetProcAddress(module, "DllInstall")));
+  ASSERT_NE(nullptr, install);
+  ASSERT_EQ(S_OK, install(TRUE, L"user"));
+  std::string classKey = kCurrentUser.classesPrefix + "CLSID\\" + kFolderClass;
+  ExpectString(HKEY_CURRENT_USER, classKey + "\\InprocServer32", nullptr, ToUtf8(dll));
+  ExpectString(HKEY_CURRENT_USER, classKey + "\\DefaultIcon", nullptr, ToUtf8(dll) + ",0");
+  EXPECT_EQ(S_OK, install(FALSE, L"user"));
+  ExpectUnregistered(kCurrentUser);
+  FreeLibrary(module);
+  DeleteFileW(dll.c_str());
+  RemoveDirectoryW(directory.c_str());
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ class Settings : public testing::Test {
     saved_.resize(64);
     DWORD size = static_cast<DWORD>(saved_.size());
     RegKey key;
-    hadValue_ = RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Put()) == ERROR_SUCCESS &&
-                RegQueryValueExA(key.Get(), kDisplaySettingsValue, nullptr, &savedType_, saved_.data(), &size) ==
+    hadValue_ = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Put()) == ERROR_SUCCESS &&
+                RegQueryValueExW(key.Get(), kDisplaySettingsValue, nullptr, &savedType_, saved_.data(), &size) ==
                     ERROR_SUCCESS;
     saved_.resize(hadValue_ ? size : 0);
     DeleteValue();
@@ -36,7 +36,7 @@ class Settings : public testing::Test {
     SetColumnWidth(kDetailsColumn, kDefaultColumnWidth);
     SetRegistrationCookie(0);
   }
-  static void DeleteValue() { RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettingsKey, kDisplaySettingsValue); }
+  static void DeleteValue() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kDisplaySettingsValue); }
   static void StoreValue(const std::vector<std::int32_t>& values) {
     ASSERT_TRUE(WriteRegistryValue(kSettingsKey, kDisplaySettingsValue, values.data(),
                                    static_cast<DWORD>(values.size() * sizeof(std::int32_t)), REG_BINARY));
@@ -100,8 +100,8 @@ TEST_F(Settings, SaveStoresBothWidthsAsEightBinaryBytesInColumnOrder) {
   BYTE stored[16] = {};
   DWORD size = sizeof stored, type = 0;
   RegKey key;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Put()));
-  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key.Get(), kDisplaySettingsValue, nullptr, &type, stored, &size));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Put()));
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key.Get(), kDisplaySettingsValue, nullptr, &type, stored, &size));
   EXPECT_EQ(static_cast<DWORD>(REG_BINARY), type);
   ASSERT_EQ(8u, size);
   const BYTE expected[8] = {240, 0, 0, 0, 0x04, 0x03, 0x02, 0x01};
@@ -125,7 +125,7 @@ TEST_F(Settings, RegistryReadWantsTheExactSize) {
   EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kDisplaySettingsValue, four, sizeof four));
   EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kDisplaySettingsValue, four, 4));
   EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kDisplaySettingsValue, four, 8));
-  EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, "Software\\quorvane\\missing", "x", four, 8));
+  EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, L"Software\\quorvane\\missing", L"x", four, 8));
 }
 
 }  // namespace

@@ -10,15 +10,14 @@ namespace {
 TEST(Text, ConversionsCutAtTheBufferAndTerminate) {
   char small[5];
   std::memset(small, 'x', sizeof small);
-  EXPECT_EQ(4u, WideToAnsi(L"abcdefgh", small, sizeof small));
+  EXPECT_EQ(4u, WideToText(L"abcdefgh", small, sizeof small));
   EXPECT_STREQ("abcd", small);
+  // A character is never split: three bytes do not fit in the four left.
+  EXPECT_EQ(3u, WideToText(L"abc\u65e5", small, sizeof small));
+  EXPECT_STREQ("abc", small);
 
-  wchar_t wide[3];
-  EXPECT_EQ(2u, AnsiToWide("hello", wide, 3));
-  EXPECT_STREQ(L"he", wide);
-
-  EXPECT_EQ(0u, WideToAnsi(L"abc", small, 0));
-  EXPECT_EQ(0u, WideToAnsi(nullptr, small, sizeof small));
+  EXPECT_EQ(0u, WideToText(L"abc", small, 0));
+  EXPECT_EQ(0u, WideToText(nullptr, small, sizeof small));
   EXPECT_STREQ("", small);
 }
 
@@ -32,16 +31,17 @@ TEST(Text, Utf8RoundTripsEveryCharacterWhateverTheCodePage) {
 }
 
 TEST(Text, WideAndAnsiRoundTripInTheProcessCodePage) {
-  EXPECT_EQ("New Folder (2)", ToAnsi(L"New Folder (2)"));
-  EXPECT_EQ(L"caf\u00e9", ToWide(ToAnsi(L"caf\u00e9").c_str()));
-  EXPECT_EQ(std::string(), ToAnsi(L""));
+  EXPECT_EQ("New Folder (2)", Utf8ToAnsi("New Folder (2)"));
+  EXPECT_EQ(L"New Folder (2)", ToWide(AnsiToUtf8("New Folder (2)", 14)));
+  EXPECT_EQ(std::string(), Utf8ToAnsi(""));
 }
 
-TEST(Text, CopyAnsiKeepsWholeStringsThatFit) {
+TEST(Text, CopyTextKeepsWholeStringsThatFit) {
   char buffer[8];
-  EXPECT_EQ(7u, CopyAnsi("1234567", buffer, sizeof buffer));
-  EXPECT_EQ(7u, CopyAnsi("123456789", buffer, sizeof buffer));
+  EXPECT_EQ(7u, CopyText("1234567", buffer, sizeof buffer));
+  EXPECT_EQ(7u, CopyText("123456789", buffer, sizeof buffer));
   EXPECT_STREQ("1234567", buffer);
+  EXPECT_EQ(2u, CharacterCount("\xE6\x97\xA5\xF0\x9F\x98\x80")) << "characters, not bytes";
 }
 
 }  // namespace

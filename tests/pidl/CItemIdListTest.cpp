@@ -25,13 +25,11 @@ TEST(CItemIdList, TellsRootFolderAndResultApart) {
   list.Set(folder.Get());
   EXPECT_TRUE(list.IsFolder());
   EXPECT_STREQ("A", list.GetLastData()->common.name);
-  char path[MAX_PATH] = "untouched";
-  EXPECT_EQ(0u, list.GetResultPath(path, sizeof path));
+  EXPECT_EQ("", list.ResultPath());
 
   list.Set(result.Get());
   EXPECT_TRUE(list.IsResult());
-  EXPECT_EQ(13u, list.GetResultPath(path, sizeof path));
-  EXPECT_STREQ("C:\\data\\x.txt", path);
+  EXPECT_EQ("C:\\data\\x.txt", list.ResultPath());
 }
 
 TEST(CItemIdList, HoldsItsOwnCopies) {

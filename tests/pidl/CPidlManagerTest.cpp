@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"
@@ -36,16 +37,17 @@ T At(LPCITEMIDLIST list, std::size_t offset) {
   return value;
 }
 
-TEST_F(PidlManagerTest, FolderItemHasTheFixedLayoutByteByByte) {
-  SearchFolderRecord record = MakeFolderRecord("Reports", "budget filetype:xls", "file", 25);
+TEST_F(PidlManagerTest, FolderItemHasTheBaseRecordThenTheExtensionByteByByte) {
+  FolderSettings record = MakeFolderRecord("Reports", "budget filetype:xls", "file", 25);
   record.rankByRecency = 1;
   record.style = 3;
   LPITEMIDLIST list = Keep(manager_.CreateFolderItem(record));
   ASSERT_NE(nullptr, list);
   const BYTE* bytes = reinterpret_cast<const BYTE*>(list);
 
-  EXPECT_EQ(326u, CPidlManager::GetSize(list));
-  EXPECT_EQ(323, At<USHORT>(list, 0));
+  const std::size_t cb = 323 + 12 + 7 + 19;
+  EXPECT_EQ(cb + 3, CPidlManager::GetSize(list));
+  EXPECT_EQ(cb, At<USHORT>(list, 0));
   EXPECT_EQ(0, At<std::int32_t>(list, 2));
   EXPECT_STREQ("Reports", reinterpret_cast<const char*>(bytes + 6));
   EXPECT_EQ(0, At<USHORT>(list, 56));
@@ -54,23 +56,104 @@ TEST_F(PidlManagerTest, FolderItemHasTheFixedLayoutByteByByte) {
   EXPECT_EQ(1, At<std::int32_t>(list, 278));
   EXPECT_EQ(25, At<std::int32_t>(list, 282));
   EXPECT_EQ(3, At<std::int32_t>(list, 286));
-  // Every byte no field uses is zero: the name's tail, the rest, terminator, spare.
+  // Every byte no field uses is zero: the name's tail, the rest of the base record.
   for (std::size_t i = 6 + 8; i < 56; ++i) EXPECT_EQ(0, bytes[i]) << "offset " << i;
-  for (std::size_t i = 290; i < 326; ++i) EXPECT_EQ(0, bytes[i]) << "offset " << i;
+  for (std::size_t i = 290; i < 323; ++i) EXPECT_EQ(0, bytes[i]) << "offset " << i;
+  // The extension: "QVX1", its size, version 1, the two lengths, then the texts.
+  EXPECT_EQ(0, std::memcmp(bytes + 323, "QVX1", 4));
+  EXPECT_EQ(cb - 323, At<USHORT>(list, 327));
+  EXPECT_EQ(1, At<USHORT>(list, 329));
+  EXPECT_EQ(7, At<USHORT>(list, 331));
+  EXPECT_EQ(19, At<USHORT>(list, 333));
+  EXPECT_EQ(0, std::memcmp(bytes + 335, "Reportsbudget filetype:xls", 26));
+  EXPECT_EQ(0, At<USHORT>(list, cb)) << "terminator";
+  EXPECT_EQ(0, bytes[cb + 2]) << "spare byte";
 }
 
 TEST_F(PidlManagerTest, ResultItemCarriesPathAndHandleAtTheirOffsets) {
-  ResultRecord record = {};
-  std::strcpy(record.name, "notes.txt");
-  std::strcpy(record.filePath, "C:\\docs\\notes.txt");
-  record.fileIdList = 0x01020304;
-  LPITEMIDLIST list = Keep(manager_.CreateResultItem(record));
+  LPITEMIDLIST list = Keep(manager_.CreateResultItem("notes.txt", "C:\\docs\\notes.txt", 0x01020304));
   ASSERT_NE(nullptr, list);
   EXPECT_EQ(1, At<std::int32_t>(list, 2));
   EXPECT_STREQ("C:\\docs\\notes.txt", reinterpret_cast<const char*>(list) + 58);
   EXPECT_EQ(0x01020304u, At<std::uint32_t>(list, 318));
   EXPECT_EQ(0, reinterpret_cast<const BYTE*>(list)[322]);
   EXPECT_TRUE(CPidlManager::IsResultItem(list));
+  EXPECT_EQ("C:\\docs\\notes.txt", CPidlManager::ResultPath(list));
+}
+
+// Text the code page of the process cannot hold, and paths past MAX_PATH: the
+// item keeps every character, and its base record only a best-fit copy.
+TEST_F(PidlManagerTest, UnicodeTextAndLongPathsRoundTripWhole) {
+  const std::string names[] = {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",            // Japanese
+                               "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82",      // Cyrillic
+                               "emoji \xF0\x9F\x98\x80", "caf\xC3\xA9"};
+  for (const std::string& name : names) {
+    FolderSettings settings = MakeFolderRecord(name, name + " OR x", "file");
+    LPITEMIDLIST folder = Keep(manager_.CreateFolderItem(settings));
+    FolderSettings read;
+    ASSERT_TRUE(CPidlManager::ReadFolderSettings(folder, read));
+    EXPECT_EQ(settings, read) << name;
+    EXPECT_EQ(name, CPidlManager::ItemName(folder));
+
+    std::string path = "C:\\" + std::string(280, 'd') + "\\" + name + ".txt";
+    LPITEMIDLIST result = Keep(manager_.CreateResultItem(name + ".txt", path, 0));
+    EXPECT_EQ(path, CPidlManager::ResultPath(result)) << name;
+    EXPECT_EQ(name + ".txt", CPidlManager::ItemName(result));
+  }
+  // A path no 16-bit item size can hold is refused, not cut.
+  EXPECT_EQ(nullptr, manager_.CreateResultItem("x", "C:\\" + std::string(70000, 'p'), 0));
+}
+
+// Items of the older 323-byte layout, as shortcuts and saved views still hold
+// them, read as before; a path that may have lost characters or been cut names
+// no file.
+TEST_F(PidlManagerTest, OlderItemsReadAsBeforeButNeverByAGuessedPath) {
+  TestItemList folder, result, questionMarks, fullField;
+  folder.LegacyFolder(MakeFolderRecord("Reports", "budget", "file", 7));
+  result.LegacyResult("x.txt", "C:\\data\\x.txt");
+  questionMarks.LegacyResult("???.txt", "C:\\data\\???.txt");
+  fullField.LegacyResult("x.txtZZZ", "C:\\" + std::string(300, 'Z'));
+  FolderSettings read;
+  ASSERT_TRUE(CPidlManager::ReadFolderSettings(folder.Get(), read));
+  EXPECT_EQ(MakeFolderRecord("Reports", "budget", "file", 7), read);
+  EXPECT_EQ(nullptr, CPidlManager::GetExtension(folder.Get()));
+  EXPECT_EQ("C:\\data\\x.txt", CPidlManager::ResultPath(result.Get()));
+  EXPECT_EQ("", CPidlManager::ResultPath(questionMarks.Get()));
+  EXPECT_EQ("", CPidlManager::ResultPath(fullField.Get()));
+  EXPECT_EQ(nullptr, manager_.GetFileIdList(questionMarks.Get()));
+}
+
+// An extension that does not add up makes the whole item foreign.
+TEST_F(PidlManagerTest, DamagedExtensionsMakeTheItemForeign) {
+  TestItemList good;
+  good.Folder("Alpha");
+  std::vector<BYTE> item(reinterpret_cast<const BYTE*>(good.Get()),
+                         reinterpret_cast<const BYTE*>(good.Get()) + At<USHORT>(good.Get(), 0));
+  struct Damage {
+    const char* what;
+    std::size_t offset;
+    BYTE value;
+  } damages[] = {
+      {"signature", 323, 'X'},          {"version", 329, 2},  {"extension size", 327, 99},
+      {"name length", 331, 9},          {"text length", 333, 1},
+      {"name not UTF-8", 335, 0xC3},  // a lead byte with no continuation
+  };
+  EXPECT_EQ(ItemKind::Folder, CPidlManager::KindOf(good.Get()));
+  for (const Damage& damage : damages) {
+    std::vector<BYTE> bad = item;
+    bad[damage.offset] = damage.value;
+    TestItemList list;
+    list.Raw(bad);
+    EXPECT_EQ(ItemKind::Foreign, CPidlManager::KindOf(list.Get())) << damage.what;
+    EXPECT_EQ("", CPidlManager::ItemName(list.Get())) << damage.what;
+  }
+  // Cut short: cb says less than the header needs.
+  std::vector<BYTE> cut(item.begin(), item.begin() + 330);
+  cut[0] = 330 & 0xFF;
+  cut[1] = 330 >> 8;
+  TestItemList list;
+  list.Raw(cut);
+  EXPECT_EQ(ItemKind::Foreign, CPidlManager::KindOf(list.Get()));
 }
 
 TEST_F(PidlManagerTest, SizesCopiesAndJoins) {
@@ -88,7 +171,7 @@ TEST_F(PidlManagerTest, SizesCopiesAndJoins) {
   EXPECT_EQ(0, std::memcmp(onlyB, b.Get(), b.Size()));
 
   LPITEMIDLIST joined = Keep(manager_.Concat(a.Get(), b.Get()));
-  EXPECT_EQ(20u + 323 + 323 + 3, CPidlManager::GetSize(joined));
+  EXPECT_EQ(20u + 2 * (323 + 12 + 1) + 3, CPidlManager::GetSize(joined));
   char path[MAX_PATH];
   EXPECT_EQ(std::strlen("quorvane\\A\\B"), CPidlManager::GetPath(joined, path, sizeof path));
   EXPECT_STREQ("quorvane\\A\\B", path);
@@ -112,7 +195,7 @@ TEST_F(PidlManagerTest, PathNamesFoldersUpToAResult) {
   EXPECT_STREQ("quorv", small);
 }
 
-TEST_F(PidlManagerTest, CompareOrdersFoldersBeforeResultsByNameIgnoringCase) {
+TEST_F(PidlManagerTest, CompareOrdersFoldersBeforeResultsByNameThenCase) {
   TestItemList folderZ, folderA, folderUpperA, resultA, twoItems;
   folderZ.Folder("zeta");
   folderA.Folder("alpha");
@@ -123,14 +206,18 @@ TEST_F(PidlManagerTest, CompareOrdersFoldersBeforeResultsByNameIgnoringCase) {
   EXPECT_LT(CPidlManager::Compare(folderZ.Get(), resultA.Get()), 0);
   EXPECT_GT(CPidlManager::Compare(resultA.Get(), folderA.Get()), 0);
   EXPECT_LT(CPidlManager::Compare(folderA.Get(), folderZ.Get()), 0);
-  EXPECT_EQ(0, CPidlManager::Compare(folderA.Get(), folderUpperA.Get()));
+  // Names equal but for case are two folders (older documents may hold both).
+  EXPECT_NE(0, CPidlManager::Compare(folderA.Get(), folderUpperA.Get()));
+  EXPECT_EQ(-CPidlManager::Compare(folderA.Get(), folderUpperA.Get()),
+            CPidlManager::Compare(folderUpperA.Get(), folderA.Get()));
+  EXPECT_LT(CPidlManager::Compare(folderUpperA.Get(), folderZ.Get()), 0);
   EXPECT_GT(CPidlManager::Compare(twoItems.Get(), folderA.Get()), 0);
   EXPECT_LT(CPidlManager::Compare(folderA.Get(), twoItems.Get()), 0);
 }
 
-TEST_F(PidlManagerTest, SameItemIgnoresStyleAndLetterCaseOfPaths) {
-  SearchFolderRecord first = MakeFolderRecord("Docs", "report", "file");
-  SearchFolderRecord second = first;
+TEST_F(PidlManagerTest, SameItemIgnoresStyleOnly) {
+  FolderSettings first = MakeFolderRecord("Docs", "report", "file");
+  FolderSettings second = first;
   second.style = 1;
   TestItemList a, b;
   a.Folder(first);
@@ -146,7 +233,9 @@ TEST_F(PidlManagerTest, SameItemIgnoresStyleAndLetterCaseOfPaths) {
   r1.Result("a.txt", "C:\\Docs\\A.TXT");
   r2.Result("A.txt", "c:\\docs\\a.txt");
   r3.Result("a.txt", "c:\\docs\\b.txt");
-  EXPECT_TRUE(CPidlManager::IsSameItem(r1.Get(), r2.Get()));
+  // In a case-sensitive directory these are two files.
+  EXPECT_FALSE(CPidlManager::IsSameItem(r1.Get(), r2.Get()));
+  EXPECT_TRUE(CPidlManager::IsSameItem(r1.Get(), r1.Get()));
   EXPECT_FALSE(CPidlManager::IsSameItem(r1.Get(), r3.Get()));
   EXPECT_FALSE(CPidlManager::IsSameItem(a.Get(), r1.Get()));
 }
@@ -162,18 +251,19 @@ TEST_F(PidlManagerTest, ForeignAndMalformedItemsAreNeverReadPastTheirSize) {
   char name[50] = "unchanged";
   EXPECT_EQ(0u, CPidlManager::GetName(list.Get(), name, sizeof name));
 
-  // A name with no terminating zero is read up to its field's end only.
-  SearchFolderRecord record = MakeFolderRecord("");
-  std::memset(record.name, 'n', sizeof record.name);
-  std::memset(record.query, 'q', sizeof record.query);
+  // An older item's name with no terminating zero is read up to its field's end only.
+  ItemIdentifier record = {};
+  record.cb = kItemSize;
+  std::memset(record.record.folder.name, 'n', sizeof record.record.folder.name);
+  std::memset(record.record.folder.query, 'q', sizeof record.record.folder.query);
   TestItemList unterminated;
-  unterminated.Folder(record);
+  unterminated.Raw(std::vector<BYTE>(reinterpret_cast<BYTE*>(&record), reinterpret_cast<BYTE*>(&record) + sizeof record));
   EXPECT_EQ(49u, CPidlManager::GetName(unterminated.Get(), name, sizeof name));
 
   // A size of 1 cannot lead on to another item: the list ends there.
   TestItemList broken;
   broken.Folder("A").Raw({1});
-  EXPECT_EQ(323u + 3, CPidlManager::GetSize(broken.Get()));
+  EXPECT_EQ(323u + 12 + 1 + 3, CPidlManager::GetSize(broken.Get()));
 
   EXPECT_EQ(ItemKind::None, CPidlManager::KindOf(nullptr));
   EXPECT_TRUE(CPidlManager::IsResultItem(nullptr));
@@ -195,9 +285,9 @@ TEST_F(PidlManagerTest, FileIdListHandlesSurviveForeignItems) {
     TestItemList item;
     item.Result("report.txt", itemPath, fileIdList);
     LPCITEMIDLIST list = manager_.GetFileIdList(item.Get());
-    char resolved[MAX_PATH] = {};
-    if (list) SHGetPathFromIDListA(list, resolved);
-    return std::string(resolved);
+    wchar_t resolved[MAX_PATH] = {};
+    if (list) SHGetPathFromIDListW(list, resolved);
+    return ToUtf8(resolved);
   };
   EXPECT_EQ(0, lstrcmpiA(file.c_str(), pathOf(handle, file).c_str()));
   // A handle issued by another process means nothing here: the path decides.
@@ -205,7 +295,11 @@ TEST_F(PidlManagerTest, FileIdListHandlesSurviveForeignItems) {
   test::WriteFileText(other, "x");
   EXPECT_EQ(0, lstrcmpiA(other.c_str(), pathOf(handle, other).c_str()));
   EXPECT_EQ(0, lstrcmpiA(file.c_str(), pathOf(0xDEADBEEF, file).c_str()));
-  EXPECT_EQ("", pathOf(0, file)) << "0 means the path could not be parsed";
+  // 0: the process that made the item could not parse the path then; here it can.
+  EXPECT_EQ(0, lstrcmpiA(file.c_str(), pathOf(0, file).c_str()));
+  // Never a wildcard or a name the file does not have.
+  EXPECT_EQ("", pathOf(handle, dir.File("report.tx?")));
+  EXPECT_EQ("", pathOf(handle, dir.File("report.txt.bak")));
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "pidl/RecordText.h"
+#include "module/Text.h"
 #include "search/RegistrationCookie.h"
 #include "search/SearchQuery.h"
 #include "support/SearchServiceFixture.h"
@@ -13,9 +13,9 @@ namespace {
 
 class SearchQuery : public SearchServiceTest {
  protected:
-  static SearchFolderRecord Folder(const std::string& name, const std::string& query, const std::string& category = {},
-                                   int rankByRecency = 0, int maxResults = kDefaultMaxResults) {
-    SearchFolderRecord record = MakeFolderRecord(name, query, category, maxResults);
+  static FolderSettings Folder(const std::string& name, const std::string& query, const std::string& category = {},
+                               int rankByRecency = 0, int maxResults = kDefaultMaxResults) {
+    FolderSettings record = MakeFolderRecord(name, query, category, maxResults);
     record.rankByRecency = rankByRecency;
     return record;
   }
@@ -73,14 +73,13 @@ TEST_F(SearchQuery, EmptySearchStringInAFolderWithoutSubfoldersSearchesForItsNam
   EXPECT_STREQ(L"Invoices", OnlyQuery().searchString);
 }
 
-TEST_F(SearchQuery, FieldsWithoutTerminatorAreReadOnlyToTheirEnd) {
-  SearchFolderRecord record = Folder("", "");
-  std::memset(record.name, 'n', sizeof record.name);
-  std::memset(record.category, 'c', sizeof record.category);
-  RunSearchQuery(record, false);
+// Every character goes to the service: no code page, no field size between.
+TEST_F(SearchQuery, SearchStringsInEveryScriptAreSentWhole) {
+  std::string query = std::string(230, 'q') + " \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xD0\x9E\xD1\x82 \xF0\x9F\x98\x80";
+  RunSearchQuery(Folder("x", query, std::string(30, 'c')), false);
   StubQuery sent = OnlyQuery();
-  EXPECT_EQ(std::wstring(kNameSize, L'n'), sent.searchString);
-  EXPECT_EQ(std::wstring(kCategorySize, L'c'), sent.category);
+  EXPECT_EQ(ToWide(query), sent.searchString);
+  EXPECT_EQ(std::wstring(30, L'c'), sent.category);
 }
 
 TEST_F(SearchQuery, MissingCategoryIsSentAsAMissingOptionalArgument) {

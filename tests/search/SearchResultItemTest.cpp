@@ -4,7 +4,6 @@
 
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
-#include "pidl/RecordText.h"
 #include "search/SearchQuery.h"
 #include "search/SearchResultItem.h"
 #include "support/SearchServiceFixture.h"
@@ -23,18 +22,15 @@ class SearchResultItem : public SearchServiceTest {
     if (results) results->Next(result.Put());
     return result;
   }
-  ResultRecord RecordOf(const std::wstring& uri, const std::wstring& title) {
+  SearchResultText RecordOf(const std::wstring& uri, const std::wstring& title) {
     stub_.Reset();
     stub_.AddResult(uri, title);
     return Fill();
   }
-  ResultRecord Fill() {
-    ResultRecord record;
-    std::memset(&record, 0xCC, sizeof record);
+  SearchResultText Fill() {
     auto result = FirstResult();
     EXPECT_TRUE(result);
-    if (result) FillResultRecord(result.Get(), record, ThePidlManager());
-    return record;
+    return result ? ReadSearchResult(result.Get()) : SearchResultText{};
   }
   std::wstring ExistingFile(const std::string& name) {
     WriteFileText(dir_.File(name), "x");
@@ -44,57 +40,56 @@ class SearchResultItem : public SearchServiceTest {
 
 TEST_F(SearchResultItem, TitleNamesTheResultAndUriIsItsPath) {
   std::wstring path = ExistingFile("report.txt");
-  ResultRecord record = RecordOf(path, L"Quarterly report");
-  EXPECT_EQ(kResultKind, record.kind);
-  EXPECT_EQ("Quarterly report", FieldText(record.name));
-  EXPECT_EQ(ToAnsi(path.c_str()), FieldText(record.filePath));
-  EXPECT_NE(0u, record.fileIdList);
-  // Every byte no field uses is zero.
-  EXPECT_EQ(0, record.reserved);
-  EXPECT_EQ(0, record.rest[0]);
-  EXPECT_EQ(0, record.name[sizeof record.name - 1]);
-  EXPECT_EQ(0, record.filePath[sizeof record.filePath - 1]);
+  SearchResultText record = RecordOf(path, L"Quarterly report");
+  EXPECT_EQ("Quarterly report", record.name);
+  EXPECT_EQ(ToUtf8(path), record.path);
 }
 
 TEST_F(SearchResultItem, UnhelpfulTitlesFallBackToTheFileName) {
   std::wstring path = ExistingFile("notes.txt");
-  EXPECT_EQ("notes.txt", FieldText(RecordOf(path, path).name)) << "title equal to the path";
-  EXPECT_EQ("notes.txt", FieldText(RecordOf(path, L"C:\\elsewhere\\x.txt").name)) << "drive path";
-  EXPECT_EQ("notes.txt", FieldText(RecordOf(path, L"").name)) << "empty title";
+  EXPECT_EQ("notes.txt", RecordOf(path, path).name) << "title equal to the path";
+  EXPECT_EQ("notes.txt", RecordOf(path, L"C:\\elsewhere\\x.txt").name) << "drive path";
+  EXPECT_EQ("notes.txt", RecordOf(path, L"").name) << "empty title";
   stub_.Reset();
   stub_.AddUntitledResult(path);
-  EXPECT_EQ("notes.txt", FieldText(Fill().name)) << "missing title";
+  EXPECT_EQ("notes.txt", Fill().name) << "missing title";
   stub_.Reset();
   stub_.AddResult(path, L"Fine title");
   stub_.ScriptCall(kStubTitle, E_FAIL);
-  EXPECT_EQ("notes.txt", FieldText(Fill().name)) << "failing title";
+  EXPECT_EQ("notes.txt", Fill().name) << "failing title";
 }
 
 TEST_F(SearchResultItem, TitleThatDiffersFromThePathOnlyInCaseIsKept) {
-  ResultRecord record = RecordOf(L"\\\\server\\share\\Case.txt", L"\\\\SERVER\\SHARE\\CASE.TXT");
-  EXPECT_EQ("\\\\SERVER\\SHARE\\CASE.TXT", FieldText(record.name));
+  SearchResultText record = RecordOf(L"\\\\server\\share\\Case.txt", L"\\\\SERVER\\SHARE\\CASE.TXT");
+  EXPECT_EQ("\\\\SERVER\\SHARE\\CASE.TXT", record.name);
 }
 
 TEST_F(SearchResultItem, NonFileResultsStillBecomeItemsWithoutShellList) {
-  ResultRecord page = RecordOf(L"http://example.invalid/page", L"A web page");
-  EXPECT_EQ("A web page", FieldText(page.name));
-  EXPECT_EQ(0u, page.fileIdList);
+  SearchResultText page = RecordOf(L"http://example.invalid/page", L"A web page");
+  EXPECT_EQ("A web page", page.name);
+  EXPECT_EQ(0u, ThePidlManager()->RegisterFilePath(page.path));
   // Falling back to the file name, a path without any backslash is shown whole.
-  ResultRecord mail = RecordOf(L"mailbox:message-17", L"mailbox:message-17");
-  EXPECT_EQ("mailbox:message-17", FieldText(mail.name));
-  EXPECT_EQ(0u, mail.fileIdList);
+  SearchResultText mail = RecordOf(L"mailbox:message-17", L"mailbox:message-17");
+  EXPECT_EQ("mailbox:message-17", mail.name);
 }
 
-TEST_F(SearchResultItem, LongNamesAndPathsAreCutToTheirFields) {
-  std::string longName(60, 'a');
-  std::wstring path = L"C:\\data\\" + ToWide(longName.c_str()) + L".txt";
-  ResultRecord record = RecordOf(path, path);
-  EXPECT_EQ(longName.substr(0, 49), FieldText(record.name));
+// The path is the file's identity: it is kept whole, every character and any
+// length; only the title shown is cut to 49 characters (not bytes).
+TEST_F(SearchResultItem, PathsAreKeptWholeAndTitlesCutByCharacters) {
+  std::wstring japanese = L"\u65e5\u672c\u8a9e";
+  std::wstring path = L"C:\\data\\" + std::wstring(60, L'\u65e5') + L".txt";
+  SearchResultText record = RecordOf(path, path);
+  EXPECT_EQ(ToUtf8(std::wstring(49, L'\u65e5')), record.name);
+  EXPECT_EQ(ToUtf8(path), record.path);
 
-  std::wstring longPath = L"C:\\" + std::wstring(300, L'p');
+  std::wstring longPath = L"C:\\" + std::wstring(300, L'p') + L"\\" + japanese + L" \U0001F600.txt";
   record = RecordOf(longPath, L"Long");
-  EXPECT_EQ(259u, FieldText(record.filePath).size());
-  EXPECT_EQ("Long", FieldText(record.name));
+  EXPECT_EQ(ToUtf8(longPath), record.path);
+  EXPECT_EQ("Long", record.name);
+
+  // The BSTR's own length counts: text after a NUL is no part of a path.
+  std::wstring withNul(L"C:\\a.txt\0C:\\b.txt", 17);
+  EXPECT_EQ("C:\\a.txt", RecordOf(withNul, L"t").path);
 }
 
 TEST_F(SearchResultItem, FailingUriIsRaisedWithTheResultsInterface) {
@@ -102,9 +97,8 @@ TEST_F(SearchResultItem, FailingUriIsRaisedWithTheResultsInterface) {
   stub_.ScriptCall(kStubUri, E_ACCESSDENIED);
   auto result = FirstResult();
   ASSERT_TRUE(result);
-  ResultRecord record;
   try {
-    FillResultRecord(result.Get(), record, ThePidlManager());
+    ReadSearchResult(result.Get());
     ADD_FAILURE() << "no error";
   } catch (const ComError& error) {
     EXPECT_EQ(E_ACCESSDENIED, error.Result());
@@ -119,10 +113,9 @@ TEST_F(SearchResultItem, CreateResultItemMakesAOneItemListOfKindOne) {
   ASSERT_TRUE(result);
   LPITEMIDLIST item = ThePidlManager()->CreateResultItem(result.Get());
   ASSERT_TRUE(item);
-  EXPECT_EQ(kItemSize + kListOverhead, CPidlManager::GetSize(item));
-  const ResultRecord* record = CPidlManager::GetResultRecord(item);
-  ASSERT_TRUE(record);
-  EXPECT_EQ("Item", FieldText(record->name));
+  ASSERT_TRUE(CPidlManager::GetResultRecord(item));
+  EXPECT_EQ("Item", CPidlManager::ItemName(item));
+  EXPECT_EQ(ToUtf8(path), CPidlManager::ResultPath(item));
   EXPECT_TRUE(ThePidlManager()->GetFileIdList(item));
   ThePidlManager()->Free(item);
 }

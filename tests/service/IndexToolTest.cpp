@@ -60,7 +60,7 @@ using IndexTool = ServiceTest;
 
 TEST_F(IndexTool, AddsIndexesListsAndReportsStatus) {
   AddFile("docs\\plum.txt", "damson");
-  std::string root = ToAnsi(TreePath("docs").c_str());
+  std::string root = ToUtf8(TreePath("docs"));
 
   ToolRun added = RunTool("add \"" + root + "\"");
   EXPECT_EQ(0u, added.exitCode) << added.output;
@@ -83,10 +83,10 @@ TEST_F(IndexTool, AddsIndexesListsAndReportsStatus) {
 TEST_F(IndexTool, RefusesWhatItCannotDo) {
   EXPECT_EQ(1u, RunTool("").exitCode);
   EXPECT_EQ(1u, RunTool("frobnicate").exitCode);
-  ToolRun missing = RunTool("add \"" + ToAnsi(TreePath("no such folder").c_str()) + "\"");
+  ToolRun missing = RunTool("add \"" + ToUtf8(TreePath("no such folder")) + "\"");
   EXPECT_EQ(2u, missing.exitCode);
   EXPECT_NE(std::string::npos, missing.output.find("Not a folder")) << missing.output;
-  EXPECT_EQ(2u, RunTool("remove \"" + ToAnsi(TreePath().c_str()) + "\"").exitCode);
+  EXPECT_EQ(2u, RunTool("remove \"" + ToUtf8(TreePath()) + "\"").exitCode);
 }
 
 TEST_F(IndexTool, TellsWhenItRebuildsADamagedIndex) {

@@ -138,7 +138,7 @@ TEST_F(Indexing, ADamagedIndexIsRebuiltFromTheRoots) {
   AddFile("fig.txt", "fig");
   IndexTree();
   // Overwrite the index with rubbish, as a failing disk might.
-  std::string index = ToAnsi(IndexDatabasePath().c_str());
+  std::string index = ToUtf8(IndexDatabasePath());
   qv::test::WriteFileText(index, std::string(8192, 'Z'));
   DeleteFileA((index + "-wal").c_str());
   DeleteFileA((index + "-shm").c_str());

@@ -6,7 +6,6 @@
 #include "module/LiveObjects.h"
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
-#include "pidl/RecordText.h"
 #include "shellfolder/CEnumIDList.h"
 #include "support/SearchServiceFixture.h"
 #include "support/TestItemList.h"
@@ -140,9 +139,8 @@ TEST_F(EnumIDList, ResultItemsReachTheirFiles) {
   auto enumerator = Enumerate(Folder({"Everything"}));
   PITEMID_CHILD item = nullptr;
   ASSERT_EQ(S_OK, enumerator->Next(1, &item, nullptr));
-  const ResultRecord* record = CPidlManager::GetResultRecord(item);
-  ASSERT_TRUE(record);
-  EXPECT_EQ(dir_.File("r1.txt"), FieldText(record->filePath));
+  ASSERT_TRUE(CPidlManager::GetResultRecord(item));
+  EXPECT_EQ(dir_.File("r1.txt"), CPidlManager::ResultPath(item));
   EXPECT_TRUE(ThePidlManager()->GetFileIdList(item));
   ThePidlManager()->Free(item);
 }
@@ -158,7 +156,9 @@ TEST_F(EnumIDList, NextHandsOutWhatRemainsAndSaysWhenItRanShort) {
   EXPECT_EQ(S_FALSE, enumerator->Next(5, items, &fetched));
   ASSERT_EQ(2u, fetched);
   for (ULONG i = 0; i < fetched; ++i) {
-    EXPECT_EQ(kItemSize + kListOverhead, CPidlManager::GetSize(items[i]));
+    // One item each, whole: the item's own size plus the list's terminator.
+    EXPECT_EQ(items[i]->mkid.cb + kListOverhead, CPidlManager::GetSize(items[i]));
+    EXPECT_EQ(ItemKind::Result, CPidlManager::KindOf(items[i]));
     ThePidlManager()->Free(items[i]);
   }
   EXPECT_EQ(S_FALSE, enumerator->Next(5, items, &fetched));

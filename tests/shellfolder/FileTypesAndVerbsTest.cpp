@@ -26,18 +26,17 @@ TEST_F(FileTypesAndVerbsTest, ShowOnlyAndHideAppendToTheSearchStringEachTime) {
   EXPECT_TRUE(invoices->HideFileType("pdf"));
   EXPECT_TRUE(invoices->HideFileType("pdf"));
   EXPECT_EQ("Invoices -filetype:pdf -filetype:pdf", SavedQuery({"Invoices"}));
-  // The folder's own item follows the document.
-  EXPECT_STREQ("Invoices -filetype:pdf -filetype:pdf",
-               CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(invoices->AbsoluteList()))->query);
 }
 
 TEST_F(FileTypesAndVerbsTest, RewriteThatWouldNotFitIsRefusedUnchanged) {
   ComPtr<CShellFolder> work = Work();
-  SearchFolderRecord& own = const_cast<SearchFolderRecord&>(
-      *CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(work->AbsoluteList())));
-  std::string longQuery(190, 'q');
-  std::strcpy(own.query, longQuery.c_str());
-  RequireFolderStore().SaveFolderSettings(work->AbsoluteList());
+  // 190 characters of three bytes each: the limit counts characters.
+  std::string longQuery;
+  for (int i = 0; i < 190; ++i) longQuery += "\xE6\x97\xA5";
+  RequireFolderStore().ChangeFolder(work->AbsoluteList(), [&](FolderSettings& settings) {
+    settings.query = longQuery;
+    return true;
+  });
   std::string before = DocumentText();
   ScopedShellRequestLog log;
   EXPECT_FALSE(work->ShowOnlyFileType("pdf"));
@@ -51,9 +50,9 @@ TEST_F(FileTypesAndVerbsTest, MoveToFolderAddsAFolderPerUseWithTheNarrowedString
   ComPtr<CShellFolder> work = Work();
   ScopedShellRequestLog log;
   EXPECT_TRUE(work->MoveFileTypeToFolder("pdf"));
-  SearchFolderRecord added = SavedRecord({"Work", "pdf files"});
-  EXPECT_STREQ("report filetype:pdf", added.query);
-  EXPECT_STREQ("file", added.category);
+  FolderSettings added = SavedRecord({"Work", "pdf files"});
+  EXPECT_EQ("report filetype:pdf", added.query);
+  EXPECT_EQ("file", added.category);
   EXPECT_TRUE(work->HideFileType("pdf"));
   EXPECT_EQ("report -filetype:pdf", SavedQuery({"Work"}));
   EXPECT_TRUE(work->MoveFileTypeToFolder("pdf"));
@@ -70,7 +69,7 @@ TEST_F(FileTypesAndVerbsTest, ClearSearchStringEmptiesAChildOrTheFolderItself) {
   EXPECT_EQ("report", SavedQuery({"Work"}));
   work->ClearSearchString(nullptr);
   EXPECT_EQ("", SavedQuery({"Work"}));
-  EXPECT_STREQ("file", SavedRecord({"Work"}).category);
+  EXPECT_EQ("file", SavedRecord({"Work"}).category);
 }
 
 TEST_F(FileTypesAndVerbsTest, ViewModeIsStoredForSearchFoldersOnly) {
@@ -105,17 +104,19 @@ TEST_F(FileTypesAndVerbsTest, VerbsAskTheShellWithTheDocumentedRequests) {
   TestItemList unlisted;
   unlisted.Result("gone.txt", "C:\\Docs\\gone.txt");
   ScopedShellRequestLog log;
+  ScopedConfirmationAnswer told(true);
 
   work->OpenFolderItem(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
   work->OpenFolderItem(kOwner, ItemOf(work.Get(), "Drafts").Get(), false);
-  work->OpenResult(unlisted.Get());  // the shell never found it: nothing
+  work->OpenResult(unlisted.Get());  // no such file: the user is told, nothing runs
+  EXPECT_EQ(1, told.Count());
   work->OpenResult(found.Get());
   work->OpenContainingFolder(unlisted.Get());
   work->ShowProperties(kOwner, found.Get());
   ASSERT_EQ(5u, log.executions.size());
 
   const auto& explore = log.executions[0];
-  EXPECT_EQ(DWORD{sizeof(SHELLEXECUTEINFOA)}, explore.info.cbSize);
+  EXPECT_EQ(DWORD{sizeof(SHELLEXECUTEINFOW)}, explore.info.cbSize);
   EXPECT_EQ(ULONG{5}, explore.info.fMask);
   EXPECT_EQ(kOwner, explore.info.hwnd);
   EXPECT_EQ("explore", explore.verb);
@@ -221,11 +222,11 @@ TEST_F(PropertiesDialogTest, NameChangeRenamesAndTheDialogFollowsTheFolder) {
   Press(dialog, IDC_RANK_RECENCY);
   SendDlgItemMessageA(dialog, IDC_CATEGORY, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("all"));
   Press(dialog, IDOK);
-  SearchFolderRecord saved = SavedRecord({"Work", "Sketches"});
-  EXPECT_STREQ("sketch", saved.query);
+  FolderSettings saved = SavedRecord({"Work", "Sketches"});
+  EXPECT_EQ("sketch", saved.query);
   EXPECT_EQ(25, saved.maxResults);
   EXPECT_EQ(1, saved.rankByRecency);
-  EXPECT_STREQ("", saved.category);
+  EXPECT_EQ("", saved.category);
   ASSERT_EQ(2u, log.notifications.size());
   EXPECT_EQ(SHCNE_UPDATEDIR, log.notifications[1].event);
   EXPECT_EQ("quorvane\\Work\\Sketches", log.notifications[1].first);

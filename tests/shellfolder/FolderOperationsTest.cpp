@@ -122,6 +122,67 @@ TEST_F(FolderOperationsTest, DeletingOneFileLeavesTheQuestionToTheShell) {
   EXPECT_EQ(1u, log.fileOperations.size());
 }
 
+// A result names exactly one file. Each case puts the file beside a namesake
+// that an ANSI, cut or wildcard form of its path would have reached instead.
+TEST_F(FolderOperationsTest, DeletingAResultRemovesExactlyItsFileAndNoOther) {
+  struct Case {
+    std::string file;      // the result's file, below the temporary directory
+    std::string namesake;  // what a lossy form of its path names
+  } cases[] = {
+      {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt", "abc.txt"},
+      {"\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82.txt", "zzzzz.txt"},
+      {"emoji \xF0\x9F\x98\x80.txt", "emoji a.txt"},
+      {"", ""},  // below: a path past MAX_PATH whose first 259 characters name another file
+  };
+  // DIR\x.txt of exactly 259 characters, and DIR\x.txtZZZ...Z.txt.
+  std::string directory = "long\\" + std::string(259 - dir_.File("long\\").size() - 6, 'D');
+  MakeDirectory(dir_.File("long"));
+  MakeDirectory(dir_.File(directory));
+  cases[3] = {directory + "\\x.txt" + std::string(40, 'Z') + ".txt", directory + "\\x.txt"};
+  ASSERT_EQ(259u, dir_.File(cases[3].namesake).size());
+  ComPtr<CShellFolder> work = Work();
+  for (const Case& c : cases) {
+    WriteFileText(dir_.File(c.file), "mine");
+    WriteFileText(dir_.File(c.namesake), "namesake");
+    TestItemList item;
+    item.Result("r", dir_.File(c.file));
+    ScopedConfirmationAnswer yes(true);
+    EXPECT_TRUE(work->DeleteResultFile(kOwner, item.Get(), false)) << c.file;
+    EXPECT_FALSE(FileExists(dir_.File(c.file))) << c.file;
+    EXPECT_EQ("namesake", ReadFileText(dir_.File(c.namesake))) << c.file;
+  }
+}
+
+// An item that cannot name its file exactly any more, or whose file has gone,
+// is refused with a message; nothing is deleted or renamed.
+TEST_F(FolderOperationsTest, ResultsWithoutTheirExactFileAreRefusedWithAMessage) {
+  WriteFileText(dir_.File("abc.txt"), "keep");
+  TestItemList older, gone;
+  older.LegacyResult("???.txt", dir_.File("???.txt"));  // an older item that lost its characters
+  gone.Result("gone.txt", dir_.File("gone.txt"));
+  ComPtr<CShellFolder> work = Work();
+  ScopedShellRequestLog log;
+  for (const TestItemList* item : {&older, &gone}) {
+    ScopedConfirmationAnswer yes(true);
+    EXPECT_FALSE(work->DeleteResultFile(kOwner, item->Get(), false));
+    EXPECT_FALSE(work->RenameResultFile(item->Get(), "renamed.txt"));
+    EXPECT_EQ(2, yes.Count()) << "each refusal says why";
+    EXPECT_NE(std::string::npos, yes.LastText().find("cannot be found"));
+  }
+  EXPECT_TRUE(log.fileOperations.empty());
+  EXPECT_EQ("keep", ReadFileText(dir_.File("abc.txt")));
+}
+
+TEST_F(FolderOperationsTest, RenamingAResultKeepsEveryCharacterOfItsName) {
+  const std::string name = "\xE6\x97\xA5\xE6\x9C\xAC.txt";
+  TestItemList item = ResultFile(name);
+  EXPECT_TRUE(Work()->RenameItem(item.Get(), "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xF0\x9F\x98\x80.txt"));
+  EXPECT_FALSE(FileExists(dir_.File(name)));
+  EXPECT_EQ("content of " + name,
+            ReadFileText(dir_.File("\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xF0\x9F\x98\x80.txt")));
+  EXPECT_FALSE(Work()->RenameResultFile(ResultFile("w.txt").Get(), "wild*.txt")) << "no wildcards";
+}
+
 TEST_F(FolderOperationsTest, RenamingAFolderRefusesASiblingsName) {
   ComPtr<CShellFolder> work = Work();
   ScopedShellRequestLog log;

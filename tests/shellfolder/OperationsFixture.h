@@ -11,6 +11,7 @@
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "module/ModuleUse.h"
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "shellfolder/ShellRequests.h"
@@ -63,28 +64,26 @@ class OperationsTest : public testing::Test {
 
   // What the saved file holds, read by a fresh store.
   std::vector<std::string> SavedChildren(std::initializer_list<std::string> path) const {
-    CFolderStore saved(DocumentPath());
+    CFolderStore saved(ToWide(DocumentPath()));
     std::vector<std::string> names;
     ComPtr<IXMLDOMNode> node = saved.FindFolderNode(PathList(path).Get());
     if (!node) return {"(missing)"};
     ComPtr<IXMLDOMNode> child;
     node->get_firstChild(child.Put());
     while (child) {
-      char name[kNameSize] = {};
-      if (CFolderStore::GetNodeAttribute(child.Get(), "name", name, sizeof name)) names.push_back(name);
+      std::string name = CFolderStore::NodeAttributeText(child.Get(), "name");
+      if (!name.empty()) names.push_back(name);
       ComPtr<IXMLDOMNode> next;
       child->get_nextSibling(next.Put());
       child = next;
     }
     return names;
   }
-  SearchFolderRecord SavedRecord(std::initializer_list<std::string> path) const {
-    CFolderStore saved(DocumentPath());
-    SearchFolderRecord record = {};
+  FolderSettings SavedRecord(std::initializer_list<std::string> path) const {
+    CFolderStore saved(ToWide(DocumentPath()));
     ComPtr<IXMLDOMNode> node = saved.FindFolderNode(PathList(path).Get());
     EXPECT_TRUE(node) << "no saved folder";
-    if (node) CFolderStore::ReadFolderRecord(record, node.Get());
-    return record;
+    return node ? CFolderStore::ReadFolderSettings(node.Get()) : FolderSettings{};
   }
   static TestItemList PathList(std::initializer_list<std::string> names) {
     TestItemList list;
@@ -92,11 +91,7 @@ class OperationsTest : public testing::Test {
     for (const std::string& name : names) list.Folder(name);
     return list;
   }
-  static std::string PathOf(LPCITEMIDLIST list) {
-    char path[MAX_PATH] = {};
-    CPidlManager::GetPath(list, path, sizeof path);
-    return path;
-  }
+  static std::string PathOf(LPCITEMIDLIST list) { return CPidlManager::DisplayPath(list); }
   // A real file in the temporary directory and its result item.
   TestItemList ResultFile(const std::string& name) {
     WriteFileText(dir_.File(name), "content of " + name);

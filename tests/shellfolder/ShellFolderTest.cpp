@@ -118,7 +118,9 @@ TEST_F(ShellFolderTest, AnswersItsInterfacesWithOneIdentity) {
   test::ShellList placeList(place);
   TestItemList root;
   root.Root();
-  ASSERT_EQ(root.Size() - 2 + kItemSize + 2, ILGetSize(place));
+  TestItemList expected;
+  expected.Root().Folder(test::MakeFolderRecord("Work", "report"));
+  ASSERT_EQ(expected.Size(), ILGetSize(place));
   EXPECT_EQ(0, std::memcmp(root.Get(), place, root.Size() - 2));
   EXPECT_EQ("Work", DisplayName(Root(), ILFindLastID(place), SHGDN_INFOLDER));
 }
@@ -133,8 +135,11 @@ TEST_F(ShellFolderTest, CompareIdsReportsTheOrderAsASuccessCode) {
 
   TestItemList upper = ResultItem("Doc", "C:\\one.txt");
   TestItemList lower = ResultItem("doc", "C:\\two.txt");
-  EXPECT_EQ(S_OK, Work()->CompareIDs(0, upper.Get(), lower.Get())) << "names differing in case only are equal";
-  EXPECT_EQ(S_OK, Work()->CompareIDs(0x10, upper.Get(), lower.Get())) << "every column sorts alike";
+  // Names equal but for case are still two items: case decides, and only then.
+  EXPECT_EQ(-test::CompareOrder(Work(), upper.Get(), lower.Get()), test::CompareOrder(Work(), lower.Get(), upper.Get()));
+  EXPECT_NE(0, test::CompareOrder(Work(), upper.Get(), lower.Get()));
+  EXPECT_EQ(Work()->CompareIDs(0, upper.Get(), lower.Get()), Work()->CompareIDs(0x10, upper.Get(), lower.Get()))
+      << "every column sorts alike";
 
   TestItemList shorter = Item("A");
   TestItemList longer;
@@ -262,6 +267,46 @@ TEST_F(ShellFolderTest, RenameToAnotherLetterCaseIsSaved) {
   ASSERT_EQ(S_OK, Work()->SetNameOf(nullptr, reports.Get(), L"REPORTS", 0, nullptr));
   EXPECT_NE(std::string::npos, DocumentText().find("REPORTS"));
   EXPECT_EQ(Names({"archive", "REPORTS"}), test::SortedNames(Work(), SHCONTF_FOLDERS));
+}
+
+// Names in any script travel whole through rename, listing, binding and a reload
+// of the module; the 49-character limit counts characters, not bytes.
+TEST_F(ShellFolderTest, UnicodeNamesRoundTripThroughTheShellInterfaces) {
+  const std::wstring names[] = {L"\u65e5\u672c", L"\u041e\u0442\u0447\u0451\u0442", L"emoji \U0001F600",
+                                std::wstring(49, L'\u8a9e')};
+  std::wstring previous = L"Home";
+  for (const std::wstring& name : names) {
+    TestItemList item = Item(ToUtf8(previous));
+    LPITEMIDLIST renamed = nullptr;
+    ASSERT_EQ(S_OK, Root()->SetNameOf(nullptr, item.Get(), name.c_str(), 0, &renamed)) << ToUtf8(name);
+    test::ShellList renamedList(renamed);
+    EXPECT_EQ(ToUtf8(name), DisplayName(Root(), renamed, SHGDN_INFOLDER));
+    EXPECT_NE(std::string::npos, DocumentText().find("name=\"" + ToUtf8(name) + "\""));
+    previous = name;
+  }
+  TestItemList last = Item(ToUtf8(previous));
+  EXPECT_EQ(E_FAIL, Root()->SetNameOf(nullptr, last.Get(), std::wstring(50, L'\u8a9e').c_str(), 0, nullptr));
+  root_.Reset();
+  ASSERT_EQ(S_OK, server_.CanUnloadNow());
+  EXPECT_EQ((std::vector<std::string>{"Work", ToUtf8(previous)}), test::SortedNames(Root(), SHCONTF_FOLDERS));
+  EXPECT_TRUE(test::BindToChild(Root(), previous));
+}
+
+// Older documents may hold siblings that differ only in case: both are shown and
+// each opens its own folder; no new clash can be made.
+TEST_F(ShellFolderTest, SiblingsDifferingOnlyInCaseStayApartAndNoNewOneIsMade) {
+  WriteDocument("<root name='root'><folder name='Alpha'><folder name='Upper'/></folder>"
+                "<folder name='alpha'><folder name='Lower'/></folder><folder name='Home'/></root>");
+  EXPECT_EQ(3u, test::SortedNames(Root(), SHCONTF_FOLDERS).size());
+  TestItemList upper = Item("Alpha"), lower = Item("alpha");
+  EXPECT_NE(0, test::CompareOrder(Root(), upper.Get(), lower.Get()));
+  EXPECT_EQ(Names({"Upper"}), test::SortedNames(test::BindToChild(Root(), L"Alpha").Get(), SHCONTF_FOLDERS));
+  EXPECT_EQ(Names({"Lower"}), test::SortedNames(test::BindToChild(Root(), L"alpha").Get(), SHCONTF_FOLDERS));
+
+  std::string before = DocumentText();
+  TestItemList home = Item("Home");
+  EXPECT_EQ(E_FAIL, Root()->SetNameOf(nullptr, home.Get(), L"ALPHA", 0, nullptr));
+  EXPECT_EQ(before, DocumentText());
 }
 
 TEST_F(ShellFolderTest, RenamedFolderIsFoundAfterTheModuleReloads) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "folders/CFolderStore.h"
+#include "module/Text.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"
 
@@ -15,14 +16,15 @@ namespace qv::test {
 class FolderStoreTest : public testing::Test {
  protected:
   std::string DocumentPath() const { return dir_.File(kDocumentFileName); }
+  std::wstring WideDocumentPath() const { return ToWide(DocumentPath()); }
   std::string FileText() const { return ReadFileText(DocumentPath()); }
   void WriteDocument(const std::string& xml) { WriteFileText(DocumentPath(), xml); }
   CFolderStore& Store() {
-    if (!store_) store_ = std::make_unique<CFolderStore>(DocumentPath());
+    if (!store_) store_ = std::make_unique<CFolderStore>(WideDocumentPath());
     return *store_;
   }
   // A second process's view: a store that reads the file afresh.
-  std::unique_ptr<CFolderStore> Reopen() const { return std::make_unique<CFolderStore>(DocumentPath()); }
+  std::unique_ptr<CFolderStore> Reopen() const { return std::make_unique<CFolderStore>(WideDocumentPath()); }
 
   ComPtr<IXMLDOMNode> RootNode() {
     TestItemList root;

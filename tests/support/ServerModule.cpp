@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "module/ClassIds.h"
+#include "module/Text.h"
 #include "support/TestItemList.h"
 
 namespace qv::test {
@@ -14,11 +15,12 @@ std::string BuiltServerPath() {
   return HostPathToWindows(path);
 }
 
-ServerModule::ServerModule() {
-  if (!CopyFileA(BuiltServerPath().c_str(), DllPath().c_str(), FALSE)) {
+ServerModule::ServerModule() : directory_(dir_.Path() + "Zo\xC3\xAB \xCE\xA9 \xE6\x97\xA5\xE6\x9C\xAC\\") {
+  if (!MakeDirectory(directory_) ||
+      !CopyFileW(ToWide(BuiltServerPath()).c_str(), ToWide(DllPath()).c_str(), FALSE)) {
     throw std::runtime_error("cannot copy " + BuiltServerPath());
   }
-  module_ = LoadLibraryA(DllPath().c_str());
+  module_ = LoadLibraryW(ToWide(DllPath()).c_str());
   if (!module_) throw std::runtime_error("cannot load " + DllPath());
 }
 
@@ -27,7 +29,7 @@ ServerModule::~ServerModule() {
   // A shell that loads the server without COM (LoadWithoutCOM) never frees it;
   // with no object alive its references are let go too, so the copy's directory
   // can be removed.
-  for (int reference = 0; reference < 8 && GetModuleHandleA(DllPath().c_str()) == module_; ++reference) {
+  for (int reference = 0; reference < 8 && GetModuleHandleW(ToWide(DllPath()).c_str()) == module_; ++reference) {
     FreeLibrary(module_);
   }
 }

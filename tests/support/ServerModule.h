@@ -27,9 +27,11 @@ class ServerModule {
   // stays loaded, so a failed test cannot crash the next one.
   ~ServerModule();
 
-  const std::string& Directory() const { return dir_.Path(); }
-  std::string DllPath() const { return dir_.File("quorvane.dll"); }
-  std::string DocumentPath() const { return dir_.File("quorvane.xml"); }
+  // The copy's directory: its name holds characters no ANSI code page has, as
+  // a user profile such as "C:\Users\Zoë Ω" does.
+  const std::string& Directory() const { return directory_; }
+  std::string DllPath() const { return directory_ + "quorvane.dll"; }
+  std::string DocumentPath() const { return directory_ + "quorvane.xml"; }
   HMODULE Handle() const { return module_; }
 
   HRESULT GetClassObject(REFCLSID classId, REFIID riid, void** ppv) const;
@@ -49,6 +51,7 @@ class ServerModule {
   Fn Export(const char* name) const;
 
   TempDirectory dir_;
+  std::string directory_;
   HMODULE module_ = nullptr;
 };
 

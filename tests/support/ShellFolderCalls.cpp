@@ -44,7 +44,7 @@ std::string DisplayName(IShellFolder* folder, LPCITEMIDLIST item, SHGDNF flags) 
   }
   if (name.uType != STRRET_WSTR) return "not STRRET_WSTR";
   TaskMemory<wchar_t> wide(name.pOleStr);
-  return ToAnsi(wide.Get());
+  return ToUtf8(wide.Get());
 }
 
 int CompareOrder(IShellFolder* folder, LPCITEMIDLIST first, LPCITEMIDLIST second) {

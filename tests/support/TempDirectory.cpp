@@ -1,23 +1,52 @@
 #include "support/TempDirectory.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#include "module/ModulePaths.h"
+#include "module/Text.h"
+
 namespace qv::test {
+namespace {
+
+std::wstring LongForm(const std::string& path) { return ExtendedLengthPath(ToWide(path)); }
+
+// Removes a directory tree of any depth and path length.
+void RemoveTree(const std::wstring& directory) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = directory + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        SetFileAttributesW(path.c_str(), found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+      }
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(directory.c_str());
+}
+
+}  // namespace
 
 TempDirectory::TempDirectory() {
-  char base[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, base);
+  wchar_t base[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, base);
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    std::ostringstream name;
-    name << base << "qv-test-" << GetCurrentProcessId() << "-" << ++counter << "\\";
-    if (CreateDirectoryA(name.str().c_str(), nullptr)) {
-      path_ = name.str();
+    std::wostringstream name;
+    name << base << L"qv-test-" << GetCurrentProcessId() << L"-" << ++counter << L"\\";
+    if (CreateDirectoryW(name.str().c_str(), nullptr)) {
+      path_ = ToUtf8(name.str());
       return;
     }
   }
@@ -25,31 +54,36 @@ TempDirectory::TempDirectory() {
 }
 
 TempDirectory::~TempDirectory() {
-  // SHFileOperation wants a double-terminated list without the trailing backslash.
-  std::string from = path_.substr(0, path_.size() - 1);
-  from.push_back('\0');
-  SHFILEOPSTRUCTA op = {};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-  SHFileOperationA(&op);
+  std::wstring directory = ToWide(path_.substr(0, path_.size() - 1));
+  RemoveTree(directory.rfind(L"\\\\?\\", 0) == 0 ? directory : L"\\\\?\\" + directory);
 }
 
 std::string ReadFileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+  CloseHandle(file);
+  return text;
 }
 
 void WriteFileText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
+  HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
 }
 
 bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+bool MakeDirectory(const std::string& path) { return CreateDirectoryW(LongForm(path).c_str(), nullptr) != FALSE; }
 
 std::string HostPathToWindows(const std::string& hostPath) {
   if (hostPath.size() > 1 && hostPath[1] == ':') return hostPath;

@@ -13,7 +13,7 @@ class TempDirectory {
   TempDirectory& operator=(const TempDirectory&) = delete;
   ~TempDirectory();
 
-  // The directory with a trailing backslash.
+  // The directory with a trailing backslash (UTF-8).
   const std::string& Path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + name; }
 
@@ -21,10 +21,12 @@ class TempDirectory {
   std::string path_;
 };
 
-// Whole-file helpers for checking what the component wrote.
+// Whole-file helpers for checking what the component wrote. Paths are UTF-8 and
+// may be of any length.
 std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+bool MakeDirectory(const std::string& path);
 
 // The Windows path of a file named by a host (Unix) path, such as the built DLL.
 std::string HostPathToWindows(const std::string& hostPath);

@@ -46,13 +46,13 @@ class DataBlocksTest : public testing::Test {
 TEST_F(DataBlocksTest, FolderDropBlockHoldsHeaderOffsetsAndListsInOrder) {
   std::vector<BYTE> block = FolderDropBlock();
   // Lists are stored with their terminator and one spare byte.
-  std::size_t folderSize = folder_.Size() + 1, itemSize = first_.Size() + 1;
-  ASSERT_EQ(12 + 4 * 2 + folderSize + 2 * itemSize + 1, block.size());
+  std::size_t folderSize = folder_.Size() + 1, firstSize = first_.Size() + 1, secondSize = second_.Size() + 1;
+  ASSERT_EQ(12 + 4 * 2 + folderSize + firstSize + secondSize + 1, block.size());
   EXPECT_EQ(0u, Word(block, 0));
   EXPECT_EQ(2u, Word(block, 4));
   EXPECT_EQ(20u, Word(block, 8));
   EXPECT_EQ(20 + folderSize, Word(block, 12));
-  EXPECT_EQ(20 + folderSize + itemSize, Word(block, 16));
+  EXPECT_EQ(20 + folderSize + firstSize, Word(block, 16));
   EXPECT_EQ(0, std::memcmp(block.data() + 20, folder_.Get(), folder_.Size()));
   EXPECT_EQ(0, std::memcmp(block.data() + Word(block, 12), first_.Get(), first_.Size()));
   EXPECT_EQ(0, std::memcmp(block.data() + Word(block, 16), second_.Get(), second_.Size()));
@@ -62,7 +62,7 @@ TEST_F(DataBlocksTest, FolderDropBlockHoldsHeaderOffsetsAndListsInOrder) {
 TEST_F(DataBlocksTest, IdListArrayBlockFollowsTheShellLayout) {
   LPCITEMIDLIST items[] = {first_.Get(), second_.Get()};
   std::vector<BYTE> block = Bytes(BuildIdListArrayBlock(folder_.Get(), items, 2));
-  ASSERT_EQ(8 + 4 * 2 + folder_.Size() + 1 + 2 * (first_.Size() + 1) + 1, block.size());
+  ASSERT_EQ(8 + 4 * 2 + folder_.Size() + 1 + first_.Size() + 1 + second_.Size() + 1 + 1, block.size());
   const auto* cida = reinterpret_cast<const CIDA*>(block.data());
   EXPECT_EQ(2u, cida->cidl);
   EXPECT_EQ(16u, cida->aoffset[0]);
@@ -144,21 +144,22 @@ TEST_F(DataBlocksTest, BlocksWithoutTheirListsAreNotBuilt) {
   EXPECT_FALSE(BuildFolderDropBlock(folder_.Get(), nullptr, 1));
 }
 
-TEST_F(DataBlocksTest, FileListHoldsAnsiNamesEachTerminatedThenOneMore) {
-  std::string longName(300, 'x');
-  std::vector<BYTE> block = Bytes(BuildFileListBlock({"C:\\a.txt", "quorvane\\Work", longName}));
-  ASSERT_EQ(21 + 260 * 3u, block.size());
+TEST_F(DataBlocksTest, FileListHoldsWholeWideNamesEachTerminatedThenOneMore) {
+  std::string longName = "C:\\" + std::string(300, 'x') + "\\\xE6\x97\xA5\xE6\x9C\xAC.txt";
+  std::vector<BYTE> block = Bytes(BuildFileListBlock({"C:\\a.txt", "C:\\b.txt", longName}));
   const auto* header = reinterpret_cast<const DROPFILES*>(block.data());
   EXPECT_EQ(20u, header->pFiles);
   EXPECT_EQ(0, header->pt.x);
   EXPECT_EQ(0, header->pt.y);
   EXPECT_FALSE(header->fNC);
-  EXPECT_FALSE(header->fWide);
-  std::string expected = std::string("C:\\a.txt") + '\0' + "quorvane\\Work" + '\0' + std::string(259, 'x') + '\0' + '\0';
-  EXPECT_EQ(expected, std::string(reinterpret_cast<const char*>(block.data() + 20), expected.size()));
+  EXPECT_TRUE(header->fWide);
+  std::wstring expected = std::wstring(L"C:\\a.txt") + L'\0' + L"C:\\b.txt" + L'\0' + L"C:\\" + std::wstring(300, L'x') +
+                          L"\\\u65e5\u672c.txt" + L'\0' + L'\0';
+  ASSERT_EQ(20 + expected.size() * sizeof(wchar_t), block.size());
+  EXPECT_EQ(0, std::memcmp(block.data() + 20, expected.data(), expected.size() * sizeof(wchar_t)));
 
   std::vector<BYTE> empty = Bytes(BuildFileListBlock({}));
-  ASSERT_EQ(21u, empty.size());
+  ASSERT_EQ(22u, empty.size());
   EXPECT_EQ(0, empty[20]);
 }
 

@@ -74,23 +74,24 @@ TEST_F(DataObjectTest, PrivateBlockStartsWithFlagCountAndFolderOffset) {
   EXPECT_EQ(3u, header[1]);
   EXPECT_EQ(12u + 4 * 3, header[2]);
   TestItemList root = RootList();
-  EXPECT_EQ(block.size(), 24 + (root.Size() + 1) + 3 * (work_.Size() + 1) + 1);
+  EXPECT_EQ(block.size(), 24 + (root.Size() + 1) + (report_.Size() + 1) + (work_.Size() + 1) + (notes_.Size() + 1) + 1);
 }
 
-TEST_F(DataObjectTest, FileListNamesResultPathsAndFolderDisplayPaths) {
+// Files travel by their full paths, wide; a search folder is no file.
+TEST_F(DataObjectTest, FileListNamesResultPathsOnly) {
   std::vector<BYTE> block = BlockOf(data_.Get(), CF_HDROP);
-  ASSERT_EQ(21u + 260 * 3, block.size());
-  std::string expected = std::string("C:\\data\\report.doc") + '\0' + "quorvane\\Work" + '\0' + "C:\\data\\notes.txt" +
-                         '\0' + '\0';
-  EXPECT_EQ(expected, std::string(reinterpret_cast<const char*>(block.data() + 20), expected.size()));
+  std::wstring expected = std::wstring(L"C:\\data\\report.doc") + L'\0' + L"C:\\data\\notes.txt" + L'\0' + L'\0';
+  ASSERT_EQ(20 + expected.size() * sizeof(wchar_t), block.size());
+  EXPECT_TRUE(reinterpret_cast<const DROPFILES*>(block.data())->fWide);
+  EXPECT_EQ(0, std::memcmp(block.data() + 20, expected.data(), expected.size() * sizeof(wchar_t)));
   // The shell reads the same names from it.
   StorageMedium medium;
   FORMATETC request = GlobalMemoryFormat(CF_HDROP);
   ASSERT_EQ(S_OK, data_->GetData(&request, medium.Put()));
-  char name[MAX_PATH] = {};
-  EXPECT_EQ(3u, DragQueryFileA(static_cast<HDROP>(medium.Get().hGlobal), 0xFFFFFFFF, nullptr, 0));
-  DragQueryFileA(static_cast<HDROP>(medium.Get().hGlobal), 2, name, MAX_PATH);
-  EXPECT_STREQ("C:\\data\\notes.txt", name);
+  wchar_t name[MAX_PATH] = {};
+  EXPECT_EQ(2u, DragQueryFileW(static_cast<HDROP>(medium.Get().hGlobal), 0xFFFFFFFF, nullptr, 0));
+  DragQueryFileW(static_cast<HDROP>(medium.Get().hGlobal), 1, name, MAX_PATH);
+  EXPECT_STREQ(L"C:\\data\\notes.txt", name);
 }
 
 TEST_F(DataObjectTest, DragLoopMarkerAndUnknownFormats) {

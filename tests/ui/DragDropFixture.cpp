@@ -5,6 +5,7 @@
 #include "module/CClassFactory.h"
 #include "module/ClassIds.h"
 #include "module/Holders.h"
+#include "module/Text.h"
 
 namespace qv::test {
 namespace {
@@ -110,7 +111,7 @@ std::vector<BYTE> DragDropTest::BlockOf(IDataObject* data, CLIPFORMAT format) {
 
 std::vector<std::string> ChildFolderNames(const std::string& documentPath,
                                           std::initializer_list<std::string> path) {
-  CFolderStore store(documentPath);
+  CFolderStore store(ToWide(documentPath));
   TestItemList list = DragDropTest::RootList();
   for (const std::string& name : path) list.Folder(name);
   ComPtr<IXMLDOMNode> node = store.FindFolderNode(list.Get());

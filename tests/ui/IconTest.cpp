@@ -124,6 +124,15 @@ TEST_F(IconTest, EachDistinctPathTakesTheNextPositionOnce) {
   EXPECT_EQ(4, IndexOf(work.Get(), Result(files_.File("b.bmp"))));
 }
 
+TEST_F(IconTest, NonAnsiPathsAreDistinctPaths) {
+  // Names the ANSI code page would turn into the same "??.txt".
+  for (const char* name : {"日本.txt", "Эх.txt", "😀.txt"}) test::WriteFileText(files_.File(name), "x");
+  EXPECT_EQ(4, IndexOf(Root(), Result(files_.File("日本.txt"))));
+  EXPECT_EQ(5, IndexOf(Root(), Result(files_.File("Эх.txt"))));
+  EXPECT_EQ(6, IndexOf(Root(), Result(files_.File("😀.txt"))));
+  EXPECT_EQ(5, IndexOf(Root(), Result(files_.File("эХ.txt")))) << "letter case aside, in any script";
+}
+
 TEST_F(IconTest, WideInterfaceGivesTheSamePositionsAndIcons) {
   test::WriteFileText(files_.File("a.txt"), "a");
   TestItemList result = Result(files_.File("a.txt"));

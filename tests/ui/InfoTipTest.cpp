@@ -31,7 +31,7 @@ class InfoTipTest : public test::ServerTest {
     LPWSTR tip = nullptr;
     if (info->GetInfoTip(0, &tip) != S_OK || !tip) return "no tip";
     TaskMemory<wchar_t> held(tip);
-    return ToAnsi(tip);
+    return ToUtf8(tip);
   }
   static TestItemList Folder(const std::string& name) {
     TestItemList item;
@@ -54,6 +54,8 @@ TEST_F(InfoTipTest, ShowsTheChainOfFoldersFromTheRoot) {
   ComPtr<IShellFolder> reports = test::BindToChild(work.Get(), L"Reports");
   EXPECT_EQ("Work\\Reports\\Old", TipOf(reports.Get(), Folder("Old")));
   EXPECT_EQ("Work\\Reports", TipOf(reports.Get(), Result()));
+  EXPECT_EQ("Work\\Reports\\Отчёт 日本 😀", TipOf(reports.Get(), Folder("Отчёт 日本 😀")))
+      << "the tip is wide text, whole";
 }
 
 TEST_F(InfoTipTest, ResultOfTheRootHasAnEmptyTip) {

@@ -42,12 +42,14 @@ class ListTest : public ViewTest {
     if (background) *background = draw.clrTextBk;
     return answer;
   }
+  // Starts editing a row's label as the view does, through the wide message.
+  static void EditLabel(HWND list, int row) { SendMessageW(list, LVM_EDITLABELW, row, 0); }
   // Types a new name into the running label edit and presses a key.
   static void FinishLabelEdit(HWND list, const char* text, WPARAM key) {
-    HWND edit = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETEDITCONTROL, 0, 0));
+    HWND edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
     ASSERT_NE(nullptr, edit);
-    if (text) SetWindowTextA(edit, text);
-    SendMessageA(edit, WM_KEYDOWN, key, 0);
+    if (text) SetWindowTextW(edit, ToWide(text).c_str());
+    SendMessageW(edit, WM_KEYDOWN, key, 0);
     PumpMessages();
   }
 };
@@ -204,7 +206,7 @@ TEST_F(ListTest, RenamesThroughLabelEditingAndRefreshes) {
   HWND edit = ListView_GetEditControl(list);
   ASSERT_NE(nullptr, edit);
   // The edit box takes no more than an item's name holds.
-  EXPECT_EQ(static_cast<LRESULT>(kNameSize - 1), SendMessageA(edit, EM_GETLIMITTEXT, 0, 0));
+  EXPECT_EQ(static_cast<LRESULT>(kMaxFolderNameCharacters), SendMessageW(edit, EM_GETLIMITTEXT, 0, 0));
   FinishLabelEdit(list, "Current", VK_RETURN);
   EXPECT_EQ(Names({"Drafts->Current"}), folder->renames);
   EXPECT_EQ(Names({"Archive", "Current", "agenda.doc", "budget.xls", "minutes.txt"}), Column(list, 0));
@@ -230,12 +232,10 @@ TEST_F(ListTest, NewFolderIsEditedThenSelectedInItsSortedPlace) {
 
   // What the folder operation does: the element exists, then the newest view edits it.
   folder->AddFolder("New Folder");
-  SearchFolderRecord record = {};
-  CopyAnsi("New Folder", record.name, kNameSize);
-  record.maxResults = kDefaultMaxResults;
-  record.style = kDefaultStyle;
+  FolderSettings settings;
+  settings.name = "New Folder";
   CItemIdList item(*ThePidlManager());
-  item.Adopt(ThePidlManager()->CreateFolderItem(record));
+  item.Adopt(ThePidlManager()->CreateFolderItem(settings));
   GetLastView()->EditNewItemLabel(item.Get());
   ASSERT_EQ(6, ListView_GetItemCount(list));
   EXPECT_EQ("New Folder", Column(list, 0)[5]);
@@ -255,6 +255,44 @@ TEST_F(ListTest, FileDialogDeclinesItems) {
   ASSERT_EQ(S_OK, folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()));
   ASSERT_EQ(S_OK, browser_->Show(view.Get()));
   EXPECT_EQ(Names({"Archive", "budget.xls", "minutes.txt"}), Column(ListOf(view.Get()), 0));
+}
+
+TEST_F(ListTest, NonAnsiNamesShowExactlyAndRenameThroughLabelEditing) {
+  ComPtr<TestFolder> folder = MakeFolder("日本", "日本語");
+  folder->AddFolder("Отчёт", "отчёт");
+  folder->AddFolder("emoji 😀");
+  folder->AddResult("日本語.txt", "C:\\データ\\日本語.txt");
+  ComPtr<IShellView> view = Open(folder.Get());
+  HWND list = ListOf(view.Get());
+  EXPECT_EQ(Names({"emoji 😀", "Отчёт", "日本語.txt"}), Column(list, 0));
+  EXPECT_EQ(Names({"(folder)", "отчёт", "C:\\データ\\日本語.txt"}), Column(list, 1));
+  EXPECT_EQ("日本", browser_->statusTexts[0]);
+  EXPECT_EQ("日本語", browser_->statusTexts[2]);
+
+  SetFocus(list);
+  EditLabel(list, 1);
+  FinishLabelEdit(list, "Ωmega 報告", VK_RETURN);
+  EXPECT_EQ(Names({"Отчёт->Ωmega 報告"}), folder->renames);
+  EXPECT_EQ(Names({"emoji 😀", "Ωmega 報告", "日本語.txt"}), Column(list, 0));
+}
+
+TEST_F(ListTest, LabelEditTakesFortyNineCharactersNotBytes) {
+  ComPtr<TestFolder> folder = MakeFilledFolder();
+  ComPtr<IShellView> view = Open(folder.Get());
+  HWND list = ListOf(view.Get());
+  SetFocus(list);
+  EditLabel(list, 0);
+  HWND edit = ListView_GetEditControl(list);
+  ASSERT_NE(nullptr, edit);
+  SendMessageW(edit, EM_SETSEL, 0, -1);
+  // Typed one by one: the 50th character is refused.
+  for (int i = 0; i < 50; ++i) SendMessageW(edit, WM_CHAR, 0x3042, 0);
+  EXPECT_EQ(49, GetWindowTextLengthW(edit));
+  FinishLabelEdit(list, nullptr, VK_RETURN);
+  std::string expected;
+  for (int i = 0; i < 49; ++i) expected += "あ";
+  EXPECT_EQ(Names({"Archive->" + expected}), folder->renames);
+  EXPECT_EQ(expected, Column(list, 0)[1]) << "sorted after \"Drafts\"";
 }
 
 }  // namespace

@@ -42,7 +42,11 @@ TEST_F(ViewTest, MergesToolbarButtonsWithTooltips) {
   tip.hdr.code = TTN_GETDISPINFOA;
   tip.hdr.idFrom = IDC_VIEWS_BUTTON;
   EXPECT_EQ(1, Notify(view.Get(), tip.hdr));
-  EXPECT_STREQ("Show &Docking Window", tip.szText);
+  // The ANSI form names the string resource, which the tooltip loads itself.
+  ASSERT_TRUE(IS_INTRESOURCE(tip.lpszText));
+  char tipText[80] = {};
+  LoadStringA(tip.hinst, LOWORD(reinterpret_cast<UINT_PTR>(tip.lpszText)), tipText, sizeof tipText);
+  EXPECT_STREQ("Show &Docking Window", tipText);
   NMTTDISPINFOW wideTip = {};
   wideTip.hdr.code = TTN_GETDISPINFOW;
   wideTip.hdr.idFrom = IDC_NEW_FOLDER;

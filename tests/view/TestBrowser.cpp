@@ -1,5 +1,7 @@
 #include "view/TestBrowser.h"
 
+#include "module/Text.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -135,8 +137,8 @@ STDMETHODIMP TestBrowser::GetControlWindow(UINT id, HWND* window) {
 STDMETHODIMP TestBrowser::SendControlMsg(UINT id, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   calls.push_back("SendControlMsg(" + std::to_string(id) + "," + Hex(message) + "," + std::to_string(wParam) + ")");
   if (result) *result = 0;
-  if (id == FCW_STATUS && message == SB_SETTEXTA) {
-    statusTexts[static_cast<int>(wParam)] = reinterpret_cast<const char*>(lParam);
+  if (id == FCW_STATUS && message == SB_SETTEXTW) {
+    statusTexts[static_cast<int>(wParam)] = ToUtf8(reinterpret_cast<const wchar_t*>(lParam));
     if (onStatusText) {
       auto hook = std::move(onStatusText);
       onStatusText = nullptr;
@@ -177,9 +179,8 @@ STDMETHODIMP TestBrowser::OnStateChange(IShellView*, ULONG change) {
 }
 
 STDMETHODIMP TestBrowser::IncludeObject(IShellView*, PCUITEMID_CHILD item) {
-  char name[kNameSize] = {};
-  CPidlManager::GetName(item, name, sizeof name);
-  calls.push_back(std::string("IncludeObject(") + name + ")");
+  std::string name = CPidlManager::ItemName(item);
+  calls.push_back("IncludeObject(" + name + ")");
   return declined.count(name) ? S_FALSE : S_OK;
 }
 

@@ -42,19 +42,20 @@ class TestEnumerator : public ComObject<TestEnumerator, LiveClass::Uncounted, IE
 };
 
 // Image 0 a folder, image 1 a document.
-class TestIcon : public ComObject<TestIcon, LiveClass::Uncounted, IExtractIconA> {
+class TestIcon : public ComObject<TestIcon, LiveClass::Uncounted, IExtractIconW> {
  public:
   explicit TestIcon(bool result) : result_(result) {}
   static const InterfaceEntry* InterfaceTable() {
-    static const InterfaceEntry table[] = {{&IID_IExtractIconA, InterfaceOffset<TestIcon, IExtractIconA>()}, {nullptr, 0}};
+    static const InterfaceEntry table[] = {{&IID_IExtractIconW, InterfaceOffset<TestIcon, IExtractIconW>()},
+                                           {nullptr, 0}};
     return table;
   }
-  STDMETHODIMP GetIconLocation(UINT, LPSTR, UINT, int* index, UINT* flags) override {
+  STDMETHODIMP GetIconLocation(UINT, LPWSTR, UINT, int* index, UINT* flags) override {
     *index = result_ ? 1 : 0;
     *flags = GIL_NOTFILENAME;
     return S_OK;
   }
-  STDMETHODIMP Extract(LPCSTR, UINT, HICON*, HICON*, UINT) override { return E_NOTIMPL; }
+  STDMETHODIMP Extract(LPCWSTR, UINT, HICON*, HICON*, UINT) override { return E_NOTIMPL; }
 
  private:
   bool result_;
@@ -62,9 +63,7 @@ class TestIcon : public ComObject<TestIcon, LiveClass::Uncounted, IExtractIconA>
 
 std::string NameOf(LPCITEMIDLIST item) {
   if (!item) return "null";
-  char name[kNameSize] = {};
-  CPidlManager::GetName(item, name, sizeof name);
-  return name;
+  return CPidlManager::ItemName(item);
 }
 
 // A context menu that records its use: items at offsets 0 (default), 2 (the
@@ -108,8 +107,14 @@ class TestContextMenu : public ComObject<TestContextMenu, LiveClass::Uncounted, 
     return S_OK;
   }
   STDMETHODIMP GetCommandString(UINT_PTR offset, UINT type, UINT*, CHAR* name, UINT capacity) override {
-    if (offset != 2 || type != GCS_VERBA) return E_INVALIDARG;
-    lstrcpynA(name, "rename", static_cast<int>(capacity));
+    if (offset != 2) return E_INVALIDARG;
+    if (type == GCS_VERBA) {
+      lstrcpynA(name, "rename", static_cast<int>(capacity));
+    } else if (type == GCS_VERBW) {
+      lstrcpynW(reinterpret_cast<wchar_t*>(name), L"rename", static_cast<int>(capacity));
+    } else {
+      return E_INVALIDARG;
+    }
     return S_OK;
   }
 
@@ -167,14 +172,11 @@ ImageListHandle MakeImageList(int size) {
   return list;
 }
 
-SearchFolderRecord FolderRecord(const std::string& name, const std::string& query) {
-  SearchFolderRecord record = {};
-  record.kind = kFolderKind;
-  CopyAnsi(name.c_str(), record.name, kNameSize);
-  CopyAnsi(query.c_str(), record.query, kQuerySize);
-  record.maxResults = kDefaultMaxResults;
-  record.style = kDefaultStyle;
-  return record;
+FolderSettings FolderRecord(const std::string& name, const std::string& query) {
+  FolderSettings settings;
+  settings.name = name;
+  settings.query = query;
+  return settings;
 }
 
 }  // namespace
@@ -198,12 +200,8 @@ void TestFolder::AddFolder(const std::string& name, const std::string& query) {
 }
 
 void TestFolder::AddResult(const std::string& name, const std::string& path) {
-  ResultRecord record = {};
-  record.kind = kResultKind;
-  CopyAnsi(name.c_str(), record.name, kNameSize);
-  CopyAnsi(path.c_str(), record.filePath, kPathSize);
   CItemIdList item(*ThePidlManager());
-  item.Adopt(ThePidlManager()->CreateResultItem(record));
+  item.Adopt(ThePidlManager()->CreateResultItem(name, path, 0));
   children_.push_back(item);
 }
 
@@ -258,14 +256,12 @@ STDMETHODIMP TestFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY i
     if (count != 1) return E_INVALIDARG;
     return CreateComObject<TestDropTarget>(riid, ppv, dropCalls, NameOf(items[0]));
   }
-  if (count != 1 || !IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
+  if (count != 1 || !IsEqualIID(riid, IID_IExtractIconW)) return E_NOINTERFACE;
   return CreateComObject<TestIcon>(riid, ppv, CPidlManager::IsResultItem(items[0]));
 }
 
 STDMETHODIMP TestFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF, STRRET* name) {
-  char text[kNameSize] = {};
-  CPidlManager::GetName(item, text, sizeof text);
-  std::wstring wide = ToWide(text);
+  std::wstring wide = ToWide(CPidlManager::ItemName(item));
   name->uType = STRRET_WSTR;
   return SHStrDupW(wide.c_str(), &name->pOleStr);
 }
@@ -281,14 +277,17 @@ void TestFolder::SetViewStyle(int mode) {
 }
 
 bool TestFolder::RenameItem(LPCITEMIDLIST item, const char* newName) {
-  char oldName[kNameSize] = {};
-  CPidlManager::GetName(item, oldName, sizeof oldName);
-  renames.push_back(std::string(oldName) + "->" + newName);
+  renames.push_back(CPidlManager::ItemName(item) + "->" + newName);
   if (!acceptRenames) return false;
   for (CItemIdList& child : children_) {
     if (!CPidlManager::IsSameItem(child.Get(), item)) continue;
-    auto* record = const_cast<ItemRecord*>(child.GetLastData());
-    CopyAnsi(newName, record->common.name, kNameSize);
+    FolderSettings settings;
+    if (CPidlManager::ReadFolderSettings(child.Get(), settings)) {
+      settings.name = newName;
+      child.Adopt(ThePidlManager()->CreateFolderItem(settings));
+    } else {
+      child.Adopt(ThePidlManager()->CreateResultItem(newName, CPidlManager::ResultPath(child.Get()), 0));
+    }
     return true;
   }
   return false;

@@ -188,7 +188,7 @@ TEST_F(ViewCommandsTest, RightClickShowsTheSelectionMenuAndRunsTheChosenCommand)
   // Explore without a folder tree; no rename for two rows. The command's
   // identifier 12 goes out as offset 11, with the structure's own size.
   EXPECT_EQ(Texts({"Query(Archive,budget.xls;0,1,0)",
-                   "Invoke(11," + std::to_string(sizeof(CMINVOKECOMMANDINFO)) + ",1)"}),
+                   "Invoke(11," + std::to_string(sizeof(CMINVOKECOMMANDINFOEX)) + ",1)"}),
             folder_->menuCalls);
 
   // The background's menu (nothing selected) with the tree shown; dismissed.
@@ -260,7 +260,7 @@ TEST_F(ViewCommandsTest, ActivationRunsTheDefaultCommandUnlessTheFileDialogTakes
   Select(ListOf(view.Get()), {1});
   NotifyList(view.Get(), LVN_ITEMACTIVATE);
   EXPECT_EQ(Texts({"Query(Drafts;0,1," + std::to_string(CMF_CANRENAME) + ")",
-                   "Invoke(0," + std::to_string(sizeof(CMINVOKECOMMANDINFO)) + ",1)"}),
+                   "Invoke(0," + std::to_string(sizeof(CMINVOKECOMMANDINFOEX)) + ",1)"}),
             folder_->menuCalls);
 
   folder_->menuCalls.clear();

@@ -9,6 +9,7 @@
 
 #include "module/Holders.h"
 #include "module/ModuleObjects.h"
+#include "module/Text.h"
 #include "support/SearchStub.h"
 #include "support/TempDirectory.h"
 #include "view/CShellView.h"
@@ -91,18 +92,19 @@ class ViewTest : public testing::Test {
   static CShellView* Impl(IShellView* view) { return static_cast<CShellView*>(view); }
   static HWND ListOf(IShellView* view) { return Impl(view)->ListControl(); }
 
-  // The texts the control shows in a column, read back through the control.
+  // The texts the control shows in a column (UTF-8), read back through the
+  // control's wide interface.
   static std::vector<std::string> Column(HWND list, int column) {
     std::vector<std::string> texts;
-    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
-      char text[MAX_PATH] = {};
-      LVITEMA item = {};
+      wchar_t text[1024] = {};
+      LVITEMW item = {};
       item.iSubItem = column;
       item.pszText = text;
-      item.cchTextMax = MAX_PATH;
-      SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-      texts.push_back(text);
+      item.cchTextMax = ARRAYSIZE(text);
+      SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+      texts.push_back(ToUtf8(text));
     }
     return texts;
   }
@@ -111,8 +113,8 @@ class ViewTest : public testing::Test {
     return SendMessageA(Impl(view)->ViewWindow(), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
   }
   static void ClickColumn(IShellView* view, int column) {
-    NMHEADERA click = {};
-    click.hdr.code = HDN_ITEMCLICKA;
+    NMHEADERW click = {};
+    click.hdr.code = HDN_ITEMCLICKW;
     click.iItem = column;
     Notify(view, click.hdr);
   }

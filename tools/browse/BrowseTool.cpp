@@ -48,7 +48,7 @@ void ReportError(const std::wstring& text) {
   // A script that started the tool reads its error output; a user who started
   // it from a shortcut (no error output) sees a message box.
   HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  std::string line = qv::ToAnsi(text.c_str()) + "\n";
+  std::string line = qv::ToUtf8(text) + "\n";
   DWORD written = 0;
   if (error && error != INVALID_HANDLE_VALUE &&
       WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
