@@ -94,6 +94,44 @@ TEST_F(ShellFolderTest, BrowsesTwoLevelsDownWithSearchResults) {
   EXPECT_NE(std::string::npos, DocumentText().find("Older")) << "the rename was saved";
 }
 
+// An item the shell kept (a shortcut, saved view state) and hands to a fresh
+// module names the same file, with every character of its path.
+TEST_F(ShellFolderTest, PersistedResultItemsResolveInAFreshModule) {
+  test::TempDirectory files;
+  std::string directory = files.File(std::string(200, 'd'));
+  ASSERT_TRUE(test::MakeDirectory(directory));
+  std::string path = directory + "\\\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xF0\x9F\x98\x80.txt";
+  test::WriteFileText(path, "x");
+  test::SearchStub stub;
+  stub.AddResult(ToWide(path), L"");
+  ComPtr<IShellFolder> reports = test::BindToChild(Work(), L"Reports");
+  std::vector<test::ShellList> items = test::EnumerateItems(reports.Get(), SHCONTF_NONFOLDERS);
+  ASSERT_EQ(1u, items.size());
+  std::vector<BYTE> kept(reinterpret_cast<const BYTE*>(items[0].Get()),
+                         reinterpret_cast<const BYTE*>(items[0].Get()) + ILGetSize(items[0].Get()));
+
+  test::ServerModule fresh;
+  test::WriteFileText(fresh.DocumentPath(), DocumentText());
+  ComPtr<IShellFolder> root = fresh.CreateRootFolder();
+  ComPtr<IShellFolder> freshReports = test::BindToChild(test::BindToChild(root.Get(), L"Work").Get(), L"Reports");
+  auto item = reinterpret_cast<LPCITEMIDLIST>(kept.data());
+  EXPECT_EQ(path, DisplayName(freshReports.Get(), item, SHGDN_FORPARSING));
+  EXPECT_EQ("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xF0\x9F\x98\x80.txt", DisplayName(freshReports.Get(), item, SHGDN_INFOLDER));
+  ComPtr<IDataObject> data;
+  ASSERT_EQ(S_OK, freshReports->GetUIObjectOf(nullptr, 1, &item, IID_IDataObject, nullptr, data.PutVoid()));
+  FORMATETC request = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium = {};
+  ASSERT_EQ(S_OK, data->GetData(&request, &medium));
+  std::wstring dropped(32768, L'\0');
+  dropped.resize(DragQueryFileW(static_cast<HDROP>(medium.hGlobal), 0, dropped.data(), 32768));
+  ReleaseStgMedium(&medium);
+  EXPECT_EQ(ToWide(path), dropped);
+  data.Reset();
+  freshReports.Reset();
+  root.Reset();
+  EXPECT_EQ(S_OK, fresh.CanUnloadNow());
+}
+
 TEST_F(ShellFolderTest, AnswersItsInterfacesWithOneIdentity) {
   ComPtr<IShellFolder> folder = ComPtr<IShellFolder>::Share(Root());
   ComPtr<IUnknown> identity = folder.As<IUnknown>();
