@@ -8,6 +8,8 @@
 #include "module/Holders.h"
 #include "module/Text.h"
 #include "service/PathText.h"
+#include "service/extract/DocumentText.h"
+#include "service/extract/MarkupText.h"
 
 namespace qv::service {
 namespace {
@@ -20,8 +22,24 @@ const wchar_t* const kTextExtensions[] = {
     L"cmd",  L"ps1",  L"sql",  L"css",      L"php",  L"pl",   L"lua",  L"swift", L"kt",  L"m",
     L"vb",   L"vbs",  L"asm",  L"s",        L"cmake", L"mk",  L"def",  L"rc"};
 
-bool IsMarkupExtension(const std::wstring& extension) {
-  return extension == L"xml" || extension == L"html" || extension == L"htm" || extension == L"xhtml";
+bool IsHtmlExtension(const std::wstring& extension) {
+  return extension == L"html" || extension == L"htm" || extension == L"xhtml";
+}
+
+// UTF-16 without a byte-order mark: in Latin text every other byte is zero.
+// Returns 0 when the bytes do not look like it, else 1 (little-endian) or 2.
+int GuessUnmarkedUtf16(const std::string& bytes) {
+  std::size_t pairs = std::min<std::size_t>(bytes.size(), 4096) / 2;
+  if (pairs < 4) return 0;
+  std::size_t evenZeros = 0;
+  std::size_t oddZeros = 0;
+  for (std::size_t i = 0; i < pairs; ++i) {
+    evenZeros += bytes[2 * i] == '\0';
+    oddZeros += bytes[2 * i + 1] == '\0';
+  }
+  if (oddZeros * 10 >= pairs * 4 && evenZeros * 50 <= pairs) return 1;
+  if (evenZeros * 10 >= pairs * 4 && oddZeros * 50 <= pairs) return 2;
+  return 0;
 }
 
 bool IsValidUtf8(const std::string& bytes) {
@@ -57,7 +75,8 @@ std::string TrimPartialUtf8(const std::string& bytes) {
 }  // namespace
 
 bool IsTextExtension(const std::wstring& extension) {
-  return std::find_if(std::begin(kTextExtensions), std::end(kTextExtensions),
+  return IsDocumentExtension(extension) ||
+         std::find_if(std::begin(kTextExtensions), std::end(kTextExtensions),
                       [&](const wchar_t* known) { return extension == known; }) != std::end(kTextExtensions);
 }
 
@@ -76,8 +95,11 @@ bool DecodeText(const std::string& bytes, std::string* utf8) {
     *utf8 = WideBytesToUtf8(bytes, 2, true);
     return true;
   }
-  // Without a byte-order mark, NULs mean binary data (or UTF-16 text without one,
-  // which is rare enough to skip).
+  if (int utf16 = GuessUnmarkedUtf16(bytes)) {
+    *utf8 = WideBytesToUtf8(bytes, 0, utf16 == 2);
+    return true;
+  }
+  // Otherwise NULs mean binary data.
   if (bytes.find('\0') != std::string::npos) return false;
   std::string trimmed = TrimPartialUtf8(bytes);
   if (IsValidUtf8(trimmed)) {
@@ -116,6 +138,9 @@ ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extens
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadTextResult::Vanished
                                                                           : ReadTextResult::Unreadable;
   }
+  if (IsDocumentExtension(extension)) {
+    return ReadDocumentText(file.Get(), path, extension, kMaxIndexedTextBytes, text);
+  }
   std::string bytes(kMaxIndexedTextBytes, '\0');
   DWORD total = 0;
   while (total < bytes.size()) {
@@ -129,7 +154,12 @@ ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extens
   bytes.resize(total);
   std::string decoded;
   if (!DecodeText(bytes, &decoded)) return ReadTextResult::NotText;
-  *text = IsMarkupExtension(extension) ? StripMarkup(decoded) : std::move(decoded);
+  if (IsHtmlExtension(extension)) {
+    MarkupText page = HtmlText(decoded, kMaxIndexedTextBytes);
+    *text = page.title.empty() ? std::move(page.text) : page.title + " " + page.text;
+  } else {
+    *text = extension == L"xml" ? StripMarkup(decoded) : std::move(decoded);
+  }
   return ReadTextResult::Read;
 }
 
