@@ -202,7 +202,8 @@ int ShowStatus() {
     Line(L"Last index pass: " + LocalTime(LastIndexPassTime()));
   }
   if (IsWatcherRunning()) {
-    Line(L"Watcher: running; changes reach the index within seconds");
+    std::wstring mode = WatchModeText();
+    Line(L"Watcher: running; changes reach the index within seconds" + (mode.empty() ? L"" : L" (" + mode + L")"));
     Line(L"Last change indexed: " + LocalTime(LastIndexUpdateTime()));
   } else {
     Line(L"Watcher: not running; the index is as fresh as its last pass");

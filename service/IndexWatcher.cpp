@@ -467,8 +467,28 @@ WatchMode DetectWatchMode(DWORD waitMs) {
 }
 
 void IndexWatcher::Run(HANDLE stop, HANDLE rootsChanged) {
-  WatchSession session(settings_, DetectWatchMode());
+  WatchMode mode = DetectWatchMode();
+  try {
+    OpenServiceDatabase()
+        ->Prepare("INSERT OR REPLACE INTO settings(key, value) VALUES('watch_mode', ?1)")
+        .Bind(1, static_cast<std::int64_t>(mode == WatchMode::Subtree ? 1 : 2))
+        .Run();
+  } catch (const SqliteError&) {
+    // Only status reads it.
+  }
+  WatchSession session(settings_, mode);
   session.Run(stop, rootsChanged);
+}
+
+std::wstring WatchModeText() {
+  try {
+    auto db = OpenServiceDatabase();
+    SqliteStatement select = db->Prepare("SELECT value FROM settings WHERE key = 'watch_mode'");
+    if (!select.Step()) return {};
+    return select.Integer(0) == 1 ? L"one watch per folder tree" : L"each folder watched on its own";
+  } catch (const SqliteError&) {
+    return {};
+  }
 }
 
 void EnterBackgroundMode() {

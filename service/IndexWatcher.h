@@ -51,6 +51,10 @@ class IndexWatcher {
   WatcherSettings settings_;
 };
 
+// How the running watcher watches, for status: "one watch per folder tree" or
+// "each folder watched on its own"; empty when unknown.
+std::wstring WatchModeText();
+
 // Lowers the process to background priority (CPU and I/O) where the system
 // offers it, otherwise to idle priority.
 void EnterBackgroundMode();

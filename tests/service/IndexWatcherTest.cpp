@@ -157,5 +157,35 @@ TEST_F(IndexWatcherTest, TooManyChangesAreRecheckedByAPassOverTheRoot) {
   watcher.join();
 }
 
+// Registering for a user starts the watcher and makes it start at logon;
+// unregistering stops it and removes the logon entry.
+TEST_F(IndexWatcherTest, UserRegistrationStartsTheWatcherAtLogonAndNow) {
+  const char* dll = std::getenv("QUORVANE_SEARCH_DLL");
+  ASSERT_NE(nullptr, dll);
+  HMODULE module = LoadLibraryA(qv::test::HostPathToWindows(dll).c_str());
+  ASSERT_NE(nullptr, module);
+  using DllInstallFunction = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+  auto install = reinterpret_cast<DllInstallFunction>(reinterpret_cast<void*>(GetProcAddress(module, "DllInstall")));
+  ASSERT_NE(nullptr, install);
+  auto logonEntry = [] {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                  kWatcherLogonValue, RRF_RT_REG_SZ, nullptr, value, &size);
+    return status == ERROR_SUCCESS ? std::wstring(value) : std::wstring();
+  };
+
+  ASSERT_EQ(S_OK, install(TRUE, L"user"));
+  std::wstring entry = logonEntry();
+  EXPECT_NE(std::wstring::npos, entry.find(L"rundll32.exe\" \"")) << entry;
+  EXPECT_NE(std::wstring::npos, entry.find(L"quorvane-search.dll\",StartIndexWatcher")) << entry;
+  EXPECT_TRUE(WaitFor(IsWatcherRunning));
+
+  EXPECT_EQ(S_OK, install(FALSE, L"user"));
+  EXPECT_EQ(L"", logonEntry());
+  EXPECT_FALSE(IsWatcherRunning());
+  FreeLibrary(module);
+}
+
 }  // namespace
 }  // namespace qv::service::test
