@@ -65,6 +65,10 @@ void CollectSubfolders(const std::wstring& folder, std::vector<std::wstring>& fo
 
 class WatchSession;
 
+// Thrown from an index pass's progress report when the watcher is asked to
+// stop: the pass ends at once, keeping the batches it committed.
+struct StopRequested {};
+
 // One outstanding ReadDirectoryChangesW on one folder. The OVERLAPPED comes
 // first so the completion routine finds its watch.
 struct FolderWatch {
@@ -98,8 +102,13 @@ class WatchSession {
   }
 
   void Run(HANDLE stop, HANDLE rootsChanged) {
+    stop_ = stop;
     LoadRoots(/*recheckNew=*/false);
-    CatchUp();
+    try {
+      CatchUp();
+    } catch (const StopRequested&) {
+      return;
+    }
     HANDLE events[2] = {stop, rootsChanged};
     for (;;) {
       DWORD timeout = NextTimeout();
@@ -109,10 +118,25 @@ class WatchSession {
       if (result == WAIT_FAILED) Sleep(100);
       ULONGLONG now = GetTickCount64();
       if (retryAt_ && now >= retryAt_) RetryUnreachableRoots();
-      if (IsBatchDue(now)) Flush();
+      if (IsBatchDue(now)) {
+        try {
+          Flush();
+        } catch (const StopRequested&) {
+          return;
+        }
+      }
       FreeFinishedWatches();
     }
-    if (!pending_.empty() || !recheck_.empty()) Flush();
+    if (!pending_.empty()) {
+      // What is pending is written; a root re-check waits for the next start,
+      // whose catch-up pass does the same.
+      recheck_.clear();
+      removedRoots_ = false;
+      try {
+        Flush();
+      } catch (const StopRequested&) {
+      }
+    }
   }
 
   static void CALLBACK OnChanges(DWORD error, DWORD bytes, OVERLAPPED* overlapped) {
@@ -372,9 +396,15 @@ class WatchSession {
     return wake <= now ? 0 : static_cast<DWORD>(wake - now);
   }
 
+  Indexer StoppableIndexer() const {
+    return Indexer([stop = stop_](const IndexProgress&) {
+      if (stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) throw StopRequested();
+    });
+  }
+
   void CatchUp() {
     try {
-      Indexer().Run();
+      StoppableIndexer().Run();
     } catch (const IndexBusy&) {
       // Another pass is bringing the index up to date already.
     } catch (const SqliteError&) {
@@ -398,10 +428,10 @@ class WatchSession {
     try {
       if (removedRoots_) {
         // Files of removed roots leave with a whole pass.
-        Indexer().Run();
+        StoppableIndexer().Run();
         removedRoots_ = false;
       }
-      if (!paths.empty()) Indexer().Update(paths);
+      if (!paths.empty()) StoppableIndexer().Update(paths);
     } catch (const IndexBusy&) {
       notBefore_ = GetTickCount64() + kBusyRetryMs;
       return;
@@ -416,6 +446,7 @@ class WatchSession {
 
   const WatcherSettings& settings_;
   WatchMode mode_;
+  HANDLE stop_ = nullptr;
   std::wstring dataFolder_;
   std::map<std::wstring, std::wstring> roots_;  // folded path -> path
   std::set<std::wstring> unreachable_;
