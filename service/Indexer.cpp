@@ -329,7 +329,7 @@ IndexReport Indexer::Run() {
 IndexReport Indexer::Update(const std::vector<std::wstring>& paths) {
   UniqueHandle lock = TakeIndexLock();
   IndexReport report;
-  std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt);
+  std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt, /*quickCheck=*/false);
   std::vector<std::wstring> roots = RootList().All();
   {
     IndexPass pass(*db, progress_, report);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 
 #include "module/Holders.h"
@@ -141,7 +142,14 @@ ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extens
   if (IsDocumentExtension(extension)) {
     return ReadDocumentText(file.Get(), path, extension, kMaxIndexedTextBytes, text);
   }
-  std::string bytes(kMaxIndexedTextBytes, '\0');
+  // Sized to the file: most text files are small, and a buffer of the full
+  // limit per file costs more than reading them.
+  LARGE_INTEGER size;
+  std::size_t capacity = kMaxIndexedTextBytes;
+  if (GetFileSizeEx(file.Get(), &size)) {
+    capacity = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size.QuadPart), capacity));
+  }
+  std::string bytes(capacity, '\0');
   DWORD total = 0;
   while (total < bytes.size()) {
     DWORD read = 0;

@@ -234,11 +234,13 @@ void MeasureFreshness(IDesktopSearchQueryApi* api, LONG cookie, const std::strin
     bool gone;  // reflected when the word finds nothing
     LARGE_INTEGER at;
   };
-  std::vector<std::string> created;
-  int number = 0;
-  for (int batch = 0; batch < 20; ++batch) {
+  // Files made in earlier batches (already shown) are the ones deleted.
+  std::vector<std::string> deletable;
+  int made = 0;
+  for (int number = 0; made < 200;) {
     std::vector<Change> changes;
-    for (int i = 0; i < 10; ++i, ++number) {
+    std::vector<std::string> created;
+    for (int i = 0; i < 10 && made < 200; ++i, ++number) {
       std::string word = "zq" + std::to_string(number) + "x";
       Change change{ToWide(word.c_str()), false, Now()};
       switch (number % 4) {
@@ -256,16 +258,18 @@ void MeasureFreshness(IDesktopSearchQueryApi* api, LONG cookie, const std::strin
           break;
         }
         default: {
-          // The file made three changes ago goes; its word must stop finding it.
-          std::string victim = created.back();
+          if (deletable.empty()) continue;
+          std::string victim = deletable.back();
+          deletable.pop_back();
           change.word = ToWide(victim.substr(victim.rfind("zq"), victim.size() - victim.rfind("zq") - 4).c_str());
           change.gone = true;
           change.at = Now();
-          DeleteFileA(victim.c_str());
+          if (!DeleteFileA(victim.c_str())) continue;
           break;
         }
       }
       changes.push_back(change);
+      ++made;
       Sleep(20);
     }
     LARGE_INTEGER deadline = Now();
@@ -282,6 +286,7 @@ void MeasureFreshness(IDesktopSearchQueryApi* api, LONG cookie, const std::strin
       Sleep(10);
     }
     for (std::size_t i = 0; i < changes.size(); ++i) latencies.samples.push_back(30);
+    deletable.insert(deletable.end(), created.begin(), created.end());
   }
   std::printf("\nFreshness over %zu changes (create, modify, rename, delete): median %.0f ms, p95 %.0f ms "
               "(goal p95 under 2000 ms)\n",
