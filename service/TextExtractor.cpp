@@ -131,13 +131,29 @@ std::string StripMarkup(const std::string& text) {
 ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extension, std::string* text) {
   text->clear();
   // Share everything: the owner of the file may be writing or renaming it.
-  UniqueHandle file(CreateFileW(ForFileApi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  // Reading must not touch the file's last-access time: with the right to
+  // write attributes, the handle is told to keep it; a file that grants only
+  // reading is read without.
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  std::wstring filePath = ForFileApi(path);
+  UniqueHandle file(CreateFileW(filePath.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  bool keepsAccessTime = file.Get() != INVALID_HANDLE_VALUE;
+  if (!keepsAccessTime && GetLastError() == ERROR_ACCESS_DENIED) {
+    file.Release();
+    file.Reset(CreateFileW(filePath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                           nullptr));
+  }
   if (file.Get() == INVALID_HANDLE_VALUE) {
     file.Release();
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadTextResult::Vanished
                                                                           : ReadTextResult::Unreadable;
+  }
+  if (keepsAccessTime) {
+    // All ones: "do not update on operations through this handle".
+    FILETIME keep = {0xFFFFFFFF, 0xFFFFFFFF};
+    SetFileTime(file.Get(), nullptr, &keep, nullptr);
   }
   if (IsDocumentExtension(extension)) {
     return ReadDocumentText(file.Get(), path, extension, kMaxIndexedTextBytes, text);

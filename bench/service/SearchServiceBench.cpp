@@ -204,6 +204,17 @@ std::vector<std::wstring> BaselineWords(const std::wstring& query) {
   return words;
 }
 
+void RemoveTree(const std::string& folder) {
+  if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  std::string from = folder;
+  from.push_back('\0');
+  SHFILEOPSTRUCTA remove = {};
+  remove.wFunc = FO_DELETE;
+  remove.pFrom = from.c_str();
+  remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFileOperationA(&remove);
+}
+
 int CountResults(IDesktopSearchQueryApi* api, LONG cookie, const std::wstring& text) {
   int results = 0;
   TimeQuery(api, cookie, text.c_str(), &results);
@@ -413,6 +424,9 @@ int Run(int files) {
   GetTempPathA(MAX_PATH, temp);
   std::string base = std::string(temp) + "qv-bench-" + std::to_string(GetCurrentProcessId());
   std::string tree = base + "\\tree";
+  // Process ids come round again: an earlier run that was stopped may have
+  // left its tree and index under the same name.
+  RemoveTree(base);
   CreateDirectoryA(base.c_str(), nullptr);
   CreateDirectoryA(tree.c_str(), nullptr);
   SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data").c_str()).c_str());
@@ -513,14 +527,8 @@ int Run(int files) {
 
   MeasureDocumentThroughput(base);
 
-  std::string from = base;
-  from.push_back('\0');
-  SHFILEOPSTRUCTA remove = {};
-  remove.wFunc = FO_DELETE;
-  remove.pFrom = from.c_str();
-  remove.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
   api.Reset();
-  SHFileOperationA(&remove);
+  RemoveTree(base);
   return 0;
 }
 

@@ -11,6 +11,7 @@
 
 #include "ServiceTestSupport.h"
 #include "module/Holders.h"
+#include "module/Text.h"
 #include "service/Indexer.h"
 #include "service/RootList.h"
 #include "service/ServicePaths.h"
@@ -212,6 +213,28 @@ TEST_F(DocumentText, DamagedAndHostileDocumentsAreCutOffAndIndexingGoesOn) {
   // Skipped documents are kept by name and not read again until they change.
   IndexReport again = Indexer().Run();
   EXPECT_EQ(0u, again.counts.filesIndexed);
+}
+
+// Indexing changes neither a file's times nor its contents. (The reader also
+// asks the system to keep the last-access time; under Wine the host file
+// system updates it on any read, so only the other times are checked here.)
+TEST_F(DocumentText, ReadingLeavesTheFilesTimesAndContentsAlone) {
+  std::wstring paths[] = {AddFile("old.txt", "vintage words"), AddFile("old.docx", Docx())};
+  FILETIME old = {0x2A5C8000, 0x01C0F0A5};  // in 2001
+  for (const std::wstring& path : paths) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_TRUE(SetFileTime(file, &old, &old, &old));
+    CloseHandle(file);
+  }
+  IndexTree();
+  for (const std::wstring& path : paths) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(0, CompareFileTime(&old, &data.ftLastWriteTime)) << ToAnsi(path.c_str());
+  }
+  EXPECT_EQ("vintage words", qv::test::ReadFileText(ToAnsi(paths[0].c_str())));
+  EXPECT_EQ(Docx(), qv::test::ReadFileText(ToAnsi(paths[1].c_str())));
 }
 
 // A reader that brought the indexer down left the note of its document: that
