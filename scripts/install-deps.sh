@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and tests need, when any is missing.
 set -euo pipefail
-packages=(cmake make mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth xdotool googletest imagemagick nsis)
+packages=(cmake make mingw-w64 libz-mingw-w64-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb xauth xdotool googletest imagemagick nsis)
 # npm fetches SQLite for the search service at configure time; a machine that has
 # Node.js from elsewhere already has it.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

@@ -54,6 +54,9 @@ fi
 index() { wine 'C:\quorvane\quorvane-index.exe' "$@" 2>&1 | tr -d '\r'; }
 index add "$(winepath -w "$folder" | tr -d '\r')"
 index index
+# The watcher keeps the index current while the prefix runs, as the logon entry
+# does on Windows (one per user: a second start just says so).
+wine 'C:\quorvane\quorvane-index.exe' watch >/dev/null 2>&1 &
 
 if [ ! -f "$install_dir/quorvane.xml" ]; then
   cat >"$install_dir/quorvane.xml" <<'XML'

@@ -11,6 +11,7 @@
 #include "service/RootList.h"
 #include "service/ServiceDatabase.h"
 #include "service/ServicePaths.h"
+#include "service/WatcherInstance.h"
 
 namespace qv::service {
 namespace {
@@ -95,7 +96,10 @@ void SetRefreshIntervalMinutes(int minutes) {
 bool RefreshIndexIfStale() {
   if (!IsCheckDue()) return false;
   int minutes = RefreshIntervalMinutes();
-  if (minutes <= 0 || IsPassRunning() || !IsPassDue(minutes) || RootList().All().empty()) return false;
+  // A running watcher keeps the index current; passes are for when none runs.
+  if (minutes <= 0 || IsWatcherRunning() || IsPassRunning() || !IsPassDue(minutes) || RootList().All().empty()) {
+    return false;
+  }
   std::wstring tool = ToolBesideThisModule();
   return !tool.empty() && LaunchPass(tool);
 }

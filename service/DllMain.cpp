@@ -1,6 +1,9 @@
 // Entry points of the search service DLL. DllRegisterServer registers it for
 // every user of the machine; "regsvr32 /n /i:user" (DllInstall with "user")
-// registers it for the current user only.
+// registers it for the current user only, and arranges for the user's index
+// watcher to start at logon (and starts it now). The logon entry runs
+// "rundll32 quorvane-search.dll,StartIndexWatcher", which starts the watcher
+// without a console window.
 
 #include <windows.h>
 
@@ -11,6 +14,7 @@
 #include "service/CServiceClassFactory.h"
 #include "service/ServerRegistration.h"
 #include "service/ServiceObject.h"
+#include "service/WatcherInstance.h"
 
 namespace {
 
@@ -22,11 +26,49 @@ std::wstring ModulePath() {
   return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
 }
 
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
+
+std::wstring WatcherTool() {
+  std::wstring path = ModulePath();
+  if (path.empty()) return {};
+  std::wstring tool = FolderOf(path) + L"quorvane-index.exe";
+  return GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : tool;
+}
+
+// rundll32 of this DLL's own bitness: a 32-bit DLL needs the WOW64 one.
+std::wstring Rundll32() {
+  wchar_t folder[MAX_PATH] = {};
+  BOOL wow64 = FALSE;
+  UINT length = IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? GetSystemWow64DirectoryW(folder, MAX_PATH)
+                                                                     : GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(folder, length) + L"\\rundll32.exe";
+}
+
 HRESULT Register(qv::service::RegistrationScope scope) {
   std::wstring path = ModulePath();
   if (path.empty()) return SELFREG_E_CLASS;
   HRESULT hr = qv::service::RegisterServiceClasses(scope, path);
-  return SUCCEEDED(hr) ? S_OK : SELFREG_E_CLASS;
+  if (FAILED(hr)) return SELFREG_E_CLASS;
+  if (scope == qv::service::RegistrationScope::User) {
+    // The watcher is per user; an install for all users leaves it to the installer.
+    std::wstring rundll32 = Rundll32();
+    std::wstring tool = WatcherTool();
+    if (!rundll32.empty() && !tool.empty()) {
+      qv::service::AddWatcherLogonEntry(L"\"" + rundll32 + L"\" \"" + path + L"\",StartIndexWatcher");
+      qv::service::StartWatcherProcess(tool);
+    }
+  }
+  return S_OK;
+}
+
+HRESULT Unregister(qv::service::RegistrationScope scope) {
+  if (scope == qv::service::RegistrationScope::User) {
+    qv::service::RemoveWatcherLogonEntry();
+    // The files may be deleted next: the watcher must not hold the tool open.
+    qv::service::StopWatcher(10000);
+  }
+  return qv::service::UnregisterServiceClasses(scope);
 }
 
 }  // namespace
@@ -63,5 +105,12 @@ extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR commandLine) 
       return E_INVALIDARG;
     }
   }
-  return install ? Register(scope) : qv::service::UnregisterServiceClasses(scope);
+  return install ? Register(scope) : Unregister(scope);
+}
+
+// The logon entry: starts the user's index watcher beside this DLL. A second
+// start is harmless; the watcher that is already running keeps its place.
+extern "C" void CALLBACK StartIndexWatcherW(HWND, HINSTANCE, LPWSTR, int) {
+  std::wstring tool = WatcherTool();
+  if (!tool.empty()) qv::service::StartWatcherProcess(tool);
 }

@@ -50,7 +50,7 @@ std::unique_ptr<SqliteDatabase> OpenIndexForSearch() {
   return db;
 }
 
-std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt) {
+std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickCheck) {
   *rebuilt = false;
   std::wstring path = IndexDatabasePath();
   if (path.empty()) throw SqliteError(14 /* SQLITE_CANTOPEN */, "no data folder");
@@ -58,7 +58,7 @@ std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt) {
   if (!damaged && FileExists(path)) {
     try {
       auto db = CreateIndex(path);
-      if (PassesQuickCheck(*db)) return db;
+      if (!quickCheck || PassesQuickCheck(*db)) return db;
     } catch (const SqliteError& e) {
       if (!e.IsDamage()) throw;
     }

@@ -17,7 +17,10 @@ std::unique_ptr<SqliteDatabase> OpenIndexForSearch();
 // Opens the index for an index pass, creating it when missing. A damaged file
 // (failing SQLite's quick check, or marked by a query that met damage) is moved
 // aside to "index.db.damaged" and a fresh index is created; `rebuilt` tells so.
-std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt);
+// `quickCheck` false skips SQLite's check (it reads the whole file) for the
+// small, frequent updates of the watcher, which checked it when it started;
+// damage a query met is still acted on.
+std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickCheck = true);
 
 // Records that a query met a damaged index, so the next index pass rebuilds it.
 void MarkIndexDamaged();

@@ -5,7 +5,9 @@
 //   quorvane-index remove FOLDER   stop indexing FOLDER
 //   quorvane-index list            the indexed folders
 //   quorvane-index index           bring the index up to date now, showing progress
-//   quorvane-index status          folders, file count, last pass, registered clients
+//   quorvane-index watch           keep the index current as files change (one per user)
+//   quorvane-index stop            end the running watcher
+//   quorvane-index status          folders, file count, last pass, watcher, registered clients
 //   quorvane-index refresh MINUTES how often queries start a background pass
 //                                  when the index is older ("off" or 0: never)
 
@@ -22,10 +24,12 @@
 #include "module/Text.h"
 #include "service/BackgroundIndexing.h"
 #include "service/IndexDatabase.h"
+#include "service/IndexWatcher.h"
 #include "service/Indexer.h"
 #include "service/RegistrationStore.h"
 #include "service/RootList.h"
 #include "service/ServicePaths.h"
+#include "service/WatcherInstance.h"
 
 namespace qv::service {
 namespace {
@@ -63,7 +67,7 @@ std::wstring LocalTime(std::int64_t seconds) {
 }
 
 int Usage() {
-  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | list | index | status | refresh MINUTES|off");
+  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | list | index | watch | stop | status | refresh MINUTES|off");
   return kUsage;
 }
 
@@ -80,7 +84,12 @@ int AddRoot(const std::wstring& folder) {
       break;
   }
   for (const std::wstring& root : replaced) Line(L"Now covered by the new folder: " + root);
-  Line(L"Added " + NormalizeFolderPath(folder) + L". Run \"quorvane-index index\" to index it now.");
+  if (IsWatcherRunning()) {
+    NotifyWatcherRootsChanged();
+    Line(L"Added " + NormalizeFolderPath(folder) + L". The watcher indexes it now.");
+  } else {
+    Line(L"Added " + NormalizeFolderPath(folder) + L". Run \"quorvane-index index\" to index it now.");
+  }
   return kOk;
 }
 
@@ -89,7 +98,12 @@ int RemoveRoot(const std::wstring& folder) {
     Line(L"Not an indexed folder: " + folder);
     return kFailed;
   }
-  Line(L"Removed " + NormalizeFolderPath(folder) + L". Its files leave the index on the next pass.");
+  if (IsWatcherRunning()) {
+    NotifyWatcherRootsChanged();
+    Line(L"Removed " + NormalizeFolderPath(folder) + L". The watcher takes its files out of the index now.");
+  } else {
+    Line(L"Removed " + NormalizeFolderPath(folder) + L". Its files leave the index on the next pass.");
+  }
   return kOk;
 }
 
@@ -105,18 +119,47 @@ std::wstring ProgressText(const IndexProgress& progress) {
          Number(progress.filesRemoved) + L" removed";
 }
 
+std::wstring RateText(std::uint64_t files, ULONGLONG elapsedMs) {
+  return Number(elapsedMs ? files * 1000 / elapsedMs : files) + L" files/s";
+}
+
+int Watch() {
+  WatcherInstance instance;
+  if (!instance.IsOwner()) {
+    Line(L"The watcher is already running for this user.");
+    return kOk;
+  }
+  EnterBackgroundMode();
+  IndexWatcher().Run(instance.StopEvent(), instance.RootsChangedEvent());
+  return kOk;
+}
+
+int Stop() {
+  if (!IsWatcherRunning()) {
+    Line(L"The watcher is not running.");
+    return kOk;
+  }
+  if (!StopWatcher(30000)) {
+    Line(L"The watcher did not stop within 30 seconds.");
+    return kFailed;
+  }
+  Line(L"The watcher has stopped.");
+  return kOk;
+}
+
 int IndexNow() {
   bool console = IsConsole(GetStdHandle(STD_OUTPUT_HANDLE));
   ULONGLONG lastShown = 0;
+  ULONGLONG start = GetTickCount64();
   Indexer indexer([&](const IndexProgress& progress) {
     ULONGLONG now = GetTickCount64();
     if (!console || now - lastShown < 200) return;
     lastShown = now;
-    std::wstring text = L"\rIndexing: " + ProgressText(progress) + L"  " + progress.folder;
+    std::wstring text = L"\rIndexing: " + ProgressText(progress) + L", " + RateText(progress.filesSeen, now - start) +
+                        L"  " + progress.folder;
     if (text.size() > 79) text = text.substr(0, 76) + L"...";
     Write(text + std::wstring(80 - text.size(), L' '));
   });
-  ULONGLONG start = GetTickCount64();
   IndexReport report;
   try {
     report = indexer.Run();
@@ -131,6 +174,9 @@ int IndexNow() {
   }
   for (const std::wstring& folder : report.unlistedFolders) {
     Line(L"Could not be listed, its files are kept as they were: " + folder);
+  }
+  if (report.counts.filesSkipped > 0) {
+    Line(Number(report.counts.filesSkipped) + L" documents were damaged, encrypted or too large to read whole; they are indexed as far as was safe.");
   }
   if (report.counts.filesUnreadable > 0) {
     Line(Number(report.counts.filesUnreadable) + L" files could not be read (locked or access denied); they are read again on the next pass.");
@@ -151,7 +197,16 @@ int ShowStatus() {
     Line(L"The index is damaged; \"quorvane-index index\" rebuilds it.");
   } else {
     Line(L"Files in the index: " + Number(static_cast<std::uint64_t>(IndexedFileCount())));
+    Line(L"Documents skipped or cut off (damaged, encrypted or hostile): " +
+         Number(static_cast<std::uint64_t>(SkippedDocumentCount())));
     Line(L"Last index pass: " + LocalTime(LastIndexPassTime()));
+  }
+  if (IsWatcherRunning()) {
+    std::wstring mode = WatchModeText();
+    Line(L"Watcher: running; changes reach the index within seconds" + (mode.empty() ? L"" : L" (" + mode + L")"));
+    Line(L"Last change indexed: " + LocalTime(LastIndexUpdateTime()));
+  } else {
+    Line(L"Watcher: not running; the index is as fresh as its last pass");
   }
   int minutes = RefreshIntervalMinutes();
   Line(minutes == 0 ? std::wstring(L"Automatic passes: off")
@@ -188,6 +243,8 @@ int Run(const std::vector<std::wstring>& args) {
   if (command == L"list" && args.size() == 1) return ListRoots();
   if (command == L"index" && args.size() == 1) return IndexNow();
   if (command == L"status" && args.size() == 1) return ShowStatus();
+  if (command == L"watch" && args.size() == 1) return Watch();
+  if (command == L"stop" && args.size() == 1) return Stop();
   if (command == L"refresh" && args.size() == 2) return SetRefresh(args[1]);
   return Usage();
 }

@@ -21,6 +21,12 @@ namespace {
 constexpr int kWritesPerTransaction = 2000;
 constexpr std::uint64_t kFilesPerProgressReport = 500;
 
+// files.complete: read whole; to read again (locked); read as far as it was safe
+// (damaged, encrypted or hostile), not read again until it changes.
+constexpr std::int64_t kIncomplete = 0;
+constexpr std::int64_t kComplete = 1;
+constexpr std::int64_t kSkippedDocument = 2;
+
 struct IndexedFile {
   std::int64_t id;
   std::wstring path;
@@ -90,6 +96,34 @@ class IndexPass {
     report_.unlistedFolders.insert(report_.unlistedFolders.end(), unlisted.begin(), unlisted.end());
   }
 
+  // One path the watcher saw change.
+  void IndexPath(const std::wstring& path) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileExW(ForFileApi(path).c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) {
+      RemoveFilesAt(path);
+      return;
+    }
+    FindClose(find);
+    // The name as stored on disk: a rename may have changed only its case.
+    std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+    std::wstring actual = folder + entry.cFileName;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveFilesAt(actual, /*subtree=*/false);
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) IndexRoot(actual);
+      return;
+    }
+    LoadIndexedFile(actual);
+    VisitFile(actual, entry.cFileName, entry);
+    indexed_.clear();
+  }
+
+  void FinishUpdate() {
+    db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_update', strftime('%s','now'))");
+    if (transaction_) transaction_->Commit();
+    transaction_.reset();
+  }
+
   void Finish() {
     db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_pass', strftime('%s','now'))");
     if (transaction_) transaction_->Commit();
@@ -109,6 +143,27 @@ class IndexPass {
       IndexedFile file{select.Integer(0), select.Text(1), select.Integer(2), select.Integer(3), select.Integer(4) != 0};
       indexed_.emplace(FoldPathCase(file.path), std::move(file));
     }
+  }
+
+  void LoadIndexedFile(const std::wstring& path) {
+    SqliteStatement select = db_.Prepare("SELECT id, path, size, mtime, complete FROM files WHERE path = ?1");
+    select.Bind(1, path);
+    if (select.Step()) {
+      IndexedFile file{select.Integer(0), select.Text(1), select.Integer(2), select.Integer(3), select.Integer(4) != 0};
+      indexed_.emplace(FoldPathCase(file.path), std::move(file));
+    }
+  }
+
+  // Takes out the file at `path` and, for a folder, everything under it.
+  void RemoveFilesAt(const std::wstring& path, bool subtree = true) {
+    std::wstring prefix = SubtreePrefix(path);
+    std::wstring end = prefix;
+    end.back() = static_cast<wchar_t>(L'\\' + 1);
+    SqliteStatement select = db_.Prepare("SELECT id FROM files WHERE path = ?1 OR (?4 AND path >= ?2 AND path < ?3)");
+    select.Bind(1, path).Bind(2, prefix).Bind(3, end).Bind(4, static_cast<std::int64_t>(subtree ? 1 : 0));
+    std::vector<std::int64_t> ids;
+    while (select.Step()) ids.push_back(select.Integer(0));
+    for (std::int64_t id : ids) RemoveFile(id);
   }
 
   // Lists one folder, indexing its files and queueing its sub-folders; false
@@ -159,6 +214,7 @@ class IndexPass {
     std::wstring extension = ExtensionOf(name);
     std::string text;
     bool complete = true;
+    bool skipped = false;
     if (size > 0 && IsTextExtension(extension)) {
       switch (ReadFileText(path, extension, &text)) {
         case ReadTextResult::Vanished:
@@ -168,24 +224,29 @@ class IndexPass {
           complete = false;
           ++report_.counts.filesUnreadable;
           break;
+        case ReadTextResult::Damaged:
+          skipped = true;
+          ++report_.counts.filesSkipped;
+          break;
         case ReadTextResult::Read:
         case ReadTextResult::NotText:
           break;
       }
     }
-    WriteFile(previous ? previous->id : 0, path, name, extension, size, mtime, complete, text);
+    WriteFile(previous ? previous->id : 0, path, name, extension, size, mtime,
+              skipped ? kSkippedDocument : complete ? kComplete : kIncomplete, text);
     ReportEvery();
   }
 
   void WriteFile(std::int64_t id, const std::wstring& path, const std::wstring& name, const std::wstring& extension,
-                 std::int64_t size, std::int64_t mtime, bool complete, const std::string& text) {
+                 std::int64_t size, std::int64_t mtime, std::int64_t complete, const std::string& text) {
     BeginWrite();
     if (id) {
-      updateFile_.Bind(1, path).Bind(2, name).Bind(3, extension).Bind(4, size).Bind(5, mtime).Bind(6, complete ? 1 : 0);
+      updateFile_.Bind(1, path).Bind(2, name).Bind(3, extension).Bind(4, size).Bind(5, mtime).Bind(6, complete);
       updateFile_.Bind(7, id).Run();
       deleteText_.Bind(1, id).Run();
     } else {
-      insertFile_.Bind(1, path).Bind(2, name).Bind(3, extension).Bind(4, size).Bind(5, mtime).Bind(6, complete ? 1 : 0);
+      insertFile_.Bind(1, path).Bind(2, name).Bind(3, extension).Bind(4, size).Bind(5, mtime).Bind(6, complete);
       insertFile_.Run();
       id = db_.LastInsertId();
     }
@@ -232,18 +293,65 @@ class IndexPass {
   std::unordered_map<std::wstring, IndexedFile> indexed_;
 };
 
+// Files indexed before their format had a reader (or a better one) are read
+// again once, on the first pass after the readers changed.
+constexpr std::int64_t kReadersVersion = 2;
+
+void RereadFilesOfNewReaders(SqliteDatabase& db) {
+  if (db.ScalarInteger("SELECT coalesce((SELECT value FROM index_state WHERE key = 'readers'), 0)") >= kReadersVersion) {
+    return;
+  }
+  SqliteTransaction transaction(db);
+  db.Execute(
+      "UPDATE files SET complete = 0 WHERE ext IN ('docx', 'docm', 'dotx', 'xlsx', 'xlsm', 'pptx', 'pptm', 'ppsx', "
+      "'odt', 'ods', 'odp', 'ott', 'rtf', 'eml', 'html', 'htm', 'xhtml', 'txt', 'text');"
+      "INSERT OR REPLACE INTO index_state(key, value) VALUES('readers', 2)");
+  transaction.Commit();
+}
+
 }  // namespace
 
 IndexReport Indexer::Run() {
   UniqueHandle lock = TakeIndexLock();
   IndexReport report;
   std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt);
+  RereadFilesOfNewReaders(*db);
   std::vector<std::wstring> roots = RootList().All();
   {
     IndexPass pass(*db, progress_, report);
     pass.RemoveFilesOutside(roots);
     for (const std::wstring& root : roots) pass.IndexRoot(root);
     pass.Finish();
+  }
+  return report;
+}
+
+IndexReport Indexer::Update(const std::vector<std::wstring>& paths) {
+  UniqueHandle lock = TakeIndexLock();
+  IndexReport report;
+  std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt, /*quickCheck=*/false);
+  std::vector<std::wstring> roots = RootList().All();
+  {
+    IndexPass pass(*db, progress_, report);
+    if (report.rebuilt) {
+      for (const std::wstring& root : roots) pass.IndexRoot(root);
+    } else {
+      for (const std::wstring& path : paths) {
+        bool covered = false;
+        bool isRoot = false;
+        for (const std::wstring& root : roots) {
+          covered = covered || IsInsideFolder(path, root);
+          isRoot = isRoot || (IsInsideFolder(path, root) && IsInsideFolder(root, path));
+        }
+        // A root that is gone is a drive unplugged or a share offline: its files stay.
+        if (isRoot) {
+          pass.IndexRoot(path);
+        } else if (covered) {
+          pass.IndexPath(path);
+        }
+      }
+    }
+    pass.FinishUpdate();
   }
   return report;
 }
@@ -264,6 +372,14 @@ std::int64_t ReadIndexNumber(const char* sql) {
 }  // namespace
 
 std::int64_t LastIndexPassTime() { return ReadIndexNumber("SELECT value FROM index_state WHERE key = 'last_pass'"); }
+
+std::int64_t LastIndexUpdateTime() {
+  return ReadIndexNumber("SELECT value FROM index_state WHERE key = 'last_update'");
+}
+
+std::int64_t SkippedDocumentCount() {
+  return ReadIndexNumber("SELECT count(*) FROM files WHERE complete = 2");
+}
 
 std::int64_t IndexedFileCount() { return ReadIndexNumber("SELECT count(*) FROM files"); }
 

@@ -17,6 +17,7 @@ struct IndexProgress {
   std::uint64_t filesIndexed = 0;  // new or changed, written this pass
   std::uint64_t filesRemoved = 0;
   std::uint64_t filesUnreadable = 0;
+  std::uint64_t filesSkipped = 0;  // damaged, encrypted or hostile documents
   std::wstring folder;  // the folder being listed
 };
 
@@ -40,12 +41,24 @@ class Indexer {
   // be written.
   IndexReport Run();
 
+  // Brings the index up to date for these paths alone, as the watcher sees them
+  // change: a file is read again or removed, a folder is walked (its vanished
+  // files leave the index), a path that is gone takes everything under it out.
+  // A root's own path re-checks the whole root. Paths outside every root are
+  // ignored. Throws as Run() does.
+  IndexReport Update(const std::vector<std::wstring>& paths);
+
  private:
   ProgressCallback progress_;
 };
 
 // The time of the last finished pass (seconds since 1970), 0 when none.
 std::int64_t LastIndexPassTime();
+// The time the watcher last brought changes into the index, 0 when never.
+std::int64_t LastIndexUpdateTime();
+// The number of documents indexed only as far as was safe (damaged, encrypted
+// or hostile).
+std::int64_t SkippedDocumentCount();
 // The number of files in the index.
 std::int64_t IndexedFileCount();
 

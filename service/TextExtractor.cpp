@@ -3,11 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 
 #include "module/Holders.h"
 #include "module/Text.h"
 #include "service/PathText.h"
+#include "service/extract/DocumentText.h"
+#include "service/extract/MarkupText.h"
 
 namespace qv::service {
 namespace {
@@ -20,8 +23,24 @@ const wchar_t* const kTextExtensions[] = {
     L"cmd",  L"ps1",  L"sql",  L"css",      L"php",  L"pl",   L"lua",  L"swift", L"kt",  L"m",
     L"vb",   L"vbs",  L"asm",  L"s",        L"cmake", L"mk",  L"def",  L"rc"};
 
-bool IsMarkupExtension(const std::wstring& extension) {
-  return extension == L"xml" || extension == L"html" || extension == L"htm" || extension == L"xhtml";
+bool IsHtmlExtension(const std::wstring& extension) {
+  return extension == L"html" || extension == L"htm" || extension == L"xhtml";
+}
+
+// UTF-16 without a byte-order mark: in Latin text every other byte is zero.
+// Returns 0 when the bytes do not look like it, else 1 (little-endian) or 2.
+int GuessUnmarkedUtf16(const std::string& bytes) {
+  std::size_t pairs = std::min<std::size_t>(bytes.size(), 4096) / 2;
+  if (pairs < 4) return 0;
+  std::size_t evenZeros = 0;
+  std::size_t oddZeros = 0;
+  for (std::size_t i = 0; i < pairs; ++i) {
+    evenZeros += bytes[2 * i] == '\0';
+    oddZeros += bytes[2 * i + 1] == '\0';
+  }
+  if (oddZeros * 10 >= pairs * 4 && evenZeros * 50 <= pairs) return 1;
+  if (evenZeros * 10 >= pairs * 4 && oddZeros * 50 <= pairs) return 2;
+  return 0;
 }
 
 bool IsValidUtf8(const std::string& bytes) {
@@ -57,7 +76,8 @@ std::string TrimPartialUtf8(const std::string& bytes) {
 }  // namespace
 
 bool IsTextExtension(const std::wstring& extension) {
-  return std::find_if(std::begin(kTextExtensions), std::end(kTextExtensions),
+  return IsDocumentExtension(extension) ||
+         std::find_if(std::begin(kTextExtensions), std::end(kTextExtensions),
                       [&](const wchar_t* known) { return extension == known; }) != std::end(kTextExtensions);
 }
 
@@ -76,8 +96,11 @@ bool DecodeText(const std::string& bytes, std::string* utf8) {
     *utf8 = WideBytesToUtf8(bytes, 2, true);
     return true;
   }
-  // Without a byte-order mark, NULs mean binary data (or UTF-16 text without one,
-  // which is rare enough to skip).
+  if (int utf16 = GuessUnmarkedUtf16(bytes)) {
+    *utf8 = WideBytesToUtf8(bytes, 0, utf16 == 2);
+    return true;
+  }
+  // Otherwise NULs mean binary data.
   if (bytes.find('\0') != std::string::npos) return false;
   std::string trimmed = TrimPartialUtf8(bytes);
   if (IsValidUtf8(trimmed)) {
@@ -108,15 +131,41 @@ std::string StripMarkup(const std::string& text) {
 ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extension, std::string* text) {
   text->clear();
   // Share everything: the owner of the file may be writing or renaming it.
-  UniqueHandle file(CreateFileW(ForFileApi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  // Reading must not touch the file's last-access time: with the right to
+  // write attributes, the handle is told to keep it; a file that grants only
+  // reading is read without.
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  std::wstring filePath = ForFileApi(path);
+  UniqueHandle file(CreateFileW(filePath.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  bool keepsAccessTime = file.Get() != INVALID_HANDLE_VALUE;
+  if (!keepsAccessTime && GetLastError() == ERROR_ACCESS_DENIED) {
+    file.Release();
+    file.Reset(CreateFileW(filePath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                           nullptr));
+  }
   if (file.Get() == INVALID_HANDLE_VALUE) {
     file.Release();
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadTextResult::Vanished
                                                                           : ReadTextResult::Unreadable;
   }
-  std::string bytes(kMaxIndexedTextBytes, '\0');
+  if (keepsAccessTime) {
+    // All ones: "do not update on operations through this handle".
+    FILETIME keep = {0xFFFFFFFF, 0xFFFFFFFF};
+    SetFileTime(file.Get(), nullptr, &keep, nullptr);
+  }
+  if (IsDocumentExtension(extension)) {
+    return ReadDocumentText(file.Get(), path, extension, kMaxIndexedTextBytes, text);
+  }
+  // Sized to the file: most text files are small, and a buffer of the full
+  // limit per file costs more than reading them.
+  LARGE_INTEGER size;
+  std::size_t capacity = kMaxIndexedTextBytes;
+  if (GetFileSizeEx(file.Get(), &size)) {
+    capacity = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size.QuadPart), capacity));
+  }
+  std::string bytes(capacity, '\0');
   DWORD total = 0;
   while (total < bytes.size()) {
     DWORD read = 0;
@@ -129,7 +178,12 @@ ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extens
   bytes.resize(total);
   std::string decoded;
   if (!DecodeText(bytes, &decoded)) return ReadTextResult::NotText;
-  *text = IsMarkupExtension(extension) ? StripMarkup(decoded) : std::move(decoded);
+  if (IsHtmlExtension(extension)) {
+    MarkupText page = HtmlText(decoded, kMaxIndexedTextBytes);
+    *text = page.title.empty() ? std::move(page.text) : page.title + " " + page.text;
+  } else {
+    *text = extension == L"xml" ? StripMarkup(decoded) : std::move(decoded);
+  }
   return ReadTextResult::Read;
 }
 

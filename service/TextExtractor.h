@@ -1,6 +1,7 @@
 #pragma once
-// The words of plain-text files: which files count as text, and reading one as
-// UTF-8 for the full-text index.
+// The words of files: which files have contents worth indexing, and reading
+// one as UTF-8 for the full-text index. Plain text and HTML are read here;
+// office documents, RTF and e-mail by the document readers.
 
 #include <cstddef>
 #include <string>
@@ -19,12 +20,15 @@ enum class ReadTextResult {
   NotText,     // the bytes are binary; nothing to index
   Vanished,    // the file no longer exists
   Unreadable,  // locked or access denied: try again on a later pass
+  Damaged,     // damaged, encrypted or hostile: `text` holds what could be read
+               // (maybe nothing); not tried again until the file changes
 };
 
 ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extension, std::string* text);
 
 // Decodes raw file bytes (UTF-8 or UTF-16 with or without a byte-order mark,
-// otherwise the ANSI code page) to UTF-8; false for binary data.
+// otherwise the ANSI code page) to UTF-8; false for binary data. UTF-16 without
+// a mark is recognised by the zero bytes of Latin text.
 bool DecodeText(const std::string& bytes, std::string* utf8);
 
 // Replaces markup tags with spaces so only the words between them are indexed.

@@ -46,6 +46,8 @@ printf 'Memo: the long one.\n' >"$long_file"
 index() { wine 'C:\quorvane\quorvane-index.exe' "$@" 2>&1 | tr -d '\r'; }
 index add "$(winepath -w "$sample" | tr -d '\r')" >/dev/null
 index index >/dev/null
+# From here on the watcher keeps the index current, as it does after logon.
+wine 'C:\quorvane\quorvane-index.exe' watch >/dev/null 2>&1 &
 
 xml=$install_dir/quorvane.xml
 cat >"$xml" <<'XML'
@@ -192,6 +194,20 @@ query=$(attribute Reports query)
 wait_rows "after hiding md files" \
   "Quarterly report Q1.txt" "Quarterly report Q2.txt" "Quarterly report Q3.txt" "Quarterly report Q4.txt"
 
+step "A report saved while the folder is open shows after a refresh, with no index command"
+printf 'The fifth quarterly report.\r\n' >"$sample/Work/Reports/Quarterly report Q5.txt"
+wanted="Quarterly report Q1.txt|Quarterly report Q2.txt|Quarterly report Q3.txt|Quarterly report Q4.txt|Quarterly report Q5.txt|"
+for _ in $(seq 15); do
+  sleep 1
+  xdotool key F5
+  sleep 0.5
+  [ "$(rows | tr '\n' '|')" = "$wanted" ] && break
+done
+shoot saved-report
+expect_rows "after saving a report" \
+  "Quarterly report Q1.txt" "Quarterly report Q2.txt" "Quarterly report Q3.txt" "Quarterly report Q4.txt" \
+  "Quarterly report Q5.txt"
+
 step "The View menu and its keys change the view mode, which the folder keeps"
 xdotool key ctrl+shift+3; sleep 1
 [ "$(list_mode)" = 3 ] || fail "Ctrl+Shift+3 did not show a list: mode $(list_mode)"
@@ -293,7 +309,7 @@ title='Open from quorvane'
 wait_window "$title" >/dev/null
 for _ in $(seq 20); do [ -n "$(rows "$title")" ] && break; sleep 0.5; done
 shown=$(rows "$title" | tr '\n' '|')
-[ "$shown" = "Invoices|Quarterly report Q1.txt|Quarterly report Q2.txt|Quarterly report Q3.txt|Quarterly report Q4.txt|" ] ||
+[ "$shown" = "Invoices|Quarterly report Q1.txt|Quarterly report Q2.txt|Quarterly report Q3.txt|Quarterly report Q4.txt|Quarterly report Q5.txt|" ] ||
   fail "the dialog's view shows '$shown'"
 click_at $(row_point "Quarterly report Q2.txt" "$title")
 shoot open-dialog

@@ -1,0 +1,261 @@
+#include "service/extract/MarkupText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+namespace qv::service {
+namespace {
+
+// Past this depth a document is not one a person wrote: the rest is left out.
+constexpr int kMaxNesting = 512;
+
+struct NamedEntity {
+  const char* name;
+  unsigned long codePoint;
+};
+
+const NamedEntity kEntities[] = {
+    {"amp", '&'},     {"lt", '<'},       {"gt", '>'},      {"quot", '"'},    {"apos", '\''},   {"nbsp", 0xA0},
+    {"copy", 0xA9},   {"reg", 0xAE},     {"trade", 0x2122}, {"hellip", 0x2026}, {"mdash", 0x2014}, {"ndash", 0x2013},
+    {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"laquo", 0xAB},  {"raquo", 0xBB},
+    {"euro", 0x20AC}, {"pound", 0xA3},   {"yen", 0xA5},    {"cent", 0xA2},   {"sect", 0xA7},   {"deg", 0xB0},
+    {"middot", 0xB7}, {"bull", 0x2022},  {"times", 0xD7},  {"divide", 0xF7}, {"szlig", 0xDF},  {"auml", 0xE4},
+    {"ouml", 0xF6},   {"uuml", 0xFC},    {"Auml", 0xC4},   {"Ouml", 0xD6},   {"Uuml", 0xDC},   {"eacute", 0xE9},
+    {"egrave", 0xE8}, {"ecirc", 0xEA},   {"aacute", 0xE1}, {"agrave", 0xE0}, {"acirc", 0xE2},  {"ccedil", 0xE7},
+    {"iacute", 0xED}, {"oacute", 0xF3},  {"uacute", 0xFA}, {"ntilde", 0xF1}, {"Eacute", 0xC9}, {"aring", 0xE5},
+    {"oslash", 0xF8}, {"aelig", 0xE6},   {"shy", 0xAD},    {"iexcl", 0xA1},  {"iquest", 0xBF},
+};
+
+// Decodes the entity starting at text[at] ('&'); returns the characters used, 0
+// when it is not an entity.
+std::size_t DecodeEntity(const std::string& text, std::size_t at, std::string& out) {
+  std::size_t semicolon = text.find(';', at);
+  if (semicolon == std::string::npos || semicolon - at > 12 || semicolon == at + 1) return 0;
+  std::string name = text.substr(at + 1, semicolon - at - 1);
+  unsigned long codePoint = 0;
+  if (name[0] == '#') {
+    char* end = nullptr;
+    bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
+    codePoint = std::strtoul(name.c_str() + (hex ? 2 : 1), &end, hex ? 16 : 10);
+    if (*end != '\0' || codePoint == 0 || codePoint > 0x10FFFF) return 0;
+  } else {
+    auto known = std::find_if(std::begin(kEntities), std::end(kEntities),
+                              [&](const NamedEntity& e) { return name == e.name; });
+    if (known == std::end(kEntities)) return 0;
+    codePoint = known->codePoint;
+  }
+  AppendUtf8(out, codePoint == 0xA0 ? ' ' : codePoint);
+  return semicolon - at + 1;
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+struct Tag {
+  std::string name;  // qualified name, as written
+  bool closing = false;
+  bool selfClosing = false;
+  bool special = false;  // comment, processing instruction, declaration, CDATA
+  std::size_t end = 0;   // just past '>'
+};
+
+// Reads the tag at text[at] ('<'); false when it never ends.
+bool ReadTag(const std::string& text, std::size_t at, Tag& tag) {
+  tag = Tag{};
+  if (text.compare(at, 4, "<!--") == 0) {
+    std::size_t close = text.find("-->", at + 4);
+    if (close == std::string::npos) return false;
+    tag.special = true;
+    tag.end = close + 3;
+    return true;
+  }
+  if (text.compare(at, 9, "<![CDATA[") == 0) {
+    tag.special = true;
+    tag.name = "![CDATA[";
+    std::size_t close = text.find("]]>", at + 9);
+    if (close == std::string::npos) return false;
+    tag.end = close + 3;
+    return true;
+  }
+  std::size_t i = at + 1;
+  if (i < text.size() && (text[i] == '?' || text[i] == '!')) tag.special = true;
+  if (i < text.size() && text[i] == '/') {
+    tag.closing = true;
+    ++i;
+  }
+  std::size_t nameStart = i;
+  while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) && text[i] != '>' && text[i] != '/') ++i;
+  tag.name = text.substr(nameStart, i - nameStart);
+  // Attribute values may hold '>'.
+  char quote = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '>') {
+      tag.selfClosing = i > at && text[i - 1] == '/';
+      tag.end = i + 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string LocalName(const std::string& name) {
+  std::size_t colon = name.find(':');
+  return colon == std::string::npos ? name : name.substr(colon + 1);
+}
+
+// Elements that end a word in office documents: paragraphs, headings, cells,
+// shared strings, tabs, breaks and (OpenDocument) spaces.
+bool SeparatesWords(const std::string& local) {
+  static const char* const kSeparators[] = {"p",  "h",  "br", "cr", "tab", "tc", "si", "c", "s",
+                                            "line-break", "list-item", "table-cell", "note", "title", "frame"};
+  return std::any_of(std::begin(kSeparators), std::end(kSeparators), [&](const char* s) { return local == s; });
+}
+
+// Elements whose contents are not the document's words (field codes, deleted text).
+bool HoldsNoWords(const std::string& local) { return local == "instrText" || local == "delText"; }
+
+void AppendSpace(std::string& out) {
+  if (!out.empty() && out.back() != ' ') out.push_back(' ');
+}
+
+}  // namespace
+
+void AppendUtf8(std::string& out, unsigned long c) {
+  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+MarkupText XmlText(const std::string& xml, std::size_t limit) {
+  MarkupText result;
+  std::string& out = result.text;
+  int depth = 0;
+  int skipDepth = 0;  // inside an element that holds no words
+  Tag tag;
+  for (std::size_t i = 0; i < xml.size();) {
+    if (out.size() >= limit) {
+      result.cutOff = true;
+      break;
+    }
+    char c = xml[i];
+    if (c == '<') {
+      if (!ReadTag(xml, i, tag)) break;
+      if (tag.name == "![CDATA[" && !skipDepth) out.append(xml, i + 9, tag.end - 3 - (i + 9));
+      i = tag.end;
+      if (tag.special) continue;
+      std::string local = LocalName(tag.name);
+      if (tag.closing) {
+        depth = std::max(0, depth - 1);
+        if (skipDepth && HoldsNoWords(local)) --skipDepth;
+      } else if (!tag.selfClosing) {
+        if (++depth > kMaxNesting) {
+          result.cutOff = true;
+          break;
+        }
+        if (HoldsNoWords(local)) ++skipDepth;
+      }
+      if (SeparatesWords(local)) AppendSpace(out);
+      continue;
+    }
+    if (skipDepth) {
+      ++i;
+      continue;
+    }
+    if (c == '&') {
+      std::size_t used = DecodeEntity(xml, i, out);
+      if (used) {
+        i += used;
+        continue;
+      }
+    }
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    out.push_back(c);
+    ++i;
+  }
+  if (out.size() > limit) out.resize(limit);
+  return result;
+}
+
+std::string XmlElementText(const std::string& xml, const std::string& name) {
+  std::size_t open = xml.find("<" + name);
+  while (open != std::string::npos) {
+    std::size_t after = open + 1 + name.size();
+    if (after < xml.size() && (xml[after] == '>' || std::isspace(static_cast<unsigned char>(xml[after])))) break;
+    open = xml.find("<" + name, after);
+  }
+  if (open == std::string::npos) return {};
+  std::size_t start = xml.find('>', open);
+  std::size_t close = xml.find("</" + name, open);
+  if (start == std::string::npos || close == std::string::npos || close < start) return {};
+  return XmlText(xml.substr(start + 1, close - start - 1), 4096).text;
+}
+
+MarkupText HtmlText(const std::string& html, std::size_t limit) {
+  MarkupText result;
+  std::string& out = result.text;
+  std::string* target = &out;
+  Tag tag;
+  for (std::size_t i = 0; i < html.size();) {
+    if (out.size() >= limit) {
+      result.cutOff = true;
+      break;
+    }
+    char c = html[i];
+    if (c == '<' && i + 1 < html.size() &&
+        (std::isalpha(static_cast<unsigned char>(html[i + 1])) || html[i + 1] == '/' || html[i + 1] == '!' ||
+         html[i + 1] == '?')) {
+      if (!ReadTag(html, i, tag)) break;
+      i = tag.end;
+      std::string name = LowerAscii(tag.name);
+      if (!tag.closing && (name == "script" || name == "style")) {
+        // Their contents run to the matching end tag, whatever they hold.
+        std::string lowered = LowerAscii(html.substr(i, std::min<std::size_t>(html.size() - i, 16 * 1024 * 1024)));
+        std::size_t close = lowered.find("</" + name);
+        if (close == std::string::npos) break;
+        i += close;
+        continue;
+      }
+      if (name == "title") target = tag.closing ? &out : &result.title;
+      AppendSpace(*target);
+      continue;
+    }
+    if (c == '&') {
+      std::size_t used = DecodeEntity(html, i, *target);
+      if (used) {
+        i += used;
+        continue;
+      }
+    }
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    target->push_back(c);
+    ++i;
+  }
+  if (out.size() > limit) out.resize(limit);
+  while (!result.title.empty() && result.title.back() == ' ') result.title.pop_back();
+  while (!result.title.empty() && result.title.front() == ' ') result.title.erase(0, 1);
+  return result;
+}
+
+}  // namespace qv::service

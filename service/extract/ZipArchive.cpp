@@ -1,0 +1,154 @@
+#include "service/extract/ZipArchive.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace qv::service {
+namespace {
+
+constexpr std::uint32_t kEndOfDirectorySignature = 0x06054b50;
+constexpr std::uint32_t kDirectoryEntrySignature = 0x02014b50;
+constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
+constexpr std::size_t kEndOfDirectorySize = 22;
+constexpr std::size_t kDirectoryEntrySize = 46;
+constexpr std::size_t kLocalHeaderSize = 30;
+// The end record may be followed by a comment of up to 64 KB.
+constexpr std::size_t kMaxEndSearch = kEndOfDirectorySize + 0xFFFF;
+// Documents have tens or hundreds of members; a directory claiming more is not one.
+constexpr std::size_t kMaxMembers = 20000;
+constexpr std::size_t kMaxDirectoryBytes = 8 * 1024 * 1024;
+constexpr std::uint16_t kEncryptedFlag = 0x0001;
+constexpr std::uint16_t kStored = 0;
+constexpr std::uint16_t kDeflated = 8;
+
+std::uint16_t Read16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t Read32(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+}  // namespace
+
+bool ZipArchive::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+  if (offset > fileSize_ || size > fileSize_ - offset) return false;
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD read = 0;
+  return ReadFile(file_, buffer, static_cast<DWORD>(size), &read, &at) && read == size;
+}
+
+bool ZipArchive::Open(HANDLE file) {
+  file_ = file;
+  members_.clear();
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < static_cast<LONGLONG>(kEndOfDirectorySize)) return false;
+  fileSize_ = static_cast<std::uint64_t>(size.QuadPart);
+  std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize_, kMaxEndSearch));
+  std::vector<unsigned char> tail(tailSize);
+  if (!ReadAt(fileSize_ - tailSize, tail.data(), tailSize)) return false;
+  std::size_t end = std::string::npos;
+  for (std::size_t i = tailSize - kEndOfDirectorySize + 1; i-- > 0;) {
+    if (Read32(&tail[i]) == kEndOfDirectorySignature) {
+      end = i;
+      break;
+    }
+  }
+  if (end == std::string::npos) return false;
+  std::size_t count = Read16(&tail[end + 10]);
+  std::uint32_t directorySize = Read32(&tail[end + 12]);
+  std::uint32_t directoryOffset = Read32(&tail[end + 16]);
+  // Zip64 archives (over 4 GB or 65535 members) are not documents people keep.
+  if (count > kMaxMembers || directorySize > kMaxDirectoryBytes) return false;
+  std::vector<unsigned char> directory(directorySize);
+  if (!ReadAt(directoryOffset, directory.data(), directory.size())) return false;
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (at + kDirectoryEntrySize > directory.size() || Read32(&directory[at]) != kDirectoryEntrySignature) return false;
+    const unsigned char* entry = &directory[at];
+    Member member;
+    member.flags = Read16(entry + 8);
+    member.method = Read16(entry + 10);
+    member.compressedSize = Read32(entry + 20);
+    member.size = Read32(entry + 24);
+    std::size_t nameLength = Read16(entry + 28);
+    std::size_t extraLength = Read16(entry + 30);
+    std::size_t commentLength = Read16(entry + 32);
+    member.localHeaderOffset = Read32(entry + 42);
+    if (at + kDirectoryEntrySize + nameLength > directory.size()) return false;
+    member.name.assign(reinterpret_cast<const char*>(entry + kDirectoryEntrySize), nameLength);
+    members_.push_back(std::move(member));
+    at += kDirectoryEntrySize + nameLength + extraLength + commentLength;
+  }
+  return true;
+}
+
+ZipArchive::ReadResult ZipArchive::Read(const std::string& name, std::size_t limit, std::string* bytes) const {
+  bytes->clear();
+  for (const Member& member : members_) {
+    if (member.name == name) return ReadMember(member, limit, bytes);
+  }
+  return ReadResult::Missing;
+}
+
+ZipArchive::ReadResult ZipArchive::ReadMember(const Member& member, std::size_t limit, std::string* bytes) const {
+  if ((member.flags & kEncryptedFlag) || (member.method != kStored && member.method != kDeflated)) {
+    return ReadResult::Damaged;
+  }
+  unsigned char header[kLocalHeaderSize];
+  if (!ReadAt(member.localHeaderOffset, header, sizeof header) || Read32(header) != kLocalHeaderSignature) {
+    return ReadResult::Damaged;
+  }
+  std::uint64_t dataOffset = member.localHeaderOffset + kLocalHeaderSize + Read16(header + 26) + Read16(header + 28);
+  if (dataOffset > fileSize_ || member.compressedSize > fileSize_ - dataOffset) return ReadResult::Damaged;
+
+  if (member.method == kStored) {
+    std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(member.compressedSize, limit));
+    bytes->resize(take);
+    if (!ReadAt(dataOffset, bytes->data(), take)) return ReadResult::Damaged;
+    return take < member.compressedSize ? ReadResult::CutOff : ReadResult::Read;
+  }
+
+  z_stream stream = {};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return ReadResult::Damaged;
+  std::vector<unsigned char> input(64 * 1024);
+  std::uint64_t remaining = member.compressedSize;
+  std::uint64_t position = dataOffset;
+  ReadResult result = ReadResult::Damaged;
+  bytes->resize(std::min<std::size_t>(limit, 256 * 1024));
+  std::size_t produced = 0;
+  for (;;) {
+    if (stream.avail_in == 0 && remaining > 0) {
+      std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input.size()));
+      if (!ReadAt(position, input.data(), chunk)) break;
+      position += chunk;
+      remaining -= chunk;
+      stream.next_in = input.data();
+      stream.avail_in = static_cast<uInt>(chunk);
+    }
+    if (produced == bytes->size()) {
+      if (produced >= limit) {
+        result = ReadResult::CutOff;
+        break;
+      }
+      bytes->resize(std::min(limit, produced * 2));
+    }
+    stream.next_out = reinterpret_cast<Bytef*>(bytes->data() + produced);
+    stream.avail_out = static_cast<uInt>(bytes->size() - produced);
+    int status = inflate(&stream, Z_NO_FLUSH);
+    produced = bytes->size() - stream.avail_out;
+    if (status == Z_STREAM_END) {
+      result = ReadResult::Read;
+      break;
+    }
+    if (status != Z_OK && !(status == Z_BUF_ERROR && produced == bytes->size())) break;
+    if (status == Z_OK && stream.avail_in == 0 && remaining == 0 && stream.avail_out != 0) break;  // truncated
+  }
+  inflateEnd(&stream);
+  bytes->resize(produced);
+  return result;
+}
+
+}  // namespace qv::service

@@ -1,0 +1,191 @@
+// The watcher keeps the index current: what happens to files inside a watched
+// root shows in query results within seconds, without an index pass.
+
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+#include "ServiceTestSupport.h"
+#include "module/Holders.h"
+#include "module/Text.h"
+#include "service/IndexWatcher.h"
+#include "service/RootList.h"
+#include "service/WatcherInstance.h"
+#include "support/ProgramRun.h"
+
+namespace qv::service::test {
+namespace {
+
+std::string ToolCommand(const std::string& arguments) {
+  const char* tool = std::getenv("QUORVANE_INDEX_TOOL");
+  return tool ? "\"" + qv::test::HostPathToWindows(tool) + "\" " + arguments : std::string();
+}
+
+// Waits (bounded) until `done` holds, looking every 100 ms.
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
+  ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount64() > deadline) return false;
+    Sleep(100);
+  }
+}
+
+class IndexWatcherTest : public ServiceTest {
+ protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    cookie_ = RegisterClient();
+    ASSERT_NE(0, cookie_);
+  }
+
+  void TearDown() override {
+    if (watcher_.Get()) {
+      EXPECT_TRUE(StopWatcher(20000));
+      EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(watcher_.Get(), 20000));
+    }
+    ServiceTest::TearDown();
+  }
+
+  // Starts "quorvane-index watch" as the logon entry would, and waits for it.
+  void StartWatcher() {
+    std::string commandLine = ToolCommand("watch");
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                               nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    watcher_.Reset(process.hProcess);
+    ASSERT_TRUE(WaitFor(IsWatcherRunning));
+  }
+
+  Names Find(const wchar_t* text) { return Sorted(Titles(RunQuery(cookie_, text).results)); }
+
+  // True once a query for `text` returns exactly `names`.
+  bool Shows(const wchar_t* text, const Names& names) {
+    return WaitFor([&] { return Find(text) == names; });
+  }
+
+  LONG cookie_ = 0;
+  UniqueHandle watcher_;
+};
+
+TEST_F(IndexWatcherTest, CreatedModifiedRenamedAndDeletedFilesShowWithoutAPass) {
+  AddFile("notes\\apricot.txt", "apricot orchard");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  StartWatcher();
+  // Started, it catches up with what changed while it was not running.
+  EXPECT_TRUE(Shows(L"orchard", {L"apricot.txt"}));
+
+  AddFile("notes\\deep\\er\\bilberry.txt", "bilberry jam");
+  EXPECT_TRUE(Shows(L"jam", {L"bilberry.txt"}));
+
+  qv::test::WriteFileText(tree_.Path() + "notes\\deep\\er\\bilberry.txt", "cloudberry jelly");
+  EXPECT_TRUE(Shows(L"jelly", {L"bilberry.txt"}));
+  EXPECT_TRUE(Shows(L"jam", {}));
+
+  ASSERT_TRUE(MoveFileW(TreePath("notes\\deep\\er\\bilberry.txt").c_str(), TreePath("notes\\deep\\er\\damson.txt").c_str()));
+  EXPECT_TRUE(Shows(L"jelly", {L"damson.txt"}));
+
+  // A folder renamed: its files are found at their new paths.
+  ASSERT_TRUE(MoveFileW(TreePath("notes\\deep").c_str(), TreePath("notes\\shallow").c_str()));
+  EXPECT_TRUE(WaitFor([&] {
+    QueryOutcome outcome = RunQuery(cookie_, L"jelly");
+    return outcome.results.size() == 1 && outcome.results[0].uri.find(L"shallow") != std::wstring::npos;
+  }));
+  // A folder made after the watcher started is watched too.
+  AddFile("notes\\shallow\\er\\later\\elderberry.txt", "elderberry wine");
+  EXPECT_TRUE(Shows(L"wine", {L"elderberry.txt"}));
+
+  ASSERT_TRUE(DeleteFileW(TreePath("notes\\apricot.txt").c_str()));
+  EXPECT_TRUE(Shows(L"orchard", {}));
+}
+
+TEST_F(IndexWatcherTest, OneWatcherPerUserStopsOnRequestAndPicksUpNewRoots) {
+  AddFile("first\\fig.txt", "fig tree");
+  AddFile("second\\guava.txt", "guava tree");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath("first")));
+  StartWatcher();
+
+  qv::test::ProgramRun second = qv::test::RunProgram(ToolCommand("watch"));
+  EXPECT_EQ(0u, second.exitCode);
+  EXPECT_NE(std::string::npos, second.output.find("already running")) << second.output;
+  qv::test::ProgramRun status = qv::test::RunProgram(ToolCommand("status"));
+  EXPECT_NE(std::string::npos, status.output.find("Watcher: running")) << status.output;
+
+  EXPECT_TRUE(Shows(L"tree", {L"fig.txt"}));
+  qv::test::ProgramRun added = qv::test::RunProgram(ToolCommand("add \"" + ToAnsi(TreePath("second").c_str()) + "\""));
+  EXPECT_EQ(0u, added.exitCode) << added.output;
+  EXPECT_TRUE(Shows(L"tree", Names({L"fig.txt", L"guava.txt"})));
+  AddFile("second\\hazel.txt", "hazel tree");
+  EXPECT_TRUE(Shows(L"tree", Names({L"fig.txt", L"guava.txt", L"hazel.txt"})));
+  qv::test::ProgramRun removed = qv::test::RunProgram(ToolCommand("remove \"" + ToAnsi(TreePath("first").c_str()) + "\""));
+  EXPECT_EQ(0u, removed.exitCode) << removed.output;
+  EXPECT_TRUE(Shows(L"tree", Names({L"guava.txt", L"hazel.txt"})));
+
+  qv::test::ProgramRun stopped = qv::test::RunProgram(ToolCommand("stop"));
+  EXPECT_EQ(0u, stopped.exitCode) << stopped.output;
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(watcher_.Get(), 5000));
+  DWORD exitCode = 1;
+  GetExitCodeProcess(watcher_.Get(), &exitCode);
+  EXPECT_EQ(0u, exitCode);
+  watcher_.Reset();
+  EXPECT_FALSE(IsWatcherRunning());
+  status = qv::test::RunProgram(ToolCommand("status"));
+  EXPECT_NE(std::string::npos, status.output.find("Watcher: not running")) << status.output;
+}
+
+// More changes than the watcher keeps one by one: it re-checks the root with an
+// incremental pass and loses none of them.
+TEST_F(IndexWatcherTest, TooManyChangesAreRecheckedByAPassOverTheRoot) {
+  AddFile("bulk\\kept.txt", "quince paste");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  WatcherSettings settings;
+  settings.maxPendingPaths = 5;
+  settings.quietMs = 1000;
+  UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  UniqueHandle roots(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  std::thread watcher([&] { IndexWatcher(settings).Run(stop.Get(), roots.Get()); });
+  EXPECT_TRUE(Shows(L"paste", {L"kept.txt"}));
+
+  for (int i = 0; i < 40; ++i) AddFile("bulk\\many\\quince" + std::to_string(i) + ".txt", "quince jelly");
+  ASSERT_TRUE(DeleteFileW(TreePath("bulk\\kept.txt").c_str()));
+  EXPECT_TRUE(WaitFor([&] { return RunQuery(cookie_, L"jelly").results.size() == 40; }));
+  EXPECT_TRUE(Shows(L"paste", {}));
+
+  SetEvent(stop.Get());
+  watcher.join();
+}
+
+// Registering for a user starts the watcher and makes it start at logon;
+// unregistering stops it and removes the logon entry.
+TEST_F(IndexWatcherTest, UserRegistrationStartsTheWatcherAtLogonAndNow) {
+  const char* dll = std::getenv("QUORVANE_SEARCH_DLL");
+  ASSERT_NE(nullptr, dll);
+  HMODULE module = LoadLibraryA(qv::test::HostPathToWindows(dll).c_str());
+  ASSERT_NE(nullptr, module);
+  using DllInstallFunction = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+  auto install = reinterpret_cast<DllInstallFunction>(reinterpret_cast<void*>(GetProcAddress(module, "DllInstall")));
+  ASSERT_NE(nullptr, install);
+  auto logonEntry = [] {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                  kWatcherLogonValue, RRF_RT_REG_SZ, nullptr, value, &size);
+    return status == ERROR_SUCCESS ? std::wstring(value) : std::wstring();
+  };
+
+  ASSERT_EQ(S_OK, install(TRUE, L"user"));
+  std::wstring entry = logonEntry();
+  EXPECT_NE(std::wstring::npos, entry.find(L"rundll32.exe\" \"")) << entry;
+  EXPECT_NE(std::wstring::npos, entry.find(L"quorvane-search.dll\",StartIndexWatcher")) << entry;
+  EXPECT_TRUE(WaitFor(IsWatcherRunning));
+
+  EXPECT_EQ(S_OK, install(FALSE, L"user"));
+  EXPECT_EQ(L"", logonEntry());
+  EXPECT_FALSE(IsWatcherRunning());
+  FreeLibrary(module);
+}
+
+}  // namespace
+}  // namespace qv::service::test
