@@ -1,6 +1,7 @@
 #include "support/ProgramRun.h"
 
 #include "module/Holders.h"
+#include "module/Text.h"
 
 namespace qv::test {
 
@@ -11,13 +12,14 @@ ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMilliseconds)
   if (!CreatePipe(reader.Put(), writer.Put(), &inherit, 0)) return run;
   SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
 
-  STARTUPINFOA startup = {sizeof startup};
+  STARTUPINFOW startup = {sizeof startup};
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writer.Get();
   startup.hStdError = writer.Get();
-  std::string command = commandLine;
+  // UTF-8 in, so paths in any script reach the program whole.
+  std::wstring command = ToWide(commandLine);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
     return run;
   }
   UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);

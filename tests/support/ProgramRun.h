@@ -12,7 +12,7 @@ struct ProgramRun {
   std::string output;           // standard output and error together
 };
 
-// commandLine: the program (quoted when it has blanks) and its arguments.
+// commandLine: the program (quoted when it has blanks) and its arguments, UTF-8.
 ProgramRun RunProgram(const std::string& commandLine, DWORD timeoutMilliseconds = 60000);
 
 }  // namespace qv::test
