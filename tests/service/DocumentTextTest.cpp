@@ -231,10 +231,10 @@ TEST_F(DocumentText, ReadingLeavesTheFilesTimesAndContentsAlone) {
   for (const std::wstring& path : paths) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
-    EXPECT_EQ(0, CompareFileTime(&old, &data.ftLastWriteTime)) << ToAnsi(path.c_str());
+    EXPECT_EQ(0, CompareFileTime(&old, &data.ftLastWriteTime)) << ToUtf8(path);
   }
-  EXPECT_EQ("vintage words", qv::test::ReadFileText(ToAnsi(paths[0].c_str())));
-  EXPECT_EQ(Docx(), qv::test::ReadFileText(ToAnsi(paths[1].c_str())));
+  EXPECT_EQ("vintage words", qv::test::ReadFileText(ToUtf8(paths[0])));
+  EXPECT_EQ(Docx(), qv::test::ReadFileText(ToUtf8(paths[1])));
 }
 
 // A reader that brought the indexer down left the note of its document: that

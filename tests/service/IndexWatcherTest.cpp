@@ -114,12 +114,12 @@ TEST_F(IndexWatcherTest, OneWatcherPerUserStopsOnRequestAndPicksUpNewRoots) {
   EXPECT_NE(std::string::npos, status.output.find("Watcher: running")) << status.output;
 
   EXPECT_TRUE(Shows(L"tree", {L"fig.txt"}));
-  qv::test::ProgramRun added = qv::test::RunProgram(ToolCommand("add \"" + ToAnsi(TreePath("second").c_str()) + "\""));
+  qv::test::ProgramRun added = qv::test::RunProgram(ToolCommand("add \"" + ToUtf8(TreePath("second")) + "\""));
   EXPECT_EQ(0u, added.exitCode) << added.output;
   EXPECT_TRUE(Shows(L"tree", Names({L"fig.txt", L"guava.txt"})));
   AddFile("second\\hazel.txt", "hazel tree");
   EXPECT_TRUE(Shows(L"tree", Names({L"fig.txt", L"guava.txt", L"hazel.txt"})));
-  qv::test::ProgramRun removed = qv::test::RunProgram(ToolCommand("remove \"" + ToAnsi(TreePath("first").c_str()) + "\""));
+  qv::test::ProgramRun removed = qv::test::RunProgram(ToolCommand("remove \"" + ToUtf8(TreePath("first")) + "\""));
   EXPECT_EQ(0u, removed.exitCode) << removed.output;
   EXPECT_TRUE(Shows(L"tree", Names({L"guava.txt", L"hazel.txt"})));
 
