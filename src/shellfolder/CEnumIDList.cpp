@@ -5,6 +5,7 @@
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "pidl/CPidlManager.h"
+#include "module/ModulePaths.h"
 #include "module/Text.h"
 #include "search/SearchResultItem.h"
 #include "search/SearchQuery.h"
@@ -77,6 +78,16 @@ void CEnumIDList::AddSubfolders(IXMLDOMNode* element) {
   }
 }
 
+namespace {
+
+bool FileExistsAt(const std::string& path) {
+  if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
+  DWORD attributes = GetFileAttributesW(ExtendedLengthPath(ToWide(path)).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
 void CEnumIDList::AddResults(IXMLDOMNode* element) {
   resultCount_ = 0;
   FolderSettings record = CFolderStore::ReadFolderSettings(element);
@@ -93,10 +104,11 @@ void CEnumIDList::AddResults(IXMLDOMNode* element) {
       // A path no item can hold (tens of thousands of characters) is not shown
       // rather than shown cut.
       if (text.path.size() + text.name.size() > kMaxResultText) continue;
-      std::uint32_t handle = manager_.RegisterFilePath(text.path);
-      // A "file" folder shows only what the shell can reach as a file.
-      if (fileFolder && handle == 0) continue;
-      LPITEMIDLIST item = manager_.CreateResultItem(text.name, text.path, handle);
+      // A "file" folder shows only files that exist at exactly their path. The
+      // shell's own list of a file is made when something needs it, not here:
+      // parsing every result would cost milliseconds each.
+      if (fileFolder && !FileExistsAt(text.path)) continue;
+      LPITEMIDLIST item = manager_.CreateResultItem(text.name, text.path, 0);
       if (!item) throw std::bad_alloc();
       Append(item);
       if (++resultCount_ == limit) break;

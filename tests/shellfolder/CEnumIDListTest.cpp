@@ -117,7 +117,7 @@ TEST_F(EnumIDList, MaximumLimitsTheResultsAndZeroOrNegativeSetsNoLimit) {
   EXPECT_EQ(5u, Enumerate(Folder({"Mail"}))->ResultCount());
 }
 
-TEST_F(EnumIDList, FileFoldersLeaveOutWhatTheShellCannotParseWithoutCountingIt) {
+TEST_F(EnumIDList, FileFoldersLeaveOutWhatIsNoExistingFileWithoutCountingIt) {
   stub_.AddResult(L"mailbox:1", L"Mail one");
   stub_.AddResult(ExistingFile("a.txt"), L"A");
   stub_.AddResult(L"http://example.invalid/x", L"Page");
