@@ -250,13 +250,16 @@ bool CShellFolder::ChangeStoredSettings(CItemIdList& list, const std::function<b
     if (!change(updated)) return false;
     SearchFolderRecord previous = *record;
     *record = updated;
+    int written = 0;
     try {
-      store.SaveFolderSettings(list.Get());
+      written = store.SaveFolderSettings(list.Get());
     } catch (...) {
       *record = previous;
       throw;
     }
-    return true;
+    // The folder went meanwhile (another process removed or renamed it).
+    if (!written) *record = previous;
+    return written != 0;
   } catch (...) {
     return false;
   }
@@ -411,13 +414,10 @@ CItemIdList CShellFolder::RenamedFolder(LPCITEMIDLIST item, const std::string& n
   CopyAnsi(name.c_str(), record->name, sizeof record->name);
   CItemIdList newAbsolute = AbsoluteListOf(renamed.Get());
 
-  // A change of letter case alone counts as no change to the document, which
-  // still takes the new name in memory; it is saved here.
-  bool caseOnly = lstrcmpiA(oldRecord->name, record->name) == 0;
   int written = 0;
   try {
+    // Refused (0) when the folder went or a sibling took the name meanwhile.
     written = store.UpdateFolder(oldAbsolute.Get(), newAbsolute.Get());
-    if (!written && caseOnly) written = store.Save();
   } catch (const ComError&) {
     // Not saved: the document in memory goes back to what the file holds.
     CFolderStore::WriteFolderRecord(node.Get(), stored);

@@ -126,7 +126,7 @@ void CShellFolder::ShowAbout(HWND owner) {
     }
     // The directory that holds the folder definition document, without its
     // trailing backslash.
-    std::string directory = RequireFolderStore().DocumentPath();
+    std::string directory = ToAnsi(RequireFolderStore().DocumentPath().c_str());
     std::string::size_type slash = directory.find_last_of('\\');
     if (slash != std::string::npos) directory.resize(slash);
     std::string text = FormatText(LoadResourceText(IDS_ABOUT).c_str(), productVersion, directory.c_str());

@@ -220,8 +220,6 @@ bool CFolderPropertiesDialog::Apply() {
     int written = 0;
     try {
       written = store.UpdateFolder(folder_.Get(), updated.Get());
-      // A change of letter case alone is no change to the document's lookup.
-      if (!written && nameChanged && node && lstrcmpiA(name, baseline->name) == 0) written = store.Save();
     } catch (const ComError&) {
       if (node) CFolderStore::WriteFolderRecord(node.Get(), *baseline);
       return false;

@@ -79,7 +79,7 @@ TEST_F(FolderStoreTest, FailedSaveKeepsThePreviousFileAndReportsTheFailure) {
 }
 
 TEST_F(FolderStoreTest, StoreWithoutAPathKeepsWorkingInMemoryButCannotSave) {
-  CFolderStore store{std::string()};
+  CFolderStore store{std::wstring()};
   TestItemList root;
   root.Root();
   ComPtr<IXMLDOMNode> node = store.FindFolderNode(root.Get());

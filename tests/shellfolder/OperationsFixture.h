@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "module/Text.h"
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "module/ModuleUse.h"
@@ -63,7 +64,7 @@ class OperationsTest : public testing::Test {
 
   // What the saved file holds, read by a fresh store.
   std::vector<std::string> SavedChildren(std::initializer_list<std::string> path) const {
-    CFolderStore saved(DocumentPath());
+    CFolderStore saved(ToWide(DocumentPath().c_str()));
     std::vector<std::string> names;
     ComPtr<IXMLDOMNode> node = saved.FindFolderNode(PathList(path).Get());
     if (!node) return {"(missing)"};
@@ -79,7 +80,7 @@ class OperationsTest : public testing::Test {
     return names;
   }
   SearchFolderRecord SavedRecord(std::initializer_list<std::string> path) const {
-    CFolderStore saved(DocumentPath());
+    CFolderStore saved(ToWide(DocumentPath().c_str()));
     SearchFolderRecord record = {};
     ComPtr<IXMLDOMNode> node = saved.FindFolderNode(PathList(path).Get());
     EXPECT_TRUE(node) << "no saved folder";

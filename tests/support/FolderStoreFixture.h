@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "module/Text.h"
 #include "folders/CFolderStore.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"
@@ -18,11 +19,11 @@ class FolderStoreTest : public testing::Test {
   std::string FileText() const { return ReadFileText(DocumentPath()); }
   void WriteDocument(const std::string& xml) { WriteFileText(DocumentPath(), xml); }
   CFolderStore& Store() {
-    if (!store_) store_ = std::make_unique<CFolderStore>(DocumentPath());
+    if (!store_) store_ = std::make_unique<CFolderStore>(ToWide(DocumentPath().c_str()));
     return *store_;
   }
   // A second process's view: a store that reads the file afresh.
-  std::unique_ptr<CFolderStore> Reopen() const { return std::make_unique<CFolderStore>(DocumentPath()); }
+  std::unique_ptr<CFolderStore> Reopen() const { return std::make_unique<CFolderStore>(ToWide(DocumentPath().c_str())); }
 
   ComPtr<IXMLDOMNode> RootNode() {
     TestItemList root;

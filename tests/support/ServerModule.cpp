@@ -15,6 +15,10 @@ std::string BuiltServerPath() {
 }
 
 ServerModule::ServerModule() {
+  char previous[MAX_PATH] = {};
+  GetEnvironmentVariableA("QUORVANE_DATA_DIR", previous, MAX_PATH);
+  previousDataDirectory_ = previous;
+  SetEnvironmentVariableA("QUORVANE_DATA_DIR", Directory().c_str());
   if (!CopyFileA(BuiltServerPath().c_str(), DllPath().c_str(), FALSE)) {
     throw std::runtime_error("cannot copy " + BuiltServerPath());
   }
@@ -23,6 +27,8 @@ ServerModule::ServerModule() {
 }
 
 ServerModule::~ServerModule() {
+  SetEnvironmentVariableA("QUORVANE_DATA_DIR",
+                          previousDataDirectory_.empty() ? nullptr : previousDataDirectory_.c_str());
   if (!module_ || CanUnloadNow() != S_OK) return;
   // A shell that loads the server without COM (LoadWithoutCOM) never frees it;
   // with no object alive its references are let go too, so the copy's directory

@@ -1,5 +1,7 @@
 #include "DragDropFixture.h"
 
+#include "module/Text.h"
+
 #include <cstring>
 
 #include "module/CClassFactory.h"
@@ -110,7 +112,7 @@ std::vector<BYTE> DragDropTest::BlockOf(IDataObject* data, CLIPFORMAT format) {
 
 std::vector<std::string> ChildFolderNames(const std::string& documentPath,
                                           std::initializer_list<std::string> path) {
-  CFolderStore store(documentPath);
+  CFolderStore store(ToWide(documentPath.c_str()));
   TestItemList list = DragDropTest::RootList();
   for (const std::string& name : path) list.Folder(name);
   ComPtr<IXMLDOMNode> node = store.FindFolderNode(list.Get());
