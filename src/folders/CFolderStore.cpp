@@ -151,6 +151,27 @@ bool BelongsTo(IXMLDOMNode* node, IXMLDOMDocument2* document) {
   return a && a.Get() == b.Get();
 }
 
+// The folder's record as the document has it now, with the fields a caller
+// changed (desired against the baseline it started from) put in: a change of
+// one field never writes back another field that another process changed.
+SearchFolderRecord MergedRecord(IXMLDOMNode* node, const SearchFolderRecord& baseline,
+                                const SearchFolderRecord& desired) {
+  SearchFolderRecord merged = baseline;
+  // Read sets the ranking only for "recency".
+  merged.rankByRecency = 0;
+  CFolderStore::ReadFolderRecord(merged, node);
+  auto takeText = [](auto& field, const auto& from, const auto& to) {
+    if (FieldText(from) != FieldText(to)) std::memcpy(field, to, sizeof field);
+  };
+  takeText(merged.name, baseline.name, desired.name);
+  takeText(merged.query, baseline.query, desired.query);
+  takeText(merged.category, baseline.category, desired.category);
+  if (baseline.rankByRecency != desired.rankByRecency) merged.rankByRecency = desired.rankByRecency;
+  if (baseline.maxResults != desired.maxResults) merged.maxResults = desired.maxResults;
+  if (baseline.style != desired.style) merged.style = desired.style;
+  return merged;
+}
+
 // Replacing the file can fail for a moment while another program (a virus
 // scanner, a backup) has it open; the save tries again for a short while.
 bool IsPassingConflict(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
@@ -502,6 +523,7 @@ int CFolderStore::WriteFolderRecord(IXMLDOMNode* node, const SearchFolderRecord&
 int CFolderStore::UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList) {
   ChangeScope change(*this);
   const SearchFolderRecord* record = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(newList));
+  const SearchFolderRecord* baseline = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(oldList));
   ComPtr<IXMLDOMNode> node = FindFolderNode(oldList);
   // Nothing to change: reporting a save here would claim an edit that never happened.
   if (!node || !record) return 0;
@@ -513,10 +535,19 @@ int CFolderStore::UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList) {
     if (FAILED(node->get_parentNode(parent.Put())) || !parent) return 0;
     if (FindChildFolder(parent.Get(), FieldText(record->name).c_str())) return 0;
   }
-  WriteFolderRecord(node.Get(), *record);
+  WriteFolderRecord(node.Get(), baseline ? MergedRecord(node.Get(), *baseline, *record) : *record);
   // A change of letter case alone is a change to the file, though the item
   // compares equal.
   if (CPidlManager::IsSameItem(oldList, newList) && oldName == newName) return 0;
+  return Save();
+}
+
+int CFolderStore::SaveFolderSettings(LPCITEMIDLIST list, const SearchFolderRecord& baseline) {
+  ChangeScope change(*this);
+  const SearchFolderRecord* record = CPidlManager::GetFolderRecord(CPidlManager::GetLastItem(list));
+  ComPtr<IXMLDOMNode> node = FindFolderNode(list);
+  if (!node || !record) return 0;
+  WriteFolderRecord(node.Get(), MergedRecord(node.Get(), baseline, *record));
   return Save();
 }
 

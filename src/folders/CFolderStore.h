@@ -80,10 +80,16 @@ class CFolderStore {
   // the change applied and the file saved. A folder that another process removed
   // or renamed meanwhile refuses the change (0 or null) and nothing is written.
 
-  // Writes the new item's settings and name over the folder the old list names;
-  // 0 when nothing changed but the view mode, or when the new name is a sibling's.
+  // Writes what the new item changed against the old one (its name, its
+  // settings) to the folder the old list names, keeping what another process
+  // changed in the other fields; 0 when nothing changed but the view mode, or
+  // when the new name is a sibling's.
   int UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList);
+  // Writes the list's item's settings to its folder and saves.
   int SaveFolderSettings(LPCITEMIDLIST list);
+  // The same for the fields in which the item differs from the baseline only,
+  // the folder's other fields staying as the file has them now.
+  int SaveFolderSettings(LPCITEMIDLIST list, const SearchFolderRecord& baseline);
   // Appends a new folder (name, category "file") to the parent and saves; null
   // when the parent already has a folder of that name or is gone.
   // Throws ComError(E_POINTER) without a parent.

@@ -31,6 +31,7 @@
 #define IDS_CONFIRM_MIXED_DELETE_TITLE 34
 #define IDS_CONFIRM_FILES_DELETE 35
 #define IDS_CONFIRM_FILES_DELETE_TITLE 36
+#define IDS_FOLDER_CHANGED_ELSEWHERE 37
 
 // The view's accelerators and its view-mode menu
 #define IDA_VIEW 111

@@ -252,14 +252,16 @@ bool CShellFolder::ChangeStoredSettings(CItemIdList& list, const std::function<b
     ComPtr<IXMLDOMNode> node = store.FindFolderNode(list.Get());
     if (!node) return false;
     // The document is the truth: the held item may be older than the last edit.
-    SearchFolderRecord updated = *record;
-    CFolderStore::ReadFolderRecord(updated, node.Get());
+    SearchFolderRecord stored = *record;
+    CFolderStore::ReadFolderRecord(stored, node.Get());
+    SearchFolderRecord updated = stored;
     if (!change(updated)) return false;
     SearchFolderRecord previous = *record;
     *record = updated;
     int written = 0;
     try {
-      written = store.SaveFolderSettings(list.Get());
+      // Only what the change touched is written, onto the file as it is then.
+      written = store.SaveFolderSettings(list.Get(), stored);
     } catch (...) {
       *record = previous;
       throw;

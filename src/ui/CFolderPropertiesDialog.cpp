@@ -10,9 +10,11 @@
 #include "module/ModuleUse.h"
 #include "module/Text.h"
 #include "pidl/CPidlManager.h"
+#include "pidl/RecordText.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
 #include "shellfolder/ShellRequests.h"
+#include "ui/Confirmation.h"
 #include "view/OpenViews.h"
 
 namespace qv {
@@ -224,7 +226,12 @@ bool CFolderPropertiesDialog::Apply() {
       if (node) CFolderStore::WriteFolderRecord(node.Get(), *baseline);
       return false;
     }
-    if (!written) return false;
+    if (!written) {
+      // Refused: the folder is not where, or not what, the dialog holds any more.
+      ShowInformation(window_, LoadResourceText(IDS_FOLDER_CHANGED_ELSEWHERE).c_str(),
+                      FormatText("%s Properties", FieldText(baseline->name).c_str()).c_str());
+      return false;
+    }
     if (nameChanged) {
       NotifyShell(SHCNE_RENAMEFOLDER, folder_.Get(), updated.Get());
       SetTitle(working.name);

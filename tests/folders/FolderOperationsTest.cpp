@@ -1,5 +1,7 @@
 #include "support/FolderStoreFixture.h"
 
+#include <cstring>
+
 #include "folders/CDocumentLock.h"
 
 namespace qv::test {
@@ -183,6 +185,41 @@ TEST_F(FolderTreeTest, ChangesOfAnotherCopyAreBuiltOnNeverUndone) {
   EXPECT_THROW(Store().Save(), ComError);
   EXPECT_EQ("A,B2,C", ChildNames({})) << "the copy took the file's version";
   EXPECT_EQ(std::string::npos, FileText().find("stale"));
+}
+
+TEST_F(FolderTreeTest, ChangingSomeSettingsKeepsTheOthersAnotherCopyChanged) {
+  TestItemList b = PathList({"B"});
+  SearchFolderRecord baseline = {};
+  CFolderStore::ReadFolderRecord(baseline, Store().FindFolderNode(b.Get()).Get());
+  TestItemList before;
+  before.Root().Folder(baseline);
+
+  // Meanwhile another process gives B a search string.
+  std::unique_ptr<CFolderStore> other = Reopen();
+  SearchFolderRecord searched = baseline;
+  std::strcpy(searched.query, "invoice");
+  TestItemList withQuery;
+  withQuery.Root().Folder(searched);
+  ASSERT_EQ(1, other->UpdateFolder(before.Get(), withQuery.Get()));
+
+  // This one, still holding the folder as it was, changes the maximum only (as
+  // the properties dialog does), then the view mode.
+  SearchFolderRecord fewer = baseline;
+  fewer.maxResults = 7;
+  TestItemList withFewer;
+  withFewer.Root().Folder(fewer);
+  EXPECT_EQ(1, Store().UpdateFolder(before.Get(), withFewer.Get()));
+  SearchFolderRecord styled = fewer;
+  styled.style = 3;
+  TestItemList withStyle;
+  withStyle.Root().Folder(styled);
+  EXPECT_EQ(1, Store().SaveFolderSettings(withStyle.Get(), fewer));
+
+  SearchFolderRecord saved = {};
+  CFolderStore::ReadFolderRecord(saved, Reopen()->FindFolderNode(b.Get()).Get());
+  EXPECT_STREQ("invoice", saved.query);
+  EXPECT_EQ(7, saved.maxResults);
+  EXPECT_EQ(3, saved.style);
 }
 
 TEST(DocumentLock, OneLockForEverySpellingOfAPath) {
