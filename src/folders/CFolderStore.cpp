@@ -248,6 +248,13 @@ int CFolderStore::LoadCurrentFile() const {
   bool damaged = false;
   VARIANT_BOOL loaded = VARIANT_FALSE;
   if (stamp.exists) {
+    // A file another program holds open without sharing it cannot be told from a
+    // damaged one by the parser: the copy in memory stays until it can be read.
+    UniqueHandle readable = FileHandle(CreateFileW(path_.c_str(), GENERIC_READ,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!readable && IsPassingConflict(GetLastError()) && generation_ > 0) return 0;
+    readable.Reset();
     Variant file;
     V_VT(file.Get()) = VT_BSTR;
     V_BSTR(file.Get()) = Bstr(path_.c_str()).Detach();
