@@ -581,7 +581,6 @@ ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* nam
     if (parentPath.empty() || document_->selectSingleNode(query.Get(), current.Put()) != S_OK) return nullptr;
   }
   parent = current.Get();
-  if (FindChildFolder(parent, name ? name : "")) return nullptr;
   ComPtr<IXMLDOMElement> element;
   Bstr tag(L"folder");
   ThrowIfFailed(document_->createElement(tag.Get(), element.Put()), IID_IXMLDOMDocument);

@@ -91,7 +91,7 @@ class CFolderStore {
   // the folder's other fields staying as the file has them now.
   int SaveFolderSettings(LPCITEMIDLIST list, const SearchFolderRecord& baseline);
   // Appends a new folder (name, category "file") to the parent and saves; null
-  // when the parent already has a folder of that name or is gone.
+  // when the parent is gone.
   // Throws ComError(E_POINTER) without a parent.
   ComPtr<IXMLDOMNode> AddFolder(IXMLDOMNode* parent, const char* name);
   int RemoveFolder(LPCITEMIDLIST list);

@@ -227,6 +227,10 @@ bool CFolderPropertiesDialog::Apply() {
       return false;
     }
     if (!written) {
+      // Nothing the document keeps changed: nothing to save, nothing to say.
+      if (CPidlManager::IsSameItem(folder_.Get(), updated.Get()) && FieldText(working.name) == FieldText(baseline->name)) {
+        return false;
+      }
       // Refused: the folder is not where, or not what, the dialog holds any more.
       ShowInformation(window_, LoadResourceText(IDS_FOLDER_CHANGED_ELSEWHERE).c_str(),
                       FormatText("%s Properties", FieldText(baseline->name).c_str()).c_str());
