@@ -186,7 +186,7 @@ class CFolderStore::ChangeScope {
  public:
   explicit ChangeScope(const CFolderStore& store)
       : store_(store), hold_(store.lock_.get()), exceptions_(std::uncaught_exceptions()) {
-    store.Refresh();
+    store.RefreshFromFile(true);
   }
   ~ChangeScope() {
     // A change that failed half way leaves the copy as the file is.
@@ -266,18 +266,31 @@ int CFolderStore::LoadCurrentFile() const {
   }
   document_ = document;
   loaded_ = stamp;
+  FileGlance::Read(path_, glanced_);
   damagedFileOnDisk_ = damaged;
   ++generation_;
   return 1;
 }
 
-void CFolderStore::Refresh() const {
+void CFolderStore::Refresh() const { RefreshFromFile(false); }
+
+void CFolderStore::RefreshFromFile(bool thorough) const {
   if (path_.empty()) return;
   StoreLock lock;
   Guarded(false, [&] {
+    // A lookup first glances at the file (the common case: nothing changed);
+    // a change always compares the full stamp.
+    FileGlance glance;
+    bool glanced = !thorough && FileGlance::Read(path_, glance);
+    if (glanced && glance == glanced_) return false;
     FileStamp now;
     // A file that cannot be examined for the moment keeps the copy in memory.
-    if (!FileStamp::Read(path_, now) || now == loaded_) return false;
+    if (!FileStamp::Read(path_, now)) return false;
+    if (now == loaded_) {
+      // Touched but not replaced or written: the next glance need not look further.
+      if (glanced) glanced_ = glance;
+      return false;
+    }
     DocumentLockHold hold(lock_.get());
     // Read again under the lock: the writer that changed the file has finished.
     if (FileStamp::Read(path_, now) && now != loaded_) LoadCurrentFile();
@@ -367,6 +380,7 @@ void CFolderStore::WriteFile() {
     throw ComError(hr, IID_IXMLDOMDocument);
   }
   FileStamp::Read(path_, loaded_);
+  FileGlance::Read(path_, glanced_);
   ++generation_;
 }
 

@@ -50,7 +50,8 @@ class CFolderStore {
   // copy was read (writing would undo that change; the copy is read again).
   int Save();
   // Reads the file again when another process changed it since this copy was
-  // read or written. Every lookup does this first.
+  // read or written. Every lookup does this first, with a glance at the file's
+  // attributes; every change, with the file's full stamp under the lock.
   void Refresh() const;
   // Counts the versions of the document this process has held: it changes with
   // every load and every save, so a view can tell cheaply that nothing changed.
@@ -111,6 +112,7 @@ class CFolderStore {
   // Parses the file into a new parser document that replaces the current one;
   // nodes handed out before stay valid as a snapshot of the old version.
   int LoadCurrentFile() const;
+  void RefreshFromFile(bool thorough) const;
   void SetDamagedFileAside();
   void WriteFile();
 
@@ -119,6 +121,7 @@ class CFolderStore {
   mutable ComPtr<IXMLDOMDocument2> document_;
   // The file as this copy last read or wrote it.
   mutable FileStamp loaded_;
+  mutable FileGlance glanced_;
   mutable unsigned generation_ = 0;
   // The file existed but did not parse: it is kept aside before the first save.
   mutable bool damagedFileOnDisk_ = false;

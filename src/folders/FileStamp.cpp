@@ -27,4 +27,21 @@ bool FileStamp::Read(const std::wstring& path, FileStamp& stamp) {
   return true;
 }
 
+bool FileGlance::Read(const std::wstring& path, FileGlance& glance) {
+  glance = FileGlance();
+  if (path.empty()) return true;
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  glance.exists = true;
+  glance.created = (static_cast<std::uint64_t>(data.ftCreationTime.dwHighDateTime) << 32) |
+                   data.ftCreationTime.dwLowDateTime;
+  glance.lastWrite = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                     data.ftLastWriteTime.dwLowDateTime;
+  glance.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
 }  // namespace qv

@@ -25,4 +25,19 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
+// A cheaper look at a file, from its attributes alone (no handle is opened):
+// enough to tell that a file did not change in the common case, though a file
+// replaced within the time stamps' resolution by one of the same size escapes it.
+struct FileGlance {
+  bool exists = false;
+  std::uint64_t created = 0;
+  std::uint64_t lastWrite = 0;
+  std::uint64_t size = 0;
+
+  // False when the file cannot be looked at (then the glance tells nothing).
+  static bool Read(const std::wstring& path, FileGlance& glance);
+
+  bool operator==(const FileGlance&) const = default;
+};
+
 }  // namespace qv
