@@ -2,6 +2,12 @@
 ; search service (quorvane-search.dll), its index tool and the browse tool.
 ;
 ;   quorvane-setup.exe [/S] [/ALLUSERS | /CURRENTUSER] [/D=folder]
+;   uninstall.exe [/S] [/REMOVEMYFOLDERS]
+;
+; Each user's search folders live in %APPDATA%\quorvane\quorvane.xml (with the
+; search service's cookie beside it); a quorvane.xml installed beside the DLL only
+; seeds a user's first document. The uninstaller leaves users' folders alone
+; unless /REMOVEMYFOLDERS asks it to remove the current user's.
 ;
 ; For all users it installs under Program Files and registers as regsvr32 does
 ; (administrator rights needed); for the current user it installs under the
@@ -122,6 +128,7 @@ Section "quorvane"
       !insertmacro RunRegsvr32 $Regsvr32x86 "" "$INSTDIR\x86\quorvane.dll"
     ${EndIf}
   !endif
+  DetailPrint "Each user's search folders are saved in %APPDATA%\${PRODUCT}\quorvane.xml"
   ; The user's documents are indexed until they choose other folders.
   nsExec::Exec '"$INSTDIR\quorvane-index.exe" add "$DOCUMENTS"'
   Pop $1
@@ -177,7 +184,7 @@ Section "Uninstall"
   Delete /REBOOTOK "$INSTDIR\x86\quorvane-search.dll"
   Delete "$INSTDIR\quorvane-index.exe"
   Delete "$INSTDIR\quorvane-browse.exe"
-  ; The folder definitions and the service's cookie kept beside the DLL.
+  ; Example folders installed beside the DLL, and files older versions kept there.
   Delete "$INSTDIR\quorvane.xml"
   Delete "$INSTDIR\cookie"
   Delete "$INSTDIR\uninstall.exe"
@@ -186,6 +193,17 @@ Section "Uninstall"
 
   ; The current user's search index and service data.
   SetShellVarContext current
+  ; The user's own search folders stay unless asked for.
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/REMOVEMYFOLDERS" $R1
+  ${IfNot} ${Errors}
+    Delete "$APPDATA\${PRODUCT}\quorvane.xml"
+    Delete "$APPDATA\${PRODUCT}\cookie"
+    RMDir "$APPDATA\${PRODUCT}"
+  ${Else}
+    DetailPrint "Your search folders are kept in $APPDATA\${PRODUCT}\quorvane.xml"
+  ${EndIf}
   RMDir /r "$LOCALAPPDATA\quorvane\Search"
   RMDir "$LOCALAPPDATA\quorvane"
   ${If} $AllUsers == 1

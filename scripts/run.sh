@@ -69,7 +69,7 @@ if [ ! -f "$install_dir/quorvane.xml" ]; then
   <folder name='Spreadsheets' query='filetype:csv' category='file' ranking='recency' style='3'/>
 </root>
 XML
-  echo "wrote example search folders to C:\\quorvane\\quorvane.xml"
+  echo "wrote example search folders to C:\\quorvane\\quorvane.xml (a user's first start copies them to %APPDATA%\\quorvane\\quorvane.xml, where that user's changes are saved)"
 fi
 
 if [ -z "${QUORVANE_RUN_HEADLESS:-}" ]; then

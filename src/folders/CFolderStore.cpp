@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
+#include "folders/CDocumentLock.h"
 #include "module/Holders.h"
 #include "module/ModuleObjects.h"
 #include "module/ModulePaths.h"
@@ -63,6 +65,37 @@ std::string NodeValue(IXMLDOMNode* node) {
   return ToUtf8(V_BSTR(value.Get()), SysStringLen(V_BSTR(value.Get())));
 }
 
+// An attribute's text in full, empty when the element has no such attribute.
+std::wstring AttributeText(IXMLDOMNode* node, const char* attribute) {
+  ComPtr<IXMLDOMNode> found = FindAttributeNode(node, attribute);
+  if (!found) return {};
+  Variant value;
+  ThrowIfFailed(found->get_nodeValue(value.Put()), IID_IXMLDOMNode);
+  return value.Type() == VT_BSTR && V_BSTR(value.Get()) ? std::wstring(V_BSTR(value.Get())) : std::wstring();
+}
+
+// An XPath string literal that stands for exactly the given text.
+std::wstring WideXPathLiteral(const std::wstring& text) {
+  if (text.find(L'"') == std::wstring::npos) return L"\"" + text + L"\"";
+  if (text.find(L'\'') == std::wstring::npos) return L"'" + text + L"'";
+  std::wstring literal = L"concat(";
+  std::size_t start = 0;
+  bool first = true;
+  while (true) {
+    std::size_t quote = text.find(L'"', start);
+    std::wstring piece = text.substr(start, quote == std::wstring::npos ? std::wstring::npos : quote - start);
+    if (!piece.empty()) {
+      literal += (first ? L"\"" : L", \"") + piece + L"\"";
+      first = false;
+    }
+    if (quote == std::wstring::npos) break;
+    literal += first ? L"'\"'" : L", '\"'";
+    first = false;
+    start = quote + 1;
+  }
+  return literal + L")";
+}
+
 bool IsDocumentElement(IXMLDOMNode* node) {
   ComPtr<IXMLDOMNode> parent;
   if (FAILED(node->get_parentNode(parent.Put())) || !parent) return true;
@@ -89,50 +122,164 @@ class StoreLock {
   }
 };
 
+// The XPath of an element of the document, from its own and its ancestors'
+// names; empty for a node outside any document element.
+std::wstring ElementPath(IXMLDOMNode* node) {
+  std::wstring path;
+  ComPtr<IXMLDOMNode> current = ComPtr<IXMLDOMNode>::Share(node);
+  while (current) {
+    if (IsDocumentElement(current.Get())) return L"/*" + path;
+    ComPtr<IXMLDOMNode> attribute = FindAttributeNode(current.Get(), kNameAttribute);
+    if (!attribute) return {};
+    Variant value;
+    ThrowIfFailed(attribute->get_nodeValue(value.Put()), IID_IXMLDOMNode);
+    if (value.Type() != VT_BSTR) return {};
+    path = L"/folder[@name=" + WideXPathLiteral(V_BSTR(value.Get())) + L"]" + path;
+    ComPtr<IXMLDOMNode> parent;
+    if (FAILED(current->get_parentNode(parent.Put()))) return {};
+    current = parent;
+  }
+  return {};
+}
+
+bool BelongsTo(IXMLDOMNode* node, IXMLDOMDocument2* document) {
+  ComPtr<IXMLDOMDocument> owner;
+  if (FAILED(node->get_ownerDocument(owner.Put())) || !owner) return false;
+  ComPtr<IUnknown> a, b;
+  owner->QueryInterface(IID_IUnknown, a.PutVoid());
+  document->QueryInterface(IID_IUnknown, b.PutVoid());
+  return a && a.Get() == b.Get();
+}
+
+// Replacing the file can fail for a moment while another program (a virus
+// scanner, a backup) has it open; the save tries again for a short while.
+bool IsPassingConflict(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
+constexpr int kReplaceAttempts = 10;
+constexpr DWORD kReplacePause = 50;
+
 }  // namespace
 
-CFolderStore::CFolderStore(std::wstring documentPath) : path_(std::move(documentPath)) {
+// A change to the document: both locks held, and the document brought up to
+// date with the file first.
+class CFolderStore::ChangeScope {
+ public:
+  explicit ChangeScope(const CFolderStore& store)
+      : store_(store), hold_(store.lock_.get()), exceptions_(std::uncaught_exceptions()) {
+    store.RefreshFromFile(true);
+  }
+  ~ChangeScope() {
+    // A change that failed half way leaves the copy as the file is.
+    if (std::uncaught_exceptions() > exceptions_) Guarded(0, [&] { return store_.LoadCurrentFile(); });
+  }
+
+ private:
+  const CFolderStore& store_;
+  StoreLock threads_;
+  DocumentLockHold hold_;
+  int exceptions_;
+};
+
+ComPtr<IXMLDOMDocument2> CFolderStore::CreateParser() {
+  ComPtr<IXMLDOMDocument2> document;
   CLSID clsid;
   ThrowIfFailed(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid), IID_IXMLDOMDocument);
   ThrowIfFailed(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
-                                 kIidXmlDomDocument2, document_.PutVoid()),
+                                 kIidXmlDomDocument2, document.PutVoid()),
                 kIidXmlDomDocument2);
-  document_->put_async(VARIANT_FALSE);
-  document_->put_resolveExternals(VARIANT_FALSE);
-  document_->put_validateOnParse(VARIANT_FALSE);
+  document->put_async(VARIANT_FALSE);
+  document->put_resolveExternals(VARIANT_FALSE);
+  document->put_validateOnParse(VARIANT_FALSE);
   // MSXML 3.0 evaluates the older pattern language unless told otherwise; the
   // lookups here are XPath 1.0 (concat() among them).
   Variant language;
   V_VT(language.Get()) = VT_BSTR;
   V_BSTR(language.Get()) = Bstr(L"XPath").Detach();
   Bstr property(L"SelectionLanguage");
-  ThrowIfFailed(document_->setProperty(property.Get(), *language.Get()), kIidXmlDomDocument2);
+  ThrowIfFailed(document->setProperty(property.Get(), *language.Get()), kIidXmlDomDocument2);
+  return document;
+}
+
+CFolderStore::CFolderStore(std::wstring documentPath) : path_(std::move(documentPath)) {
+  document_ = CreateParser();
+  if (!path_.empty()) lock_ = std::make_unique<CDocumentLock>(path_);
   Load();
 }
 
 CFolderStore::~CFolderStore() = default;
 
 std::wstring CFolderStore::DefaultDocumentPath() {
-  std::string directory = DataDirectory();
-  return directory.empty() ? std::wstring() : ToWide(directory + kDocumentFileName);
+  std::wstring directory = DataDirectory();
+  return directory.empty() ? std::wstring() : directory + kDocumentFileNameW;
 }
 
 int CFolderStore::Load() {
   StoreLock lock;
   return Guarded(0, [&] {
-    damagedFileOnDisk_ = false;
-    if (!path_.empty()) {
-      Variant file;
-      V_VT(file.Get()) = VT_BSTR;
-      V_BSTR(file.Get()) = WideBstr(path_).Detach();
-      VARIANT_BOOL loaded = VARIANT_FALSE;
-      if (SUCCEEDED(document_->load(*file.Get(), &loaded)) && loaded == VARIANT_TRUE) return 1;
-      damagedFileOnDisk_ = GetFileAttributesW(ExtendedLengthPath(path_).c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    Bstr fresh = WideBstr(kFreshDocument);
-    return SUCCEEDED(document_->loadXML(fresh.Get(), &loaded)) && loaded == VARIANT_TRUE ? 1 : 0;
+    DocumentLockHold hold(lock_.get());
+    return LoadCurrentFile();
   });
+}
+
+int CFolderStore::LoadCurrentFile() const {
+  ComPtr<IXMLDOMDocument2> document = CreateParser();
+  FileStamp stamp;
+  FileStamp::Read(path_, stamp);
+  bool damaged = false;
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  if (stamp.exists) {
+    // A file another program holds open without sharing it cannot be told from a
+    // damaged one by the parser: the copy in memory stays until it can be read.
+    UniqueHandle readable = FileHandle(CreateFileW(path_.c_str(), GENERIC_READ,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!readable && IsPassingConflict(GetLastError()) && generation_ > 0) return 0;
+    readable.Reset();
+    Variant file;
+    V_VT(file.Get()) = VT_BSTR;
+    V_BSTR(file.Get()) = Bstr(path_.c_str()).Detach();
+    damaged = FAILED(document->load(*file.Get(), &loaded)) || loaded != VARIANT_TRUE;
+  }
+  if (loaded != VARIANT_TRUE) {
+    Bstr fresh = WideBstr(kFreshDocument);
+    if (FAILED(document->loadXML(fresh.Get(), &loaded)) || loaded != VARIANT_TRUE) return 0;
+  }
+  document_ = document;
+  loaded_ = stamp;
+  FileGlance::Read(path_, glanced_);
+  damagedFileOnDisk_ = damaged;
+  ++generation_;
+  return 1;
+}
+
+void CFolderStore::Refresh() const { RefreshFromFile(false); }
+
+void CFolderStore::RefreshFromFile(bool thorough) const {
+  if (path_.empty()) return;
+  StoreLock lock;
+  Guarded(false, [&] {
+    // A lookup first glances at the file (the common case: nothing changed);
+    // a change always compares the full stamp.
+    FileGlance glance;
+    bool glanced = !thorough && FileGlance::Read(path_, glance);
+    if (glanced && glance == glanced_) return false;
+    FileStamp now;
+    // A file that cannot be examined for the moment keeps the copy in memory.
+    if (!FileStamp::Read(path_, now)) return false;
+    if (now == loaded_) {
+      // Touched but not replaced or written: the next glance need not look further.
+      if (glanced) glanced_ = glance;
+      return false;
+    }
+    DocumentLockHold hold(lock_.get());
+    // Read again under the lock: the writer that changed the file has finished.
+    if (FileStamp::Read(path_, now) && now != loaded_) LoadCurrentFile();
+    return true;
+  });
+}
+
+unsigned CFolderStore::Generation() const {
+  StoreLock lock;
+  return generation_;
 }
 
 void CFolderStore::SetDamagedFileAside() {
@@ -163,28 +310,57 @@ void CFolderStore::SetDamagedFileAside() {
 int CFolderStore::Save() {
   StoreLock lock;
   if (path_.empty()) throw ComError(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), IID_IXMLDOMDocument);
+  DocumentLockHold hold(lock_.get());
+  FileStamp now;
+  if (FileStamp::Read(path_, now) && now != loaded_) {
+    // Another process saved since this copy was read: writing it would undo
+    // that change. The copy takes the file's version; the caller's change is refused.
+    LoadCurrentFile();
+    throw ComError(kDocumentChangedElsewhere, IID_IXMLDOMDocument);
+  }
   if (damagedFileOnDisk_) SetDamagedFileAside();
+  WriteFile();
+  return 1;
+}
 
+void CFolderStore::WriteFile() {
   // The whole document goes to a temporary file beside the real one, which then
   // replaces it in one step: an interrupted save leaves the previous file intact.
   std::wstring directory = path_.substr(0, path_.find_last_of(L'\\') + 1);
-  wchar_t temporary[MAX_PATH];
-  if (!GetTempFileNameW(directory.empty() ? L"." : directory.c_str(), L"qvx", 0, temporary)) {
-    throw ComError(HRESULT_FROM_WIN32(GetLastError()), IID_IXMLDOMDocument);
+  if (directory.empty()) directory = L".";
+  std::wstring temporary;
+  for (unsigned attempt = 0; temporary.empty(); ++attempt) {
+    wchar_t name[40];
+    swprintf(name, 40, L"qvx%08lx-%u.tmp", GetCurrentProcessId(), GetTickCount() + attempt);
+    std::wstring candidate = directory.back() == L'\\' ? directory + name : directory + L"\\" + name;
+    UniqueHandle file = FileHandle(
+        CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      temporary = candidate;
+    } else if (GetLastError() != ERROR_FILE_EXISTS || attempt > 100) {
+      throw ComError(HRESULT_FROM_WIN32(GetLastError()), IID_IXMLDOMDocument);
+    }
   }
   Variant target;
   V_VT(target.Get()) = VT_BSTR;
-  V_BSTR(target.Get()) = WideBstr(std::wstring(temporary)).Detach();
+  V_BSTR(target.Get()) = Bstr(temporary.c_str()).Detach();
   HRESULT hr = document_->save(*target.Get());
-  if (SUCCEEDED(hr) && !MoveFileExW(temporary, ExtendedLengthPath(path_).c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    hr = HRESULT_FROM_WIN32(GetLastError());
+  for (int attempt = 1; SUCCEEDED(hr); ++attempt) {
+    if (MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+    DWORD error = GetLastError();
+    if (!IsPassingConflict(error) || attempt >= kReplaceAttempts) {
+      hr = HRESULT_FROM_WIN32(error);
+      break;
+    }
+    Sleep(kReplacePause);
   }
   if (FAILED(hr)) {
-    DeleteFileW(temporary);
+    DeleteFileW(temporary.c_str());
     throw ComError(hr, IID_IXMLDOMDocument);
   }
-  return 1;
+  FileStamp::Read(path_, loaded_);
+  FileGlance::Read(path_, glanced_);
+  ++generation_;
 }
 
 std::string CFolderStore::XPathLiteral(const std::string& text) {
@@ -229,6 +405,7 @@ std::string CFolderStore::BuildFolderPath(LPCITEMIDLIST list) {
 
 ComPtr<IXMLDOMNode> CFolderStore::FindFolderNode(LPCITEMIDLIST list) const {
   StoreLock lock;
+  Refresh();
   return Guarded(ComPtr<IXMLDOMNode>(), [&] {
     ComPtr<IXMLDOMNode> node;
     std::string expression = BuildFolderPath(list);
@@ -382,13 +559,19 @@ int CFolderStore::WriteFolderSettings(IXMLDOMNode* node, const FolderSettings& s
 }
 
 int CFolderStore::UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList) {
-  StoreLock lock;
+  ChangeScope scope(*this);
   FolderSettings settings;
   if (!CPidlManager::ReadFolderSettings(CPidlManager::GetLastItem(newList), settings)) return 0;
   ComPtr<IXMLDOMNode> node = FindFolderNode(oldList);
   // Nothing to change: reporting a save here would claim an edit that never happened.
   if (!node) return 0;
   FolderSettings stored = ReadFolderSettings(node.Get());
+  if (CompareStringOrdinal(ToWide(stored.name).c_str(), -1, ToWide(settings.name).c_str(), -1, TRUE) != CSTR_EQUAL) {
+    // Another process may have given a sibling this name since the caller looked.
+    ComPtr<IXMLDOMNode> parent;
+    if (FAILED(node->get_parentNode(parent.Put())) || !parent) return 0;
+    if (HasChildNamed(parent.Get(), settings.name, stored.name)) return 0;
+  }
   // The settings the held items carry may be older than the document's; only
   // what the new item changes against the old one is applied.
   FolderSettings old;
@@ -411,7 +594,7 @@ int CFolderStore::UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList) {
 }
 
 int CFolderStore::ChangeFolder(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change) {
-  StoreLock lock;
+  ChangeScope scope(*this);
   if (CPidlManager::KindOf(CPidlManager::GetLastItem(list)) != ItemKind::Folder) return 0;
   ComPtr<IXMLDOMNode> node = FindFolderNode(list);
   if (!node) return 0;
@@ -419,6 +602,12 @@ int CFolderStore::ChangeFolder(LPCITEMIDLIST list, const std::function<bool(Fold
   FolderSettings updated = stored;
   if (!change(updated)) return 0;
   if (updated == stored) return 1;
+  if (updated.name != stored.name) {
+    // Another process may have given a sibling this name since the caller looked.
+    ComPtr<IXMLDOMNode> parent;
+    if (FAILED(node->get_parentNode(parent.Put())) || !parent) return 0;
+    if (HasChildNamed(parent.Get(), updated.name, stored.name)) return 0;
+  }
   WriteFolderSettings(node.Get(), updated, &stored);
   try {
     return Save();
@@ -430,8 +619,18 @@ int CFolderStore::ChangeFolder(LPCITEMIDLIST list, const std::function<bool(Fold
 }
 
 ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* name) {
-  StoreLock lock;
   if (!parent) throw ComError(E_POINTER, IID_IXMLDOMNode);
+  ChangeScope change(*this);
+  // The parent may belong to a copy older than the file; it is found again in
+  // the current one by its path.
+  ComPtr<IXMLDOMNode> current = ComPtr<IXMLDOMNode>::Share(parent);
+  if (!BelongsTo(parent, document_.Get())) {
+    std::wstring parentPath = ElementPath(parent);
+    current.Reset();
+    Bstr query(parentPath.c_str());
+    if (parentPath.empty() || document_->selectSingleNode(query.Get(), current.Put()) != S_OK) return nullptr;
+  }
+  parent = current.Get();
   ComPtr<IXMLDOMElement> element;
   Bstr tag(L"folder");
   ThrowIfFailed(document_->createElement(tag.Get(), element.Put()), IID_IXMLDOMDocument);
@@ -445,7 +644,7 @@ ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* nam
 }
 
 int CFolderStore::RemoveFolder(LPCITEMIDLIST list) {
-  StoreLock lock;
+  ChangeScope change(*this);
   // Only a list that names a folder removes one: a result's list would name its
   // containing folder, and the namespace root is not a folder at all.
   if (CPidlManager::KindOf(CPidlManager::GetLastItem(list)) != ItemKind::Folder) return 0;
@@ -459,7 +658,7 @@ int CFolderStore::RemoveFolder(LPCITEMIDLIST list) {
 }
 
 int CFolderStore::MoveFolder(LPCITEMIDLIST source, LPCITEMIDLIST destination) {
-  StoreLock lock;
+  ChangeScope change(*this);
   ComPtr<IXMLDOMNode> target = FindFolderNode(destination);
   if (!target) throw ComError(E_POINTER, IID_IXMLDOMNode);
   ComPtr<IXMLDOMNode> node = FindFolderNode(source);
@@ -468,6 +667,12 @@ int CFolderStore::MoveFolder(LPCITEMIDLIST source, LPCITEMIDLIST destination) {
   std::string from = BuildFolderPath(source);
   std::string to = BuildFolderPath(destination);
   if (to == from || to.compare(0, from.size() + 1, from + "/") == 0 || IsDocumentElement(node.Get())) return 0;
+  // Two folders of one name in one place could not be told apart.
+  ComPtr<IXMLDOMNode> parent;
+  if (SUCCEEDED(node->get_parentNode(parent.Put())) && parent.Get() != target.Get() &&
+      HasChildNamed(target.Get(), NodeAttributeText(node.Get(), kNameAttribute))) {
+    return 0;
+  }
   ComPtr<IXMLDOMNode> moved;
   ThrowIfFailed(target->appendChild(node.Get(), moved.Put()), IID_IXMLDOMNode);
   return Save();

@@ -1,7 +1,9 @@
 #pragma once
 // The folder definition document, quorvane.xml: the tree of search folders and
-// each folder's settings, parsed once per process with MSXML 3.0 and written back
-// whole by every operation that changes it.
+// each folder's settings. Several processes load the component and share the one
+// file: each keeps a parsed copy as a cache, reads it again when the file changed
+// (a cheap stamp comparison tells), and makes every change as one
+// read-modify-write under a lock shared by all processes, saved atomically.
 
 #include <windows.h>
 #include <shtypes.h>
@@ -10,8 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "folders/FileStamp.h"
 #include "module/ComBase.h"
 #include "pidl/FolderSettings.h"
 #include "pidl/ItemIdentifier.h"
@@ -19,12 +23,20 @@
 namespace qv {
 
 constexpr char kDocumentFileName[] = "quorvane.xml";
+constexpr wchar_t kDocumentFileNameW[] = L"quorvane.xml";
 constexpr char kFreshDocument[] = "<root name='root'/>";
+
+class CDocumentLock;
+
+// What a save answers when another process changed the file since this process
+// read it (the platform's E_CHANGED_STATE).
+constexpr HRESULT kDocumentChangedElsewhere = static_cast<HRESULT>(0x8000000CL);
 
 class CFolderStore {
  public:
   // Opens the document at the given path (a missing or damaged file gives the
-  // fresh document). Throws ComError when the parser cannot be created.
+  // fresh document). Throws ComError when the parser or the lock shared with
+  // other processes cannot be created.
   explicit CFolderStore(std::wstring documentPath);
   CFolderStore(const CFolderStore&) = delete;
   CFolderStore& operator=(const CFolderStore&) = delete;
@@ -33,9 +45,19 @@ class CFolderStore {
   // The document's path in the data directory; empty when it cannot be found.
   static std::wstring DefaultDocumentPath();
 
+  // Reads the file again, whether or not it changed.
   int Load();
-  // Writes the whole document; throws ComError when it cannot.
+  // Writes the whole document; throws ComError when it cannot, and
+  // ComError(kDocumentChangedElsewhere) when another process changed the file since this
+  // copy was read (writing would undo that change; the copy is read again).
   int Save();
+  // Reads the file again when another process changed it since this copy was
+  // read or written. Every lookup does this first, with a glance at the file's
+  // attributes; every change, with the file's full stamp under the lock.
+  void Refresh() const;
+  // Counts the versions of the document this process has held: it changes with
+  // every load and every save, so a view can tell cheaply that nothing changed.
+  unsigned Generation() const;
 
   // The XPath location path of the folder a list names ("" for a list whose
   // first item is a result identifier, or an empty list).
@@ -67,21 +89,30 @@ class CFolderStore {
   static int WriteFolderSettings(IXMLDOMNode* node, const FolderSettings& settings,
                                  const FolderSettings* stored = nullptr);
 
+  // Every change below is made to the current file: under the lock shared by all
+  // processes, the document is brought up to date, the folder is found afresh,
+  // the change applied and the file saved. A folder that another process removed
+  // or renamed meanwhile refuses the change (0 or null) and nothing is written.
+
   // Applies to the document what the new list's folder changes against the old
-  // list's (a rename changes the name and nothing else) and saves; 0 without a
-  // save when the folder is not in the document or nothing changes.
+  // list's (a rename changes the name and nothing else), keeping what another
+  // process changed in the other fields, and saves; 0 without a save when the
+  // folder is not in the document, nothing changes or the new name is a
+  // sibling's.
   int UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList);
   // Reads the stored settings of the folder the list names, lets `change` edit
   // them (false refuses) and writes back only what changed, then saves. 0 when
   // the folder is not in the document or the change is refused; throws
   // ComError when the save fails, with the document left as the file holds it.
   int ChangeFolder(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change);
-  // Appends a new folder (name, category "file") to the parent and saves.
+  // Appends a new folder (name, category "file") to the parent and saves; null
+  // when the parent is gone.
   // Throws ComError(E_POINTER) without a parent.
   ComPtr<IXMLDOMNode> AddFolder(IXMLDOMNode* parent, const char* name);
   int RemoveFolder(LPCITEMIDLIST list);
   // Moves the source folder to the end of the destination's children and saves;
-  // 0 without change when the destination is the source or lies inside it.
+  // 0 without change when the destination is the source or lies inside it, or
+  // already holds a folder of the source's name.
   int MoveFolder(LPCITEMIDLIST source, LPCITEMIDLIST destination);
   bool HasSubfolders(LPCITEMIDLIST list) const;
 
@@ -89,12 +120,25 @@ class CFolderStore {
   IXMLDOMDocument* Document() const { return document_.Get(); }
 
  private:
+  class ChangeScope;
+
+  static ComPtr<IXMLDOMDocument2> CreateParser();
+  // Parses the file into a new parser document that replaces the current one;
+  // nodes handed out before stay valid as a snapshot of the old version.
+  int LoadCurrentFile() const;
+  void RefreshFromFile(bool thorough) const;
   void SetDamagedFileAside();
+  void WriteFile();
 
   std::wstring path_;
-  ComPtr<IXMLDOMDocument2> document_;
+  std::unique_ptr<CDocumentLock> lock_;
+  mutable ComPtr<IXMLDOMDocument2> document_;
+  // The file as this copy last read or wrote it.
+  mutable FileStamp loaded_;
+  mutable FileGlance glanced_;
+  mutable unsigned generation_ = 0;
   // The file existed but did not parse: it is kept aside before the first save.
-  bool damagedFileOnDisk_ = false;
+  mutable bool damagedFileOnDisk_ = false;
 };
 
 }  // namespace qv

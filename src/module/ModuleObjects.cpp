@@ -5,12 +5,13 @@
 #include "folders/CFolderStore.h"
 #include "module/ModulePaths.h"
 #include "module/Text.h"
+#include "module/UserPaths.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {
 namespace {
 
-std::string g_dataDirectory;
+std::wstring g_dataDirectory;
 std::unique_ptr<CFolderStore> g_folderStore;
 std::unique_ptr<CPidlManager> g_pidlManager;
 
@@ -25,15 +26,18 @@ std::unique_ptr<T> TryCreate(Args&&... args) {
 
 }  // namespace
 
-bool CreateModuleObjects(const std::string& dataDirectory) {
+bool CreateModuleObjects(const std::wstring& dataDirectory) {
   DestroyModuleObjects();
   g_dataDirectory = dataDirectory;
   if (g_dataDirectory.empty()) {
-    g_dataDirectory = ToUtf8(ModuleDirectory());
-  } else if (g_dataDirectory.back() != '\\') {
-    g_dataDirectory += '\\';
+    // Each user's own folders; the module directory may be read-only (an
+    // all-users install) and is never written.
+    g_dataDirectory = UserDataDirectory();
+    SeedUserDocument(g_dataDirectory, ModuleDirectoryPath());
+  } else if (g_dataDirectory.back() != L'\\') {
+    g_dataDirectory += L'\\';
   }
-  std::wstring document = g_dataDirectory.empty() ? std::wstring() : ToWide(g_dataDirectory + kDocumentFileName);
+  std::wstring document = g_dataDirectory.empty() ? std::wstring() : g_dataDirectory + kDocumentFileNameW;
   g_folderStore = TryCreate<CFolderStore>(document);
   g_pidlManager = TryCreate<CPidlManager>();
   return g_folderStore && g_pidlManager;
@@ -45,9 +49,13 @@ void DestroyModuleObjects() {
   g_dataDirectory.clear();
 }
 
-std::string DataDirectory() {
+std::wstring DataDirectory() {
   if (!g_dataDirectory.empty()) return g_dataDirectory;
-  return ToUtf8(ModuleDirectory());
+  return UserDataDirectory();
+}
+
+ScopedModuleObjects::ScopedModuleObjects(const std::string& dataDirectory) {
+  CreateModuleObjects(ToWide(dataDirectory.c_str()));
 }
 
 CFolderStore* TheFolderStore() { return g_folderStore.get(); }

@@ -10,16 +10,16 @@ class CFolderStore;
 class CPidlManager;
 
 // Creates the folder store (reading quorvane.xml from dataDirectory, or from the
-// module directory when it is empty) and the ID list manager. False when either
-// cannot be created; whatever was created stays usable.
-bool CreateModuleObjects(const std::string& dataDirectory = {});
+// user's data directory when it is empty, seeded from the module directory on
+// first use) and the ID list manager. False when either cannot be created;
+// whatever was created stays usable.
+bool CreateModuleObjects(const std::wstring& dataDirectory = {});
 void DestroyModuleObjects();
 
 // The directory of the component's data files (quorvane.xml, the cookie file)
-// with its trailing backslash: the module directory, or the directory given to
-// CreateModuleObjects. Empty when it cannot be determined.
-// (UTF-8 text.)
-std::string DataDirectory();
+// with its trailing backslash: the user's data directory, or the directory given
+// to CreateModuleObjects. Empty when it cannot be determined.
+std::wstring DataDirectory();
 
 // Null outside the life of the module objects.
 CFolderStore* TheFolderStore();
@@ -29,7 +29,8 @@ CPidlManager* ThePidlManager();
 // holder's lifetime.
 class ScopedModuleObjects {
  public:
-  explicit ScopedModuleObjects(const std::string& dataDirectory) { CreateModuleObjects(dataDirectory); }
+  explicit ScopedModuleObjects(const std::wstring& dataDirectory) { CreateModuleObjects(dataDirectory); }
+  explicit ScopedModuleObjects(const std::string& dataDirectory);
   ScopedModuleObjects(const ScopedModuleObjects&) = delete;
   ScopedModuleObjects& operator=(const ScopedModuleObjects&) = delete;
   ~ScopedModuleObjects() { DestroyModuleObjects(); }

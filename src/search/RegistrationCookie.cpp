@@ -17,9 +17,9 @@ volatile LONG g_cookie = 0;
 // The largest file a cookie can need ("-2147483648" plus some slack).
 constexpr DWORD kCookieFileLimit = 64;
 
-std::string CookieFilePath() {
-  std::string directory = DataDirectory();
-  return directory.empty() ? std::string() : directory + kCookieFileName;
+std::wstring CookieFilePath() {
+  std::wstring directory = DataDirectory();
+  return directory.empty() ? std::wstring() : directory + kCookieFileNameW;
 }
 
 }  // namespace
@@ -29,9 +29,9 @@ LONG RegistrationCookie() { return InterlockedCompareExchange(&g_cookie, 0, 0); 
 void SetRegistrationCookie(LONG cookie) { InterlockedExchange(&g_cookie, cookie); }
 
 LONG ReadCookieFile() {
-  std::string path = CookieFilePath();
+  std::wstring path = CookieFilePath();
   if (path.empty()) return 0;
-  UniqueHandle file = FileHandle(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  UniqueHandle file = FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return 0;
   char text[kCookieFileLimit + 1] = {};
@@ -49,13 +49,13 @@ LONG ReadCookieFile() {
 }
 
 void WriteCookieFile(LONG cookie) {
-  std::string path = CookieFilePath();
+  std::wstring path = CookieFilePath();
   if (path.empty()) return;
   char text[16] = {};
   auto [end, error] = std::to_chars(text, text + sizeof text, cookie);
   if (error != std::errc()) return;
   UniqueHandle file =
-      FileHandle(CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      FileHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.Get(), text, static_cast<DWORD>(end - text), &written, nullptr);

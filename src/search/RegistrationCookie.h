@@ -1,13 +1,14 @@
 #pragma once
 // The cookie the desktop search service issued at registration and expects with
 // every query: one per process, kept in memory and in the file "cookie" in the
-// data directory.
+// user's data directory, beside quorvane.xml.
 
 #include <windows.h>
 
 namespace qv {
 
 constexpr char kCookieFileName[] = "cookie";
+constexpr wchar_t kCookieFileNameW[] = L"cookie";
 
 // 0 until a registration or the cookie file supplies one.
 LONG RegistrationCookie();

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "folders/CFolderStore.h"
+#include "folders/FolderSignature.h"
 #include "module/ClassIds.h"
+#include "module/ModuleObjects.h"
 #include "module/ModulePaths.h"
 #include "module/ModuleUse.h"
 #include "module/Text.h"
@@ -195,6 +197,11 @@ int CShellFolder::GetViewStyle() {
   } catch (...) {
     return kDefaultStyle;
   }
+}
+
+std::wstring CShellFolder::ContentSignature() {
+  CFolderStore* store = TheFolderStore();
+  return store ? FolderContentSignature(*store, absolute_.Get()) : std::wstring();
 }
 
 void CShellFolder::SetViewStyle(int mode) {

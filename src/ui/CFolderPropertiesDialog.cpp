@@ -13,6 +13,7 @@
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
 #include "shellfolder/ShellRequests.h"
+#include "ui/Confirmation.h"
 #include "view/OpenViews.h"
 
 namespace qv {
@@ -226,7 +227,13 @@ bool CFolderPropertiesDialog::Apply() {
     } catch (const ComError&) {
       return false;
     }
-    if (!written) return false;
+    if (!written) {
+      // Refused: the folder is not where, or not what, the dialog holds any more.
+      ShowInformation(window_, LoadResourceText(IDS_FOLDER_CHANGED_ELSEWHERE).c_str(),
+                      FormatText("%s Properties", shown_.name.c_str()).c_str());
+      return false;
+    }
+
 
     CItemIdList item(RequirePidlManager());
     item.Adopt(RequirePidlManager().CreateFolderItem(saved));

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "folders/CFolderStore.h"
 #include "module/ClassIds.h"
 #include "module/ModuleObjects.h"
 #include "module/ModulePaths.h"
@@ -17,6 +18,12 @@
 
 namespace qv {
 namespace {
+
+// How often a view looks whether another process changed the document: a
+// change shows within about a second, and a look that finds none costs one
+// query of the file's stamp.
+constexpr UINT_PTR kDocumentTimer = 0x5156;
+constexpr UINT kDocumentTimerInterval = 500;
 
 CPidlManager& PidlManager() {
   CPidlManager* manager = ThePidlManager();
@@ -262,6 +269,7 @@ void CShellView::CreateChild() {
     SetUpList();
     FillList();
     RegisterListDropTarget();
+    SetTimer(window_, kDocumentTimer, kDocumentTimerInterval, nullptr);
   } else if (installPage_) {
     installPage_->Navigate(InstallPageAddress().c_str());
   }
@@ -274,6 +282,27 @@ void CShellView::RegisterListDropTarget() {
     auto target = MakeComObject<CViewDropTarget>(list_->Control(), folder_.Get());
     return SUCCEEDED(RegisterDragDrop(list_->Control(), target.Get()));
   });
+}
+
+void CShellView::RememberShownDocument() {
+  CFolderStore* store = TheFolderStore();
+  if (!store) return;
+  shownGeneration_ = store->Generation();
+  shownSignature_ = viewFolder_->ContentSignature();
+}
+
+void CShellView::FollowDocument() {
+  CFolderStore* store = TheFolderStore();
+  // Not while the user renames a row or a menu is open: the next look will do.
+  if (!store || !list_ || !list_->Control() || editingLabel_ || trackedMenu_) return;
+  store->Refresh();
+  unsigned generation = store->Generation();
+  if (generation == shownGeneration_) return;
+  shownGeneration_ = generation;
+  std::wstring signature = viewFolder_->ContentSignature();
+  // A change elsewhere in the tree leaves this view, and its search, alone.
+  if (signature == shownSignature_) return;
+  Refresh();
 }
 
 void CShellView::OnWindowDestroyed() {
@@ -316,6 +345,7 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       CreateChild();
       return 0;
     case WM_DESTROY:
+      KillTimer(window_, kDocumentTimer);
       if (listDropTargetRegistered_ && list_ && list_->Control()) RevokeDragDrop(list_->Control());
       listDropTargetRegistered_ = false;
       return 0;
@@ -336,6 +366,10 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnFocusLost();
       return 0;
     case WM_WININICHANGE:
+      return 0;
+    case WM_TIMER:
+      if (wParam != kDocumentTimer) return DefWindowProcA(window_, message, wParam, lParam);
+      FollowDocument();
       return 0;
     case WM_NOTIFY:
       return HandleNotify(reinterpret_cast<NMHDR*>(lParam));

@@ -8,6 +8,7 @@
 #include <docobj.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "module/ComBase.h"
@@ -85,6 +86,10 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   void OnFocusLost();
   void OnWindowDestroyed();
   void ReportStateChange(ULONG change);
+  // Another process may change the folder definitions: the view looks at the
+  // document now and then and fills its list again when what it shows changed.
+  void RememberShownDocument();
+  void FollowDocument();
 
   // The list (defined with the list presentation).
   bool SetUpList();
@@ -132,6 +137,9 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   ComPtr<IContextMenu2> trackedMenu_;
   // A folder just created here, to select once a refresh has sorted it in.
   CItemIdList pendingNewItem_;
+  // The version of the document the list was filled from, and what it showed.
+  unsigned shownGeneration_ = 0;
+  std::wstring shownSignature_;
 };
 
 }  // namespace qv

@@ -8,6 +8,8 @@
 #include <commctrl.h>
 #include <shtypes.h>
 
+#include <string>
+
 #include "pidl/CItemIdList.h"
 
 namespace qv {
@@ -21,6 +23,9 @@ class IViewFolder {
   virtual int GetViewStyle() = 0;
   // Stores the mode for the folder; the root keeps nothing.
   virtual void SetViewStyle(int mode) = 0;
+  // What the view shows of the folder's definition, to compare after another
+  // process changed the document (empty: the view does not follow such changes).
+  virtual std::wstring ContentSignature() { return {}; }
   // Renames a child to a UTF-8 name: a result renames its file, a search folder
   // the folder.
   virtual bool RenameItem(LPCITEMIDLIST item, const char* newName) = 0;

@@ -51,6 +51,8 @@ bool CShellView::SetUpList() {
 
 void CShellView::FillList() {
   if (!list_) return;
+  // Taken first: a change made while the list fills is seen by the next look.
+  RememberShownDocument();
   ComPtr<IEnumIDList> items;
   HRESULT hr = folder_->EnumObjects(window_, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.Put());
   if (SUCCEEDED(hr) && items) {

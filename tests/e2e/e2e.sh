@@ -49,8 +49,14 @@ index index >/dev/null
 # From here on the watcher keeps the index current, as it does after logon.
 wine 'C:\quorvane\quorvane-index.exe' watch >/dev/null 2>&1 &
 
-xml=$install_dir/quorvane.xml
-cat >"$xml" <<'XML'
+# The installed folders seed the user's own document on the first start; every
+# change is saved there (%APPDATA%\quorvane\quorvane.xml), never beside the DLL.
+appdata=$(winepath -u "$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')" | tr -d '\r')
+[ -n "$appdata" ] || { echo "FAIL: no %APPDATA% in the prefix" >&2; exit 1; }
+rm -f "$appdata/quorvane/quorvane.xml"
+xml=$appdata/quorvane/quorvane.xml
+seed=$install_dir/quorvane.xml
+cat >"$seed" <<'XML'
 <root name='root'>
   <folder name='Reports' query='report' category='file' ranking='recency' maxResults='50' style='32768'/>
   <folder name='Recipes' query='recipe' category='file' style='1'/>

@@ -1,5 +1,9 @@
 #include "support/FolderStoreFixture.h"
 
+#include <cstring>
+
+#include "folders/CDocumentLock.h"
+
 namespace qv::test {
 namespace {
 
@@ -143,6 +147,90 @@ TEST_F(FolderStoreTest, DeepTreesResolveAtEveryLevel) {
   for (std::size_t i = 0; i + 1 < names.size(); ++i) parentList.Folder(names[i]);
   EXPECT_TRUE(reopened->FindFolderNode(parentList.Get())) << "only the deepest folder went";
   EXPECT_FALSE(reopened->HasSubfolders(parentList.Get()));
+}
+
+// Two copies of the document stand for two processes that loaded the component.
+TEST_F(FolderTreeTest, ChangesOfAnotherCopyAreBuiltOnNeverUndone) {
+  std::unique_ptr<CFolderStore> other = Reopen();
+  TestItemList otherRoot = PathList({});
+  ComPtr<IXMLDOMNode> staleRoot = other->FindFolderNode(otherRoot.Get());
+
+  ASSERT_TRUE(Store().AddFolder(RootNode().Get(), "C"));
+  TestItemList b = PathList({"B"});
+  FolderSettings record = MakeFolderRecord("B2");
+  TestItemList b2;
+  b2.Root().Folder(record);
+  EXPECT_EQ(1, other->UpdateFolder(b.Get(), b2.Get())) << "renamed in the current file";
+  // A node of the copy as it was before: the folder goes into the current file.
+  EXPECT_TRUE(other->AddFolder(staleRoot.Get(), "D"));
+  EXPECT_EQ("A,B2,C,D", ChildNames({}));
+
+  // A change to a folder the other copy renamed meanwhile no longer applies.
+  std::string before = FileText();
+  EXPECT_EQ(0, Store().UpdateFolder(b.Get(), PathList({"Bee"}).Get()));
+  EXPECT_EQ(0, Store().ChangeFolder(b.Get(), [](FolderSettings& settings) {
+    settings.query = "x";
+    return true;
+  }));
+  EXPECT_EQ(0, Store().RemoveFolder(b.Get()));
+  EXPECT_THROW(Store().MoveFolder(b.Get(), PathList({"A"}).Get()), ComError);
+  TestItemList a1 = PathList({"A", "A1"});
+  EXPECT_EQ(0, Store().UpdateFolder(a1.Get(), PathList({"A", "A2"}).Get())) << "a sibling's name";
+  EXPECT_EQ(before, FileText());
+
+  // Writing a copy that is older than the file would undo the other's change.
+  ComPtr<IXMLDOMNode> root = RootNode();
+  ASSERT_EQ(1, other->RemoveFolder(PathList({"D"}).Get()));
+  CFolderStore::SetNodeAttribute(root.Get(), "query", "stale");
+  EXPECT_THROW(Store().Save(), ComError);
+  EXPECT_EQ("A,B2,C", ChildNames({})) << "the copy took the file's version";
+  EXPECT_EQ(std::string::npos, FileText().find("stale"));
+}
+
+TEST_F(FolderTreeTest, ChangingSomeSettingsKeepsTheOthersAnotherCopyChanged) {
+  TestItemList b = PathList({"B"});
+  FolderSettings baseline = CFolderStore::ReadFolderSettings(Store().FindFolderNode(b.Get()).Get());
+  TestItemList before;
+  before.Root().Folder(baseline);
+
+  // Meanwhile another process gives B a search string.
+  std::unique_ptr<CFolderStore> other = Reopen();
+  FolderSettings searched = baseline;
+  searched.query = "invoice";
+  TestItemList withQuery;
+  withQuery.Root().Folder(searched);
+  ASSERT_EQ(1, other->UpdateFolder(before.Get(), withQuery.Get()));
+
+  // This one, still holding the folder as it was, changes the maximum only (as
+  // the properties dialog does), then the view mode.
+  FolderSettings fewer = baseline;
+  fewer.maxResults = 7;
+  TestItemList withFewer;
+  withFewer.Root().Folder(fewer);
+  EXPECT_EQ(1, Store().UpdateFolder(before.Get(), withFewer.Get()));
+  EXPECT_EQ(1, Store().ChangeFolder(withFewer.Get(), [](FolderSettings& settings) {
+    settings.style = 3;
+    return true;
+  }));
+
+  FolderSettings saved = CFolderStore::ReadFolderSettings(Reopen()->FindFolderNode(b.Get()).Get());
+  EXPECT_EQ("invoice", saved.query);
+  EXPECT_EQ(7, saved.maxResults);
+  EXPECT_EQ(3, saved.style);
+}
+
+TEST(DocumentLock, OneLockForEverySpellingOfAPath) {
+  EXPECT_EQ(CDocumentLock::NameFor(L"C:\\Users\\Ann\\quorvane.xml"),
+            CDocumentLock::NameFor(L"c:\\users\\ANN\\Quorvane.XML"));
+  EXPECT_NE(CDocumentLock::NameFor(L"C:\\Users\\Ann\\quorvane.xml"),
+            CDocumentLock::NameFor(L"C:\\Users\\Bob\\quorvane.xml"));
+  EXPECT_EQ(0u, CDocumentLock::NameFor(L"C:\\x").rfind(L"Local\\quorvane-document-", 0));
+  // The lock counts for its thread, as a change that saves inside a change needs.
+  CDocumentLock lock(L"C:\\x");
+  EXPECT_FALSE(lock.Acquire(0));
+  EXPECT_FALSE(lock.Acquire(0));
+  lock.Release();
+  lock.Release();
 }
 
 }  // namespace

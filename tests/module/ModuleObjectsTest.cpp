@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "module/Text.h"
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "module/ModulePaths.h"
@@ -19,8 +20,8 @@ TEST(ModuleObjects, LiveForTheirHolderInTheGivenDirectory) {
     ScopedModuleObjects objects(dir.Path());
     ASSERT_NE(nullptr, TheFolderStore());
     ASSERT_NE(nullptr, ThePidlManager());
-    EXPECT_EQ(dir.Path(), DataDirectory());
-    EXPECT_EQ(ToWide(dir.File("quorvane.xml")), TheFolderStore()->DocumentPath());
+    EXPECT_EQ(ToWide(dir.Path().c_str()), DataDirectory());
+    EXPECT_EQ(ToWide(dir.File("quorvane.xml").c_str()), TheFolderStore()->DocumentPath());
   }
   EXPECT_EQ(nullptr, TheFolderStore());
   EXPECT_EQ(nullptr, ThePidlManager());

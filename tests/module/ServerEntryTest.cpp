@@ -97,23 +97,24 @@ TEST(ServerEntry, FactoryKeepsTheModuleLoadedAndMakesRootFolders) {
   EXPECT_EQ(S_OK, server.CanUnloadNow());
 }
 
-TEST(ServerEntry, DocumentIsReadOnceForEachPeriodOfUse) {
+TEST(ServerEntry, DocumentIsReadAgainOnlyWhenAnotherProgramChangedIt) {
   ServerModule server;
   test::WriteFileText(server.DocumentPath(), kTwoFolders);
   ComPtr<IShellFolder> root = server.CreateRootFolder();
   EXPECT_EQ((std::vector<std::string>{"Work", "Home"}), test::NamesOf(root.Get(), test::EnumerateItems(root.Get(), SHCONTF_FOLDERS)));
 
-  // Another program changes the file while the folder lives: the module keeps the
-  // document it has.
+  // Another program changes the file while the folder lives: the next listing
+  // shows the file as it is now.
   test::WriteFileText(server.DocumentPath(), "<root name='root'><folder name='Elsewhere'/></root>");
   EXPECT_EQ(S_FALSE, server.CanUnloadNow());
-  EXPECT_EQ((std::vector<std::string>{"Work", "Home"}), test::NamesOf(root.Get(), test::EnumerateItems(root.Get(), SHCONTF_FOLDERS)));
+  EXPECT_EQ((std::vector<std::string>{"Elsewhere"}), test::NamesOf(root.Get(), test::EnumerateItems(root.Get(), SHCONTF_FOLDERS)));
 
   // Once idle the module lets its objects go; the next use reads the file again.
   root.Reset();
   EXPECT_EQ(S_OK, server.CanUnloadNow());
+  test::WriteFileText(server.DocumentPath(), kTwoFolders);
   root = server.CreateRootFolder();
-  EXPECT_EQ((std::vector<std::string>{"Elsewhere"}), test::NamesOf(root.Get(), test::EnumerateItems(root.Get(), SHCONTF_FOLDERS)));
+  EXPECT_EQ((std::vector<std::string>{"Work", "Home"}), test::NamesOf(root.Get(), test::EnumerateItems(root.Get(), SHCONTF_FOLDERS)));
 }
 
 TEST(ServerEntry, WithoutAnXmlParserNoFolderIsMadeUntilTheModuleIsUsedAgain) {

@@ -233,6 +233,27 @@ TEST_F(PropertiesDialogTest, NameChangeRenamesAndTheDialogFollowsTheFolder) {
   EXPECT_EQ(0, OpenPropertiesDialogCount());
 }
 
+TEST_F(PropertiesDialogTest, ApplyToAFolderAnotherWindowRenamedMeanwhileSaysSoAndSavesNothing) {
+  HWND dialog = OpenDialog(Work().Get(), "Drafts");
+  ASSERT_TRUE(dialog);
+  {
+    // Another process renames the folder while the dialog is open.
+    CFolderStore other(ToWide(DocumentPath().c_str()));
+    TestItemList drafts;
+    drafts.Root().Folder("Work").Folder("Drafts");
+    TestItemList sketches;
+    sketches.Root().Folder("Work").Folder(MakeFolderRecord("Sketches", "draft", "file"));
+    ASSERT_EQ(1, other.UpdateFolder(drafts.Get(), sketches.Get()));
+  }
+  std::string before = DocumentText();
+  ScopedConfirmationAnswer shown(true);
+  Type(dialog, IDC_SEARCH_STRING, "sketch");
+  Press(dialog, IDC_APPLY_BUTTON);
+  EXPECT_EQ(before, DocumentText());
+  ASSERT_EQ(1, shown.Count());
+  EXPECT_NE(std::string::npos, shown.LastText().find("another window")) << shown.LastText();
+}
+
 TEST_F(PropertiesDialogTest, ClosingFreesTheDialog) {
   HWND first = OpenDialog(Work().Get(), "Drafts");
   HWND second = OpenDialog(Work().Get(), "Archive");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "module/Text.h"
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "module/ModuleUse.h"

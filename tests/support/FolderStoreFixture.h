@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "module/Text.h"
 #include "folders/CFolderStore.h"
 #include "module/Text.h"
 #include "support/TempDirectory.h"

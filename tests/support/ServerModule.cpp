@@ -16,6 +16,11 @@ std::string BuiltServerPath() {
 }
 
 ServerModule::ServerModule() : directory_(dir_.Path() + "Zo\xC3\xAB \xCE\xA9 \xE6\x97\xA5\xE6\x9C\xAC\\") {
+  // The copy's per-user files lie beside it, not in the prefix's profile.
+  wchar_t previous[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"QUORVANE_DATA_DIR", previous, MAX_PATH);
+  previousDataDirectory_ = ToUtf8(previous);
+  SetEnvironmentVariableW(L"QUORVANE_DATA_DIR", ToWide(directory_).c_str());
   if (!MakeDirectory(directory_) ||
       !CopyFileW(ToWide(BuiltServerPath()).c_str(), ToWide(DllPath()).c_str(), FALSE)) {
     throw std::runtime_error("cannot copy " + BuiltServerPath());
@@ -25,6 +30,8 @@ ServerModule::ServerModule() : directory_(dir_.Path() + "Zo\xC3\xAB \xCE\xA9 \xE
 }
 
 ServerModule::~ServerModule() {
+  SetEnvironmentVariableW(L"QUORVANE_DATA_DIR",
+                          previousDataDirectory_.empty() ? nullptr : ToWide(previousDataDirectory_).c_str());
   if (!module_ || CanUnloadNow() != S_OK) return;
   // A shell that loads the server without COM (LoadWithoutCOM) never frees it;
   // with no object alive its references are let go too, so the copy's directory

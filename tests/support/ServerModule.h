@@ -1,8 +1,9 @@
 #pragma once
 // A private copy of the built quorvane.dll in a temporary directory, loaded into
 // the test process the way a host loads it. Its data files (quorvane.xml, the
-// cookie file) lie beside the copy, and every ServerModule is a freshly loaded
-// module with its own module-wide state.
+// cookie file) lie beside the copy (the user's data directory is set to the
+// copy's directory while the ServerModule lives), and every ServerModule is a
+// freshly loaded module with its own module-wide state.
 
 #include <windows.h>
 #include <shlobj.h>
@@ -52,6 +53,7 @@ class ServerModule {
 
   TempDirectory dir_;
   std::string directory_;
+  std::string previousDataDirectory_;
   HMODULE module_ = nullptr;
 };
 

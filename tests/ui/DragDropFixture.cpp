@@ -1,5 +1,7 @@
 #include "DragDropFixture.h"
 
+#include "module/Text.h"
+
 #include <cstring>
 
 #include "module/CClassFactory.h"

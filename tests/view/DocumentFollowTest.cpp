@@ -1,0 +1,97 @@
+// Views follow the changes other processes make to the folder document.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "folders/CFolderStore.h"
+#include "module/ModuleUse.h"
+#include "pidl/CPidlManager.h"
+#include "shellfolder/CShellFolder.h"
+#include "support/ProgramRun.h"
+#include "support/TestItemList.h"
+#include "view/ViewFixture.h"
+
+namespace qv::test {
+namespace {
+
+class DocumentFollowTest : public ViewTest {
+ protected:
+  void SetUp() override {
+    WriteFileText(dir_.File(kDocumentFileName),
+                  "<root name='root'><folder name='Work' query='report'><folder name='Drafts'/></folder></root>");
+    TheFolderStore()->Load();
+    root_ = MakeComObject<CShellFolder>();
+    TestItemList rootList;
+    rootList.Root();
+    root_->Initialize(rootList.Get());
+  }
+
+  // Another host process, on the same document, makes a folder in the root.
+  void CreateInAnotherProcess(const std::string& name) {
+    const char* worker = std::getenv("QUORVANE_SHARING_WORKER");
+    const char* dll = std::getenv("QUORVANE_DLL");
+    ASSERT_TRUE(worker && dll);
+    char previous[MAX_PATH] = {};
+    GetEnvironmentVariableA("QUORVANE_DATA_DIR", previous, MAX_PATH);
+    SetEnvironmentVariableA("QUORVANE_DATA_DIR", dir_.Path().c_str());
+    ProgramRun run = RunProgram("\"" + HostPathToWindows(worker) + "\" \"" + HostPathToWindows(dll) + "\" create " +
+                                name);
+    SetEnvironmentVariableA("QUORVANE_DATA_DIR", previous);
+    ASSERT_EQ(0u, run.exitCode) << run.output;
+  }
+
+  // Lets the view's timer run for about the given time.
+  static void WaitAndPump(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+      PumpMessages();
+      Sleep(20);
+    }
+  }
+
+  ComPtr<IShellView> Show(IShellFolder* folder) {
+    if (browser_) browser_->BrowseAway();
+    browser_ = MakeComObject<TestBrowser>();
+    ComPtr<IShellView> view;
+    EXPECT_EQ(S_OK, folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()));
+    if (view) {
+      EXPECT_EQ(S_OK, browser_->Show(view.Get()));
+    }
+    return view;
+  }
+
+  ComPtr<CShellFolder> root_;
+};
+
+TEST_F(DocumentFollowTest, OpenViewShowsAFolderAnotherProcessCreatedAndIgnoresUnrelatedChanges) {
+  // A search folder's view: a folder made elsewhere in the tree changes nothing
+  // it shows, so it does not ask the search service again.
+  TestItemList workList;
+  workList.Root().Folder("Work");
+  CItemIdList workItem(RequirePidlManager());
+  workItem.Adopt(RequirePidlManager().CreateFolderItem(TheFolderStore()->FindFolderNode(workList.Get()).Get()));
+  ComPtr<CShellFolder> work = MakeComObject<CShellFolder>(root_.Get(), workItem.Get());
+  work->Initialize(root_->AbsoluteListOf(workItem.Get()).Get());
+  ComPtr<IShellView> workView = Show(work.Get());
+  ASSERT_TRUE(workView);
+  EXPECT_EQ(std::vector<std::string>{"Drafts"}, Column(ListOf(workView.Get()), 0));
+  int queries = stub_.CallCount(kStubQuery);
+  CreateInAnotherProcess("Elsewhere");
+  WaitAndPump(1500);
+  EXPECT_EQ(queries, stub_.CallCount(kStubQuery)) << "an unrelated change made the view search again";
+  EXPECT_EQ(std::vector<std::string>{"Drafts"}, Column(ListOf(workView.Get()), 0));
+
+  // The root's view picks up a folder made in another process without being
+  // opened again, within about a second.
+  ComPtr<IShellView> rootView = Show(root_.Get());
+  ASSERT_TRUE(rootView);
+  EXPECT_EQ((std::vector<std::string>{"Elsewhere", "Work"}), Column(ListOf(rootView.Get()), 0));
+  CreateInAnotherProcess("Added");
+  DWORD start = GetTickCount();
+  while (Column(ListOf(rootView.Get()), 0).size() < 3 && GetTickCount() - start < 5000) WaitAndPump(50);
+  EXPECT_EQ((std::vector<std::string>{"Added", "Elsewhere", "Work"}), Column(ListOf(rootView.Get()), 0));
+}
+
+}  // namespace
+}  // namespace qv::test
