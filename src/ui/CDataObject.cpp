@@ -4,14 +4,27 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "module/ModuleUse.h"
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "ui/CEnumFormatEtc.h"
 #include "ui/DataBlocks.h"
 
 namespace qv {
+namespace {
+
+// The full path of a result's file as its item records it; empty for anything
+// else (a search folder has no file).
+std::wstring ResultFilePath(LPCITEMIDLIST item) {
+  const ResultRecord* record = CPidlManager::GetResultRecord(item);
+  if (!record) return {};
+  return ToWide(std::string(record->filePath, strnlen(record->filePath, sizeof record->filePath)).c_str());
+}
+
+}  // namespace
 
 CDataObject::CDataObject(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count)
     : folder_(ComPtr<CShellFolder>::Share(folder)) {
@@ -22,9 +35,13 @@ CDataObject::CDataObject(CShellFolder* folder, const LPCITEMIDLIST* items, UINT 
     if (!items[i]) throw ComError(E_INVALIDARG);
     items_.emplace_back(manager, items[i]);
   }
-  // In the order receivers should prefer them.
-  formats_ = {GlobalMemoryFormat(PrivateClipboardFormat()), GlobalMemoryFormat(IdListArrayClipboardFormat()),
-              GlobalMemoryFormat(CF_HDROP), GlobalMemoryFormat(DragLoopClipboardFormat())};
+  // In the order receivers should prefer them. Search folders are no files: a
+  // file list is offered only with results among the items.
+  formats_ = {GlobalMemoryFormat(PrivateClipboardFormat()), GlobalMemoryFormat(IdListArrayClipboardFormat())};
+  bool anyResult = std::any_of(items_.begin(), items_.end(),
+                               [](const CItemIdList& item) { return CPidlManager::GetResultRecord(item.Get()); });
+  if (anyResult) formats_.push_back(GlobalMemoryFormat(CF_HDROP));
+  formats_.push_back(GlobalMemoryFormat(DragLoopClipboardFormat()));
 }
 
 CDataObject::~CDataObject() = default;
@@ -38,21 +55,26 @@ bool CDataObject::Offers(CLIPFORMAT format) const {
   return std::any_of(formats_.begin(), formats_.end(), [&](const FORMATETC& f) { return f.cfFormat == format; });
 }
 
-std::vector<std::string> CDataObject::ParsingNames() const {
-  std::vector<std::string> names;
+std::vector<std::wstring> CDataObject::ExistingFilePaths() const {
+  std::vector<std::wstring> paths;
   for (const CItemIdList& item : items_) {
-    STRRET name = {};
-    if (FAILED(folder_->GetDisplayNameOf(item.Get(), SHGDN_FORPARSING, &name))) continue;
-    char text[kDroppedNameSize] = {};
-    // Frees a wide name in the shell's allocator whatever the outcome.
-    if (SUCCEEDED(StrRetToBufA(&name, item.Get(), text, sizeof text))) names.emplace_back(text);
+    std::wstring path = ResultFilePath(item.Get());
+    // A receiver resolves a relative name against its own directory, and one
+    // that is gone names nothing: only full paths of files that exist now.
+    if (path.empty() || PathIsRelativeW(path.c_str())) continue;
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    paths.push_back(std::move(path));
   }
-  return names;
+  return paths;
 }
 
 GlobalMemory CDataObject::BuildBlock(CLIPFORMAT format) const {
   if (format == DragLoopClipboardFormat()) return BuildDragLoopBlock();
-  if (format == CF_HDROP) return BuildFileListBlock(ParsingNames());
+  if (format == CF_HDROP) {
+    std::vector<std::wstring> paths = ExistingFilePaths();
+    if (paths.empty()) throw ComError(DV_E_FORMATETC);
+    return BuildFileListBlock(paths);
+  }
 
   std::vector<LPCITEMIDLIST> lists;
   lists.reserve(items_.size());

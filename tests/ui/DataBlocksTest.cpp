@@ -144,22 +144,23 @@ TEST_F(DataBlocksTest, BlocksWithoutTheirListsAreNotBuilt) {
   EXPECT_FALSE(BuildFolderDropBlock(folder_.Get(), nullptr, 1));
 }
 
-TEST_F(DataBlocksTest, FileListHoldsAnsiNamesEachTerminatedThenOneMore) {
-  std::string longName(300, 'x');
-  std::vector<BYTE> block = Bytes(BuildFileListBlock({"C:\\a.txt", "quorvane\\Work", longName}));
-  ASSERT_EQ(21 + 260 * 3u, block.size());
+TEST_F(DataBlocksTest, FileListHoldsWholeWidePathsEachTerminatedThenOneMore) {
+  std::wstring longPath = L"C:\\" + std::wstring(300, L'x') + L"\\report.txt";
+  std::vector<BYTE> block = Bytes(BuildFileListBlock({L"C:\\a.txt", longPath}));
   const auto* header = reinterpret_cast<const DROPFILES*>(block.data());
+  ASSERT_GE(block.size(), sizeof(DROPFILES));
   EXPECT_EQ(20u, header->pFiles);
   EXPECT_EQ(0, header->pt.x);
   EXPECT_EQ(0, header->pt.y);
   EXPECT_FALSE(header->fNC);
-  EXPECT_FALSE(header->fWide);
-  std::string expected = std::string("C:\\a.txt") + '\0' + "quorvane\\Work" + '\0' + std::string(259, 'x') + '\0' + '\0';
-  EXPECT_EQ(expected, std::string(reinterpret_cast<const char*>(block.data() + 20), expected.size()));
+  EXPECT_TRUE(header->fWide);
+  std::wstring expected = std::wstring(L"C:\\a.txt") + L'\0' + longPath + L'\0' + L'\0';
+  ASSERT_EQ(20 + expected.size() * sizeof(wchar_t), block.size());
+  EXPECT_EQ(0, std::memcmp(block.data() + 20, expected.data(), expected.size() * sizeof(wchar_t)));
 
   std::vector<BYTE> empty = Bytes(BuildFileListBlock({}));
-  ASSERT_EQ(21u, empty.size());
-  EXPECT_EQ(0, empty[20]);
+  ASSERT_EQ(22u, empty.size());
+  EXPECT_EQ(0, empty[20] | empty[21]);
 }
 
 TEST_F(DataBlocksTest, DragLoopBlockHoldsOne) {
