@@ -2,18 +2,25 @@
 ; search service (quorvane-search.dll), its index tool and the browse tool.
 ;
 ;   quorvane-setup.exe [/S] [/ALLUSERS | /CURRENTUSER] [/D=folder]
-;   uninstall.exe [/S] [/REMOVEMYFOLDERS]
+;   uninstall.exe [/S] [/REMOVEDATA]
 ;
 ; Each user's search folders live in %APPDATA%\quorvane\quorvane.xml (with the
 ; search service's cookie beside it); a quorvane.xml installed beside the DLL only
-; seeds a user's first document. The uninstaller leaves users' folders alone
-; unless /REMOVEMYFOLDERS asks it to remove the current user's.
+; seeds a user's first document. They are removed only with /REMOVEDATA (or when
+; asked on the uninstall page).
 ;
 ; For all users it installs under Program Files and registers as regsvr32 does
 ; (administrator rights needed); for the current user it installs under the
 ; user's local application data and registers with "regsvr32 /n /i:user", which
 ; needs no administrator rights. Without either switch an administrator installs
 ; for all users and anyone else for themselves.
+;
+; Each user's search folders and search index are theirs: an install for all
+; users indexes nothing by itself, and an uninstall removes them only when asked
+; (the check box on its page, or /REMOVEDATA) and only when no install of the
+; other scope still uses them. It removes the files it installed and nothing
+; else of the folder, waits for a running index pass first, and what is still in
+; use goes at the next restart, with the uninstall entry kept until then.
 ;
 ; makensis defines: QV_VERSION, QV_OUTFILE, QV_DLL, QV_SEARCH_DLL, QV_INDEX_EXE,
 ; QV_BROWSE_EXE, QV_ICON and, for the 32-bit copies, QV_X86_DLL and QV_X86_SEARCH_DLL (optional).
@@ -25,9 +32,17 @@ RequestExecutionLevel highest
 
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include nsDialogs.nsh
 
 !define PRODUCT "quorvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane"
+!define RUNONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+!define PROFILES_KEY "SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList"
+; Where each user's data lives, below the user's profile folders.
+!define SEARCH_DATA "quorvane\Search"
+!define FOLDER_DATA "quorvane"
+; How long an uninstall waits for a running index pass, in half seconds.
+!define INDEX_WAIT 240
 
 Name "${PRODUCT}"
 OutFile "${QV_OUTFILE}"
@@ -40,10 +55,16 @@ ShowUninstDetails show
 Var AllUsers   ; 1 when installed for every user of the machine
 Var Regsvr32   ; the 64-bit regsvr32
 Var Regsvr32x86
+Var RemoveData     ; 1 when the uninstall removes the user's folders and index
+Var OtherScope     ; 1 when an install of the other scope is there as well
+Var OtherDir       ; its folder
+Var KeptCookie     ; 1 when the install folder held a file named cookie before
+Var RemoveDataBox
 
 Page directory
 Page instfiles
 UninstPage uninstConfirm
+UninstPage custom un.DataPage un.DataPageLeave
 UninstPage instfiles
 
 !macro ChooseScope
@@ -102,6 +123,18 @@ Function .onInit
 FunctionEnd
 
 Section "quorvane"
+  ; A file of this name in a folder chosen with /D= is the user's own.
+  ; Installed again over itself, the first install's answer holds.
+  StrCpy $KeptCookie 0
+  ReadRegStr $R0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $R0 == $INSTDIR
+    ReadRegDWORD $R1 SHCTX "${UNINSTALL_KEY}" "KeptCookie"
+    ${If} $R1 == 1
+      StrCpy $KeptCookie 1
+    ${EndIf}
+  ${ElseIf} ${FileExists} "$INSTDIR\cookie"
+    StrCpy $KeptCookie 1
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "/oname=quorvane.dll" "${QV_DLL}"
   File "/oname=quorvane-search.dll" "${QV_SEARCH_DLL}"
@@ -129,17 +162,23 @@ Section "quorvane"
     ${EndIf}
   !endif
   DetailPrint "Each user's search folders are saved in %APPDATA%\${PRODUCT}\quorvane.xml"
-  ; The user's documents are indexed until they choose other folders.
-  nsExec::Exec '"$INSTDIR\quorvane-index.exe" add "$DOCUMENTS"'
-  Pop $1
+  ; The installing user's documents are indexed until they choose other
+  ; folders. An install for all users chooses nothing for anyone: each user adds
+  ; their own folders.
+  ${If} $AllUsers != 1
+    nsExec::Exec '"$INSTDIR\quorvane-index.exe" add "$DOCUMENTS"'
+    Pop $1
+  ${EndIf}
 
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\quorvane search folders.lnk" "$INSTDIR\quorvane-browse.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk" "$INSTDIR\quorvane-index.exe" "index"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Search index status.lnk" "$SYSDIR\cmd.exe" \
     '/k ""$INSTDIR\quorvane-index.exe" status"'
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Index my documents.lnk" "$INSTDIR\quorvane-index.exe" \
-    'add "$DOCUMENTS"'
+  ${If} $AllUsers != 1
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\Index my documents.lnk" "$INSTDIR\quorvane-index.exe" \
+      'add "$DOCUMENTS"'
+  ${EndIf}
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall quorvane.lnk" "$INSTDIR\uninstall.exe"
 
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "quorvane search folders"
@@ -152,6 +191,9 @@ Section "quorvane"
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "AllUsers" $AllUsers
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "KeptCookie" $KeptCookie
+  ; Left from an uninstall that waited for a restart.
+  DeleteRegValue SHCTX "${RUNONCE_KEY}" "quorvane uninstall"
 SectionEnd
 
 Function un.onInit
@@ -159,14 +201,157 @@ Function un.onInit
   ReadRegStr $R0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $R0 == $INSTDIR
     StrCpy $AllUsers 0
+    ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${Else}
     StrCpy $AllUsers 1
+    StrCpy $R1 $R0
+  ${EndIf}
+  ; The other scope's install shares this user's data.
+  StrCpy $OtherScope 0
+  ${If} $R1 != ""
+  ${AndIf} $R1 != $INSTDIR
+  ${AndIf} ${FileExists} "$R1\quorvane.dll"
+    StrCpy $OtherScope 1
+    StrCpy $OtherDir $R1
+  ${EndIf}
+  StrCpy $RemoveData 0
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/REMOVEDATA" $R2
+  ${IfNot} ${Errors}
+    StrCpy $RemoveData 1
   ${EndIf}
   !insertmacro UseScope
 FunctionEnd
 
+Function un.DataPage
+  nsDialogs::Create 1018
+  Pop $0
+  ${If} $AllUsers == 1
+    ${NSD_CreateLabel} 0 0 100% 36u "Search folders and search indexes belong to each user and stay unless you remove them here. They hold the names and text of the indexed documents."
+    Pop $0
+    ${NSD_CreateCheckbox} 0 44u 100% 12u "Also remove every user's search folders and search index"
+  ${Else}
+    ${NSD_CreateLabel} 0 0 100% 36u "Your search folders and your search index stay unless you remove them here. The index holds the names and text of your indexed documents."
+    Pop $0
+    ${NSD_CreateCheckbox} 0 44u 100% 12u "Also remove my search folders and my search index"
+  ${EndIf}
+  Pop $RemoveDataBox
+  ${If} $RemoveData == 1
+    ${NSD_Check} $RemoveDataBox
+  ${EndIf}
+  ${If} $OtherScope == 1
+    ${NSD_CreateLabel} 0 64u 100% 24u "quorvane is also installed in the other scope (for all users, or for you alone), which uses them: they stay while it is installed."
+    Pop $0
+    EnableWindow $RemoveDataBox 0
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function un.DataPageLeave
+  ${NSD_GetState} $RemoveDataBox $0
+  ${If} $0 == ${BST_CHECKED}
+    StrCpy $RemoveData 1
+  ${Else}
+    StrCpy $RemoveData 0
+  ${EndIf}
+FunctionEnd
+
+; Waits while a lock file in the data folder ($0) is held: an index pass, or the
+; watcher, runs. A lock file nobody holds is removed on the way.
+Function un.WaitForIndexing
+  StrCpy $1 0
+  ${Do}
+    ClearErrors
+    FindFirst $2 $3 "$0\*.lock"
+    ${If} ${Errors}
+      ${Break}
+    ${EndIf}
+    StrCpy $4 0
+    ${Do}
+      ${If} $3 == ""
+        ${Break}
+      ${EndIf}
+      ClearErrors
+      Delete "$0\$3"
+      ${If} ${FileExists} "$0\$3"
+        StrCpy $4 1
+      ${EndIf}
+      FindNext $2 $3
+    ${Loop}
+    FindClose $2
+    ${If} $4 == 0
+      ${Break}
+    ${EndIf}
+    ${If} $1 == 0
+      DetailPrint "Waiting for the running index pass to finish..."
+    ${EndIf}
+    IntOp $1 $1 + 1
+    ${If} $1 >= ${INDEX_WAIT}
+      DetailPrint "The index pass is still running; what it holds is removed at the next restart."
+      ${Break}
+    ${EndIf}
+    Sleep 500
+  ${Loop}
+FunctionEnd
+
+; Removes one user's search folders and search index: $0 the local, $1 the
+; roaming application data folder of that user.
+Function un.RemoveUserData
+  RMDir /r /REBOOTOK "$0\${SEARCH_DATA}"
+  RMDir "$0\${FOLDER_DATA}"
+  Delete /REBOOTOK "$1\${FOLDER_DATA}\quorvane.xml"
+  Delete /REBOOTOK "$1\${FOLDER_DATA}\cookie"
+  RMDir "$1\${FOLDER_DATA}"
+FunctionEnd
+
+; For all users: every profile's data, except where that user has an install of
+; their own (its uninstall entry, when their settings are loaded, or the default
+; per-user folder) that still uses it.
+Function un.RemoveEveryUsersData
+  StrCpy $5 0
+  ${Do}
+    EnumRegKey $6 HKLM "${PROFILES_KEY}" $5
+    ${If} $6 == ""
+      ${Break}
+    ${EndIf}
+    IntOp $5 $5 + 1
+    ReadRegStr $7 HKLM "${PROFILES_KEY}\$6" "ProfileImagePath"
+    ExpandEnvStrings $7 $7
+    ${If} $7 == ""
+      ${Continue}
+    ${EndIf}
+    ReadRegStr $8 HKU "$6\${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $8 != ""
+    ${OrIf} ${FileExists} "$7\AppData\Local\Programs\${PRODUCT}\uninstall.exe"
+      ${Continue}
+    ${EndIf}
+    StrCpy $0 "$7\AppData\Local"
+    StrCpy $1 "$7\AppData\Roaming"
+    Call un.RemoveUserData
+  ${Loop}
+FunctionEnd
+
 Section "Uninstall"
+  ; An index pass writes the index and runs the index tool from this folder:
+  ; both are removed once it has finished.
+  SetShellVarContext current
+  StrCpy $0 "$LOCALAPPDATA\${SEARCH_DATA}"
+  Call un.WaitForIndexing
+  !insertmacro UseScope
+
   !insertmacro RunRegsvr32 $Regsvr32 "/u" "$INSTDIR\quorvane.dll"
+  ; Unregistering took the folders' registration with this user's search
+  ; service, which the other install shares: it registers again, in its scope,
+  ; while this install's service can still take the registration.
+  ${If} $OtherScope == 1
+    ${If} $AllUsers == 1
+      ExecWait '"$Regsvr32" /s /n /i:user "$OtherDir\quorvane.dll"' $0
+    ${Else}
+      ExecWait '"$Regsvr32" /s "$OtherDir\quorvane.dll"' $0
+    ${EndIf}
+    DetailPrint "regsvr32 $OtherDir\quorvane.dll: $0"
+  ${EndIf}
   !insertmacro RunRegsvr32 $Regsvr32 "/u" "$INSTDIR\quorvane-search.dll"
   ${If} ${FileExists} "$INSTDIR\x86\quorvane.dll"
   ${AndIf} ${FileExists} "$Regsvr32x86"
@@ -174,40 +359,59 @@ Section "Uninstall"
     !insertmacro RunRegsvr32 $Regsvr32x86 "/u" "$INSTDIR\x86\quorvane-search.dll"
   ${EndIf}
 
-  Delete "$SMPROGRAMS\${PRODUCT}\*.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\quorvane search folders.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Search index status.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Index my documents.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Uninstall quorvane.lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
 
-  ; A DLL that Explorer still has loaded goes at the next restart.
+  ; Only the files the install put here: a folder chosen with /D= may hold the
+  ; user's own. What is in use (a DLL Explorer has loaded, the index tool of a
+  ; pass that did not finish) goes at the next restart.
   Delete /REBOOTOK "$INSTDIR\quorvane.dll"
   Delete /REBOOTOK "$INSTDIR\quorvane-search.dll"
   Delete /REBOOTOK "$INSTDIR\x86\quorvane.dll"
   Delete /REBOOTOK "$INSTDIR\x86\quorvane-search.dll"
-  Delete "$INSTDIR\quorvane-index.exe"
-  Delete "$INSTDIR\quorvane-browse.exe"
-  ; Example folders installed beside the DLL, and files older versions kept there.
-  Delete "$INSTDIR\quorvane.xml"
-  Delete "$INSTDIR\cookie"
-  Delete "$INSTDIR\uninstall.exe"
+  Delete /REBOOTOK "$INSTDIR\quorvane-index.exe"
+  Delete /REBOOTOK "$INSTDIR\quorvane-browse.exe"
+  ; The registration cookie the folders kept beside the DLL, unless the folder
+  ; held a file of that name before the install.
+  ReadRegDWORD $R0 SHCTX "${UNINSTALL_KEY}" "KeptCookie"
+  ${If} $R0 != 1
+    Delete /REBOOTOK "$INSTDIR\cookie"
+  ${EndIf}
+  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR\x86"
   RMDir /REBOOTOK "$INSTDIR"
 
-  ; The current user's search index and service data.
-  SetShellVarContext current
-  ; The user's own search folders stay unless asked for.
-  ${GetParameters} $R0
-  ClearErrors
-  ${GetOptions} $R0 "/REMOVEMYFOLDERS" $R1
-  ${IfNot} ${Errors}
-    Delete "$APPDATA\${PRODUCT}\quorvane.xml"
-    Delete "$APPDATA\${PRODUCT}\cookie"
-    RMDir "$APPDATA\${PRODUCT}"
+  ${If} $RemoveData == 1
+    ${If} $OtherScope == 1
+      DetailPrint "The search folders and index stay: quorvane is also installed in the other scope."
+    ${Else}
+      ${If} $AllUsers == 1
+        Call un.RemoveEveryUsersData
+      ${EndIf}
+      SetShellVarContext current
+      StrCpy $0 "$LOCALAPPDATA"
+      StrCpy $1 "$APPDATA"
+      Call un.RemoveUserData
+      ; Folder definitions kept beside the DLL by earlier versions.
+      Delete /REBOOTOK "$INSTDIR\quorvane.xml"
+      RMDir /REBOOTOK "$INSTDIR"
+      !insertmacro UseScope
+    ${EndIf}
+  ${EndIf}
+
+  ${If} ${RebootFlag}
+    ; The entry stays until the restart has removed the rest.
+    ${If} $AllUsers == 1
+      WriteRegStr SHCTX "${RUNONCE_KEY}" "quorvane uninstall" '"$SYSDIR\reg.exe" delete "HKLM\${UNINSTALL_KEY}" /f'
+    ${Else}
+      WriteRegStr SHCTX "${RUNONCE_KEY}" "quorvane uninstall" '"$SYSDIR\reg.exe" delete "HKCU\${UNINSTALL_KEY}" /f'
+    ${EndIf}
+    DetailPrint "Some files are in use; they are removed at the next restart."
   ${Else}
-    DetailPrint "Your search folders are kept in $APPDATA\${PRODUCT}\quorvane.xml"
+    DeleteRegKey SHCTX "${UNINSTALL_KEY}"
   ${EndIf}
-  RMDir /r "$LOCALAPPDATA\quorvane\Search"
-  RMDir "$LOCALAPPDATA\quorvane"
-  ${If} $AllUsers == 1
-    SetShellVarContext all
-  ${EndIf}
-  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd

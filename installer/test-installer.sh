@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs quorvane-setup.exe silently for all users and then for the current
 # user in a Wine prefix of its own, checks the files, Start menu entries and
-# registry entries each install makes, uninstalls silently and checks that all
-# of it is gone.   test-installer.sh SETUP.EXE
+# registry entries each install makes and that its search folders open,
+# uninstalls silently and checks that all of it is gone. Then: the two scopes
+# side by side, each uninstalled while the other stays; an uninstall while an
+# index pass runs; a user's own file in a folder chosen with /D=.
+#   test-installer.sh SETUP.EXE
 set -uo pipefail
 setup=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +14,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
 folder_class=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$root/src/module/ClassIds.h" | head -1)
+sheet_class=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$root/src/module/ClassIds.h" | sed -n 2p)
 namespace_key='Software\Microsoft\Windows\CurrentVersion\Explorer\Desktop\NameSpace'
 approved_key='Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane'
@@ -33,6 +37,41 @@ windows_env() { wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
 wait_until_gone() {  # the uninstaller runs from a copy in the temporary folder
   for _ in $(seq 120); do [ -e "$1" ] || return 0; sleep 1; done
   return 1
+}
+# The uninstall is over when its copy in the temporary folder has exited.
+wait_for_uninstall() {
+  for _ in $(seq 240); do pgrep -f 'Un_?A?\.exe|Au_\.exe' >/dev/null || return 0; sleep 0.5; done
+  return 1
+}
+data_dir=
+user_data() { [ -n "$data_dir" ] || data_dir=$(unix_path "$(windows_env LOCALAPPDATA)\\quorvane\\Search"); echo "$data_dir"; }
+# open_folders DIR: the search folders open in the browse tool of an install.
+open_folders() { wine "$1/quorvane-browse.exe" --exit-after 2 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# What Windows needs to open the folders of a per-user install, value by value:
+# the classes and shell keys under HKCU, naming the install's own DLLs.
+check_user_registration() {  # DIR_WIN
+  local classes='HKCU\Software\Classes' clsid="HKCU\Software\Classes\CLSID\\$folder_class"
+  expect_reg_data "$clsid" /ve quorvane
+  expect_reg_data "$clsid\InprocServer32" /ve "$1\quorvane.dll"
+  expect_reg_data "$clsid\InprocServer32" ThreadingModel Apartment
+  expect_reg "$clsid\InprocServer32" LoadWithoutCOM
+  expect_reg_data "$clsid\DefaultIcon" /ve "$1\quorvane.dll,0"
+  expect_reg_data "$clsid\ShellFolder" Attributes REG_BINARY
+  expect_reg "$clsid\ShellFolder" WantsFORPARSING
+  expect_reg_data "$clsid\ShellEx\PropertySheetHandlers\FolderProperties" /ve "$sheet_class"
+  expect_reg_data "$classes\CLSID\\$sheet_class\InprocServer32" /ve "$1\quorvane.dll"
+  expect_reg_data "$classes\CLSID\\$sheet_class\InprocServer32" ThreadingModel Apartment
+  expect_reg_data "HKCU\\$namespace_key\\$folder_class" /ve quorvane
+  expect_reg_data "HKCU\\$approved_key" "$folder_class" quorvane
+  local progid service_class
+  for progid in GoogleDesktop.QueryAPI GoogleDesktop.Registrar GoogleDesktop.QueryRegistration; do
+    service_class=$(wine reg query "$classes\\$progid\CLSID" /ve 2>/dev/null | tr -d '\r' | grep -o '{[0-9A-Fa-f-]*}')
+    [ -n "$service_class" ] || { fail "user: $progid has no class"; continue; }
+    expect_reg_data "$classes\CLSID\\$service_class\InprocServer32" /ve "$1\quorvane-search.dll"
+    expect_reg_data "$classes\CLSID\\$service_class\InprocServer32" ThreadingModel Both
+    expect_reg_data "$classes\CLSID\\$service_class\ProgID" /ve "$progid"
+  done
 }
 
 check_scope() {  # all|user
@@ -67,6 +106,23 @@ check_scope() {  # all|user
   local shortcuts
   shortcuts=$(ls "$start_menu" 2>/dev/null | grep -c '\.lnk$')
   [ "$shortcuts" -ge 4 ] || fail "$scope: $shortcuts Start menu entries in $start_menu"
+  local opened status
+  opened=$(open_folders "$dir"); status=$?
+  if [ "$scope" = all ]; then
+    # Nothing is indexed for anyone until they choose their folders.
+    [ -z "$(ls "$start_menu" | grep -i 'index my documents')" ] || fail "all: a shared entry indexes a folder"
+    wine "$dir/quorvane-index.exe" list 2>/dev/null | grep -q 'No folders are indexed' ||
+      fail "all: the install chose folders to index: $(wine "$dir/quorvane-index.exe" list 2>&1)"
+    [ $status -eq 0 ] || fail "all: the search folders do not open: $opened"
+  elif [ $status -eq 0 ]; then
+    echo "user: the search folders open"
+  else
+    # Wine reads COM classes from the machine's registry only, so a per-user
+    # install's folders cannot open here; on Windows they do.
+    echo "user: Wine ignores per-user COM classes, so the folders cannot open here ($opened);"
+    echo "user: checking the registration Windows needs instead, value by value"
+    check_user_registration "$dir_win"
+  fi
 
   echo "== uninstall for $scope users"
   wine "$dir/uninstall.exe" /S || fail "$scope: the uninstaller reported $?"
@@ -79,8 +135,104 @@ check_scope() {  # all|user
   expect_no_reg "$explorer\\$uninstall_key"
 }
 
+# A run cut short leaves the user's data behind in the prefix; start without.
+rm -rf "$(user_data)"
 check_scope all
 check_scope user
+
+install() {  # SCOPE-SWITCH [ARGS...]
+  wine "$setup" /S "$@" || fail "install $*: the installer reported $?"
+}
+uninstall() {  # DIR [ARGS...]
+  local dir=$1; shift
+  wine "$dir/uninstall.exe" /S "$@" || fail "uninstall $dir: the uninstaller reported $?"
+  wait_until_gone "$dir/uninstall.exe" || fail "uninstall $dir: its uninstaller is still there"
+  wait_for_uninstall
+}
+# index_only INDEX-EXE FOLDER: the install's default folder (under Wine the
+# whole home folder) makes way for a small tree.
+index_only() {
+  local root
+  wine "$1" list 2>/dev/null | tr -d '\r' | while IFS= read -r root; do
+    case $root in "" | "No folders"*) ;; *) wine "$1" remove "$root" >/dev/null 2>&1 ;; esac
+  done
+  wine "$1" add "$2" >/dev/null 2>&1
+}
+all_dir=$(unix_path "$(windows_env ProgramW6432)\\quorvane")
+user_dir_win="$(windows_env LOCALAPPDATA)\\Programs\\quorvane"
+user_dir=$(unix_path "$user_dir_win")
+docs_win='C:\qv-docs'
+docs=$(unix_path "$docs_win")
+mkdir -p "$docs" && printf 'marmalade on toast' >"$docs/breakfast.txt"
+
+echo "== both scopes side by side: uninstalling all-users keeps the per-user install and its data"
+install /ALLUSERS
+install /CURRENTUSER
+index_only "$user_dir/quorvane-index.exe" "$docs_win"
+wine "$user_dir/quorvane-index.exe" index >/dev/null 2>&1 || fail "isolation: the index pass failed"
+[ -f "$(user_data)/index.db" ] || fail "isolation: no index was made"
+uninstall "$all_dir" /REMOVEDATA
+[ ! -e "$all_dir" ] || fail "isolation: the all-users folder is still there"
+for file in quorvane.dll quorvane-search.dll quorvane-index.exe uninstall.exe; do
+  [ -f "$user_dir/$file" ] || fail "isolation: the per-user $file went with the all-users install"
+done
+expect_reg_data "HKCU\Software\Classes\CLSID\\$folder_class\InprocServer32" /ve "$user_dir_win\quorvane.dll"
+expect_reg_data "HKCU\Software\Classes\GoogleDesktop.QueryAPI\CLSID" /ve "{"
+expect_reg "HKCU\\$uninstall_key" UninstallString
+[ -f "$(user_data)/index.db" ] || fail "isolation: the per-user index went with the all-users install"
+status_text=$(wine "$user_dir/quorvane-index.exe" status 2>&1 | tr -d '\r')
+grep -qF "$docs_win" <<<"$status_text" || fail "isolation: the per-user indexed folders went: $status_text"
+grep -q 'Files in the index: 1' <<<"$status_text" || fail "isolation: the per-user index lost its files: $status_text"
+grep -q 'Registered clients: [1-9]' <<<"$status_text" || fail "isolation: the per-user client registration went: $status_text"
+
+echo "== both scopes side by side: uninstalling per-user keeps the all-users install and the data it uses"
+install /ALLUSERS
+uninstall "$user_dir" /REMOVEDATA
+[ ! -e "$user_dir" ] || fail "isolation: the per-user folder is still there"
+for file in quorvane.dll quorvane-search.dll quorvane-index.exe uninstall.exe; do
+  [ -f "$all_dir/$file" ] || fail "isolation: the all-users $file went with the per-user install"
+done
+expect_reg_data "HKLM\Software\Classes\CLSID\\$folder_class\InprocServer32" /ve "\quorvane.dll"
+expect_reg_data "HKLM\Software\Classes\GoogleDesktop.QueryAPI\CLSID" /ve "{"
+expect_reg "HKLM\\$uninstall_key" UninstallString
+[ -f "$(user_data)/index.db" ] || fail "isolation: the index the all-users install uses went with the per-user one"
+status_text=$(wine "$all_dir/quorvane-index.exe" status 2>&1 | tr -d '\r')
+grep -qF "$docs_win" <<<"$status_text" || fail "isolation: the indexed folders went: $status_text"
+# Alone now, asked to: the user's folders and index go with it.
+uninstall "$all_dir" /REMOVEDATA
+[ ! -e "$(user_data)" ] || fail "the data was not removed when asked: $(ls "$(user_data)")"
+
+echo "== uninstall while an index pass runs"
+install /CURRENTUSER
+for n in $(seq 3000); do printf 'pass file %s with some words to index\n' "$n" >"$docs/pass-$n.txt"; done
+index_only "$user_dir/quorvane-index.exe" "$docs_win"
+wine "$user_dir/quorvane-index.exe" index >/dev/null 2>&1 &
+pass=$!
+for _ in $(seq 300); do [ -e "$(user_data)/index.lock" ] && break; sleep 0.1; done
+[ -e "$(user_data)/index.lock" ] || echo "(the pass ended before the uninstall began)"
+uninstall "$user_dir" /REMOVEDATA
+wait $pass
+if wine reg query "HKCU\\$uninstall_key" >/dev/null 2>&1; then
+  # Kept for the restart that removes the rest.
+  expect_reg "HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce" "quorvane uninstall"
+else
+  [ ! -e "$user_dir" ] || fail "pass: the install folder is still there: $(ls "$user_dir")"
+  [ ! -e "$(user_data)/index.db" ] || fail "pass: the index with the documents' text is still there"
+fi
+rm -rf "$docs"
+
+echo "== a user's own file in a folder chosen with /D="
+custom_win='C:\qvcustom'
+custom=$(unix_path "$custom_win")
+mkdir -p "$custom" && printf 'my own notes' >"$custom/cookie"
+install /CURRENTUSER "/D=$custom_win"
+[ -f "$custom/quorvane.dll" ] || fail "/D=: not installed into $custom_win"
+uninstall "$custom"
+[ "$(cat "$custom/cookie" 2>/dev/null)" = 'my own notes' ] || fail "/D=: the user's file named cookie was removed or changed"
+for file in quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-browse.exe uninstall.exe; do
+  [ ! -e "$custom/$file" ] || fail "/D=: $file left behind"
+done
+rm -rf "$custom"
 wineserver -k >/dev/null 2>&1
 [ $failures -eq 0 ] && echo "installer: all checks passed"
 exit $((failures > 0))

@@ -8,18 +8,28 @@ namespace qv::service {
 namespace {
 
 // Names weigh more than contents when ranking by relevance.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
+// A file is known by its exact path: a case-sensitive folder holds "Report.txt"
+// and "report.txt" side by side, and the listing of a case-insensitive one never
+// shows two names that differ only in case. The second index finds a root's
+// files however the root's name was spelled when they were stored.
+// The schema runs on a new index and on one of an earlier version, which keyed
+// files on their path without case and is rebuilt by the next pass.
 constexpr char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);"
+    "DROP TABLE IF EXISTS files;"
+    "DROP TABLE IF EXISTS files_text;"
+    "DELETE FROM index_state WHERE key = 'last_pass';"
     "CREATE TABLE IF NOT EXISTS files("
-    "  id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE COLLATE NOCASE, name TEXT NOT NULL,"
+    "  id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, name TEXT NOT NULL,"
     "  ext TEXT NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, complete INTEGER NOT NULL);"
     "CREATE INDEX IF NOT EXISTS files_by_ext ON files(ext);"
     "CREATE INDEX IF NOT EXISTS files_by_mtime ON files(mtime);"
+    "CREATE INDEX IF NOT EXISTS files_by_folded_path ON files(path COLLATE NOCASE);"
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_text USING fts5("
     "  name, content, content='', contentless_delete=1,"
-    "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
-    "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);";
+    "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');";
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -175,8 +175,12 @@ int IndexNow() {
   for (const std::wstring& folder : report.unlistedFolders) {
     Line(L"Could not be listed, its files are kept as they were: " + folder);
   }
+  for (const std::wstring& root : report.failedRoots) {
+    Line(L"Could not be indexed, its files are kept as they were: " + root);
+  }
   if (report.counts.filesSkipped > 0) {
-    Line(Number(report.counts.filesSkipped) + L" documents were damaged, encrypted or too large to read whole; they are indexed as far as was safe.");
+    Line(Number(report.counts.filesSkipped) + L" files were skipped or read only as far as was safe (damaged, encrypted or "
+                                                 L"very large documents, links, names the index could not take).");
   }
   if (report.counts.filesUnreadable > 0) {
     Line(Number(report.counts.filesUnreadable) + L" files could not be read (locked or access denied); they are read again on the next pass.");

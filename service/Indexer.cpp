@@ -70,15 +70,41 @@ class IndexPass {
       if (!covered) orphans.push_back(all.Integer(0));
     }
     for (std::int64_t id : orphans) RemoveFile(id);
+    CommitWrites();
   }
 
+  // Roots are indexed one by one, each ending in a commit: when a root fails
+  // half-way (its files cannot be written), its unfinished batch is rolled back
+  // and the roots before and after it keep what they have.
   void IndexRoot(const std::wstring& root) {
+    try {
+      IndexRootFiles(root);
+      CommitWrites();
+    } catch (const SqliteError& e) {
+      transaction_.reset();
+      indexed_.clear();
+      if (e.IsDamage()) throw;
+      report_.failedRoots.push_back(root);
+    }
+  }
+
+  void Finish() {
+    BeginWrite();
+    db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_pass', strftime('%s','now'))");
+    CommitWrites();
+    Report();
+  }
+
+ private:
+  void IndexRootFiles(const std::wstring& root) {
     DWORD attributes = GetFileAttributesW(ForFileApi(root).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       // A drive that is not plugged in, a share that is offline: keep its files.
       report_.unreachableRoots.push_back(root);
       return;
     }
+    root_ = root;
+    rootFinalPath_ = FinalPathOf(root, true);
     LoadIndexedFiles(root);
     std::vector<std::wstring> unlisted;
     std::vector<std::wstring> folders{root};
@@ -113,6 +139,10 @@ class IndexPass {
       if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) IndexRoot(actual);
       return;
     }
+    // Links are judged against the file's own folder: the watcher's paths come
+    // from any root.
+    root_ = folder.substr(0, folder.size() - 1);
+    rootFinalPath_ = FinalPathOf(root_, true);
     LoadIndexedFile(actual);
     VisitFile(actual, entry.cFileName, entry);
     indexed_.clear();
@@ -132,16 +162,21 @@ class IndexPass {
   }
 
  private:
+  // The root's files as the index holds them, whatever case the root's name
+  // had when they were stored; each is then known by its exact path.
   void LoadIndexedFiles(const std::wstring& root) {
     std::wstring prefix = SubtreePrefix(root);
     std::wstring end = prefix;
     end.back() = static_cast<wchar_t>(L'\\' + 1);
-    SqliteStatement select =
-        db_.Prepare("SELECT id, path, size, mtime, complete FROM files WHERE path >= ?1 AND path < ?2");
+    SqliteStatement select = db_.Prepare(
+        "SELECT id, path, size, mtime, complete FROM files "
+        "WHERE path >= ?1 COLLATE NOCASE AND path < ?2 COLLATE NOCASE");
     select.Bind(1, prefix).Bind(2, end);
     while (select.Step()) {
       IndexedFile file{select.Integer(0), select.Text(1), select.Integer(2), select.Integer(3), select.Integer(4) != 0};
-      indexed_.emplace(FoldPathCase(file.path), std::move(file));
+      if (!IsInsideFolder(file.path, root)) continue;
+      std::wstring path = file.path;
+      indexed_.emplace(std::move(path), std::move(file));
     }
   }
 
@@ -150,7 +185,7 @@ class IndexPass {
     select.Bind(1, path);
     if (select.Step()) {
       IndexedFile file{select.Integer(0), select.Text(1), select.Integer(2), select.Integer(3), select.Integer(4) != 0};
-      indexed_.emplace(FoldPathCase(file.path), std::move(file));
+      indexed_.emplace(file.path, std::move(file));
     }
   }
 
@@ -164,6 +199,47 @@ class IndexPass {
     std::vector<std::int64_t> ids;
     while (select.Step()) ids.push_back(select.Integer(0));
     for (std::int64_t id : ids) RemoveFile(id);
+  }
+
+  // The path the file system resolves a file (or folder) to, links followed;
+  // empty when it cannot tell.
+  static std::wstring FinalPathOf(const std::wstring& path, bool folder) {
+    UniqueHandle file(CreateFileW(ForFileApi(path).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  folder ? FILE_FLAG_BACKUP_SEMANTICS : 0, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE) {
+      file.Release();
+      return {};
+    }
+    std::wstring final(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      DWORD length = GetFinalPathNameByHandleW(file.Get(), final.data(), static_cast<DWORD>(final.size()),
+                                               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      if (length == 0) return {};
+      if (length < final.size()) {
+        final.resize(length);
+        return final;
+      }
+      final.resize(length);
+    }
+    return {};
+  }
+
+  // A file is read only where it lies: a link (a symbolic link, or under Wine a
+  // Unix link, which lists as a plain file) resolves elsewhere. Its target is
+  // either outside the indexed folders, where it must not be read, or inside,
+  // where it is indexed under its own name.
+  bool ResolvesToItself(const std::wstring& path, const WIN32_FIND_DATAW& entry) const {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(entry.dwReserved0)) {
+      return false;
+    }
+    // A file system that cannot name the root's final path (some network
+    // redirectors) leaves only the listing's word.
+    if (rootFinalPath_.empty()) return true;
+    std::wstring final = FinalPathOf(path, false);
+    if (final.empty()) return true;
+    std::wstring expected = SubtreePrefix(rootFinalPath_) + path.substr(SubtreePrefix(root_).size());
+    return final == expected;
   }
 
   // Lists one folder, indexing its files and queueing its sub-folders; false
@@ -201,15 +277,21 @@ class IndexPass {
     ++report_.counts.filesSeen;
     std::int64_t size = static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
     std::int64_t mtime = FileTimeValue(entry.ftLastWriteTime);
-    auto known = indexed_.find(FoldPathCase(path));
+    auto known = indexed_.find(path);
     std::optional<IndexedFile> previous;
     if (known != indexed_.end()) {
       previous = std::move(known->second);
       indexed_.erase(known);
-      if (previous->complete && previous->size == size && previous->mtime == mtime && previous->path == path) {
+      if (previous->complete && previous->size == size && previous->mtime == mtime) {
         ReportEvery();
         return;
       }
+    }
+    if (!ResolvesToItself(path, entry)) {
+      ++report_.counts.filesSkipped;
+      if (previous) RemoveFile(previous->id);
+      ReportEvery();
+      return;
     }
     std::wstring extension = ExtensionOf(name);
     std::string text;
@@ -233,10 +315,18 @@ class IndexPass {
           break;
       }
     }
-    WriteFile(previous ? previous->id : 0, path, name, extension, size, mtime,
-              skipped ? kSkippedDocument : complete ? kComplete : kIncomplete, text);
+    try {
+      WriteFile(previous ? previous->id : 0, path, name, extension, size, mtime,
+                skipped ? kSkippedDocument : complete ? kComplete : kIncomplete, text);
+    } catch (const SqliteError& e) {
+      // A file the index cannot take (a name it already holds under another
+      // spelling, say) is left out; the rest of the pass goes on.
+      if (!e.IsRowRefused()) throw;
+      ++report_.counts.filesSkipped;
+    }
     ReportEvery();
   }
+
 
   void WriteFile(std::int64_t id, const std::wstring& path, const std::wstring& name, const std::wstring& extension,
                  std::int64_t size, std::int64_t mtime, std::int64_t complete, const std::string& text) {
@@ -259,6 +349,11 @@ class IndexPass {
     deleteText_.Bind(1, id).Run();
     deleteFile_.Bind(1, id).Run();
     ++report_.counts.filesRemoved;
+  }
+
+  void CommitWrites() {
+    if (transaction_) transaction_->Commit();
+    transaction_.reset();
   }
 
   void BeginWrite() {
@@ -290,6 +385,10 @@ class IndexPass {
   SqliteStatement deleteText_;
   std::unique_ptr<SqliteTransaction> transaction_;
   int writes_ = 0;
+  // The root being indexed, as listed and as the file system resolves it.
+  std::wstring root_;
+  std::wstring rootFinalPath_;
+  // The root's files in the index by exact path, taken out as they are seen.
   std::unordered_map<std::wstring, IndexedFile> indexed_;
 };
 

@@ -3,7 +3,9 @@
 // unchanged in size and modification time are skipped, vanished files and files
 // of removed roots leave the index. Nothing is lost to a bad moment: a locked or
 // unreadable file is kept by name and read again on the next pass, and a folder
-// or root that cannot be listed keeps what the index knew of it.
+// or root that cannot be listed keeps what the index knew of it. A file is known
+// by its exact path; one the index cannot take is skipped, and a root that fails
+// never costs another root its files. Links are not read through.
 
 #include <cstdint>
 #include <functional>
@@ -17,7 +19,7 @@ struct IndexProgress {
   std::uint64_t filesIndexed = 0;  // new or changed, written this pass
   std::uint64_t filesRemoved = 0;
   std::uint64_t filesUnreadable = 0;
-  std::uint64_t filesSkipped = 0;  // damaged, encrypted or hostile documents
+  std::uint64_t filesSkipped = 0;  // damaged, encrypted or hostile documents, links, files the index could not take
   std::wstring folder;  // the folder being listed
 };
 
@@ -26,6 +28,8 @@ struct IndexReport {
   bool rebuilt = false;  // the index was damaged and has been built anew
   std::vector<std::wstring> unreachableRoots;
   std::vector<std::wstring> unlistedFolders;
+  // Roots whose files could not be written this pass; they keep what they had.
+  std::vector<std::wstring> failedRoots;
 };
 
 // Another pass holds the index.

@@ -22,6 +22,11 @@ bool SqliteError::IsDamage() const {
   return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
+bool SqliteError::IsRowRefused() const {
+  int primary = code_ & 0xFF;
+  return primary == SQLITE_CONSTRAINT || primary == SQLITE_TOOBIG || primary == SQLITE_MISMATCH;
+}
+
 namespace detail {
 void CloseDatabase(sqlite3* db) { sqlite3_close_v2(db); }
 void FinalizeStatement(sqlite3_stmt* statement) { sqlite3_finalize(statement); }

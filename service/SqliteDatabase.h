@@ -22,6 +22,9 @@ class SqliteError {
   const std::string& Message() const { return message_; }
   // The file is not a database or its pages are damaged.
   bool IsDamage() const;
+  // One row was refused (a constraint, a value too big); the connection and its
+  // transaction go on.
+  bool IsRowRefused() const;
 
  private:
   int code_;

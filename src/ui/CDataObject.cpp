@@ -4,14 +4,25 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstring>
 
+#include "module/ModulePaths.h"
 #include "module/ModuleUse.h"
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "ui/CEnumFormatEtc.h"
 #include "ui/DataBlocks.h"
 
 namespace qv {
+namespace {
+
+// The full path of a result's file as its item records it; empty for anything
+// else (a search folder has no file).
+// The exact path of the file a result item names; empty for anything else.
+std::wstring ResultFilePath(LPCITEMIDLIST item) { return ToWide(CPidlManager::ResultPath(CPidlManager::GetLastItem(item))); }
+
+}  // namespace
 
 CDataObject::CDataObject(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count)
     : folder_(ComPtr<CShellFolder>::Share(folder)) {
@@ -22,9 +33,13 @@ CDataObject::CDataObject(CShellFolder* folder, const LPCITEMIDLIST* items, UINT 
     if (!items[i]) throw ComError(E_INVALIDARG);
     items_.emplace_back(manager, items[i]);
   }
-  // In the order receivers should prefer them.
-  formats_ = {GlobalMemoryFormat(PrivateClipboardFormat()), GlobalMemoryFormat(IdListArrayClipboardFormat()),
-              GlobalMemoryFormat(CF_HDROP), GlobalMemoryFormat(DragLoopClipboardFormat())};
+  // In the order receivers should prefer them. Search folders are no files: a
+  // file list is offered only with results among the items.
+  formats_ = {GlobalMemoryFormat(PrivateClipboardFormat()), GlobalMemoryFormat(IdListArrayClipboardFormat())};
+  bool anyResult = std::any_of(items_.begin(), items_.end(),
+                               [](const CItemIdList& item) { return CPidlManager::GetResultRecord(item.Get()); });
+  if (anyResult) formats_.push_back(GlobalMemoryFormat(CF_HDROP));
+  formats_.push_back(GlobalMemoryFormat(DragLoopClipboardFormat()));
 }
 
 CDataObject::~CDataObject() = default;
@@ -38,19 +53,26 @@ bool CDataObject::Offers(CLIPFORMAT format) const {
   return std::any_of(formats_.begin(), formats_.end(), [&](const FORMATETC& f) { return f.cfFormat == format; });
 }
 
-std::vector<std::string> CDataObject::ParsingNames() const {
-  // Only files are files: a result's exact full path, never a search folder.
-  std::vector<std::string> names;
+std::vector<std::wstring> CDataObject::ExistingFilePaths() const {
+  std::vector<std::wstring> paths;
   for (const CItemIdList& item : items_) {
-    std::string path = CPidlManager::ResultPath(item.GetLastItem());
-    if (!path.empty()) names.push_back(std::move(path));
+    std::wstring path = ResultFilePath(item.Get());
+    // A receiver resolves a relative name against its own directory, and one
+    // that is gone names nothing: only full paths of files that exist now.
+    if (path.empty() || PathIsRelativeW(path.c_str())) continue;
+    if (GetFileAttributesW(ExtendedLengthPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    paths.push_back(std::move(path));
   }
-  return names;
+  return paths;
 }
 
 GlobalMemory CDataObject::BuildBlock(CLIPFORMAT format) const {
   if (format == DragLoopClipboardFormat()) return BuildDragLoopBlock();
-  if (format == CF_HDROP) return BuildFileListBlock(ParsingNames());
+  if (format == CF_HDROP) {
+    std::vector<std::wstring> paths = ExistingFilePaths();
+    if (paths.empty()) throw ComError(DV_E_FORMATETC);
+    return BuildFileListBlock(paths);
+  }
 
   std::vector<LPCITEMIDLIST> lists;
   lists.reserve(items_.size());

@@ -1,7 +1,8 @@
 #pragma once
 // Carries items of a search folder out of it, by dragging or through the
 // clipboard, in the component's own format, the shell's ID list array, a file
-// list and the shell's drag-loop marker. Every request builds a fresh block.
+// list of the results' files and the shell's drag-loop marker. Every request
+// builds a fresh block.
 
 #include <windows.h>
 #include <objidl.h>
@@ -40,9 +41,9 @@ class CDataObject final : public ComObject<CDataObject, LiveClass::DataObject, I
  private:
   bool Offers(CLIPFORMAT format) const;
   GlobalMemory BuildBlock(CLIPFORMAT format) const;
-  // The items' parsing names: a result's file path, a search folder's display
-  // path. Items without one are left out.
-  std::vector<std::string> ParsingNames() const;
+  // The full paths of the results' files that exist; search folders and
+  // vanished files are left out.
+  std::vector<std::wstring> ExistingFilePaths() const;
 
   ComPtr<CShellFolder> folder_;
   std::vector<CItemIdList> items_;

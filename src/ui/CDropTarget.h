@@ -1,17 +1,27 @@
 #pragma once
-// Takes search folders dropped onto a search folder and moves them there. File
-// lists are accepted for the cursor only: dropping them changes nothing.
+// Takes search folders dropped onto a search folder and moves them there. Only
+// the component's own format is taken; files and anything else are refused,
+// and a result offers nothing to drop on. The effect shown while dragging is
+// the one Drop performs, and Drop answers exactly what it did: a move when at
+// least one folder moved, otherwise no effect and no change.
 
 #include <windows.h>
 #include <oleidl.h>
 #include <shlobj.h>
 
+#include <string>
+#include <vector>
+
 #include "module/ComBase.h"
+#include "pidl/CItemIdList.h"
 
 namespace qv {
 
 class CShellFolder;
-struct DroppedLists;
+
+// A drop of more folders than this is refused: moving each one rewrites the
+// folder definitions, and no one files hundreds of folders in one gesture.
+constexpr std::size_t kMostFoldersPerDrop = 256;
 
 class CDropTarget final : public ComObject<CDropTarget, LiveClass::DropTarget, IDropTarget> {
  public:
@@ -27,17 +37,29 @@ class CDropTarget final : public ComObject<CDropTarget, LiveClass::DropTarget, I
   STDMETHODIMP Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override;
 
  private:
-  // Sets *effect from the keys; true when the drop would be taken.
-  bool ChooseEffect(DWORD keyState, DWORD* effect) const;
-  // Moves (or, for a copy, leaves) the dropped folders; true when they were
-  // handed to the folder.
-  bool DropFolders(HGLOBAL block, bool move);
-  // The source folder of the dropped items, or nothing when it is this folder
-  // or cannot be reached.
-  ComPtr<IShellFolder> BindToSourceFolder(const DroppedLists& lists) const;
+  // What dropping a data object here would do: the folders that would move.
+  struct Plan {
+    ComPtr<IShellFolder> source;
+    std::vector<CItemIdList> items;
+    std::vector<std::wstring> names;
+    bool tooMany = false;
+  };
+
+  // Reads the dropped folders and keeps those that would move: search folders
+  // of another of the component's folders that still exist there, that are not
+  // this folder or one holding it, and that have no namesake here.
+  Plan PlanDrop(IDataObject* data) const;
+  // The effect a drop with these keys performs: a move, or none (copies and
+  // links of search folders are not made).
+  static DWORD EffectFor(const Plan& plan, DWORD keyState, DWORD allowed);
+  // True when this folder is `list` or lies below it.
+  bool IsAtOrBelow(IShellFolder* desktop, LPCITEMIDLIST list) const;
+  // Moves the planned folders; how many left the source for this folder.
+  std::size_t MoveFolders(const Plan& plan) const;
 
   ComPtr<CShellFolder> folder_;
-  bool accepting_ = false;
+  Plan plan_;
+  bool entered_ = false;
 };
 
 }  // namespace qv

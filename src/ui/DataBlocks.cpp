@@ -5,7 +5,6 @@
 #include <cstring>
 #include <limits>
 
-#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {
@@ -113,14 +112,12 @@ GlobalMemory BuildIdListArrayBlock(LPCITEMIDLIST folder, const LPCITEMIDLIST* it
   return BuildOffsetListBlock({static_cast<std::uint32_t>(count)}, folder, items, count);
 }
 
-GlobalMemory BuildFileListBlock(const std::vector<std::string>& names) {
-  std::vector<std::wstring> paths;
-  std::uint64_t characters = 1;
-  for (const std::string& name : names) {
-    paths.push_back(ToWide(name));
-    characters += paths.back().size() + 1;
+GlobalMemory BuildFileListBlock(const std::vector<std::wstring>& paths) {
+  std::uint64_t size = sizeof(DROPFILES) + sizeof(wchar_t);
+  for (const std::wstring& path : paths) {
+    size += (std::uint64_t{path.size()} + 1) * sizeof(wchar_t);
+    if (size > kLargestBlock) return GlobalMemory();
   }
-  std::uint64_t size = sizeof(DROPFILES) + characters * sizeof(wchar_t);
   GlobalMemory block = AllocateBlock(size);
   GlobalLockGuard lock(block.Get());
   auto* bytes = static_cast<BYTE*>(lock.Get());
@@ -130,12 +127,11 @@ GlobalMemory BuildFileListBlock(const std::vector<std::string>& names) {
   header->pFiles = sizeof(DROPFILES);
   header->pt = POINT{0, 0};
   header->fNC = FALSE;
-  // Wide names: every character of every path, at any length.
   header->fWide = TRUE;
-  auto* position = reinterpret_cast<wchar_t*>(bytes + sizeof(DROPFILES));
+  BYTE* position = bytes + sizeof(DROPFILES);
   for (const std::wstring& path : paths) {
-    std::memcpy(position, path.c_str(), path.size() * sizeof(wchar_t));
-    position += path.size() + 1;
+    std::memcpy(position, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+    position += (path.size() + 1) * sizeof(wchar_t);
   }
   // The zero-filled block already holds the terminator of the list.
   return block;

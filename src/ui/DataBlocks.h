@@ -32,8 +32,6 @@ FORMATETC GlobalMemoryFormat(CLIPFORMAT format);
 constexpr std::size_t kFolderDropHeaderSize = 12;
 // The shell's CIDA block: item count, then the folder's offset and the items'.
 constexpr std::size_t kIdListArrayHeaderSize = 4;
-// Each name of a file-list block, with its terminator, takes at most this much.
-constexpr std::size_t kDroppedNameSize = 260;
 
 // Allocation flags of every block handed out; the receiver frees it.
 constexpr UINT kBlockAllocationFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE;
@@ -42,8 +40,8 @@ constexpr UINT kBlockAllocationFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDES
 // size would not fit the block's 32-bit offsets.
 GlobalMemory BuildFolderDropBlock(LPCITEMIDLIST folder, const LPCITEMIDLIST* items, std::size_t count);
 GlobalMemory BuildIdListArrayBlock(LPCITEMIDLIST folder, const LPCITEMIDLIST* items, std::size_t count);
-// A wide DROPFILES list of the given UTF-8 paths, each whole.
-GlobalMemory BuildFileListBlock(const std::vector<std::string>& names);
+// A wide DROPFILES list of the paths, whole, each terminated, then one more.
+GlobalMemory BuildFileListBlock(const std::vector<std::wstring>& paths);
 // The 4-byte block holding 1 that marks a drag inside the shell.
 GlobalMemory BuildDragLoopBlock();
 

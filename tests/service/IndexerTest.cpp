@@ -1,5 +1,9 @@
 #include "ServiceTestSupport.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
 #include "module/Holders.h"
 #include "module/Text.h"
 #include "service/BackgroundIndexing.h"
@@ -12,6 +16,82 @@
 
 namespace qv::service::test {
 namespace {
+
+// Runs a command of the host's shell in a folder when the tests run under Wine,
+// which starts Unix programs it is handed; waits until `done` holds. False on
+// Windows or when the command did not do its work in time.
+bool RunUnderWineShell(const std::wstring& folder, const std::string& command, const std::function<bool()>& done) {
+  if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return false;
+  std::wstring commandLine = L"sh -c \"" + Wide(command) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                      &startup, &process)) {
+    return false;
+  }
+  // Wine hands back no handle for a Unix process: its work is awaited instead.
+  if (process.hProcess) CloseHandle(process.hProcess);
+  if (process.hThread) CloseHandle(process.hThread);
+  for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
+  return done();
+}
+
+// The Unix path of a Windows path under Wine, for the host's shell.
+std::string UnixPathOf(const std::wstring& path) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  char* name = unixName ? unixName(path.c_str()) : nullptr;
+  std::string result = name ? name : "";
+  if (name) HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+// The names a folder lists, exactly as listed.
+std::vector<std::wstring> ListedNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (entry.cFileName[0] != L'.') names.push_back(entry.cFileName);
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+  return names;
+}
+
+bool Lists(const std::wstring& folder, const std::wstring& name) {
+  std::vector<std::wstring> names = ListedNames(folder);
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Writes a file whose name differs from an existing one's only in case: in a
+// folder that holds such names (a case-sensitive folder) or, under Wine, from
+// the Unix side. False when the file system calls the two names one.
+bool AddCaseTwin(const std::wstring& folder, const std::wstring& name, const std::string& content) {
+  UniqueHandle file(CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  if (file.Get() != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    return WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  }
+  file.Release();
+  return RunUnderWineShell(folder, "printf " + content + " > '" + ToAnsi(name.c_str()) + "'",
+                           [&] { return Lists(folder, name); });
+}
+
+// Makes `link` a symbolic link to the file `target`: the platform's own where
+// the account may make one, a Unix link under Wine.
+bool MakeFileLink(const std::wstring& link, const std::wstring& target) {
+  // Wine answers success without making a link; only a link that is there counts.
+  if (CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+      GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    return true;
+  }
+  std::wstring folder = link.substr(0, link.find_last_of(L'\\'));
+  std::wstring name = link.substr(folder.size() + 1);
+  return RunUnderWineShell(folder, "ln -sf '" + UnixPathOf(target) + "' '" + ToAnsi(name.c_str()) + "'",
+                           [&] { return Lists(folder, name); });
+}
 
 class Indexing : public ServiceTest {
  protected:
@@ -71,6 +151,48 @@ TEST_F(Indexing, ARenameThatOnlyChangesCaseIsPickedUp) {
   file.Reset();
   Pass();
   EXPECT_EQ(Names({L"LOWER.txt"}), Find(L"kiwi"));
+}
+
+TEST_F(Indexing, NamesThatDifferOnlyInCaseAreTwoFilesAndStopNothing) {
+  qv::test::TempDirectory other;
+  qv::test::WriteFileText(other.File("elsewhere.txt"), "walnut");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(Wide(other.Path())));
+  AddFile("a\\Report.txt", "alpha");
+  AddFile("b\\beside.txt", "hazelnut");
+  bool bothHeld = AddCaseTwin(TreePath("a"), L"report.txt", "beta");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  IndexReport first = Pass();
+  EXPECT_TRUE(first.failedRoots.empty());
+  EXPECT_EQ(Names({L"elsewhere.txt"}), Find(L"walnut"));
+  EXPECT_EQ(Names({L"beside.txt"}), Find(L"hazelnut"));
+  EXPECT_EQ(Names({L"Report.txt"}), Find(L"alpha"));
+  if (!bothHeld) {
+    std::printf("The file system here calls Report.txt and report.txt one name; only one is made.\n");
+    return;
+  }
+  EXPECT_EQ(Names({L"report.txt"}), Find(L"beta"));
+  EXPECT_EQ(Names({L"Report.txt", L"report.txt"}), Find(L"report"));
+  // Each keeps its identity: the next pass finds nothing changed.
+  IndexReport second = Pass();
+  EXPECT_EQ(4u, second.counts.filesSeen);
+  EXPECT_EQ(0u, second.counts.filesIndexed);
+  EXPECT_EQ(0u, second.counts.filesRemoved);
+}
+
+TEST_F(Indexing, ALinkIsNotReadThroughOutOfTheRootsAndWhatItNamesInsideIsIndexedOnce) {
+  qv::test::TempDirectory outside;
+  qv::test::WriteFileText(outside.File("secret.txt"), "zebra");
+  std::wstring inner = AddFile("inner.txt", "quokka");
+  AddFile("sub\\plain.txt", "ibis");
+  if (!MakeFileLink(TreePath("leak.txt"), Wide(outside.File("secret.txt"))) ||
+      !MakeFileLink(TreePath("sub\\alias.txt"), inner)) {
+    GTEST_SKIP() << "symbolic links cannot be made here";
+  }
+  IndexTree();
+  EXPECT_EQ(Names({}), Find(L"zebra"));
+  EXPECT_EQ(Names({L"inner.txt"}), Find(L"quokka"));
+  EXPECT_EQ(Names({L"plain.txt"}), Find(L"ibis"));
+  EXPECT_EQ(Names({}), Find(L"leak"));
 }
 
 TEST_F(Indexing, ALockedFileIsKeptByNameAndReadOnTheNextPass) {

@@ -6,6 +6,7 @@
 
 #include "DragDropFixture.h"
 #include "module/LiveObjects.h"
+#include "module/Text.h"
 #include "ui/CDropSource.h"
 #include "ui/DataBlocks.h"
 
@@ -16,6 +17,7 @@ class DataObjectTest : public DragDropTest {
  protected:
   void SetUp() override {
     DragDropTest::SetUp();
+    WriteFileText(dir_.File("report.doc"), "report");
     UseDocument("<root name='root'><folder name='Work'><folder name='Reports'/></folder></root>");
     work_ = FolderItem("Work");
     root_ = Root();
@@ -32,9 +34,10 @@ class DataObjectTest : public DragDropTest {
     return data_->QueryGetData(&request);
   }
 
-  TestItemList report_ = ResultItem("report", "C:\\data\\report.doc");
+  TestItemList report_ = ResultItem("report", dir_.File("report.doc"));
   TestItemList work_;
-  TestItemList notes_ = ResultItem("notes", "C:\\data\\notes.txt");
+  // Its file is gone.
+  TestItemList notes_ = ResultItem("notes", dir_.File("notes.txt"));
   ComPtr<CShellFolder> root_;
   ComPtr<IDataObject> data_;
 };
@@ -77,21 +80,32 @@ TEST_F(DataObjectTest, PrivateBlockStartsWithFlagCountAndFolderOffset) {
   EXPECT_EQ(block.size(), 24 + (root.Size() + 1) + (report_.Size() + 1) + (work_.Size() + 1) + (notes_.Size() + 1) + 1);
 }
 
-// Files travel by their full paths, wide; a search folder is no file.
-TEST_F(DataObjectTest, FileListNamesResultPathsOnly) {
+TEST_F(DataObjectTest, FileListHoldsOnlyExistingResultFilesByTheirFullPaths) {
   std::vector<BYTE> block = BlockOf(data_.Get(), CF_HDROP);
-  std::wstring expected = std::wstring(L"C:\\data\\report.doc") + L'\0' + L"C:\\data\\notes.txt" + L'\0' + L'\0';
-  ASSERT_EQ(20 + expected.size() * sizeof(wchar_t), block.size());
+  ASSERT_GE(block.size(), sizeof(DROPFILES));
   EXPECT_TRUE(reinterpret_cast<const DROPFILES*>(block.data())->fWide);
-  EXPECT_EQ(0, std::memcmp(block.data() + 20, expected.data(), expected.size() * sizeof(wchar_t)));
-  // The shell reads the same names from it.
+  // The shell reads the names from it: the existing result's file and nothing
+  // for the search folder or the vanished file.
   StorageMedium medium;
   FORMATETC request = GlobalMemoryFormat(CF_HDROP);
   ASSERT_EQ(S_OK, data_->GetData(&request, medium.Put()));
+  auto drop = static_cast<HDROP>(medium.Get().hGlobal);
+  ASSERT_EQ(1u, DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0));
   wchar_t name[MAX_PATH] = {};
-  EXPECT_EQ(2u, DragQueryFileW(static_cast<HDROP>(medium.Get().hGlobal), 0xFFFFFFFF, nullptr, 0));
-  DragQueryFileW(static_cast<HDROP>(medium.Get().hGlobal), 1, name, MAX_PATH);
-  EXPECT_STREQ(L"C:\\data\\notes.txt", name);
+  DragQueryFileW(drop, 0, name, MAX_PATH);
+  EXPECT_EQ(ToWide(dir_.File("report.doc").c_str()), std::wstring(name));
+
+  // Search folders alone, or results whose files are all gone or named by a
+  // relative path, offer no file list at all.
+  TestItemList relative = ResultItem("relative", "quorvane\\Work\\Reports");
+  for (std::vector<const TestItemList*> items : {std::vector<const TestItemList*>{&work_},
+                                                 std::vector<const TestItemList*>{&notes_, &relative}}) {
+    ComPtr<IDataObject> other = DataObjectFor(root_.Get(), items);
+    StorageMedium none;
+    EXPECT_NE(S_OK, other->GetData(&request, none.Put()));
+  }
+  FORMATETC query = GlobalMemoryFormat(CF_HDROP);
+  EXPECT_NE(S_OK, DataObjectFor(root_.Get(), {&work_})->QueryGetData(&query));
 }
 
 TEST_F(DataObjectTest, DragLoopMarkerAndUnknownFormats) {

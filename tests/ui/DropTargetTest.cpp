@@ -7,6 +7,7 @@
 #include "DragDropFixture.h"
 #include "module/Holders.h"
 #include "module/Text.h"
+#include "ui/Confirmation.h"
 #include "ui/DataBlocks.h"
 
 namespace qv::test {
@@ -42,6 +43,34 @@ class DropTargetTest : public DragDropTest {
     return target->Drop(data, keys, kPoint, effect);
   }
   std::string DocumentPath() const { return dir_.File(kDocumentFileName); }
+  // A data object holding only this block in the component's format, as another
+  // process (or a damaged one) could hand over.
+  static ComPtr<IDataObject> DataHolding(const std::vector<BYTE>& bytes) {
+    GlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, bytes.empty() ? 1 : bytes.size()));
+    {
+      GlobalLockGuard lock(block.Get());
+      if (!bytes.empty()) std::memcpy(lock.Get(), bytes.data(), bytes.size());
+    }
+    ComPtr<IDataObject> data;
+    if (!OpenClipboard(nullptr)) return data;
+    EmptyClipboard();
+    if (SetClipboardData(PrivateClipboardFormat(), block.Get())) block.Release();
+    CloseClipboard();
+    OleGetClipboard(data.Put());
+    return data;
+  }
+  static std::vector<BYTE> Bytes(const GlobalMemory& block) {
+    GlobalLockGuard lock(block.Get());
+    const auto* bytes = static_cast<const BYTE*>(lock.Get());
+    return bytes ? std::vector<BYTE>(bytes, bytes + lock.Size()) : std::vector<BYTE>();
+  }
+  // Enters and drops with no keys; expects no effect shown or answered.
+  void ExpectRefused(IDropTarget* target, IDataObject* data, const char* what) {
+    DWORD shown = 0, effect = 0;
+    EXPECT_EQ(S_OK, EnterAndDrop(target, data, 0, &effect, &shown)) << what;
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), shown) << what;
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect) << what;
+  }
 
   TestItemList work_ = FolderItem("Work"), home_ = FolderItem("Home"), archive_ = FolderItem("Archive");
   ComPtr<CShellFolder> root_;
@@ -74,7 +103,10 @@ TEST_F(DropTargetTest, DroppingFoldersOntoTheirOwnFolderChangesNothing) {
   std::string before = DocumentText();
   ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_, &home_});
   DWORD effect = 0;
-  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOn(root_.Get()).Get(), data.Get(), 0, &effect));
+  DWORD shown = kAnyEffect;
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOn(root_.Get()).Get(), data.Get(), 0, &effect, &shown));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), shown);
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   EXPECT_EQ(before, DocumentText());
   EXPECT_EQ(std::vector<std::string>({"Work", "Home", "Archive"}), ChildFolderNames(DocumentPath(), {}));
 }
@@ -87,6 +119,10 @@ TEST_F(DropTargetTest, DroppingAFolderIntoItsOwnSubfolderChangesNothing) {
   ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_});
   DWORD effect = 0;
   EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(work.Get(), FolderItem("Reports")).Get(), data.Get(), 0, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_EQ(before, DocumentText());
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), work_).Get(), data.Get(), 0, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   EXPECT_EQ(before, DocumentText());
 }
 
@@ -98,28 +134,30 @@ TEST_F(DropTargetTest, AFolderIsNotMovedBesideASiblingOfTheSameName) {
   ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_});
   DWORD effect = 0;
   EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   EXPECT_EQ(before, DocumentText());
 }
 
-TEST_F(DropTargetTest, KeysChooseTheEffectAndOnlyAMoveChangesTheDocument) {
+TEST_F(DropTargetTest, OnlyAPlainMoveIsTakenCopiesAndLinksAreRefused) {
   std::string before = DocumentText();
   ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_});
   ComPtr<IDropTarget> target = DropTargetOnChild(root_.Get(), archive_);
   DWORD effect = 0;
-  EXPECT_EQ(S_OK, EnterAndDrop(target.Get(), data.Get(), MK_CONTROL, &effect));
-  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
-  EXPECT_EQ(before, DocumentText());
-
-  EXPECT_EQ(E_FAIL, EnterAndDrop(target.Get(), data.Get(), MK_CONTROL | MK_SHIFT, &effect));
-  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
-  EXPECT_EQ(before, DocumentText());
+  for (DWORD keys : {DWORD{MK_CONTROL}, DWORD{MK_CONTROL | MK_SHIFT}, DWORD{MK_ALT}}) {
+    DWORD shown = kAnyEffect;
+    EXPECT_EQ(S_OK, EnterAndDrop(target.Get(), data.Get(), keys, &effect, &shown));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), shown) << keys;
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect) << keys;
+    EXPECT_EQ(before, DocumentText());
+  }
 
   // A source that allows only copying never sees a move offered.
   effect = DROPEFFECT_COPY;
   EXPECT_EQ(S_OK, target->DragEnter(data.Get(), 0, kPoint, &effect));
   EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   effect = DROPEFFECT_COPY;
-  EXPECT_EQ(E_FAIL, target->Drop(data.Get(), 0, kPoint, &effect));
+  EXPECT_EQ(S_OK, target->Drop(data.Get(), 0, kPoint, &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   EXPECT_EQ(before, DocumentText());
 }
 
@@ -131,12 +169,12 @@ TEST_F(DropTargetTest, ADropAfterLeavingIsRefused) {
   EXPECT_EQ(S_OK, target->DragEnter(data.Get(), 0, kPoint, &effect));
   EXPECT_EQ(S_OK, target->DragLeave());
   effect = kAnyEffect;
-  EXPECT_EQ(E_FAIL, target->Drop(data.Get(), 0, kPoint, &effect));
+  EXPECT_EQ(S_OK, target->Drop(data.Get(), 0, kPoint, &effect));
   EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   EXPECT_EQ(before, DocumentText());
 }
 
-TEST_F(DropTargetTest, FilesFromTheFileSystemShowAnEffectButStayWhereTheyAre) {
+TEST_F(DropTargetTest, FilesFromTheFileSystemAreRefusedAndStayWhereTheyAre) {
   std::string path = dir_.File("letter.txt");
   WriteFileText(path, "hello");
   std::string before = DocumentText();
@@ -153,7 +191,7 @@ TEST_F(DropTargetTest, FilesFromTheFileSystemShowAnEffectButStayWhereTheyAre) {
 
   DWORD shown = 0, effect = 0;
   EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect, &shown));
-  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), shown);
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), shown);
   EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   EXPECT_TRUE(FileExists(path));
   EXPECT_EQ(before, DocumentText());
@@ -174,7 +212,7 @@ TEST_F(DropTargetTest, DataWithNeitherFormatShowsNoEffectAndIsRefused) {
   ASSERT_EQ(S_OK, OleGetClipboard(data.Put()));
 
   DWORD shown = 0, effect = 0;
-  EXPECT_EQ(E_FAIL, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect, &shown));
+  EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect, &shown));
   EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), shown);
   EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
 }
@@ -191,6 +229,69 @@ TEST_F(DropTargetTest, FoldersCopiedToTheClipboardDropAfterTheClipboardIsFlushed
   EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), pasted.Get(), 0, &effect));
   EXPECT_EQ(std::vector<std::string>({"Home"}), ChildFolderNames(DocumentPath(), {"Archive"}));
   pasted.Reset();
+  OleSetClipboard(nullptr);
+}
+
+TEST_F(DropTargetTest, EveryRefusedDropAnswersNoEffectAndChangesNothing) {
+  std::string before = DocumentText();
+  TestItemList root = RootList(), gone = FolderItem("Gone");
+  TestItemList result = ResultItem("report", dir_.File("report.txt"));
+  std::vector<BYTE> noItems = Bytes(BuildFolderDropBlock(root.Get(), nullptr, 0));
+  std::uint32_t countOnly[] = {0, 3};
+  std::uint32_t countAndFolderOffset[] = {0, 3, 20, 0, 0};
+  LPCITEMIDLIST goneItem = gone.Get(), resultItem = result.Get();
+  struct Case {
+    const char* what;
+    std::vector<BYTE> block;
+  } cases[] = {
+      {"no items", noItems},
+      {"a count with no offsets", std::vector<BYTE>(reinterpret_cast<BYTE*>(countOnly), reinterpret_cast<BYTE*>(countOnly) + 8)},
+      {"offsets past the block", std::vector<BYTE>(reinterpret_cast<BYTE*>(countAndFolderOffset),
+                                                   reinterpret_cast<BYTE*>(countAndFolderOffset) + 20)},
+      {"a folder that is not there", Bytes(BuildFolderDropBlock(root.Get(), &goneItem, 1))},
+      {"a result", Bytes(BuildFolderDropBlock(root.Get(), &resultItem, 1))},
+  };
+  ComPtr<IDropTarget> target = DropTargetOnChild(root_.Get(), archive_);
+  for (const Case& c : cases) {
+    ComPtr<IDataObject> data = DataHolding(c.block);
+    ASSERT_TRUE(data) << c.what;
+    ExpectRefused(target.Get(), data.Get(), c.what);
+    EXPECT_EQ(before, DocumentText()) << c.what;
+  }
+  OleSetClipboard(nullptr);
+}
+
+TEST_F(DropTargetTest, ADropOntoAResultChangesNothing) {
+  root_.Reset();
+  UseDocument("<root name='root'><folder name='Work'/><folder name='Archive'/></root>");
+  root_ = Root();
+  std::string before = DocumentText();
+  TestItemList result = ResultItem("report", dir_.File("report.txt"));
+  LPCITEMIDLIST item = result.Get();
+  ComPtr<IDropTarget> target;
+  // No target at all is as good as one that refuses everything.
+  if (FAILED(root_->GetUIObjectOf(nullptr, 1, &item, IID_IDropTarget, nullptr, target.PutVoid()))) return;
+  ComPtr<IDataObject> folders = DataObjectFor(root_.Get(), {&work_, &archive_});
+  ExpectRefused(target.Get(), folders.Get(), "folders");
+  ExpectRefused(target.Get(), DataObjectFor(root_.Get(), {&result}).Get(), "a result");
+  EXPECT_EQ(before, DocumentText());
+}
+
+TEST_F(DropTargetTest, ADropOfMoreFoldersThanAFolderTakesIsRefusedWithAMessage) {
+  std::string before = DocumentText();
+  // The block is refused on its count, before any item is read: the items
+  // themselves are the smallest a list can hold.
+  const BYTE tiny[] = {4, 0, 'q', 'v', 0, 0};
+  std::vector<LPCITEMIDLIST> items(100000, reinterpret_cast<LPCITEMIDLIST>(tiny));
+  TestItemList root = RootList();
+  ComPtr<IDataObject> data = DataHolding(Bytes(BuildFolderDropBlock(root.Get(), items.data(), items.size())));
+  ASSERT_TRUE(data);
+  ComPtr<IDropTarget> target = DropTargetOnChild(root_.Get(), archive_);
+  ScopedConfirmationAnswer answer(true);
+  ExpectRefused(target.Get(), data.Get(), "100,000 items");
+  EXPECT_EQ(1, answer.Count());
+  EXPECT_NE(std::string::npos, answer.LastText().find("Too many folders"));
+  EXPECT_EQ(before, DocumentText());
   OleSetClipboard(nullptr);
 }
 
