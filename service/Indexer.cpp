@@ -95,33 +95,6 @@ class IndexPass {
     Report();
   }
 
- private:
-  void IndexRootFiles(const std::wstring& root) {
-    DWORD attributes = GetFileAttributesW(ForFileApi(root).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      // A drive that is not plugged in, a share that is offline: keep its files.
-      report_.unreachableRoots.push_back(root);
-      return;
-    }
-    root_ = root;
-    rootFinalPath_ = FinalPathOf(root, true);
-    LoadIndexedFiles(root);
-    std::vector<std::wstring> unlisted;
-    std::vector<std::wstring> folders{root};
-    while (!folders.empty()) {
-      std::wstring folder = std::move(folders.back());
-      folders.pop_back();
-      if (!ListFolder(folder, folders)) unlisted.push_back(folder);
-    }
-    for (const auto& [folded, file] : indexed_) {
-      bool kept = false;
-      for (const std::wstring& folder : unlisted) kept = kept || IsInsideFolder(file.path, folder);
-      if (!kept) RemoveFile(file.id);
-    }
-    indexed_.clear();
-    report_.unlistedFolders.insert(report_.unlistedFolders.end(), unlisted.begin(), unlisted.end());
-  }
-
   // One path the watcher saw change.
   void IndexPath(const std::wstring& path) {
     WIN32_FIND_DATAW entry;
@@ -149,19 +122,38 @@ class IndexPass {
   }
 
   void FinishUpdate() {
+    BeginWrite();
     db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_update', strftime('%s','now'))");
-    if (transaction_) transaction_->Commit();
-    transaction_.reset();
-  }
-
-  void Finish() {
-    db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_pass', strftime('%s','now'))");
-    if (transaction_) transaction_->Commit();
-    transaction_.reset();
-    Report();
+    CommitWrites();
   }
 
  private:
+  void IndexRootFiles(const std::wstring& root) {
+    DWORD attributes = GetFileAttributesW(ForFileApi(root).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      // A drive that is not plugged in, a share that is offline: keep its files.
+      report_.unreachableRoots.push_back(root);
+      return;
+    }
+    root_ = root;
+    rootFinalPath_ = FinalPathOf(root, true);
+    LoadIndexedFiles(root);
+    std::vector<std::wstring> unlisted;
+    std::vector<std::wstring> folders{root};
+    while (!folders.empty()) {
+      std::wstring folder = std::move(folders.back());
+      folders.pop_back();
+      if (!ListFolder(folder, folders)) unlisted.push_back(folder);
+    }
+    for (const auto& [folded, file] : indexed_) {
+      bool kept = false;
+      for (const std::wstring& folder : unlisted) kept = kept || IsInsideFolder(file.path, folder);
+      if (!kept) RemoveFile(file.id);
+    }
+    indexed_.clear();
+    report_.unlistedFolders.insert(report_.unlistedFolders.end(), unlisted.begin(), unlisted.end());
+  }
+
   // The root's files as the index holds them, whatever case the root's name
   // had when they were stored; each is then known by its exact path.
   void LoadIndexedFiles(const std::wstring& root) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "module/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

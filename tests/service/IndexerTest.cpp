@@ -75,7 +75,7 @@ bool AddCaseTwin(const std::wstring& folder, const std::wstring& name, const std
     return WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   }
   file.Release();
-  return RunUnderWineShell(folder, "printf " + content + " > '" + ToAnsi(name.c_str()) + "'",
+  return RunUnderWineShell(folder, "printf " + content + " > '" + ToUtf8(name) + "'",
                            [&] { return Lists(folder, name); });
 }
 
@@ -89,7 +89,7 @@ bool MakeFileLink(const std::wstring& link, const std::wstring& target) {
   }
   std::wstring folder = link.substr(0, link.find_last_of(L'\\'));
   std::wstring name = link.substr(folder.size() + 1);
-  return RunUnderWineShell(folder, "ln -sf '" + UnixPathOf(target) + "' '" + ToAnsi(name.c_str()) + "'",
+  return RunUnderWineShell(folder, "ln -sf '" + UnixPathOf(target) + "' '" + ToUtf8(name) + "'",
                            [&] { return Lists(folder, name); });
 }
 
