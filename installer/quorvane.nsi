@@ -37,6 +37,8 @@ RequestExecutionLevel highest
 !define PRODUCT "quorvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane"
 !define RUNONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define WATCHER_VALUE "quorvane search watcher"
 !define PROFILES_KEY "SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList"
 ; Where each user's data lives, below the user's profile folders.
 !define SEARCH_DATA "quorvane\Search"
@@ -162,6 +164,12 @@ Section "quorvane"
     ${EndIf}
   !endif
   DetailPrint "Each user's search folders are saved in %APPDATA%\${PRODUCT}\quorvane.xml"
+  ; Each user's index watcher starts at logon. A per-user registration writes
+  ; its own entry (and starts the watcher); for all users the machine's entry
+  ; starts one watcher in every user's session.
+  ${If} $AllUsers == 1
+    WriteRegStr HKLM "${RUN_KEY}" "${WATCHER_VALUE}" '"$SYSDIR\rundll32.exe" "$INSTDIR\quorvane-search.dll",StartIndexWatcher'
+  ${EndIf}
   ; The installing user's documents are indexed until they choose other
   ; folders. An install for all users chooses nothing for anyone: each user adds
   ; their own folders.
@@ -336,6 +344,12 @@ Section "Uninstall"
   ; An index pass writes the index and runs the index tool from this folder:
   ; both are removed once it has finished.
   SetShellVarContext current
+  ; This user's watcher ends cleanly first; it would hold the index open.
+  nsExec::Exec '"$INSTDIR\quorvane-index.exe" stop'
+  Pop $1
+  ${If} $AllUsers == 1
+    DeleteRegValue HKLM "${RUN_KEY}" "${WATCHER_VALUE}"
+  ${EndIf}
   StrCpy $0 "$LOCALAPPDATA\${SEARCH_DATA}"
   Call un.WaitForIndexing
   !insertmacro UseScope

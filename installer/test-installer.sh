@@ -98,6 +98,8 @@ check_scope() {  # all|user
   expect_reg_data "$explorer\\$namespace_key\\$folder_class" /ve quorvane
   expect_reg_data "$explorer\\$approved_key" "$folder_class" quorvane
   expect_reg_data "$classes\\GoogleDesktop.QueryAPI\\CLSID" /ve "{"
+  # The index watcher starts at logon: the machine's entry, or the user's.
+  expect_reg_data "$explorer\\Software\\Microsoft\\Windows\\CurrentVersion\\Run" "quorvane search watcher" StartIndexWatcher
   expect_reg_data "$explorer\\$uninstall_key" UninstallString "$dir_win\\uninstall.exe"
   if [ "$scope" = user ]; then
     expect_no_reg "HKLM\\$namespace_key\\$folder_class"
@@ -153,6 +155,9 @@ uninstall() {  # DIR [ARGS...]
 # whole home folder) makes way for a small tree.
 index_only() {
   local root
+  # The passes here are the test's own: the watcher a per-user install started
+  # ends first.
+  wine "$1" stop >/dev/null 2>&1 || true
   wine "$1" list 2>/dev/null | tr -d '\r' | while IFS= read -r root; do
     case $root in "" | "No folders"*) ;; *) wine "$1" remove "$root" >/dev/null 2>&1 ;; esac
   done
@@ -200,6 +205,7 @@ status_text=$(wine "$all_dir/quorvane-index.exe" status 2>&1 | tr -d '\r')
 grep -qF "$docs_win" <<<"$status_text" || fail "isolation: the indexed folders went: $status_text"
 # Alone now, asked to: the user's folders and index go with it.
 uninstall "$all_dir" /REMOVEDATA
+expect_no_reg "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run" "quorvane search watcher"
 [ ! -e "$(user_data)" ] || fail "the data was not removed when asked: $(ls "$(user_data)")"
 
 echo "== uninstall while an index pass runs"

@@ -566,12 +566,6 @@ int CFolderStore::UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList) {
   // Nothing to change: reporting a save here would claim an edit that never happened.
   if (!node) return 0;
   FolderSettings stored = ReadFolderSettings(node.Get());
-  if (CompareStringOrdinal(ToWide(stored.name).c_str(), -1, ToWide(settings.name).c_str(), -1, TRUE) != CSTR_EQUAL) {
-    // Another process may have given a sibling this name since the caller looked.
-    ComPtr<IXMLDOMNode> parent;
-    if (FAILED(node->get_parentNode(parent.Put())) || !parent) return 0;
-    if (HasChildNamed(parent.Get(), settings.name, stored.name)) return 0;
-  }
   // The settings the held items carry may be older than the document's; only
   // what the new item changes against the old one is applied.
   FolderSettings old;
@@ -584,13 +578,7 @@ int CFolderStore::UpdateFolder(LPCITEMIDLIST oldList, LPCITEMIDLIST newList) {
   if (settings.maxResults != old.maxResults) updated.maxResults = settings.maxResults;
   if (settings.style != old.style) updated.style = settings.style;
   if (updated == stored) return 0;
-  WriteFolderSettings(node.Get(), updated, &stored);
-  try {
-    return Save();
-  } catch (...) {
-    WriteFolderSettings(node.Get(), stored, &updated);
-    throw;
-  }
+  return ApplyChange(node.Get(), stored, updated);
 }
 
 int CFolderStore::ChangeFolder(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change) {
@@ -602,18 +590,22 @@ int CFolderStore::ChangeFolder(LPCITEMIDLIST list, const std::function<bool(Fold
   FolderSettings updated = stored;
   if (!change(updated)) return 0;
   if (updated == stored) return 1;
+  return ApplyChange(node.Get(), stored, updated);
+}
+
+int CFolderStore::ApplyChange(IXMLDOMNode* node, const FolderSettings& stored, const FolderSettings& updated) {
   if (updated.name != stored.name) {
     // Another process may have given a sibling this name since the caller looked.
     ComPtr<IXMLDOMNode> parent;
     if (FAILED(node->get_parentNode(parent.Put())) || !parent) return 0;
     if (HasChildNamed(parent.Get(), updated.name, stored.name)) return 0;
   }
-  WriteFolderSettings(node.Get(), updated, &stored);
+  WriteFolderSettings(node, updated, &stored);
   try {
     return Save();
   } catch (...) {
     // Not saved: the document in memory goes back to what the file holds.
-    WriteFolderSettings(node.Get(), stored, &updated);
+    WriteFolderSettings(node, stored, &updated);
     throw;
   }
 }

@@ -123,6 +123,9 @@ class CFolderStore {
   class ChangeScope;
 
   static ComPtr<IXMLDOMDocument2> CreateParser();
+  // Writes the change into the folder's element and saves (inside a change);
+  // 0 when the new name is a sibling's.
+  int ApplyChange(IXMLDOMNode* node, const FolderSettings& stored, const FolderSettings& updated);
   // Parses the file into a new parser document that replaces the current one;
   // nodes handed out before stay valid as a snapshot of the old version.
   int LoadCurrentFile() const;
