@@ -249,7 +249,9 @@ long_title=$(rows | grep '^x memo\.txtZ' | head -1) || true
 click_row "$long_title"
 xdotool key Delete; sleep 1.5
 shoot long-path-question
-xdotool key Return; sleep 2
+xdotool key Return
+for _ in $(seq 20); do [ -e "$long_file" ] || break; sleep 0.5; done
+shoot long-path-deleted
 [ ! -e "$long_file" ] || fail "the long-path file was not deleted"
 [ -f "$long_namesake" ] || fail "deleting the long-path file removed its 259-character namesake"
 close
