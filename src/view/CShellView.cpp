@@ -368,7 +368,7 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_WININICHANGE:
       return 0;
     case WM_TIMER:
-      if (wParam != kDocumentTimer) return DefWindowProcA(window_, message, wParam, lParam);
+      if (wParam != kDocumentTimer) return DefWindowProcW(window_, message, wParam, lParam);
       FollowDocument();
       return 0;
     case WM_NOTIFY:
