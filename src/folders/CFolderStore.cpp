@@ -24,6 +24,7 @@ constexpr char kCategoryAttribute[] = "category";
 constexpr char kRankingAttribute[] = "ranking";
 constexpr char kMaxResultsAttribute[] = "maxResults";
 constexpr char kStyleAttribute[] = "style";
+constexpr char kSortAttribute[] = "sort";
 constexpr char kRecency[] = "recency";
 constexpr char kRelevance[] = "relevance";
 constexpr char kNewFolderCategory[] = "file";
@@ -540,6 +541,7 @@ FolderSettings CFolderStore::ReadFolderSettings(IXMLDOMNode* node) {
   settings.rankByRecency = lstrcmpiW(ToWide(NodeAttributeText(node, kRankingAttribute)).c_str(), L"recency") == 0;
   settings.query = NodeAttributeText(node, kQueryAttribute);
   settings.style = GetNodeAttributeInt(node, kStyleAttribute, kDefaultStyle);
+  settings.sort = NodeAttributeText(node, kSortAttribute);
   return settings;
 }
 
@@ -555,6 +557,8 @@ int CFolderStore::WriteFolderSettings(IXMLDOMNode* node, const FolderSettings& s
   }
   if (changed(&FolderSettings::maxResults)) SetNodeAttributeInt(node, kMaxResultsAttribute, settings.maxResults);
   if (changed(&FolderSettings::style)) SetNodeAttributeInt(node, kStyleAttribute, settings.style);
+  if (changed(&FolderSettings::sort) && !settings.sort.empty())
+    SetNodeAttribute(node, kSortAttribute, settings.sort.c_str());
   return 1;
 }
 

@@ -21,6 +21,9 @@ struct FolderSettings {
   std::int32_t rankByRecency = 0;
   std::int32_t maxResults = kDefaultMaxResults;
   std::int32_t style = kDefaultStyle;
+  // The column and direction the user last sorted the folder's list by, as
+  // stored ("rank descending"); kept by the document only, never in an item.
+  std::string sort;
 
   bool operator==(const FolderSettings&) const = default;
 };

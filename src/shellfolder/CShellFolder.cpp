@@ -212,6 +212,24 @@ void CShellFolder::SetViewStyle(int mode) {
   });
 }
 
+std::string CShellFolder::GetSortOrder() {
+  try {
+    if (IsRootFolder()) return {};
+    ComPtr<IXMLDOMNode> node = RequireFolderStore().FindFolderNode(absolute_.Get());
+    return node ? CFolderStore::ReadFolderSettings(node.Get()).sort : std::string();
+  } catch (...) {
+    return {};
+  }
+}
+
+void CShellFolder::SetSortOrder(const std::string& order) {
+  if (IsRootFolder() || order.empty()) return;
+  ChangeStoredSettings(absolute_, [&order](FolderSettings& record) {
+    record.sort = order;
+    return true;
+  });
+}
+
 HIMAGELIST CShellFolder::SmallImageList() {
   try {
     return IconCache().GetSmallImageList();

@@ -77,6 +77,8 @@ class CShellFolder final
   int FolderCount() const override { return static_cast<int>(folderCount_); }
   int GetViewStyle() override;
   void SetViewStyle(int mode) override;
+  std::string GetSortOrder() override;
+  void SetSortOrder(const std::string& order) override;
   std::wstring ContentSignature() override;
   HIMAGELIST SmallImageList() override;
   HIMAGELIST LargeImageList() override;

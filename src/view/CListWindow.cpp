@@ -1,5 +1,7 @@
 #include "view/CListWindow.h"
 
+#include <algorithm>
+#include <new>
 #include <string>
 
 #include "module/Text.h"
@@ -8,22 +10,16 @@
 namespace qv {
 namespace {
 
-// The control's fixed style; the view mode supplies the type bits.
-constexpr DWORD kBaseStyle =
-    WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_EDITLABELS | LVS_AUTOARRANGE | LVS_SHAREIMAGELISTS;
+// The control's fixed style; the view mode supplies the type bits. The rows are
+// the list's own (LVS_OWNERDATA), which the control cannot take afterwards.
+constexpr DWORD kBaseStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_EDITLABELS | LVS_AUTOARRANGE |
+                             LVS_SHAREIMAGELISTS | LVS_OWNERDATA;
 constexpr COLORREF kShadedRow = RGB(240, 240, 240);
+// Room a column leaves around its widest text (the header's sort arrow included).
+constexpr int kColumnPadding = 24;
 
 // 1 sorts ascending, 0 descending; shared by every list of the process.
-int g_sortAscending[2] = {1, 1};
-
-int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM column) {
-  return CListWindow::CompareItems(reinterpret_cast<LPCITEMIDLIST>(first), reinterpret_cast<LPCITEMIDLIST>(second),
-                                   static_cast<int>(column));
-}
-
-std::wstring ColumnText(LPCITEMIDLIST item, int column) {
-  return ToWide(column == 0 ? CPidlManager::ItemName(item) : CListWindow::DetailText(item));
-}
+int g_sortAscending[kListColumnCount] = {1, 1, 1, 1, 1, 1};
 
 }  // namespace
 
@@ -34,6 +30,7 @@ bool CListWindow::CreateControl(HINSTANCE instance, HWND parent) {
                              nullptr, instance, nullptr);
   if (!control_) return false;
   Send(CCM_SETUNICODEFORMAT, TRUE);
+  Send(LVM_SETCALLBACKMASK, LVIS_DROPHILITED);
   if (HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER))) {
     SetWindowLongPtrW(header, GWL_STYLE, GetWindowLongPtrW(header, GWL_STYLE) | HDS_BUTTONS);
   }
@@ -42,11 +39,11 @@ bool CListWindow::CreateControl(HINSTANCE instance, HWND parent) {
   return true;
 }
 
-void CListWindow::InsertColumn(const char* text, int width) {
+void CListWindow::InsertColumn(const char* text, int width, int format) {
   std::wstring wide = ToWide(text);
   LVCOLUMNW column = {};
   column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-  column.fmt = LVCFMT_LEFT;
+  column.fmt = format;
   column.cx = width;
   column.pszText = wide.data();
   column.iSubItem = columnCount_;
@@ -55,14 +52,25 @@ void CListWindow::InsertColumn(const char* text, int width) {
 }
 
 int CListWindow::InsertItem(LPITEMIDLIST item) {
-  LVITEMW row = {};
-  row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-  row.iItem = ItemCount();
-  row.pszText = LPSTR_TEXTCALLBACKW;
-  row.iImage = I_IMAGECALLBACK;
-  row.lParam = reinterpret_cast<LPARAM>(item);
-  return control_ ? static_cast<int>(Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row))) : -1;
+  if (!control_) {
+    ListRows::FreeItemNow(item);
+    return -1;
+  }
+  if (!AppendRow(item)) return -1;
+  ShowRows();
+  return rows_.Count() - 1;
 }
+
+bool CListWindow::AppendRow(LPITEMIDLIST item) {
+  try {
+    rows_.Append(item);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+void CListWindow::ShowRows() { Send(LVM_SETITEMCOUNT, rows_.Count(), LVSICF_NOSCROLL); }
 
 void CListWindow::SetMode(int mode) {
   mode_ = mode;
@@ -76,30 +84,80 @@ void CListWindow::SetMode(int mode) {
     if (mode == kModeDetails && (ExtendedStyle() & LVS_EX_FULLROWSELECT))
       SetExtendedStyle(LVS_EX_FULLROWSELECT, 0);
   }
-  bool report = mode == kModeDetails || mode == kModeReport;
-  if (report) style |= LVS_NOSORTHEADER;
   SetWindowLongPtrW(control_, GWL_STYLE, static_cast<LONG_PTR>(style));
-  if (report) RedrawItems(0, ItemCount() - 1);
+  // Shading changes with the mode: the rows on screen are painted again (only
+  // they are: the control paints nothing else).
+  InvalidateRect(control_, nullptr, TRUE);
 }
 
 HWND CListWindow::EditLabel(int index) { return reinterpret_cast<HWND>(Send(LVM_EDITLABELW, index)); }
 
-void CListWindow::SortByColumn(int column) { Send(LVM_SORTITEMS, column, reinterpret_cast<LPARAM>(&CompareRows)); }
+void CListWindow::SortByColumn(int column) {
+  ListColumn which;
+  if (ToListColumn(column, which)) SortBy(which, SortsAscending(column));
+}
 
-void CListWindow::DeleteAllItems() { Send(LVM_DELETEALLITEMS); }
+void CListWindow::SortBy(ListColumn column, bool ascending) {
+  // The control keeps selection by row number: the selected rows are found
+  // again by their identifiers once they have moved.
+  std::vector<LPCITEMIDLIST> selected;
+  for (int row = NextItem(-1, LVNI_SELECTED); row != -1; row = NextItem(row, LVNI_SELECTED))
+    selected.push_back(rows_.Item(row));
+  LPCITEMIDLIST focused = rows_.Item(NextItem(-1, LVNI_FOCUSED));
+  rows_.Sort(column, ascending);
+  if (!selected.empty() || focused) {
+    LVITEMW clear = {};
+    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+    std::sort(selected.begin(), selected.end());
+    for (int row = 0; row < rows_.Count(); ++row) {
+      LPCITEMIDLIST item = rows_.Item(row);
+      LVITEMW state = {};
+      state.state = (std::binary_search(selected.begin(), selected.end(), item) ? LVIS_SELECTED : 0) |
+                    (item == focused ? LVIS_FOCUSED : 0);
+      state.stateMask = state.state;
+      if (state.state) Send(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+    }
+  }
+  ShowSortArrow(static_cast<int>(column), ascending);
+  if (control_) InvalidateRect(control_, nullptr, TRUE);
+}
+
+void CListWindow::ShowSortArrow(int column, bool ascending) {
+  HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
+  if (!header) return;
+  for (int index = 0; index < columnCount_; ++index) {
+    HDITEMW item = {};
+    item.mask = HDI_FORMAT;
+    if (!SendMessageW(header, HDM_GETITEMW, index, reinterpret_cast<LPARAM>(&item))) continue;
+    int format = item.fmt & ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (index == column) format |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+    if (format == item.fmt) continue;
+    item.fmt = format;
+    SendMessageW(header, HDM_SETITEMW, index, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+void CListWindow::DeleteAllItems() {
+  Send(LVM_DELETEALLITEMS);
+  rows_.Clear();
+  dropRow_ = -1;
+}
+
+void CListWindow::SetDropHighlight(int row) {
+  if (row == dropRow_) return;
+  int previous = dropRow_;
+  dropRow_ = row;
+  if (previous >= 0) RedrawItems(previous, previous);
+  if (row >= 0) RedrawItems(row, row);
+}
 int CListWindow::ItemCount() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
 int CListWindow::SelectedCount() const { return static_cast<int>(Send(LVM_GETSELECTEDCOUNT)); }
 int CListWindow::NextItem(int start, UINT flags) const {
   return static_cast<int>(Send(LVM_GETNEXTITEM, start, MAKELPARAM(flags & 0xFFFF, 0)));
 }
 
-LPCITEMIDLIST CListWindow::ItemIdentifier(int index) const {
-  LVITEMW row = {};
-  row.mask = LVIF_PARAM;
-  row.iItem = index;
-  if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row))) return nullptr;
-  return reinterpret_cast<LPCITEMIDLIST>(row.lParam);
-}
+LPCITEMIDLIST CListWindow::ItemIdentifier(int index) const { return rows_.Item(index); }
 
 UINT CListWindow::ItemState(int index, UINT mask) const {
   return static_cast<UINT>(Send(LVM_GETITEMSTATE, index, mask));
@@ -116,15 +174,7 @@ void CListWindow::SelectOnly(int index) {
   Send(LVM_ENSUREVISIBLE, index, FALSE);
 }
 
-int CListWindow::FindItem(LPCITEMIDLIST item) const {
-  if (!item) return -1;
-  int count = ItemCount();
-  for (int index = 0; index < count; ++index) {
-    LPCITEMIDLIST row = ItemIdentifier(index);
-    if (row && CPidlManager::IsSameItem(row, item)) return index;
-  }
-  return -1;
-}
+int CListWindow::FindItem(LPCITEMIDLIST item) const { return rows_.Find(item); }
 
 int CListWindow::ColumnWidth(int column) const { return static_cast<int>(Send(LVM_GETCOLUMNWIDTH, column)); }
 void CListWindow::SetImageList(int which, HIMAGELIST list) {
@@ -135,6 +185,13 @@ void CListWindow::SetExtendedStyle(DWORD mask, DWORD style) { Send(LVM_SETEXTEND
 void CListWindow::RedrawItems(int first, int last) {
   if (last >= first) Send(LVM_REDRAWITEMS, first, last);
 }
+int CListWindow::FittingWidth(const std::wstring& header, const std::vector<std::wstring>& texts) const {
+  int width = static_cast<int>(Send(LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(header.c_str())));
+  for (const std::wstring& text : texts)
+    width = std::max(width, static_cast<int>(Send(LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str()))));
+  return width + kColumnPadding;
+}
+
 void CListWindow::SetRedraw(bool redraw) { Send(WM_SETREDRAW, redraw ? TRUE : FALSE); }
 
 void CListWindow::Repaint() {
@@ -164,28 +221,12 @@ LRESULT CListWindow::CustomDraw(NMLVCUSTOMDRAW* draw, int mode) {
   }
 }
 
-int CListWindow::CompareItems(LPCITEMIDLIST first, LPCITEMIDLIST second, int column) {
-  bool firstIsResult = CPidlManager::IsResultItem(first);
-  if (firstIsResult != CPidlManager::IsResultItem(second)) return firstIsResult ? 1 : -1;
-  // The user's collation on the whole wide texts, never their bytes.
-  std::wstring firstText = ColumnText(first, column);
-  std::wstring secondText = ColumnText(second, column);
-  return SortsAscending(column) ? lstrcmpW(firstText.c_str(), secondText.c_str())
-                                : lstrcmpW(secondText.c_str(), firstText.c_str());
-}
-
 bool CListWindow::SortsAscending(int column) {
-  return column < 0 || column > 1 || g_sortAscending[column] != 0;
+  return column < 0 || column >= kListColumnCount || g_sortAscending[column] != 0;
 }
 
 void CListWindow::ReverseSortDirection(int column) {
-  if (column >= 0 && column <= 1) g_sortAscending[column] = !g_sortAscending[column];
-}
-
-std::string CListWindow::DetailText(LPCITEMIDLIST item) {
-  FolderSettings settings;
-  if (CPidlManager::ReadFolderSettings(item, settings)) return settings.query;
-  return CPidlManager::ResultPath(item);
+  if (column >= 0 && column < kListColumnCount) g_sortAscending[column] = !g_sortAscending[column];
 }
 
 }  // namespace qv

@@ -395,6 +395,11 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (ForwardMenuMessage(message, wParam, lParam, &result)) return message == WM_MENUCHAR ? result : TRUE;
       return DefWindowProcW(window_, message, wParam, lParam);
     }
+    case kRowItemMessage:
+      return list_ ? reinterpret_cast<LRESULT>(list_->ItemIdentifier(static_cast<int>(wParam))) : 0;
+    case kDropHighlightMessage:
+      if (list_) list_->SetDropHighlight(static_cast<int>(wParam));
+      return 0;
     case WM_NOTIFYFORMAT:
       // The list and its header are asked to send the W notifications.
       return lParam == NF_QUERY ? NFR_UNICODE : 0;
@@ -428,8 +433,10 @@ LRESULT CShellView::HandleNotify(NMHDR* header) {
       editingLabel_ = false;
       OnEndLabelEdit(reinterpret_cast<NMLVDISPINFOW*>(header));
       return 0;
-    case LVN_DELETEITEM:
-      OnDeleteItem(reinterpret_cast<NMLISTVIEW*>(header));
+    case LVN_ODFINDITEMW:
+      return OnFindItem(reinterpret_cast<NMLVFINDITEMW*>(header));
+    case LVN_ODSTATECHANGED:
+      ReportStateChange(CDBOSC_SELCHANGE);
       return 0;
     case LVN_ITEMCHANGED: {
       auto* change = reinterpret_cast<NMLISTVIEW*>(header);

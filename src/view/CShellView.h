@@ -95,12 +95,18 @@ class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView
   bool SetUpList();
   void FillList();
   int AddItem(LPCITEMIDLIST item);
+  // Whether a file dialog hosting the view lets the item be shown.
+  bool Included(LPCITEMIDLIST item);
+  // Sorts as the folder keeps it, or by name when the user never sorted it.
+  void SortAsKept();
+  void FitTypeColumn();
   void OnGetDisplayInfo(NMLVDISPINFOW* info);
+  // Typing in the list finds the next row whose name begins with the text.
+  LRESULT OnFindItem(NMLVFINDITEMW* find);
   void OnColumnClick(int column);
   void RememberColumnWidths();
   void OnBeginLabelEdit();
   void OnEndLabelEdit(NMLVDISPINFOW* info);
-  void OnDeleteItem(NMLISTVIEW* item);
   void WriteStatusText();
   void StartRenameOfSelection();
   void SelectPendingNewItem();

@@ -3,17 +3,15 @@
 #include <commctrl.h>
 
 #include "pidl/CPidlManager.h"
+#include "view/CListWindow.h"
 
 namespace qv {
 namespace {
 
-// The identifier a row of the list holds, or null.
+// The identifier a row of the list holds, or null: the rows are the view's, which
+// owns the list.
 LPCITEMIDLIST RowIdentifier(HWND list, int row) {
-  LVITEMW item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-  return reinterpret_cast<LPCITEMIDLIST>(item.lParam);
+  return reinterpret_cast<LPCITEMIDLIST>(SendMessageW(GetParent(list), kRowItemMessage, row, 0));
 }
 
 }  // namespace
@@ -41,10 +39,7 @@ int CViewDropTarget::FolderRowAt(POINTL point) const {
 
 void CViewDropTarget::Highlight(int row, bool on) const {
   if (row < 0 || !IsWindow(list_)) return;
-  LVITEMW item = {};
-  item.stateMask = LVIS_DROPHILITED;
-  item.state = on ? LVIS_DROPHILITED : 0;
-  SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  SendMessageW(GetParent(list_), kDropHighlightMessage, on ? row : -1, 0);
 }
 
 void CViewDropTarget::LeaveCurrent() {

@@ -23,6 +23,10 @@ class IViewFolder {
   virtual int GetViewStyle() = 0;
   // Stores the mode for the folder; the root keeps nothing.
   virtual void SetViewStyle(int mode) = 0;
+  // The column and direction the user last sorted the folder by ("modified
+  // descending"); empty when never sorted or not kept (the root).
+  virtual std::string GetSortOrder() { return {}; }
+  virtual void SetSortOrder(const std::string& order) { (void)order; }
   // What the view shows of the folder's definition, to compare after another
   // process changed the document (empty: the view does not follow such changes).
   virtual std::wstring ContentSignature() { return {}; }

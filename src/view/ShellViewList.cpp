@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "module/Holders.h"
 #include "module/ModuleObjects.h"
@@ -14,6 +16,8 @@
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "view/CShellView.h"
+#include "view/FileFacts.h"
+#include "view/ListColumns.h"
 #include "view/IViewFolder.h"
 
 namespace qv {
@@ -30,6 +34,49 @@ std::string CountText(int results, int folders) {
   return std::to_string(results) + " file(s) " + std::to_string(folders) + " folder(s)";
 }
 
+// Rows taken from the enumerator per call.
+constexpr ULONG kFillBatch = 512;
+// Rows whose type names the Type column is first made wide enough for.
+constexpr int kRowsFitted = 200;
+
+// The columns after "Name" and "Details": their headers, alignment, and widths
+// shared by the views of the process (0 until first fitted to their contents).
+struct FileColumn {
+  ListColumn column;
+  UINT header;
+  int format;
+};
+constexpr int kFirstFileColumn = static_cast<int>(ListColumn::Modified);
+constexpr FileColumn kFileColumns[] = {
+    {ListColumn::Modified, IDS_MODIFIED_COLUMN, LVCFMT_LEFT},
+    {ListColumn::Type, IDS_TYPE_COLUMN, LVCFMT_LEFT},
+    {ListColumn::Size, IDS_SIZE_COLUMN, LVCFMT_RIGHT},
+    {ListColumn::Rank, IDS_RANK_COLUMN, LVCFMT_RIGHT},
+};
+int g_fileColumnWidths[kListColumnCount - kFirstFileColumn] = {};
+bool g_typeWidthChosen = false;
+
+// A text as wide as the column's widest usual value.
+std::wstring SampleText(ListColumn column) {
+  switch (column) {
+    case ListColumn::Modified: {
+      // A two-digit day, month and hour in the afternoon.
+      SYSTEMTIME sample = {2026, 12, 3, 28, 22, 58, 0, 0};
+      FILETIME time = {};
+      SystemTimeToFileTime(&sample, &time);
+      return FormatModified((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    }
+    case ListColumn::Type:
+      return L"Text Document";
+    case ListColumn::Size:
+      return FormatSize(999999999);
+    case ListColumn::Rank:
+      return L"100000";
+    default:
+      return {};
+  }
+}
+
 // Places wide text into a buffer the list gave, cut at its size.
 void PlaceText(const std::wstring& text, LPWSTR buffer, int capacity) {
   if (!buffer || capacity <= 0) return;
@@ -43,6 +90,12 @@ bool CShellView::SetUpList() {
   list_->DeleteAllItems();
   list_->InsertColumn(LoadResourceText(IDS_NAME_COLUMN).c_str(), GetColumnWidth(kNameColumn));
   list_->InsertColumn(LoadResourceText(IDS_DETAILS_COLUMN).c_str(), GetColumnWidth(kDetailsColumn));
+  for (const FileColumn& column : kFileColumns) {
+    std::string header = LoadResourceText(column.header);
+    int& width = g_fileColumnWidths[static_cast<int>(column.column) - kFirstFileColumn];
+    if (width <= 0) width = list_->FittingWidth(ToWide(header), {SampleText(column.column)});
+    list_->InsertColumn(header.c_str(), width, column.format);
+  }
   // The list shares the folder's image lists (LVS_SHAREIMAGELISTS): they stay the folder's.
   list_->SetImageList(LVSIL_SMALL, viewFolder_->SmallImageList());
   list_->SetImageList(LVSIL_NORMAL, viewFolder_->LargeImageList());
@@ -57,17 +110,29 @@ void CShellView::FillList() {
   HRESULT hr = folder_->EnumObjects(window_, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.Put());
   if (SUCCEEDED(hr) && items) {
     list_->SetRedraw(false);
+    // Taken in batches: one call hands over many rows, and the rows go into the
+    // list's own store without a message each.
+    LPITEMIDLIST batch[kFillBatch] = {};
     for (;;) {
-      LPITEMIDLIST item = nullptr;
       ULONG fetched = 0;
-      if (items->Next(1, &item, &fetched) != S_OK || fetched == 0) break;
-      AddItem(item);
-      ThePidlManager()->Free(item);
-      // The host may have browsed away while this view asked it about the item.
+      HRESULT next = items->Next(kFillBatch, reinterpret_cast<PITEMID_CHILD*>(batch), &fetched);
+      if (FAILED(next)) break;
+      for (ULONG i = 0; i < fetched; ++i) {
+        if (list_->Control() && Included(batch[i])) {
+          list_->AppendRow(batch[i]);
+        } else {
+          ThePidlManager()->Free(batch[i]);
+        }
+        batch[i] = nullptr;
+      }
+      // The host may have browsed away while this view asked it about an item.
       if (!list_->Control()) return;
+      if (next != S_OK || fetched == 0) break;
     }
-    list_->SortByColumn(0);
+    list_->ShowRows();
+    SortAsKept();
     SelectPendingNewItem();
+    FitTypeColumn();
     list_->SetRedraw(true);
     list_->Repaint();
   }
@@ -76,20 +141,48 @@ void CShellView::FillList() {
   WriteStatusText();
 }
 
+bool CShellView::Included(LPCITEMIDLIST item) {
+  return !dialogBrowser_ || dialogBrowser_->IncludeObject(this, item) != S_FALSE;
+}
+
 int CShellView::AddItem(LPCITEMIDLIST item) {
-  if (dialogBrowser_ && dialogBrowser_->IncludeObject(this, item) == S_FALSE) return -1;
+  if (!Included(item)) return -1;
   if (!list_ || !list_->Control()) return -1;
   LPITEMIDLIST copy = ThePidlManager()->Copy(item);
   if (!copy) return -1;
-  int index = list_->InsertItem(copy);
-  if (index < 0) ThePidlManager()->Free(copy);
-  return index;
+  return list_->InsertItem(copy);
+}
+
+void CShellView::SortAsKept() {
+  SortOrder order;
+  if (!ParseSortOrder(viewFolder_->GetSortOrder(), order)) order = {ListColumn::Name, CListWindow::SortsAscending(0)};
+  list_->SortBy(order.column, order.ascending);
+}
+
+void CShellView::FitTypeColumn() {
+  // Type names vary by machine: the column grows to the names of the first
+  // rows, until the user sets its width.
+  int& width = g_fileColumnWidths[static_cast<int>(ListColumn::Type) - kFirstFileColumn];
+  if (g_typeWidthChosen) return;
+  std::vector<std::wstring> names;
+  ListRows& rows = list_->Rows();
+  for (int row = 0; row < rows.Count() && row < kRowsFitted; ++row) names.push_back(rows.Text(row, ListColumn::Type));
+  int fitting = list_->FittingWidth(ToWide(LoadResourceText(IDS_TYPE_COLUMN)), names);
+  if (fitting <= width) return;
+  width = fitting;
+  SendMessageW(list_->Control(), LVM_SETCOLUMNWIDTH, static_cast<int>(ListColumn::Type), width);
 }
 
 void CShellView::OnGetDisplayInfo(NMLVDISPINFOW* info) {
   LVITEMW& row = info->item;
-  auto item = reinterpret_cast<LPCITEMIDLIST>(row.lParam);
+  LPCITEMIDLIST item = list_ ? list_->ItemIdentifier(row.iItem) : nullptr;
   if (!item) return;
+  // Whoever asks the control for a row's lParam gets the row's identifier, as
+  // from a list that stores its rows itself (it stays the list's).
+  if (row.mask & LVIF_PARAM) row.lParam = reinterpret_cast<LPARAM>(item);
+  if ((row.mask & LVIF_STATE) && (row.stateMask & LVIS_DROPHILITED)) {
+    row.state = (row.state & ~LVIS_DROPHILITED) | (list_->IsDropHighlighted(row.iItem) ? LVIS_DROPHILITED : 0);
+  }
   if (row.iSubItem == 0) {
     if ((row.mask & LVIF_TEXT) && row.pszText && row.cchTextMax > 0) {
       row.pszText[0] = L'\0';
@@ -101,15 +194,27 @@ void CShellView::OnGetDisplayInfo(NMLVDISPINFOW* info) {
       }
     }
     if (row.mask & LVIF_IMAGE) {
-      ComPtr<IExtractIconW> icon;
-      if (SUCCEEDED(folder_->GetUIObjectOf(window_, 1, &item, IID_IExtractIconW, nullptr, icon.PutVoid())) && icon) {
+      // The folder's answer for a row does not change: it is asked once.
+      int image = list_->Rows().Image(row.iItem);
+      if (image < 0) {
+        ComPtr<IExtractIconW> icon;
         UINT flags = 0;
-        icon->GetIconLocation(GIL_FORSHELL, nullptr, 0, &row.iImage, &flags);
+        if (SUCCEEDED(folder_->GetUIObjectOf(window_, 1, &item, IID_IExtractIconW, nullptr, icon.PutVoid())) && icon &&
+            SUCCEEDED(icon->GetIconLocation(GIL_FORSHELL, nullptr, 0, &image, &flags)) && image >= 0) {
+          list_->Rows().SetImage(row.iItem, image);
+        }
       }
+      if (image >= 0) row.iImage = image;
     }
     return;
   }
   if (!(row.mask & LVIF_TEXT) || !row.pszText || row.cchTextMax <= 0) return;
+  ListColumn column;
+  if (!ToListColumn(row.iSubItem, column)) return;
+  if (column != ListColumn::Details) {
+    PlaceText(list_->Rows().Text(row.iItem, column), row.pszText, row.cchTextMax);
+    return;
+  }
   std::string text = CListWindow::DetailText(item);
   if (text.empty()) {
     text = LoadResourceText(CPidlManager::IsResultItem(item) ? IDS_VALUE_NOT_SET : IDS_FOLDER_DETAILS);
@@ -117,16 +222,32 @@ void CShellView::OnGetDisplayInfo(NMLVDISPINFOW* info) {
   PlaceText(ToWide(text), row.pszText, row.cchTextMax);
 }
 
+LRESULT CShellView::OnFindItem(NMLVFINDITEMW* find) {
+  if (!list_ || !(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz) return -1;
+  return list_->Rows().FindByPrefix(find->lvfi.psz, find->iStart);
+}
+
 void CShellView::OnColumnClick(int column) {
-  if (!list_) return;
-  list_->SortByColumn(column);
+  ListColumn which;
+  if (!list_ || !ToListColumn(column, which)) return;
+  SortOrder order{which, CListWindow::SortsAscending(column)};
+  list_->SortBy(order.column, order.ascending);
   CListWindow::ReverseSortDirection(column);
+  // Kept with the folder, so it fills in this order next time.
+  viewFolder_->SetSortOrder(SortOrderText(order));
 }
 
 void CShellView::RememberColumnWidths() {
   if (!list_ || !list_->Control()) return;
   SetColumnWidth(kNameColumn, list_->ColumnWidth(kNameColumn));
   SetColumnWidth(kDetailsColumn, list_->ColumnWidth(kDetailsColumn));
+  for (int column = kFirstFileColumn; column < list_->ColumnCount() && column < kListColumnCount; ++column) {
+    int width = list_->ColumnWidth(column);
+    if (width <= 0) continue;
+    if (column == static_cast<int>(ListColumn::Type) && width != g_fileColumnWidths[column - kFirstFileColumn])
+      g_typeWidthChosen = true;
+    g_fileColumnWidths[column - kFirstFileColumn] = width;
+  }
 }
 
 void CShellView::OnBeginLabelEdit() {
@@ -157,11 +278,6 @@ void CShellView::OnEndLabelEdit(NMLVDISPINFOW* info) {
     }
   }
   Refresh();
-}
-
-void CShellView::OnDeleteItem(NMLISTVIEW* row) {
-  if (CPidlManager* manager = ThePidlManager())
-    manager->Free(reinterpret_cast<LPITEMIDLIST>(row->lParam));
 }
 
 void CShellView::WriteStatusText() {

@@ -19,7 +19,7 @@ DWORD ExtendedListStyle(HWND list) {
 
 // The sort direction flags belong to the process; every test starts ascending.
 void ResetSortDirections() {
-  for (int column : {0, 1})
+  for (int column = 0; column < kListColumnCount; ++column)
     if (!CListWindow::SortsAscending(column)) CListWindow::ReverseSortDirection(column);
 }
 
@@ -62,7 +62,7 @@ TEST_F(ListTest, FillsSubFoldersBeforeResultsWithTheirDetails) {
   EXPECT_EQ(Names({"Archive", "Drafts", "agenda.doc", "budget.xls", "minutes.txt"}), Column(list, 0));
   EXPECT_EQ(Names({"(folder)", "draft", "C:\\work\\agenda.doc", "(value not set)", "C:\\work\\minutes.txt"}),
             Column(list, 1));
-  EXPECT_EQ(2, Header_GetItemCount(ListView_GetHeader(list)));
+  EXPECT_EQ(kListColumnCount, Header_GetItemCount(ListView_GetHeader(list)));
 }
 
 TEST_F(ListTest, ColumnSortsKeepSubFoldersFirstInBothDirections) {
@@ -74,10 +74,13 @@ TEST_F(ListTest, ColumnSortsKeepSubFoldersFirstInBothDirections) {
 
   ClickColumn(view.Get(), 0);
   EXPECT_EQ(ascending, Column(list, 0));
-  // The flag stays inverted, so the next fill sorts the other way.
+  // The folder keeps the order the user chose: the next fill sorts the same way.
   view->Refresh();
-  EXPECT_EQ(descending, Column(list, 0));
+  EXPECT_EQ(ascending, Column(list, 0));
+  // The column's flag was inverted, so the next click sorts the other way.
   ClickColumn(view.Get(), 0);
+  EXPECT_EQ(descending, Column(list, 0));
+  view->Refresh();
   EXPECT_EQ(descending, Column(list, 0));
   ClickColumn(view.Get(), 0);
   EXPECT_EQ(ascending, Column(list, 0));
@@ -140,21 +143,23 @@ TEST_F(ListTest, ViewModeIsStoredPerFolderButNotForTheRoot) {
   view = Open(MakeFilledFolder().Get());
   HWND list = ListOf(view.Get());
   EXPECT_EQ(static_cast<DWORD>(LVS_LIST), StyleOf(list) & LVS_TYPEMASK);
-  EXPECT_EQ(kModeList, styles_["Work"]);
+  EXPECT_EQ(kModeList, styles_.modes["Work"]);
 
   Command(view.Get(), IDC_MODE_DETAILS);
-  EXPECT_EQ(static_cast<DWORD>(LVS_REPORT | LVS_NOSORTHEADER), StyleOf(list) & (LVS_TYPEMASK | LVS_NOSORTHEADER));
+  EXPECT_EQ(static_cast<DWORD>(LVS_REPORT), StyleOf(list) & (LVS_TYPEMASK | LVS_NOSORTHEADER));
+  EXPECT_NE(0u, StyleOf(ListView_GetHeader(list)) & HDS_BUTTONS) << "headers sort when clicked";
   EXPECT_EQ(0u, ExtendedListStyle(list) & LVS_EX_FULLROWSELECT);
   Command(view.Get(), IDC_MODE_SMALL_ICONS);
   EXPECT_EQ(static_cast<DWORD>(LVS_SMALLICON), StyleOf(list) & (LVS_TYPEMASK | LVS_NOSORTHEADER));
   Command(view.Get(), IDC_MODE_LARGE_ICONS);
   EXPECT_EQ(static_cast<DWORD>(LVS_ICON), StyleOf(list) & (LVS_TYPEMASK | LVS_NOSORTHEADER));
   Command(view.Get(), IDC_MODE_REPORT);
-  EXPECT_EQ(static_cast<DWORD>(LVS_REPORT | LVS_NOSORTHEADER), StyleOf(list) & (LVS_TYPEMASK | LVS_NOSORTHEADER));
+  EXPECT_EQ(static_cast<DWORD>(LVS_REPORT), StyleOf(list) & (LVS_TYPEMASK | LVS_NOSORTHEADER));
+  EXPECT_NE(0u, StyleOf(ListView_GetHeader(list)) & HDS_BUTTONS) << "headers sort when clicked";
   EXPECT_NE(0u, ExtendedListStyle(list) & LVS_EX_FULLROWSELECT);
   // Thumbnails is no mode: the list keeps its own.
   Command(view.Get(), IDC_MODE_THUMBNAILS);
-  EXPECT_EQ(kModeReport, styles_["Work"]);
+  EXPECT_EQ(kModeReport, styles_.modes["Work"]);
 
   ComPtr<TestFolder> root = MakeFolder("", "");
   root->AddFolder("Work");

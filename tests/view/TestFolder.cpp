@@ -268,12 +268,21 @@ STDMETHODIMP TestFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF, STRRET* 
 
 int TestFolder::GetViewStyle() {
   if (name_.empty()) return kModeReport;
-  auto stored = styles_.find(name_);
-  return stored == styles_.end() ? kModeReport : stored->second;
+  auto stored = styles_.modes.find(name_);
+  return stored == styles_.modes.end() ? kModeReport : stored->second;
 }
 
 void TestFolder::SetViewStyle(int mode) {
-  if (!name_.empty()) styles_[name_] = mode;
+  if (!name_.empty()) styles_.modes[name_] = mode;
+}
+
+std::string TestFolder::GetSortOrder() {
+  auto stored = styles_.sorts.find(name_);
+  return stored == styles_.sorts.end() ? std::string() : stored->second;
+}
+
+void TestFolder::SetSortOrder(const std::string& order) {
+  if (!name_.empty()) styles_.sorts[name_] = order;
 }
 
 bool TestFolder::RenameItem(LPCITEMIDLIST item, const char* newName) {

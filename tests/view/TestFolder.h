@@ -2,7 +2,7 @@
 // A folder for view tests: a fixed set of search folders and results served
 // through IShellFolder, with the view's folder services. View modes are kept in
 // a store shared by the folders of one test, keyed by folder name, as the folder
-// definition document keeps them per folder.
+// definition document keeps them per folder; so are the kept sorts.
 
 #include <windows.h>
 #include <shlobj.h>
@@ -18,7 +18,10 @@
 
 namespace qv::test {
 
-using ViewStyleStore = std::map<std::string, int>;
+struct ViewStyleStore {
+  std::map<std::string, int> modes;
+  std::map<std::string, std::string> sorts;
+};
 
 class TestFolder : public ComObject<TestFolder, LiveClass::Uncounted, IShellFolder>, public IViewFolder {
  public:
@@ -52,6 +55,8 @@ class TestFolder : public ComObject<TestFolder, LiveClass::Uncounted, IShellFold
   int FolderCount() const override { return folderCount_; }
   int GetViewStyle() override;
   void SetViewStyle(int mode) override;
+  std::string GetSortOrder() override;
+  void SetSortOrder(const std::string& order) override;
   bool RenameItem(LPCITEMIDLIST item, const char* newName) override;
   HIMAGELIST SmallImageList() override { return small_.Get(); }
   HIMAGELIST LargeImageList() override { return large_.Get(); }
