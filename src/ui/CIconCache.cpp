@@ -14,8 +14,40 @@ constexpr int kSmallSize = 16;
 constexpr int kLargeSize = 32;
 constexpr wchar_t kShellIconLibrary[] = L"SHELL32.DLL";
 
-// The icons of the base positions, as indexes into the system icon library.
-constexpr int kBaseIcons[] = {1, 3, 4, 1};
+// The system icon library's document, folder and open folder icons, named by
+// resource ID (a negative "index"): the position of an icon in the library
+// differs between builds of it, its ID does not.
+constexpr int kDocumentIcon = -2;
+constexpr int kFolderIcon = -4;
+constexpr int kOpenFolderIcon = -5;
+
+// The icons of the base positions: the shell's own stock icons, or where the
+// shell cannot give one (it may answer without an icon), the library's.
+struct BaseIcon {
+  SHSTOCKICONID stock;
+  int libraryIcon;
+};
+constexpr BaseIcon kBaseIcons[] = {{SIID_DOCNOASSOC, kDocumentIcon},
+                                   {SIID_FOLDER, kFolderIcon},
+                                   {SIID_FOLDEROPEN, kOpenFolderIcon},
+                                   {SIID_DOCNOASSOC, kDocumentIcon}};
+
+// Types whose files carry icons of their own; every other file shows its type's.
+constexpr const wchar_t* kOwnIconTypes[] = {L".exe", L".lnk", L".ico", L".cur", L".ani", L".scr", L".cpl", L".url"};
+
+bool HasOwnIcon(const std::wstring& path) {
+  const wchar_t* extension = PathFindExtensionW(path.c_str());
+  for (const wchar_t* type : kOwnIconTypes)
+    if (lstrcmpiW(extension, type) == 0) return true;
+  return false;
+}
+
+IconHandle StockIcon(SHSTOCKICONID id, bool small) {
+  SHSTOCKICONINFO info = {};
+  info.cbSize = sizeof info;
+  if (FAILED(SHGetStockIconInfo(id, SHGSI_ICON | (small ? SHGSI_SMALLICON : SHGSI_LARGEICON), &info))) return {};
+  return IconHandle(info.hIcon);
+}
 
 HIMAGELIST CreateList(int size) { return ImageList_Create(size, size, ILC_MASK | ILC_COLOR32, 20, 5); }
 
@@ -23,8 +55,9 @@ HIMAGELIST CreateList(int size) { return ImageList_Create(size, size, ILC_MASK |
 // in, so the fixed positions always hold.
 void AddBaseIcons(HIMAGELIST list, bool small) {
   if (!list) return;
-  for (int shellIndex : kBaseIcons) {
-    IconHandle icon = ExtractShellIcon(shellIndex, small);
+  for (const BaseIcon& base : kBaseIcons) {
+    IconHandle icon = StockIcon(base.stock, small);
+    if (!icon) icon = ExtractShellIcon(base.libraryIcon, small);
     ImageList_ReplaceIcon(list, -1, icon ? icon.Get() : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
   }
 }
@@ -62,12 +95,16 @@ IconHandle IconForPath(const char* path, bool small) {
     }
   }
   UINT sizeFlag = small ? SHGFI_SMALLICON : SHGFI_LARGEICON;
-  if (HICON icon = IconFromShell(wide, 0, SHGFI_ICON | sizeFlag)) return IconHandle(icon);
+  // Most files show their type's icon, which the shell gives from the name
+  // alone; asking for the file itself would have the shell parse its path.
+  if (HasOwnIcon(wide)) {
+    if (HICON icon = IconFromShell(wide, 0, SHGFI_ICON | sizeFlag)) return IconHandle(icon);
+  }
   // A file that no longer exists still has a type whose icon the shell knows.
   if (HICON icon = IconFromShell(wide, FILE_ATTRIBUTE_NORMAL, SHGFI_ICON | SHGFI_USEFILEATTRIBUTES | sizeFlag)) {
     return IconHandle(icon);
   }
-  return ExtractShellIcon(1, small);
+  return ExtractShellIcon(kDocumentIcon, small);
 }
 
 CIconCache::CIconCache() : large_(CreateList(kLargeSize)), small_(CreateList(kSmallSize)) {

@@ -51,10 +51,12 @@ class CIconCache {
 };
 
 // The icon for a file path (UTF-8) at 16 (small) or 32 pixels: an .ico file's own icon,
-// else the shell's icon for the file or its type, else the generic document icon.
+// else the shell's icon for its type (for the file itself where files of the type
+// carry icons of their own: programs, shortcuts), else the generic document icon.
 IconHandle IconForPath(const char* path, bool small);
 
-// Icon `index` of the system icon library at 16 (small) or 32 pixels.
+// Icon `index` of the system icon library at 16 (small) or 32 pixels; a negative
+// index names the icon by its resource ID.
 IconHandle ExtractShellIcon(int index, bool small);
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 
 #include "module/ComBase.h"
 #include "module/Holders.h"
+#include "module/Text.h"
 #include "support/ServerModule.h"
 #include "support/ShellFolderCalls.h"
 #include "support/TestItemList.h"
@@ -58,6 +59,35 @@ DWORD CentreColour(HICON icon) {
   return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
 }
 
+// An icon's pixels, drawn on white at 32 x 32.
+std::vector<COLORREF> Pixels(HICON icon) {
+  std::vector<COLORREF> pixels;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  RECT all = {0, 0, 32, 32};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) pixels.push_back(GetPixel(dc, x, y));
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// The large icon the shell itself shows for a path (a folder, or a file by its
+// type when `byType`).
+std::vector<COLORREF> ShellIconPixels(const std::string& path, bool byType) {
+  SHFILEINFOW info = {};
+  UINT flags = SHGFI_ICON | SHGFI_LARGEICON | (byType ? SHGFI_USEFILEATTRIBUTES : 0);
+  SHGetFileInfoW(ToWide(path).c_str(), byType ? FILE_ATTRIBUTE_NORMAL : 0, &info, sizeof info, flags);
+  IconHandle icon(info.hIcon);
+  return icon ? Pixels(icon.Get()) : std::vector<COLORREF>();
+}
+
 class IconTest : public test::ServerTest {
  protected:
   void SetUp() override { WriteDocument("<root name='root'><folder name='Work'/></root>"); }
@@ -104,6 +134,29 @@ TEST_F(IconTest, FoldersUseTheClosedAndOpenFolderPositions) {
   work.Folder("Work");
   EXPECT_EQ(1, IndexOf(Root(), work));
   EXPECT_EQ(2, IndexOf(Root(), work, GIL_OPENICON));
+}
+
+TEST_F(IconTest, FoldersShowTheShellsFolderIconAndFilesTheirTypesIcon) {
+  test::WriteFileText(files_.File("a.txt"), "a");
+  test::WriteFileText(files_.File("b.bmp"), "b");
+  TestItemList work;
+  work.Folder("Work");
+  ComPtr<IExtractIconA> icon = IconOf(Root(), work);
+  ASSERT_TRUE(icon);
+  auto largeAt = [&](int index) {
+    HICON large = nullptr;
+    HICON small = nullptr;
+    icon->Extract("", static_cast<UINT>(index), &large, &small, 0);
+    IconHandle smallHeld(small);
+    IconHandle largeHeld(large);
+    return large ? Pixels(large) : std::vector<COLORREF>();
+  };
+  std::vector<COLORREF> folder = largeAt(IndexOf(Root(), work));
+  EXPECT_EQ(ShellIconPixels(files_.Path(), false), folder) << "a search folder looks like a folder";
+  std::vector<COLORREF> text = largeAt(IndexOf(Root(), Result(files_.File("a.txt"))));
+  EXPECT_EQ(ShellIconPixels(files_.File("a.txt"), true), text);
+  EXPECT_NE(folder, text);
+  EXPECT_EQ(ShellIconPixels(files_.File("b.bmp"), true), largeAt(IndexOf(Root(), Result(files_.File("b.bmp")))));
 }
 
 TEST_F(IconTest, EachDistinctPathTakesTheNextPositionOnce) {
