@@ -4,7 +4,7 @@
 // removed, is answered with kRegistrationLost. A query also starts a background
 // index pass when one is due.
 
-#include "search/DesktopSearchInterfaces.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "service/ServiceObject.h"
 
 namespace qv::service {

@@ -6,8 +6,8 @@
 #include <olectl.h>
 
 #include "module/CClassFactory.h"
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
 #include "module/ModuleUse.h"
 #include "module/ServerRegistration.h"
 

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "folders/CFolderStore.h"
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 #include "module/UserPaths.h"
 #include "pidl/CPidlManager.h"
 

@@ -1,6 +1,6 @@
 #include "module/ModuleUse.h"
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "module/LiveObjects.h"
 #include "module/ModuleObjects.h"
 #include "module/Settings.h"

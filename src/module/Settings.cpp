@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "search/RegistrationCookie.h"
 
 namespace qv {

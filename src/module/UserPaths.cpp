@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
 
 namespace qv {
 namespace {

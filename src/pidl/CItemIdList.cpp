@@ -5,7 +5,7 @@
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "pidl/CPidlManager.h"
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace qv {
 

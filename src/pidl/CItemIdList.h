@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "pidl/ItemIdentifier.h"
 
 namespace qv {

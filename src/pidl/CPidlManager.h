@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <string>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "pidl/CFileIdListTable.h"
 #include "pidl/FolderSettings.h"
 #include "pidl/ItemIdentifier.h"

@@ -5,8 +5,8 @@
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "pidl/CPidlManager.h"
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 #include "search/SearchResultItem.h"
 #include "search/SearchQuery.h"
 

@@ -8,7 +8,7 @@
 
 #include "folders/CFolderStore.h"
 #include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "shellfolder/FileTypeFilter.h"

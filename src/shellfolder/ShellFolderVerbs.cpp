@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "folders/CFolderStore.h"
-#include "module/ModulePaths.h"
+#include "common/ModulePaths.h"
 #include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"

@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

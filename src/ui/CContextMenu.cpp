@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
 #include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
 #include "module/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "module/ModuleObjects.h"
-#include "module/ModulePaths.h"
+#include "common/ModulePaths.h"
 #include "module/Settings.h"
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "view/CShellView.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "module/ModuleObjects.h"
 #include "module/Settings.h"
 #include "search/RegistrationCookie.h"

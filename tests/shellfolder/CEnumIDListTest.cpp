@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "module/LiveObjects.h"
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"
 #include "support/SearchServiceFixture.h"

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "folders/CFolderStore.h"
 #include "module/ModuleObjects.h"
 #include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "shellfolder/ShellRequests.h"

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "folders/CFolderStore.h"
-#include "module/Text.h"
+#include "common/Text.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"
 

@@ -6,7 +6,7 @@
 
 #include "DragDropFixture.h"
 #include "module/LiveObjects.h"
-#include "module/Text.h"
+#include "common/Text.h"
 #include "ui/CDropSource.h"
 #include "ui/DataBlocks.h"
 

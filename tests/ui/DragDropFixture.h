@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "folders/CFolderStore.h"
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "module/ModuleObjects.h"
 #include "shellfolder/CShellFolder.h"
 #include "support/TempDirectory.h"

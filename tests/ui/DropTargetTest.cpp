@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "DragDropFixture.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "ui/Confirmation.h"
 #include "ui/DataBlocks.h"
 

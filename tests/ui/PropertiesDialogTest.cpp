@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "resources/resource.h"
 #include "shellfolder/OperationsFixture.h"
 #include "ui/CFolderPropertiesDialog.h"

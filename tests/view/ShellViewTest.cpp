@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "module/ClassIds.h"
+#include "common/ClassIds.h"
 #include "module/LiveObjects.h"
 #include "resources/resource.h"
 #include "view/CBrowserPlaceholder.h"

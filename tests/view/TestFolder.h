@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 #include "pidl/CItemIdList.h"
 #include "view/IViewFolder.h"
 
@@ -20,7 +20,7 @@ namespace qv::test {
 
 using ViewStyleStore = std::map<std::string, int>;
 
-class TestFolder : public ComObject<TestFolder, LiveClass::Uncounted, IShellFolder>, public IViewFolder {
+class TestFolder : public ComObject<TestFolder, NotCounted, IShellFolder>, public IViewFolder {
  public:
   // `name` empty makes the namespace root.
   TestFolder(const std::string& name, const std::string& query, ViewStyleStore& styles);
