@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "common/ComBase.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "search/RegistrationCookie.h"

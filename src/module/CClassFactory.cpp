@@ -1,7 +1,7 @@
 #include "module/CClassFactory.h"
 
 #include "common/ClassIds.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "shellfolder/CShellFolder.h"
 
 namespace qv {

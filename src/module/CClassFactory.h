@@ -5,7 +5,7 @@
 #include <unknwn.h>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 

@@ -8,7 +8,7 @@
 #include "module/CClassFactory.h"
 #include "common/Holders.h"
 #include "common/ModulePaths.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "module/ServerRegistration.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

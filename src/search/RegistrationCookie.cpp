@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/Holders.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "common/Text.h"
 
 namespace qv {

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "folders/CFolderStore.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "pidl/CPidlManager.h"
 #include "common/ModulePaths.h"
 #include "common/Text.h"

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
 #include "pidl/FolderSettings.h"
 #include "shellfolder/IQuorvaneShellFolder.h"

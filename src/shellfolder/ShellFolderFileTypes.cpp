@@ -7,7 +7,7 @@
 #include <string>
 
 #include "folders/CFolderStore.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"

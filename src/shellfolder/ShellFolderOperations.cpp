@@ -4,7 +4,7 @@
 
 #include "folders/CFolderStore.h"
 #include "common/ModulePaths.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"

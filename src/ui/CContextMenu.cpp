@@ -6,7 +6,7 @@
 
 #include "common/Holders.h"
 #include "common/ModulePaths.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
 
 namespace qv {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "common/ModulePaths.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"

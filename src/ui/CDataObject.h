@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "common/Holders.h"
 #include "pidl/CItemIdList.h"
 

@@ -6,7 +6,7 @@
 #include <oleidl.h>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 

@@ -9,7 +9,7 @@
 
 #include "common/Holders.h"
 #include "common/ModulePaths.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "ui/Confirmation.h"

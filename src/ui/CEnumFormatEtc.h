@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 

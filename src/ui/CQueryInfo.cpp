@@ -1,6 +1,6 @@
 #include "ui/CQueryInfo.h"
 
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 

@@ -6,7 +6,7 @@
 #include <shlobj.h>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
 
 namespace qv {

@@ -4,7 +4,7 @@
 
 #include "folders/CFolderStore.h"
 #include "common/ClassIds.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "common/ModulePaths.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "common/Holders.h"
 #include "pidl/CItemIdList.h"
 #include "view/CListWindow.h"

@@ -9,7 +9,7 @@
 #include <shlobj.h>
 
 #include "common/ComBase.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 

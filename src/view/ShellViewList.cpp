@@ -7,9 +7,9 @@
 #include <string>
 
 #include "common/Holders.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "common/ModulePaths.h"
-#include "module/Settings.h"
+#include "runtime/Settings.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"

@@ -4,7 +4,7 @@
 
 #include "common/ComBase.h"
 #include "common/Holders.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "common/Text.h"
 #include "folders/CFolderStore.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "common/ModulePaths.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"

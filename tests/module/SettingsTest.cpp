@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "common/Holders.h"
-#include "module/ModuleObjects.h"
-#include "module/Settings.h"
+#include "runtime/ModuleObjects.h"
+#include "runtime/Settings.h"
 #include "search/RegistrationCookie.h"
 #include "support/TempDirectory.h"
 

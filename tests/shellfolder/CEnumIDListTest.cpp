@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"

@@ -10,8 +10,8 @@
 
 #include "common/Text.h"
 #include "folders/CFolderStore.h"
-#include "module/ModuleObjects.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleObjects.h"
+#include "runtime/ModuleUse.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "DragDropFixture.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "common/Text.h"
 #include "ui/CDropSource.h"
 #include "ui/DataBlocks.h"

@@ -15,7 +15,7 @@
 
 #include "folders/CFolderStore.h"
 #include "common/ComBase.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "shellfolder/CShellFolder.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"

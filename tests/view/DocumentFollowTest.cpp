@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "folders/CFolderStore.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "support/ProgramRun.h"

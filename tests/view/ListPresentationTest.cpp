@@ -1,6 +1,6 @@
 #include <vector>
 
-#include "module/Settings.h"
+#include "runtime/Settings.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/ClassIds.h"
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "resources/resource.h"
 #include "view/CBrowserPlaceholder.h"
 #include "view/InstallPage.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "view/CShellView.h"

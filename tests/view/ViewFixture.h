@@ -9,7 +9,7 @@
 
 #include "common/DesktopSearchInterfaces.h"
 #include "common/Holders.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "common/Text.h"
 #include "support/SearchStub.h"
 #include "support/TempDirectory.h"

@@ -1,4 +1,4 @@
-#include "module/Settings.h"
+#include "runtime/Settings.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "module/UserPaths.h"
+#include "folders/UserPaths.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,4 +1,4 @@
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 namespace {

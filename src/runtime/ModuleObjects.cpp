@@ -1,11 +1,11 @@
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 
 #include <memory>
 
 #include "folders/CFolderStore.h"
 #include "common/ModulePaths.h"
 #include "common/Text.h"
-#include "module/UserPaths.h"
+#include "folders/UserPaths.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {
