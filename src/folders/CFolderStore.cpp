@@ -7,7 +7,7 @@
 
 #include "folders/CDocumentLock.h"
 #include "common/Holders.h"
-#include "runtime/ModuleObjects.h"
+#include "folders/UserPaths.h"
 #include "common/ModulePaths.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"

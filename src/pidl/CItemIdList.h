@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <shtypes.h>
-#include <msxml2.h>
 
 #include <cstddef>
 #include <string>
@@ -46,7 +45,6 @@ class CItemIdList {
   // The exact path of the file a result's list names; empty when none.
   std::string ResultPath() const;
   // The folder definition document's element for the held list.
-  ComPtr<IXMLDOMNode> FindNode() const;
 
  private:
   void Release();

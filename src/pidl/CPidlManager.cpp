@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "folders/CFolderStore.h"
 #include "common/ModulePaths.h"
 #include "common/Text.h"
 
@@ -125,10 +124,6 @@ LPITEMIDLIST CPidlManager::Create(std::int32_t kind) {
   AsIdentifier(list)->cb = kItemSize;
   AsIdentifier(list)->record.common.kind = kind;
   return list;
-}
-
-LPITEMIDLIST CPidlManager::CreateFolderItem(IXMLDOMNode* node) {
-  return CreateFolderItem(CFolderStore::ReadFolderSettings(node));
 }
 
 LPITEMIDLIST CPidlManager::CreateFolderItem(const FolderSettings& settings) {

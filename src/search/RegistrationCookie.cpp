@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/Holders.h"
-#include "runtime/ModuleObjects.h"
+#include "folders/UserPaths.h"
 #include "common/Text.h"
 
 namespace qv {

@@ -69,7 +69,7 @@ void CEnumIDList::AddSubfolders(IXMLDOMNode* element) {
   ThrowIfFailed(element->get_firstChild(child.Put()), IID_IXMLDOMNode);
   while (child) {
     if (IsElement(child.Get())) {
-      Append(manager_.CreateFolderItem(child.Get()));
+      Append(manager_.CreateFolderItem(CFolderStore::ReadFolderSettings(child.Get())));
       ++folderCount_;
     }
     ComPtr<IXMLDOMNode> next;

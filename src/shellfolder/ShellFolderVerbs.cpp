@@ -10,7 +10,7 @@
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
-#include "shellfolder/ShellRequests.h"
+#include "operations/ShellRequests.h"
 #include "ui/CFolderPropertiesDialog.h"
 #include "ui/Confirmation.h"
 

@@ -11,7 +11,7 @@
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
-#include "shellfolder/FileTypeFilter.h"
+#include "operations/FileTypeFilter.h"
 #include "view/OpenViews.h"
 
 namespace qv {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "DragDropFixture.h"
+#include "support/DragDropFixture.h"
 #include "runtime/LiveObjects.h"
 #include "common/Text.h"
 #include "ui/CDropSource.h"

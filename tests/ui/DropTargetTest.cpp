@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "DragDropFixture.h"
+#include "support/DragDropFixture.h"
 #include "common/Holders.h"
 #include "common/Text.h"
 #include "ui/Confirmation.h"

@@ -4,7 +4,7 @@
 
 #include "common/Text.h"
 #include "resources/resource.h"
-#include "shellfolder/OperationsFixture.h"
+#include "support/OperationsFixture.h"
 #include "ui/CFolderPropertiesDialog.h"
 
 namespace qv::test {

@@ -1,4 +1,4 @@
-#include "shellfolder/ShellRequests.h"
+#include "operations/ShellRequests.h"
 
 #include <objbase.h>
 

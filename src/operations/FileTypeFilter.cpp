@@ -1,4 +1,4 @@
-#include "shellfolder/FileTypeFilter.h"
+#include "operations/FileTypeFilter.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "DragDropFixture.h"
+#include "support/DragDropFixture.h"
 
 #include "common/Text.h"
 
