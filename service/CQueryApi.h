@@ -1,5 +1,5 @@
 #pragma once
-// "GoogleDesktop.QueryAPI": runs a registered client's query against the file
+// The query component (kQueryApiProgId): runs a registered client's query against the file
 // index. A cookie the service did not issue, or issued to a registration since
 // removed, is answered with kRegistrationLost. A query also starts a background
 // index pass when one is due.

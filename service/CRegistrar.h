@@ -1,5 +1,5 @@
 #pragma once
-// "GoogleDesktop.Registrar": registers components with the service (start, get
+// The registrar (kRegistrarProgId): registers components with the service (start, get
 // the query registration, finish) and removes their registrations.
 
 #include <memory>
