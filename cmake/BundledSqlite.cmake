@@ -1,11 +1,12 @@
 # SQLite for the search service: the amalgamation shipped in the npm package
-# better-sqlite3, fetched once into deps/ (git-ignored) and checked before use.
+# better-sqlite3, fetched once into third_party/sqlite3/ (git-ignored: third-party
+# code, public domain) and checked against pinned checksums before use.
 # It is compiled once, as its own static library, with full-text search (FTS5).
 
 set(QUORVANE_SQLITE_PACKAGE better-sqlite3@12.11.1)
 set(QUORVANE_SQLITE_C_SHA256 60d2f39a3726cd6b9021da6f4e868608d66fbb6528a9f513dc8ffcc640493422)
 set(QUORVANE_SQLITE_H_SHA256 9e69a1353a4288450b0d5239ede11fc7f1f4c8e5eb07491fc8317eacb5b7de7e)
-set(QUORVANE_SQLITE_DIR ${PROJECT_SOURCE_DIR}/deps/sqlite3)
+set(QUORVANE_SQLITE_DIR ${PROJECT_SOURCE_DIR}/third_party/sqlite3)
 
 function(quorvane_sqlite_is_verified result)
   set(${result} FALSE PARENT_SCOPE)
@@ -26,7 +27,7 @@ endfunction()
 quorvane_sqlite_is_verified(sqlite_ready)
 if(NOT sqlite_ready)
   find_program(NPM_EXECUTABLE npm REQUIRED)
-  set(download ${PROJECT_SOURCE_DIR}/deps/download)
+  set(download ${PROJECT_SOURCE_DIR}/third_party/download)
   file(REMOVE_RECURSE ${download})
   file(MAKE_DIRECTORY ${download})
   message(STATUS "Fetching SQLite from ${QUORVANE_SQLITE_PACKAGE}")

@@ -13,8 +13,8 @@ export WINEPREFIX=$(dirname "$setup")/wineprefix WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
-folder_class=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$root/src/module/ClassIds.h" | head -1)
-sheet_class=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$root/src/module/ClassIds.h" | sed -n 2p)
+folder_class=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$root/src/common/ClassIds.h" | head -1)
+sheet_class=$(sed -n 's|^// \({[0-9A-F-]*}\)$|\1|p' "$root/src/common/ClassIds.h" | sed -n 2p)
 namespace_key='Software\Microsoft\Windows\CurrentVersion\Explorer\Desktop\NameSpace'
 approved_key='Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
 uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane'

@@ -7,14 +7,27 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 lock=$prefix.lock
 mkdir -p "$(dirname "$prefix")"
+# What the prefix was booted with: a prefix booted before 32-bit Wine was
+# installed (or by another Wine version) cannot start programs afterwards, so
+# the prefix is booted again whenever this changes.
+wine_state() {
+  wine --version 2>/dev/null
+  dpkg-query -W -f='${Package}:${Architecture} ${Version} ${Status}\n' 'wine*' 'libwine*' 2>/dev/null | sort
+}
+state=$(wine_state)
 (
   flock 9
+  if [ -f "$prefix/system.reg" ] && [ "$(cat "$prefix/.quorvane-wine-state" 2>/dev/null)" != "$state" ]; then
+    wineserver -k >/dev/null 2>&1 9>&- || true
+    rm -rf "$prefix"
+  fi
   if [ ! -f "$prefix/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 9>&- || true
     wineserver -w 9>&-
     # A crash ends the process instead of waiting on a debugger dialog.
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d "" /f >/dev/null 2>&1 9>&- || true
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 0 /f >/dev/null 2>&1 9>&- || true
+    printf '%s' "$state" >"$prefix/.quorvane-wine-state"
   fi
   wineserver -p30 >/dev/null 2>&1 9>&- || true
 ) 9>"$lock"

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "service/IndexDatabase.h"
 #include "service/Indexer.h"
 #include "service/RootList.h"

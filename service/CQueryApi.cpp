@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "service/BackgroundIndexing.h"
 #include "service/CResultSet.h"
 #include "service/QueryWorker.h"

@@ -1,12 +1,12 @@
 #pragma once
-// "GoogleDesktop.QueryRegistration": registers a component as a query client and
+// The query registration (kQueryRegistrationType): registers a component as a query client and
 // issues its cookie. Handed out by the registrar during a registration, the
 // cookie becomes valid when the registrar finishes; created on its own, it
 // issues a further cookie to an already registered component at once.
 
 #include <memory>
 
-#include "search/DesktopSearchInterfaces.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "service/PendingRegistration.h"
 #include "service/ServiceObject.h"
 

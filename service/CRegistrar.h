@@ -1,10 +1,10 @@
 #pragma once
-// "GoogleDesktop.Registrar": registers components with the service (start, get
+// The registrar (kRegistrarProgId): registers components with the service (start, get
 // the query registration, finish) and removes their registrations.
 
 #include <memory>
 
-#include "search/DesktopSearchInterfaces.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "service/PendingRegistration.h"
 #include "service/ServiceObject.h"
 

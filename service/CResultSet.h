@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "search/DesktopSearchInterfaces.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "service/ResultStream.h"
 #include "service/ServiceObject.h"
 

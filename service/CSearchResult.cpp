@@ -1,6 +1,6 @@
 #include "service/CSearchResult.h"
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv::service {
 namespace {

@@ -2,7 +2,7 @@
 // One hit of a query as the service hands it out: its properties "uri" (the
 // file's full path) and "title" (the file's name).
 
-#include "search/DesktopSearchInterfaces.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "service/IndexSearch.h"
 #include "service/ServiceObject.h"
 

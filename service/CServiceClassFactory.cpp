@@ -3,7 +3,7 @@
 #include "service/CQueryApi.h"
 #include "service/CQueryRegistration.h"
 #include "service/CRegistrar.h"
-#include "service/ServiceClassIds.h"
+#include "common/DesktopSearchInterfaces.h"
 
 namespace qv::service {
 namespace {

@@ -20,11 +20,7 @@ namespace {
 
 HMODULE g_module = nullptr;
 
-std::wstring ModulePath() {
-  wchar_t path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameW(g_module, path, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
-}
+std::wstring ModulePath() { return qv::ModuleFilePath(g_module); }
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
 
@@ -45,12 +41,12 @@ std::wstring Rundll32() {
   return std::wstring(folder, length) + L"\\rundll32.exe";
 }
 
-HRESULT Register(qv::service::RegistrationScope scope) {
+HRESULT Register(qv::RegistrationScope scope) {
   std::wstring path = ModulePath();
   if (path.empty()) return SELFREG_E_CLASS;
   HRESULT hr = qv::service::RegisterServiceClasses(scope, path);
   if (FAILED(hr)) return SELFREG_E_CLASS;
-  if (scope == qv::service::RegistrationScope::User) {
+  if (scope == qv::RegistrationScope::CurrentUser) {
     // The watcher is per user; an install for all users leaves it to the installer.
     std::wstring rundll32 = Rundll32();
     std::wstring tool = WatcherTool();
@@ -62,8 +58,8 @@ HRESULT Register(qv::service::RegistrationScope scope) {
   return S_OK;
 }
 
-HRESULT Unregister(qv::service::RegistrationScope scope) {
-  if (scope == qv::service::RegistrationScope::User) {
+HRESULT Unregister(qv::RegistrationScope scope) {
+  if (scope == qv::RegistrationScope::CurrentUser) {
     qv::service::RemoveWatcherLogonEntry();
     // The files may be deleted next: the watcher must not hold the tool open.
     qv::service::StopWatcher(10000);
@@ -89,18 +85,18 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   return qv::service::ServiceObjectCount() == 0 && qv::service::ServiceLockCount() == 0 ? S_OK : S_FALSE;
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return Register(qv::service::RegistrationScope::Machine); }
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return Register(qv::RegistrationScope::AllUsers); }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  return qv::service::UnregisterServiceClasses(qv::service::RegistrationScope::Machine);
+  return qv::service::UnregisterServiceClasses(qv::RegistrationScope::AllUsers);
 }
 
 // "user" registers for the current user; no text (or "machine") for the machine.
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR commandLine) {
-  qv::service::RegistrationScope scope = qv::service::RegistrationScope::Machine;
+  qv::RegistrationScope scope = qv::RegistrationScope::AllUsers;
   if (commandLine && *commandLine) {
     if (CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) == CSTR_EQUAL) {
-      scope = qv::service::RegistrationScope::User;
+      scope = qv::RegistrationScope::CurrentUser;
     } else if (CompareStringOrdinal(commandLine, -1, L"machine", -1, TRUE) != CSTR_EQUAL) {
       return E_INVALIDARG;
     }

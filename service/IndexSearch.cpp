@@ -1,6 +1,6 @@
 #include "service/IndexSearch.h"
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "service/IndexDatabase.h"
 #include "service/SqliteDatabase.h"
 

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "service/BackgroundIndexing.h"
 #include "service/IndexDatabase.h"
 #include "service/IndexWatcher.h"

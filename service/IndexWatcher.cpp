@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "service/Indexer.h"
 #include "service/PathText.h"
 #include "service/RootList.h"
@@ -47,9 +47,9 @@ void CollectSubfolders(const std::wstring& folder, std::vector<std::wstring>& fo
     queue.pop_back();
     std::wstring prefix = SubtreePrefix(current);
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileExW(ForFileApi(prefix + L"*").c_str(), FindExInfoBasic, &entry,
-                                   FindExSearchLimitToDirectories, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) continue;
+    FindSearch find = FindSearchHandle(FindFirstFileExW(ForFileApi(prefix + L"*").c_str(), FindExInfoBasic, &entry,
+                                                        FindExSearchLimitToDirectories, nullptr, 0));
+    if (!find) continue;
     do {
       std::wstring name = entry.cFileName;
       if (name == L"." || name == L".." || !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
@@ -58,8 +58,7 @@ void CollectSubfolders(const std::wstring& folder, std::vector<std::wstring>& fo
       }
       found.push_back(prefix + name);
       queue.push_back(prefix + name);
-    } while (found.size() < limit && FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (found.size() < limit && FindNextFileW(find.Get(), &entry));
   }
 }
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "service/IndexDatabase.h"
 #include "service/PathText.h"
 #include "service/RootList.h"
@@ -98,12 +98,11 @@ class IndexPass {
   // One path the watcher saw change.
   void IndexPath(const std::wstring& path) {
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileExW(ForFileApi(path).c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) {
+    if (!FindSearchHandle(FindFirstFileExW(ForFileApi(path).c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                           nullptr, 0))) {
       RemoveFilesAt(path);
       return;
     }
-    FindClose(find);
     // The name as stored on disk: a rename may have changed only its case.
     std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
     std::wstring actual = folder + entry.cFileName;
@@ -241,12 +240,14 @@ class IndexPass {
     std::wstring prefix = SubtreePrefix(folder);
     std::wstring pattern = ForFileApi(prefix + L"*");
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
-      find = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &entry, FindExSearchNameMatch, nullptr, 0);
+    FindSearch find = FindSearchHandle(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
+                                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find && GetLastError() == ERROR_INVALID_PARAMETER) {
+      // Systems before Windows 7 know neither the basic information level nor the large fetch.
+      find = FindSearchHandle(FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &entry, FindExSearchNameMatch,
+                                               nullptr, 0));
     }
-    if (find == INVALID_HANDLE_VALUE) {
+    if (!find) {
       DWORD error = GetLastError();
       // A folder deleted while the pass runs simply has no files any more.
       return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES;
@@ -260,8 +261,7 @@ class IndexPass {
         continue;
       }
       VisitFile(prefix + name, name, entry);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &entry));
     return true;
   }
 

@@ -4,7 +4,7 @@
 
 #include <cwctype>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "service/PathText.h"
 
 namespace qv::service {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "common/Holders.h"
 #include "service/IndexDatabase.h"
 #include "service/SqliteDatabase.h"
 
@@ -27,10 +30,11 @@ HMODULE PinThisModule() {
 }
 
 DWORD WINAPI QueryThread(void* parameter) {
-  auto* job = static_cast<QueryJob*>(parameter);
+  // The thread owns its job from here on.
+  std::unique_ptr<QueryJob> job(static_cast<QueryJob*>(parameter));
   HMODULE module = job->pinnedModule;
   RunQuery(job->query, job->ranking, *job->stream);
-  delete job;
+  job.reset();
   if (module && module != GetModuleHandleW(nullptr)) FreeLibraryAndExitThread(module, 0);
   if (module) FreeLibrary(module);
   return 0;
@@ -54,15 +58,15 @@ void RunQuery(const ParsedQuery& query, Ranking ranking, ResultStream& stream) {
 }
 
 void StartQuery(ParsedQuery query, Ranking ranking, std::shared_ptr<ResultStream> stream) {
-  auto* job = new QueryJob{std::move(query), ranking, stream, PinThisModule()};
-  HANDLE thread = CreateThread(nullptr, 0, QueryThread, job, 0, nullptr);
+  auto job = std::make_unique<QueryJob>(QueryJob{std::move(query), ranking, stream, PinThisModule()});
+  UniqueHandle thread(CreateThread(nullptr, 0, QueryThread, job.get(), 0, nullptr));
   if (thread) {
-    CloseHandle(thread);
+    job.release();  // the thread frees it
     return;
   }
+  // No thread: the query runs here, and the module needs no pin.
   if (job->pinnedModule) FreeLibrary(job->pinnedModule);
   RunQuery(job->query, job->ranking, *stream);
-  delete job;
 }
 
 }  // namespace qv::service

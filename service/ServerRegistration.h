@@ -8,9 +8,9 @@
 
 #include <string>
 
-namespace qv::service {
+#include "common/RegistryWriter.h"
 
-enum class RegistrationScope { User, Machine };
+namespace qv::service {
 
 HRESULT RegisterServiceClasses(RegistrationScope scope, const std::wstring& modulePath);
 // Removes the class keys, and each ProgID only while it still names our class.

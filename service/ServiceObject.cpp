@@ -13,8 +13,9 @@ LONG ServiceObjectCount() { return InterlockedCompareExchange(&g_objects, 0, 0);
 void LockService(bool lock) {
   if (lock) {
     InterlockedIncrement(&g_locks);
-  } else {
-    InterlockedDecrement(&g_locks);
+  } else if (InterlockedDecrement(&g_locks) < 0) {
+    // An unlock without its lock is the caller's fault; the count stays at zero.
+    InterlockedIncrement(&g_locks);
   }
 }
 

@@ -5,7 +5,7 @@
 
 #include <oaidl.h>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "service/SqliteDatabase.h"
 
 namespace qv::service {
@@ -16,12 +16,14 @@ LONG ServiceObjectCount();
 void LockService(bool lock);
 LONG ServiceLockCount();
 
-template <class Derived, class... Interfaces>
-class ServiceObject : public ComObject<Derived, LiveClass::Uncounted, Interfaces...> {
- protected:
-  ServiceObject() { ServiceObjectCreated(); }
-  ~ServiceObject() override { ServiceObjectDestroyed(); }
+// The service's counting policy: its live objects decide when the DLL may unload.
+struct ServiceCount {
+  static void Created() { ServiceObjectCreated(); }
+  static void Destroyed() { ServiceObjectDestroyed(); }
 };
+
+template <class Derived, class... Interfaces>
+using ServiceObject = ComObject<Derived, ServiceCount, Interfaces...>;
 
 // The service's interfaces derive from IDispatch for scripting hosts; callers
 // use the vtable, so no type information is offered.

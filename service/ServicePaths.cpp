@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv::service {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace qv::service {
 namespace {

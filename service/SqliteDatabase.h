@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <iterator>
 
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "service/PathText.h"
 #include "service/extract/DocumentText.h"
 #include "service/extract/MarkupText.h"

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "module/ModuleObjects.h"
-#include "module/Text.h"
+#include "common/ComBase.h"
+#include "runtime/ModuleObjects.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "search/RegistrationCookie.h"
 #include "shellfolder/CEnumIDList.h"

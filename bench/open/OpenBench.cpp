@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "folders/CFolderStore.h"
-#include "module/ComBase.h"
-#include "module/ModuleObjects.h"
-#include "module/Text.h"
+#include "common/ComBase.h"
+#include "runtime/ModuleObjects.h"
+#include "common/Text.h"
 #include "pidl/CItemIdList.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
@@ -132,7 +132,7 @@ int Run(const std::vector<int>& counts) {
     qv::test::TestItemList list;
     list.Root().Folder("Bench");
     qv::CItemIdList item(*qv::ThePidlManager());
-    item.Adopt(qv::ThePidlManager()->CreateFolderItem(qv::TheFolderStore()->FindFolderNode(list.Get()).Get()));
+    item.Adopt(qv::ThePidlManager()->CreateFolderItem(qv::CFolderStore::ReadFolderSettings(qv::TheFolderStore()->FindFolderNode(list.Get()).Get())));
     auto folder = qv::MakeComObject<qv::CShellFolder>(root.Get(), item.Get());
     folder->Initialize(root->AbsoluteListOf(item.Get()).Get());
     return ComPtr<IShellFolder>::Share(static_cast<IShellFolder*>(folder.Get()));

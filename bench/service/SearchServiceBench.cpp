@@ -24,10 +24,10 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
-#include "module/Text.h"
-#include "search/DesktopSearchInterfaces.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
+#include "common/Text.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "service/BackgroundIndexing.h"
 #include "service/CQueryApi.h"
 #include "service/IndexWatcher.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "service/PathText.h"
 #include "service/ServicePaths.h"
 #include "service/TextExtractor.h"

@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 
 namespace qv {
 namespace {

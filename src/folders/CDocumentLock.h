@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv {
 

@@ -6,10 +6,10 @@
 #include <exception>
 
 #include "folders/CDocumentLock.h"
-#include "module/Holders.h"
-#include "module/ModuleObjects.h"
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "folders/UserPaths.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

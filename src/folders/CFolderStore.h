@@ -16,7 +16,7 @@
 #include <string>
 
 #include "folders/FileStamp.h"
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "pidl/FolderSettings.h"
 #include "pidl/ItemIdentifier.h"
 

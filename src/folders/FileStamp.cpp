@@ -1,6 +1,6 @@
 #include "folders/FileStamp.h"
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv {
 

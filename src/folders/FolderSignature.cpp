@@ -1,8 +1,8 @@
 #include "folders/FolderSignature.h"
 
 #include "folders/CFolderStore.h"
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 
 namespace qv {
 namespace {

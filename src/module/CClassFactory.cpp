@@ -1,7 +1,7 @@
 #include "module/CClassFactory.h"
 
-#include "module/ClassIds.h"
-#include "module/ModuleUse.h"
+#include "common/ClassIds.h"
+#include "runtime/ModuleUse.h"
 #include "shellfolder/CShellFolder.h"
 
 namespace qv {
@@ -22,7 +22,10 @@ STDMETHODIMP CClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** 
   return CreateComObject<CShellFolder>(riid, ppv);
 }
 
-STDMETHODIMP CClassFactory::LockServer(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP CClassFactory::LockServer(BOOL lock) {
+  LockModule(lock != FALSE);
+  return S_OK;
+}
 
 HRESULT GetClassObject(REFCLSID classId, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;

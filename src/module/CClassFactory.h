@@ -4,11 +4,12 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 
-class CClassFactory final : public ComObject<CClassFactory, LiveClass::ClassFactory, IClassFactory> {
+class CClassFactory final : public ComObject<CClassFactory, LiveCount<LiveClass::ClassFactory>, IClassFactory> {
  public:
   static const InterfaceEntry* InterfaceTable();
 

@@ -6,9 +6,9 @@
 #include <olectl.h>
 
 #include "module/CClassFactory.h"
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
-#include "module/ModuleUse.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
+#include "runtime/ModuleUse.h"
 #include "module/ServerRegistration.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

@@ -5,12 +5,9 @@
 
 #include <windows.h>
 
-namespace qv {
+#include "common/RegistryWriter.h"
 
-// Where the entries go: for every user of the machine (HKEY_CLASSES_ROOT and
-// HKEY_LOCAL_MACHINE, which needs administrator rights) or for the current user
-// only (HKEY_CURRENT_USER\Software\Classes and the user's own Explorer keys).
-enum class RegistrationScope { AllUsers, CurrentUser };
+namespace qv {
 
 // S_OK, or E_FAIL when a key could not be created (what was written stays;
 // UnregisterServer removes it).

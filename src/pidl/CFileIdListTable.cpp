@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv {
 

@@ -2,10 +2,8 @@
 
 #include <new>
 
-#include "folders/CFolderStore.h"
-#include "module/ModuleObjects.h"
 #include "pidl/CPidlManager.h"
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace qv {
 
@@ -58,10 +56,5 @@ bool CItemIdList::IsFolder() const { return CPidlManager::KindOf(GetLastItem()) 
 bool CItemIdList::IsRoot() const { return CPidlManager::KindOf(GetLastItem()) == ItemKind::Foreign; }
 
 std::string CItemIdList::ResultPath() const { return CPidlManager::ResultPath(GetLastItem()); }
-
-ComPtr<IXMLDOMNode> CItemIdList::FindNode() const {
-  CFolderStore* store = TheFolderStore();
-  return store ? store->FindFolderNode(list_) : nullptr;
-}
 
 }  // namespace qv

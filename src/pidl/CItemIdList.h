@@ -4,12 +4,11 @@
 
 #include <windows.h>
 #include <shtypes.h>
-#include <msxml2.h>
 
 #include <cstddef>
 #include <string>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "pidl/ItemIdentifier.h"
 
 namespace qv {
@@ -46,7 +45,6 @@ class CItemIdList {
   // The exact path of the file a result's list names; empty when none.
   std::string ResultPath() const;
   // The folder definition document's element for the held list.
-  ComPtr<IXMLDOMNode> FindNode() const;
 
  private:
   void Release();

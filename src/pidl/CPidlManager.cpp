@@ -6,9 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "folders/CFolderStore.h"
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 
 namespace qv {
 namespace {
@@ -104,13 +103,14 @@ LPITEMIDLIST CreateExtendedItem(CPidlManager& manager, std::int32_t kind, const 
 
 }  // namespace
 
+// The manager is a module-wide helper, not a COM object: the live-object count
+// that decides unloading leaves it out.
 CPidlManager::CPidlManager() {
-  CountObject(LiveClass::PidlManager);
   ThrowIfFailed(SHGetMalloc(allocator_.Put()), IID_IMalloc);
   ThrowIfFailed(SHGetDesktopFolder(desktop_.Put()), IID_IShellFolder);
 }
 
-CPidlManager::~CPidlManager() { UncountObject(LiveClass::PidlManager); }
+CPidlManager::~CPidlManager() = default;
 
 LPITEMIDLIST CPidlManager::Allocate(std::size_t size) {
   void* memory = allocator_ ? allocator_->Alloc(size) : nullptr;
@@ -124,10 +124,6 @@ LPITEMIDLIST CPidlManager::Create(std::int32_t kind) {
   AsIdentifier(list)->cb = kItemSize;
   AsIdentifier(list)->record.common.kind = kind;
   return list;
-}
-
-LPITEMIDLIST CPidlManager::CreateFolderItem(IXMLDOMNode* node) {
-  return CreateFolderItem(CFolderStore::ReadFolderSettings(node));
 }
 
 LPITEMIDLIST CPidlManager::CreateFolderItem(const FolderSettings& settings) {

@@ -5,12 +5,11 @@
 
 #include <windows.h>
 #include <shlobj.h>
-#include <msxml2.h>
 
 #include <cstddef>
 #include <string>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "pidl/CFileIdListTable.h"
 #include "pidl/FolderSettings.h"
 #include "pidl/ItemIdentifier.h"
@@ -41,7 +40,6 @@ class CPidlManager {
   // kind (zero-filled); null when the allocator fails. Items made this way have
   // the older layout; the Create*Item functions write the current one.
   LPITEMIDLIST Create(std::int32_t kind);
-  LPITEMIDLIST CreateFolderItem(IXMLDOMNode* node);
   // Null when the allocator fails or the texts do not fit one item.
   LPITEMIDLIST CreateFolderItem(const FolderSettings& settings);
   LPITEMIDLIST CreateResultItem(const std::string& name, const std::string& path, std::uint32_t fileIdList);

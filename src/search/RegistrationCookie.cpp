@@ -4,9 +4,9 @@
 #include <charconv>
 #include <string>
 
-#include "module/Holders.h"
-#include "module/ModuleObjects.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "folders/UserPaths.h"
+#include "common/Text.h"
 
 namespace qv {
 namespace {

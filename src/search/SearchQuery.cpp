@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "search/RegistrationCookie.h"
 #include "search/ServiceObjects.h"
 #include "search/ServiceRegistration.h"

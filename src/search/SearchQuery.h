@@ -4,10 +4,10 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 #include "pidl/FolderSettings.h"
-#include "search/DesktopSearchInterfaces.h"
+#include "common/DesktopSearchInterfaces.h"
 
 namespace qv {
 

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "pidl/FolderSettings.h"
 #include "search/SearchQuery.h"

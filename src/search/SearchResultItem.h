@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "search/DesktopSearchInterfaces.h"
+#include "common/DesktopSearchInterfaces.h"
 
 namespace qv {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 
 namespace qv {
 

@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
-#include "search/DesktopSearchInterfaces.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "search/RegistrationCookie.h"
 #include "search/ServiceObjects.h"
 

@@ -3,10 +3,10 @@
 #include <new>
 
 #include "folders/CFolderStore.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "pidl/CPidlManager.h"
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 #include "search/SearchResultItem.h"
 #include "search/SearchQuery.h"
 
@@ -69,7 +69,7 @@ void CEnumIDList::AddSubfolders(IXMLDOMNode* element) {
   ThrowIfFailed(element->get_firstChild(child.Put()), IID_IXMLDOMNode);
   while (child) {
     if (IsElement(child.Get())) {
-      Append(manager_.CreateFolderItem(child.Get()));
+      Append(manager_.CreateFolderItem(CFolderStore::ReadFolderSettings(child.Get())));
       ++folderCount_;
     }
     ComPtr<IXMLDOMNode> next;

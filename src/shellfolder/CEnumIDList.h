@@ -10,13 +10,14 @@
 #include <cstddef>
 #include <vector>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 
 class CPidlManager;
 
-class CEnumIDList final : public ComObject<CEnumIDList, LiveClass::EnumIDList, IEnumIDList> {
+class CEnumIDList final : public ComObject<CEnumIDList, LiveCount<LiveClass::EnumIDList>, IEnumIDList> {
  public:
   // Builds the children of the folder named by the absolute list, as the flags
   // ask (SHCONTF_FOLDERS, SHCONTF_NONFOLDERS; the namespace root never lists
@@ -37,7 +38,7 @@ class CEnumIDList final : public ComObject<CEnumIDList, LiveClass::EnumIDList, I
   ULONG ResultCount() const { return resultCount_; }
 
  private:
-  friend class ComObject<CEnumIDList, LiveClass::EnumIDList, IEnumIDList>;
+  friend class ComObject<CEnumIDList, LiveCount<LiveClass::EnumIDList>, IEnumIDList>;
   explicit CEnumIDList(CPidlManager& manager) : manager_(manager) {}
   ~CEnumIDList() override;
 

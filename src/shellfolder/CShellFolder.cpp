@@ -6,14 +6,14 @@
 
 #include "folders/CFolderStore.h"
 #include "folders/FolderSignature.h"
-#include "module/ClassIds.h"
-#include "module/ModuleObjects.h"
-#include "module/ModulePaths.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/ClassIds.h"
+#include "runtime/ModuleObjects.h"
+#include "common/ModulePaths.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"
-#include "shellfolder/ShellRequests.h"
+#include "operations/ShellRequests.h"
 #include "ui/CContextMenu.h"
 #include "ui/CDataObject.h"
 #include "ui/CDropTarget.h"
@@ -122,7 +122,7 @@ STDMETHODIMP CShellFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR displayName,
     ComPtr<IXMLDOMNode> child = store.FindChildFolder(folder.Get(), ToUtf8(displayName).c_str());
     if (!child) return E_FAIL;
     CItemIdList parsed(RequirePidlManager());
-    parsed.Adopt(RequirePidlManager().CreateFolderItem(child.Get()));
+    parsed.Adopt(RequirePidlManager().CreateFolderItem(CFolderStore::ReadFolderSettings(child.Get())));
     if (!parsed.Get()) return E_OUTOFMEMORY;
     if (attributes) *attributes &= AttributesOf(parsed.Get(), *attributes);
     if (eaten) *eaten = static_cast<ULONG>(wcslen(displayName));

@@ -11,7 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
 #include "pidl/FolderSettings.h"
 #include "shellfolder/IQuorvaneShellFolder.h"
@@ -22,7 +23,7 @@ namespace qv {
 class CIconCache;
 
 class CShellFolder final
-    : public ComObject<CShellFolder, LiveClass::ShellFolder, IQuorvaneShellFolder, IPersistFolder2>,
+    : public ComObject<CShellFolder, LiveCount<LiveClass::ShellFolder>, IQuorvaneShellFolder, IPersistFolder2>,
       public IViewFolder {
  public:
   // The namespace root; the shell places it with IPersistFolder::Initialize.

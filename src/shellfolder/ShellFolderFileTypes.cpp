@@ -7,11 +7,11 @@
 #include <string>
 
 #include "folders/CFolderStore.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
-#include "shellfolder/FileTypeFilter.h"
+#include "operations/FileTypeFilter.h"
 #include "view/OpenViews.h"
 
 namespace qv {
@@ -50,7 +50,7 @@ bool CShellFolder::HideFileType(const char* extension) {
 bool CShellFolder::MoveFileTypeToFolder(const char* extension) {
   if (!IsUsableExtension(extension)) return false;
   try {
-    ComPtr<IXMLDOMNode> node = absolute_.FindNode();
+    ComPtr<IXMLDOMNode> node = RequireFolderStore().FindFolderNode(absolute_.Get());
     if (!node || !absolute_.IsFolder()) return false;
     FolderSettings record = CFolderStore::ReadFolderSettings(node.Get());
     std::string base = BaseQueryOf(record);

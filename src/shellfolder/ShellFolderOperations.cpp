@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "folders/CFolderStore.h"
-#include "module/ModulePaths.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
-#include "shellfolder/ShellRequests.h"
+#include "operations/ShellRequests.h"
 #include "ui/Confirmation.h"
 #include "view/CShellView.h"
 #include "view/OpenViews.h"
@@ -45,7 +45,7 @@ CItemIdList CShellFolder::AddAndAnnounceFolder(const std::string& name, const ch
   ComPtr<IXMLDOMNode> node = store.AddFolder(parentNode.Get(), name.c_str());
   if (!node) return created;
   CItemIdList item(RequirePidlManager());
-  item.Adopt(RequirePidlManager().CreateFolderItem(node.Get()));
+  item.Adopt(RequirePidlManager().CreateFolderItem(CFolderStore::ReadFolderSettings(node.Get())));
   if (!item.Get()) return created;
   created = AbsoluteListOf(item.Get());
   // The search string goes in before anyone sees the folder: a view that starts

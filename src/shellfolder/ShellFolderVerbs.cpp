@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "folders/CFolderStore.h"
-#include "module/ModulePaths.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
-#include "shellfolder/ShellRequests.h"
+#include "operations/ShellRequests.h"
 #include "ui/CFolderPropertiesDialog.h"
 #include "ui/Confirmation.h"
 

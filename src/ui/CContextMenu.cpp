@@ -4,14 +4,14 @@
 
 #include <cstring>
 
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
-#include "shellfolder/FileTypeFilter.h"
+#include "operations/FileTypeFilter.h"
 #include "view/OpenViews.h"
 
 namespace qv {

@@ -12,14 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
 
 namespace qv {
 
 class CShellFolder;
 
-class CContextMenu final : public ComObject<CContextMenu, LiveClass::ContextMenu, IContextMenu3> {
+class CContextMenu final : public ComObject<CContextMenu, LiveCount<LiveClass::ContextMenu>, IContextMenu3> {
  public:
   // Command offsets from the first identifier the caller gives.
   enum Offset : UINT {

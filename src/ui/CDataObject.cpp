@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "module/ModulePaths.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "ui/CEnumFormatEtc.h"

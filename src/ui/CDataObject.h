@@ -10,15 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
+#include "common/Holders.h"
 #include "pidl/CItemIdList.h"
 
 namespace qv {
 
 class CShellFolder;
 
-class CDataObject final : public ComObject<CDataObject, LiveClass::DataObject, IDataObject> {
+class CDataObject final : public ComObject<CDataObject, LiveCount<LiveClass::DataObject>, IDataObject> {
  public:
   // Keeps the folder and a copy of each item (child lists of the folder), in the
   // given order. Throws std::bad_alloc when a copy fails and ComError for a

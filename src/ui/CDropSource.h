@@ -5,11 +5,12 @@
 #include <windows.h>
 #include <oleidl.h>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 
-class CDropSource final : public ComObject<CDropSource, LiveClass::DropSource, IDropSource> {
+class CDropSource final : public ComObject<CDropSource, LiveCount<LiveClass::DropSource>, IDropSource> {
  public:
   static const InterfaceEntry* InterfaceTable();
 

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
-#include "module/ModuleUse.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
+#include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "ui/Confirmation.h"

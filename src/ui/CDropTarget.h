@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
 
 namespace qv {
@@ -23,7 +24,7 @@ class CShellFolder;
 // folder definitions, and no one files hundreds of folders in one gesture.
 constexpr std::size_t kMostFoldersPerDrop = 256;
 
-class CDropTarget final : public ComObject<CDropTarget, LiveClass::DropTarget, IDropTarget> {
+class CDropTarget final : public ComObject<CDropTarget, LiveCount<LiveClass::DropTarget>, IDropTarget> {
  public:
   // The folder that receives the drop; throws ComError without one.
   explicit CDropTarget(CShellFolder* folder);

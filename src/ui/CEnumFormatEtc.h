@@ -6,11 +6,12 @@
 
 #include <vector>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 
-class CEnumFormatEtc final : public ComObject<CEnumFormatEtc, LiveClass::EnumFormatEtc, IEnumFORMATETC> {
+class CEnumFormatEtc final : public ComObject<CEnumFormatEtc, LiveCount<LiveClass::EnumFormatEtc>, IEnumFORMATETC> {
  public:
   // Keeps its own copy of the formats.
   explicit CEnumFormatEtc(std::vector<FORMATETC> formats, ULONG position = 0);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "ui/CIconCache.h"
 

@@ -5,14 +5,15 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
 #include "shellfolder/CShellFolder.h"
 
 namespace qv {
 
 class CExtractIcon final
-    : public ComObject<CExtractIcon, LiveClass::ExtractIcon, IExtractIconA, IExtractIconW> {
+    : public ComObject<CExtractIcon, LiveCount<LiveClass::ExtractIcon>, IExtractIconA, IExtractIconW> {
  public:
   // item: the item's list below the namespace root; the object keeps a copy.
   CExtractIcon(CShellFolder* folder, LPCITEMIDLIST item);

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "folders/CFolderStore.h"
-#include "module/ModulePaths.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "runtime/ModuleObjects.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "shellfolder/CShellFolder.h"
-#include "shellfolder/ShellRequests.h"
+#include "operations/ShellRequests.h"
 #include "ui/Confirmation.h"
 #include "view/OpenViews.h"
 
@@ -127,7 +128,8 @@ void CFolderPropertiesDialog::OnInitDialog(HWND window) {
   // The document's settings are what the dialog shows; the item's copy stands
   // in only for a folder the document no longer holds.
   FolderSettings settings;
-  if (ComPtr<IXMLDOMNode> node = folder_.FindNode()) {
+  CFolderStore* store = TheFolderStore();
+  if (ComPtr<IXMLDOMNode> node = store ? store->FindFolderNode(folder_.Get()) : nullptr) {
     settings = CFolderStore::ReadFolderSettings(node.Get());
   } else {
     CPidlManager::ReadFolderSettings(folder_.GetLastItem(), settings);

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "pidl/CItemIdList.h"
 #include "pidl/FolderSettings.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace qv {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv {
 

@@ -1,7 +1,7 @@
 #include "ui/CQueryInfo.h"
 
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

@@ -5,12 +5,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
 
 namespace qv {
 
-class CQueryInfo final : public ComObject<CQueryInfo, LiveClass::QueryInfo, IQueryInfo> {
+class CQueryInfo final : public ComObject<CQueryInfo, LiveCount<LiveClass::QueryInfo>, IQueryInfo> {
  public:
   // item: the item's list below the namespace root; the object keeps a copy.
   explicit CQueryInfo(LPCITEMIDLIST item);

@@ -1,6 +1,6 @@
 #include "ui/Confirmation.h"
 
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace qv {
 namespace {

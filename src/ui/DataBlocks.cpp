@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

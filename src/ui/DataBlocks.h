@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv {
 

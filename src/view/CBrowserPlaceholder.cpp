@@ -1,7 +1,7 @@
 #include "view/CBrowserPlaceholder.h"
 
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "view/InstallPage.h"
 
 namespace qv {

@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 
 namespace qv {
 

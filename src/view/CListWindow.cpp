@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

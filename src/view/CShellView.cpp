@@ -3,9 +3,9 @@
 #include <windowsx.h>
 
 #include "folders/CFolderStore.h"
-#include "module/ClassIds.h"
-#include "module/ModuleObjects.h"
-#include "module/ModulePaths.h"
+#include "common/ClassIds.h"
+#include "runtime/ModuleObjects.h"
+#include "common/ModulePaths.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "search/ServiceRegistration.h"

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
+#include "common/Holders.h"
 #include "pidl/CItemIdList.h"
 #include "view/CListWindow.h"
 
@@ -21,7 +22,7 @@ namespace qv {
 class IViewFolder;
 class CBrowserPlaceholder;
 
-class CShellView : public ComObject<CShellView, LiveClass::ShellView, IShellView, IOleCommandTarget> {
+class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>, IShellView, IOleCommandTarget> {
  public:
   static constexpr wchar_t kWindowClass[] = L"quorvaneNSClass";
 

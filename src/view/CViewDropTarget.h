@@ -8,11 +8,12 @@
 #include <oleidl.h>
 #include <shlobj.h>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 
-class CViewDropTarget final : public ComObject<CViewDropTarget, LiveClass::DropTarget, IDropTarget> {
+class CViewDropTarget final : public ComObject<CViewDropTarget, LiveCount<LiveClass::DropTarget>, IDropTarget> {
  public:
   // `list` is the view's list control, `folder` the folder it shows.
   CViewDropTarget(HWND list, IShellFolder* folder);

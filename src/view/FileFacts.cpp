@@ -3,8 +3,8 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 
 namespace qv {
 

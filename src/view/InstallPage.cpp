@@ -5,8 +5,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 #include "resources/resource.h"
 
 namespace qv {

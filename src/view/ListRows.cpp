@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "module/ModuleObjects.h"
-#include "module/Text.h"
+#include "runtime/ModuleObjects.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "module/Holders.h"
-#include "module/ModuleObjects.h"
-#include "module/ModulePaths.h"
-#include "module/Settings.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "runtime/ModuleObjects.h"
+#include "common/ModulePaths.h"
+#include "runtime/Settings.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "view/CShellView.h"

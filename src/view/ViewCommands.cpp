@@ -3,7 +3,7 @@
 // the selected row); creating, deleting and properties go to the folder.
 
 #include "pidl/CPidlManager.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "resources/resource.h"
 #include "view/CShellView.h"
 #include "view/IViewFolder.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "module/ModulePaths.h"
+#include "common/ModulePaths.h"
 #include "resources/resource.h"
 #include "ui/CDropSource.h"
 #include "view/CShellView.h"

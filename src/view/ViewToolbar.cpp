@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
 #include "resources/resource.h"
 
 namespace qv {

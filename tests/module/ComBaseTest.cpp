@@ -2,14 +2,14 @@
 
 #include <shlobj.h>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
-#include "module/LiveObjects.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 namespace {
 
-class CSamplePersist final : public ComObject<CSamplePersist, LiveClass::QueryInfo, IPersistFolder, IEnumIDList> {
+class CSamplePersist final : public ComObject<CSamplePersist, LiveCount<LiveClass::QueryInfo>, IPersistFolder, IEnumIDList> {
  public:
   static const InterfaceEntry* InterfaceTable() {
     static const InterfaceEntry table[] = {

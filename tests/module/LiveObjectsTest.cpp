@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "folders/CFolderStore.h"
-#include "module/ModuleObjects.h"
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "runtime/ModuleObjects.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "support/TempDirectory.h"
 

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "module/ClassIds.h"
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ClassIds.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 #include "support/ServerModule.h"
 #include "support/ShellFolderCalls.h"
 
@@ -77,8 +77,7 @@ TEST(ServerEntry, FactoryKeepsTheModuleLoadedAndMakesRootFolders) {
   ComPtr<IClassFactory> factory;
   ASSERT_EQ(S_OK, server.GetClassObject(kShellFolderClassId, IID_IClassFactory, factory.PutVoid()));
   EXPECT_EQ(S_FALSE, server.CanUnloadNow());
-  EXPECT_EQ(E_NOTIMPL, factory->LockServer(TRUE));
-  EXPECT_EQ(E_NOTIMPL, factory->LockServer(FALSE));
+  EXPECT_EQ(S_OK, factory->LockServer(TRUE));
 
   void* object = reinterpret_cast<void*>(1);
   EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(factory.Get(), IID_IUnknown, &object));
@@ -94,6 +93,11 @@ TEST(ServerEntry, FactoryKeepsTheModuleLoadedAndMakesRootFolders) {
   factory.Reset();
   EXPECT_EQ(S_FALSE, server.CanUnloadNow()) << "a live folder keeps the module";
   folder.Reset();
+  EXPECT_EQ(S_FALSE, server.CanUnloadNow()) << "the factory's lock keeps the module";
+
+  ASSERT_EQ(S_OK, server.GetClassObject(kShellFolderClassId, IID_IClassFactory, factory.PutVoid()));
+  EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+  factory.Reset();
   EXPECT_EQ(S_OK, server.CanUnloadNow());
 }
 

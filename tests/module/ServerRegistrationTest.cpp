@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "module/ClassIds.h"
-#include "module/ComBase.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/ClassIds.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "support/ProgramRun.h"
 #include "support/ServerModule.h"
 #include "support/ShellFolderCalls.h"

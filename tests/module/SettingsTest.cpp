@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "module/Holders.h"
-#include "module/ModuleObjects.h"
-#include "module/Settings.h"
+#include "common/Holders.h"
+#include "runtime/ModuleObjects.h"
+#include "runtime/Settings.h"
 #include "search/RegistrationCookie.h"
 #include "support/TempDirectory.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "search/RegistrationCookie.h"
 #include "search/SearchQuery.h"
 #include "support/SearchServiceFixture.h"

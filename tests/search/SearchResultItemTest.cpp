@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "search/SearchQuery.h"
 #include "search/SearchResultItem.h"

@@ -8,8 +8,8 @@
 
 // The calls of the service a test can make answer differently.
 enum StubCall {
-  kStubCreateQueryApi = 0,          // the class factory of "GoogleDesktop.QueryAPI"
-  kStubCreateRegistrar,             // the class factory of "GoogleDesktop.Registrar"
+  kStubCreateQueryApi = 0,          // the class factory of kQueryApiProgId
+  kStubCreateRegistrar,             // the class factory of kRegistrarProgId
   kStubStartRegistration,           // registrar slot 7
   kStubGetRegistrationInterface,    // registrar slot 8
   kStubFinishRegistration,          // registrar slot 9

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "module/ComBase.h"
-#include "search/DesktopSearchInterfaces.h"
+#include "common/ComBase.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "searchstub/StubState.h"
 
 namespace qv::stub {
@@ -13,7 +13,7 @@ namespace qv::stub {
 // IDispatch that answers nothing: the component calls the service through its
 // vtables only. Every stand-in object counts itself among the service's live objects.
 template <class Derived, class Interface>
-class StubObject : public ComObject<Derived, LiveClass::Uncounted, Interface> {
+class StubObject : public ComObject<Derived, NotCounted, Interface> {
  public:
   StubObject() { ++State().liveObjects; }
   ~StubObject() override { --State().liveObjects; }

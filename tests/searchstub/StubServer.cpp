@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 #include "searchstub/StubObjects.h"
 
 namespace qv::stub {
@@ -34,7 +34,7 @@ const ServedClass kServedClasses[] = {
     {&kRegistrarClsid, kRegistrarProgId, kStubCreateRegistrar},
 };
 
-class CStubClassFactory final : public ComObject<CStubClassFactory, LiveClass::Uncounted, IClassFactory> {
+class CStubClassFactory final : public ComObject<CStubClassFactory, NotCounted, IClassFactory> {
  public:
   explicit CStubClassFactory(const ServedClass& served) : served_(served) {}
   static const InterfaceEntry* InterfaceTable() {

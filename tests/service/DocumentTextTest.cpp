@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "ServiceTestSupport.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "service/Indexer.h"
 #include "service/RootList.h"
 #include "service/ServicePaths.h"

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "service/IndexDatabase.h"
 
 namespace qv::service::test {

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "ServiceTestSupport.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "service/IndexWatcher.h"
 #include "service/RootList.h"
 #include "service/WatcherInstance.h"

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <functional>
 
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "service/BackgroundIndexing.h"
 #include "service/IndexDatabase.h"
 #include "service/TextExtractor.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv::service::test {
 namespace {

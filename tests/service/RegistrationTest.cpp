@@ -1,6 +1,6 @@
 #include "ServiceTestSupport.h"
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv::service::test {
 namespace {
@@ -41,6 +41,26 @@ TEST_F(Registration, RegistrationsOutliveTheServiceObjectsAndTheLoadedModule) {
   LONG another = RegisterClient();
   EXPECT_EQ(S_OK, RunQuery(cookie, L"anything").hr);
   EXPECT_EQ(S_OK, RunQuery(another, L"anything").hr);
+}
+
+TEST_F(Registration, AFactoryLockKeepsTheServiceLoaded) {
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(S_OK, CoGetClassObject(kQueryApiClassId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                   factory.PutVoid()));
+  HMODULE module = GetModuleHandleW(L"quorvane-search.dll");
+  ASSERT_NE(nullptr, module);
+  auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  ASSERT_NE(nullptr, canUnloadNow);
+  EXPECT_EQ(S_OK, factory->LockServer(TRUE));
+  factory.Reset();
+  EXPECT_EQ(S_FALSE, canUnloadNow()) << "the lock keeps the module with no object alive";
+
+  ASSERT_EQ(S_OK, CoGetClassObject(kQueryApiClassId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                   factory.PutVoid()));
+  EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+  factory.Reset();
+  EXPECT_EQ(S_OK, canUnloadNow());
 }
 
 TEST_F(Registration, ACookieIsValidOnlyOnceTheRegistrationIsFinished) {

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "service/BackgroundIndexing.h"
 #include "service/Indexer.h"
 #include "service/RootList.h"
-#include "service/ServiceClassIds.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "service/ServicePaths.h"
 
 namespace qv::service::test {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "search/DesktopSearchInterfaces.h"
+#include "common/ComBase.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "search/ServiceObjects.h"
 #include "support/TempDirectory.h"
 

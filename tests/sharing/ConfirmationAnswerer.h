@@ -15,19 +15,7 @@ class ConfirmationAnswerer {
   ConfirmationAnswerer()
       : thread_([this] {
           while (!stop_) {
-            EnumWindows(
-                [](HWND window, LPARAM) -> BOOL {
-                  DWORD process = 0;
-                  GetWindowThreadProcessId(window, &process);
-                  char className[16] = {};
-                  GetClassNameA(window, className, sizeof className);
-                  if (process == GetCurrentProcessId() && std::string(className) == "#32770" &&
-                      IsWindowVisible(window)) {
-                    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-                  }
-                  return TRUE;
-                },
-                0);
+            EnumWindows(&AnswerYes, 0);
             Sleep(20);
           }
         }) {}
@@ -37,6 +25,18 @@ class ConfirmationAnswerer {
   }
 
  private:
+  // A WNDENUMPROC: a lambda does not convert to the 32-bit stdcall pointer.
+  static BOOL CALLBACK AnswerYes(HWND window, LPARAM) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (process == GetCurrentProcessId() && std::string(className) == "#32770" && IsWindowVisible(window)) {
+      PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    }
+    return TRUE;
+  }
+
   volatile bool stop_ = false;
   std::thread thread_;
 };

@@ -22,10 +22,10 @@
 #include <vector>
 
 #include "folders/CDocumentLock.h"
-#include "module/ClassIds.h"
-#include "module/ComBase.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/ClassIds.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "shellfolder/IQuorvaneShellFolder.h"
 #include "support/ShellFolderCalls.h"
 #include "support/TestItemList.h"

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "module/LiveObjects.h"
-#include "module/Text.h"
+#include "runtime/LiveObjects.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"
 #include "support/SearchServiceFixture.h"

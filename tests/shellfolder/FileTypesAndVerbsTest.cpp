@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "shellfolder/OperationsFixture.h"
+#include "support/OperationsFixture.h"
 #include "ui/CFolderPropertiesDialog.h"
 #include "ui/Confirmation.h"
 #include "resources/resource.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "resources/resource.h"
-#include "shellfolder/OperationsFixture.h"
+#include "support/OperationsFixture.h"
 #include "ui/Confirmation.h"
 
 namespace qv::test {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "module/ClassIds.h"
-#include "module/ComBase.h"
-#include "module/Text.h"
+#include "common/ClassIds.h"
+#include "common/ComBase.h"
+#include "common/Text.h"
 #include "shellfolder/IQuorvaneShellFolder.h"
 #include "support/SearchStub.h"
 #include "support/ServerModule.h"

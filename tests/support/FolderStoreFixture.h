@@ -5,13 +5,21 @@
 #include <memory>
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "folders/CFolderStore.h"
-#include "module/Text.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"
 
 namespace qv::test {
+
+// The list of the search folder at `names` below the namespace root, as the
+// tests' own root item starts it.
+inline TestItemList FolderPathList(std::initializer_list<std::string> names) {
+  TestItemList list;
+  list.Root();
+  for (const std::string& name : names) list.Folder(name);
+  return list;
+}
 
 // A folder store on quorvane.xml in a fresh temporary directory.
 class FolderStoreTest : public testing::Test {
@@ -32,12 +40,7 @@ class FolderStoreTest : public testing::Test {
     root.Root();
     return Store().FindFolderNode(root.Get());
   }
-  static TestItemList PathList(std::initializer_list<std::string> names) {
-    TestItemList list;
-    list.Root();
-    for (const std::string& name : names) list.Folder(name);
-    return list;
-  }
+  static TestItemList PathList(std::initializer_list<std::string> names) { return FolderPathList(names); }
   static std::string NameOf(IXMLDOMNode* node) {
     char name[kNameSize] = {};
     CFolderStore::GetNodeAttribute(node, "name", name, sizeof name);

@@ -1,7 +1,7 @@
 #include "support/ProgramRun.h"
 
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 
 namespace qv::test {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "folders/CFolderStore.h"
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 #include "search/RegistrationCookie.h"
 #include "support/SearchStub.h"
 #include "support/TempDirectory.h"

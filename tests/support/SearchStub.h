@@ -1,6 +1,6 @@
 #pragma once
 // The stand-in desktop search service, loaded into the test process. While a
-// SearchStub is installed, "GoogleDesktop.QueryAPI" and "GoogleDesktop.Registrar"
+// SearchStub is installed, the ProgIDs kQueryApiProgId and kRegistrarProgId
 // resolve (per user) to it; Uninstall removes them, as on a machine without the
 // service. Each SearchStub starts from a clean script and log.
 

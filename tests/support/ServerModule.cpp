@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "module/ClassIds.h"
-#include "module/Text.h"
+#include "common/ClassIds.h"
+#include "common/Text.h"
 #include "support/TestItemList.h"
 
 namespace qv::test {

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 #include "support/TempDirectory.h"
 
 namespace qv::test {

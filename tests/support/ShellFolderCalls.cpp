@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace qv::test {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 
 namespace qv::test {
 

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "module/ModulePaths.h"
-#include "module/Text.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
 
 namespace qv::test {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace qv::test {
 namespace {

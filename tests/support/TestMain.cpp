@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "module/UserPaths.h"
+#include "folders/UserPaths.h"
 #include "support/TempDirectory.h"
 
 // The component is apartment-threaded; tests run on one OLE-initialised thread as

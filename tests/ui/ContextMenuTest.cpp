@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 #include "support/ServerModule.h"
 #include "support/ShellFolderCalls.h"
 #include "support/TestItemList.h"

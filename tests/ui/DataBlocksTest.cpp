@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "support/TestItemList.h"
 #include "ui/DataBlocks.h"
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "DragDropFixture.h"
-#include "module/LiveObjects.h"
-#include "module/Text.h"
+#include "support/DragDropFixture.h"
+#include "runtime/LiveObjects.h"
+#include "common/Text.h"
 #include "ui/CDropSource.h"
 #include "ui/DataBlocks.h"
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "DragDropFixture.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "support/DragDropFixture.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "ui/Confirmation.h"
 #include "ui/DataBlocks.h"
 

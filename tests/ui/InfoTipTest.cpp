@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 #include "support/ServerModule.h"
 #include "support/ShellFolderCalls.h"
 #include "support/TestItemList.h"

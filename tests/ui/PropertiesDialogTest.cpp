@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "resources/resource.h"
-#include "shellfolder/OperationsFixture.h"
+#include "support/OperationsFixture.h"
 #include "ui/CFolderPropertiesDialog.h"
 
 namespace qv::test {

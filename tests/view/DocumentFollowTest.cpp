@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "folders/CFolderStore.h"
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "support/ProgramRun.h"
@@ -70,7 +70,8 @@ TEST_F(DocumentFollowTest, OpenViewShowsAFolderAnotherProcessCreatedAndIgnoresUn
   TestItemList workList;
   workList.Root().Folder("Work");
   CItemIdList workItem(RequirePidlManager());
-  workItem.Adopt(RequirePidlManager().CreateFolderItem(TheFolderStore()->FindFolderNode(workList.Get()).Get()));
+  workItem.Adopt(RequirePidlManager().CreateFolderItem(
+      CFolderStore::ReadFolderSettings(TheFolderStore()->FindFolderNode(workList.Get()).Get())));
   ComPtr<CShellFolder> work = MakeComObject<CShellFolder>(root_.Get(), workItem.Get());
   work->Initialize(root_->AbsoluteListOf(workItem.Get()).Get());
   ComPtr<IShellView> workView = Show(work.Get());

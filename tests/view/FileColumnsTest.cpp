@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "folders/CFolderStore.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "runtime/ModuleUse.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "support/TestItemList.h"
@@ -171,7 +171,7 @@ class LargeFolderTest : public ViewTest {
     TestItemList list;
     list.Root().Folder("Many");
     CItemIdList item(RequirePidlManager());
-    item.Adopt(RequirePidlManager().CreateFolderItem(TheFolderStore()->FindFolderNode(list.Get()).Get()));
+    item.Adopt(RequirePidlManager().CreateFolderItem(CFolderStore::ReadFolderSettings(TheFolderStore()->FindFolderNode(list.Get()).Get())));
     ComPtr<CShellFolder> folder = MakeComObject<CShellFolder>(root_.Get(), item.Get());
     folder->Initialize(root_->AbsoluteListOf(item.Get()).Get());
     return folder;

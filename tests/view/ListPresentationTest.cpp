@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "module/Settings.h"
-#include "module/Text.h"
+#include "runtime/Settings.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
 #include "view/OpenViews.h"

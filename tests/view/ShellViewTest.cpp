@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "module/ClassIds.h"
-#include "module/LiveObjects.h"
+#include "common/ClassIds.h"
+#include "runtime/LiveObjects.h"
 #include "resources/resource.h"
 #include "view/CBrowserPlaceholder.h"
 #include "view/InstallPage.h"

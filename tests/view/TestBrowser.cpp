@@ -1,6 +1,6 @@
 #include "view/TestBrowser.h"
 
-#include "module/Text.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 
 namespace qv::test {
 
-class TestBrowser : public ComObject<TestBrowser, LiveClass::Uncounted, IShellBrowser, ICommDlgBrowser> {
+class TestBrowser : public ComObject<TestBrowser, NotCounted, IShellBrowser, ICommDlgBrowser> {
  public:
   explicit TestBrowser(bool dialog = false);
   ~TestBrowser() override;

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "module/ModuleObjects.h"
-#include "module/Text.h"
+#include "runtime/ModuleObjects.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "view/CShellView.h"
 #include "view/CListWindow.h"
@@ -13,7 +13,7 @@
 namespace qv::test {
 namespace {
 
-class TestEnumerator : public ComObject<TestEnumerator, LiveClass::Uncounted, IEnumIDList> {
+class TestEnumerator : public ComObject<TestEnumerator, NotCounted, IEnumIDList> {
  public:
   explicit TestEnumerator(const std::vector<CItemIdList>& items) : items_(items) {}
   static const InterfaceEntry* InterfaceTable() {
@@ -42,7 +42,7 @@ class TestEnumerator : public ComObject<TestEnumerator, LiveClass::Uncounted, IE
 };
 
 // Image 0 a folder, image 1 a document.
-class TestIcon : public ComObject<TestIcon, LiveClass::Uncounted, IExtractIconW> {
+class TestIcon : public ComObject<TestIcon, NotCounted, IExtractIconW> {
  public:
   explicit TestIcon(bool result) : result_(result) {}
   static const InterfaceEntry* InterfaceTable() {
@@ -68,7 +68,7 @@ std::string NameOf(LPCITEMIDLIST item) {
 
 // A context menu that records its use: items at offsets 0 (default), 2 (the
 // "rename" verb), 11, 12, 15 and 16 (where a merged shell item would lie).
-class TestContextMenu : public ComObject<TestContextMenu, LiveClass::Uncounted, IContextMenu3> {
+class TestContextMenu : public ComObject<TestContextMenu, NotCounted, IContextMenu3> {
  public:
   TestContextMenu(std::vector<std::string>& calls, std::vector<UINT>& messages, std::string selection)
       : calls_(calls), messages_(messages), selection_(selection) {}
@@ -126,7 +126,7 @@ class TestContextMenu : public ComObject<TestContextMenu, LiveClass::Uncounted, 
 
 // A drop target that records its calls as "Call(target)" and takes moves onto
 // any target but the one named "Locked".
-class TestDropTarget : public ComObject<TestDropTarget, LiveClass::Uncounted, IDropTarget> {
+class TestDropTarget : public ComObject<TestDropTarget, NotCounted, IDropTarget> {
  public:
   TestDropTarget(std::vector<std::string>& calls, std::string target) : calls_(calls), target_(target) {}
   static const InterfaceEntry* InterfaceTable() {

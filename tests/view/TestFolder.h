@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 #include "pidl/CItemIdList.h"
 #include "view/IViewFolder.h"
 
@@ -23,7 +23,7 @@ struct ViewStyleStore {
   std::map<std::string, std::string> sorts;
 };
 
-class TestFolder : public ComObject<TestFolder, LiveClass::Uncounted, IShellFolder>, public IViewFolder {
+class TestFolder : public ComObject<TestFolder, NotCounted, IShellFolder>, public IViewFolder {
  public:
   // `name` empty makes the namespace root.
   TestFolder(const std::string& name, const std::string& query, ViewStyleStore& styles);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "module/ClassIds.h"
+#include "common/ClassIds.h"
 #include "resources/resource.h"
 #include "view/CViewDropTarget.h"
 #include "view/ViewFixture.h"
@@ -285,7 +285,7 @@ TEST_F(ViewCommandsTest, DraggingHandsTheSelectedRowsToADataObjectAndKeepsThem) 
 }
 
 // What is dragged matters only to the drop targets the list hands it to.
-class EmptyDataObject : public ComObject<EmptyDataObject, LiveClass::Uncounted, IDataObject> {
+class EmptyDataObject : public ComObject<EmptyDataObject, NotCounted, IDataObject> {
  public:
   static const InterfaceEntry* InterfaceTable() {
     static const InterfaceEntry table[] = {QV_INTERFACE(EmptyDataObject, IDataObject), {nullptr, 0}};

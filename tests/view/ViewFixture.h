@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "module/Holders.h"
-#include "module/ModuleObjects.h"
-#include "module/Text.h"
+#include "common/DesktopSearchInterfaces.h"
+#include "common/Holders.h"
+#include "runtime/ModuleObjects.h"
+#include "common/Text.h"
 #include "support/SearchStub.h"
 #include "support/TempDirectory.h"
 #include "view/CShellView.h"
@@ -23,8 +24,8 @@ namespace qv::test {
 class MachineClassesMirror {
  public:
   void Copy() {
-    for (const char* progId : kProgIds) {
-      std::string progIdKey = std::string("Software\\Classes\\") + progId;
+    for (const wchar_t* progId : {kQueryApiProgId, kRegistrarProgId}) {
+      std::string progIdKey = "Software\\Classes\\" + ToUtf8(progId);
       char clsid[64] = {};
       LONG size = sizeof clsid;
       if (RegQueryValueA(HKEY_CURRENT_USER, (progIdKey + "\\CLSID").c_str(), clsid, &size) != ERROR_SUCCESS) continue;
@@ -39,7 +40,6 @@ class MachineClassesMirror {
   ~MachineClassesMirror() { Remove(); }
 
  private:
-  static constexpr const char* kProgIds[] = {"GoogleDesktop.QueryAPI", "GoogleDesktop.Registrar"};
   void CopyKey(const std::string& key) {
     RegKey from;
     RegKey to;

@@ -15,7 +15,7 @@
 
 #include "BrowseWindow.h"
 #include "NamespacePath.h"
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "BrowseCommands.h"
-#include "module/ClassIds.h"
-#include "module/Holders.h"
+#include "common/ClassIds.h"
+#include "common/Holders.h"
 
 namespace qv::browse {
 namespace {

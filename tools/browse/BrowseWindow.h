@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shobjidl.h>
 
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 
 namespace qv::browse {
 

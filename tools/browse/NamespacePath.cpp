@@ -1,6 +1,6 @@
 #include "NamespacePath.h"
 
-#include "module/ClassIds.h"
+#include "common/ClassIds.h"
 
 namespace qv::browse {
 

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "module/ComBase.h"
-#include "module/Holders.h"
+#include "common/ComBase.h"
+#include "common/Holders.h"
 
 namespace qv::browse {
 

@@ -19,8 +19,8 @@
 
 #include "NamespacePath.h"
 #include "RemoteList.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 
 namespace qv::probe {
 namespace {

@@ -1,4 +1,4 @@
-#include "module/ComBase.h"
+#include "common/ComBase.h"
 
 namespace qv {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shellfolder/FileTypeFilter.h"
+#include "operations/FileTypeFilter.h"
 
 namespace qv {
 namespace {

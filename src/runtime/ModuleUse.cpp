@@ -1,9 +1,9 @@
-#include "module/ModuleUse.h"
+#include "runtime/ModuleUse.h"
 
-#include "module/ComBase.h"
-#include "module/LiveObjects.h"
-#include "module/ModuleObjects.h"
-#include "module/Settings.h"
+#include "common/ComBase.h"
+#include "runtime/LiveObjects.h"
+#include "runtime/ModuleObjects.h"
+#include "runtime/Settings.h"
 
 namespace qv {
 namespace {

@@ -1,8 +1,8 @@
-#include "shellfolder/ShellRequests.h"
+#include "operations/ShellRequests.h"
 
 #include <objbase.h>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {

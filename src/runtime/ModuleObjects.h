@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "folders/UserPaths.h"
+
 namespace qv {
 
 class CFolderStore;
@@ -15,11 +17,6 @@ class CPidlManager;
 // whatever was created stays usable.
 bool CreateModuleObjects(const std::wstring& dataDirectory = {});
 void DestroyModuleObjects();
-
-// The directory of the component's data files (quorvane.xml, the cookie file)
-// with its trailing backslash: the user's data directory, or the directory given
-// to CreateModuleObjects. Empty when it cannot be determined.
-std::wstring DataDirectory();
 
 // Null outside the life of the module objects.
 CFolderStore* TheFolderStore();

@@ -1,8 +1,8 @@
-#include "module/Settings.h"
+#include "runtime/Settings.h"
 
 #include <cstdint>
 
-#include "module/Holders.h"
+#include "common/Holders.h"
 #include "search/RegistrationCookie.h"
 
 namespace qv {

@@ -1,8 +1,8 @@
-#include "shellfolder/FileTypeFilter.h"
+#include "operations/FileTypeFilter.h"
 
 #include <cstring>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "pidl/FolderSettings.h"
 
 namespace qv {

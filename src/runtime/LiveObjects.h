@@ -20,8 +20,7 @@ enum class LiveClass : int {
   ExtractIcon,
   QueryInfo,
   PidlManager,  // has a name and an index, but is never counted
-  Count,
-  Uncounted = -1  // objects outside the accounting (helpers of other modules)
+  Count
 };
 
 int CountObject(LiveClass cls);
@@ -30,8 +29,19 @@ const char* ClassName(LiveClass cls);
 LONG LiveObjectTotal();
 LONG LiveObjectCount(LiveClass cls);
 
+// The counting policy of the component's COM objects (see ComObject).
+template <LiveClass Cls>
+struct LiveCount {
+  static void Created() { CountObject(Cls); }
+  static void Destroyed() { UncountObject(Cls); }
+};
+
+// IClassFactory::LockServer: a host keeps the module loaded between creations.
+void LockModule(bool lock);
+LONG ModuleLockCount();
+
 // The module's answer to the host's unload query: S_OK while no counted object
-// lives, S_FALSE otherwise. Class factory locks play no part.
+// lives and no class factory lock is held, S_FALSE otherwise.
 HRESULT CanUnloadNow();
 
 }  // namespace qv

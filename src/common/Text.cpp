@@ -1,4 +1,4 @@
-#include "module/Text.h"
+#include "common/Text.h"
 
 #include <objbase.h>
 #include <shlwapi.h>
@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "module/ModulePaths.h"
+#include "common/ModulePaths.h"
 
 namespace qv {
 namespace {

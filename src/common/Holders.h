@@ -55,6 +55,7 @@ template <class T>
 inline void FreeTaskMemoryAs(T* p) { CoTaskMemFree(p); }
 inline void FreeLibraryModule(HMODULE h) { FreeLibrary(h); }
 inline void FreeAccelerators(HACCEL h) { DestroyAcceleratorTable(h); }
+inline void CloseFindSearch(HANDLE h) { FindClose(h); }
 }  // namespace detail
 
 using RegKey = UniqueResource<HKEY, detail::CloseKey>;
@@ -68,6 +69,11 @@ using AcceleratorHandle = UniqueResource<HACCEL, detail::FreeAccelerators>;
 
 // CreateFile answers INVALID_HANDLE_VALUE for "no file"; the holder keeps null then.
 inline UniqueHandle FileHandle(HANDLE h) { return UniqueHandle(h == INVALID_HANDLE_VALUE ? nullptr : h); }
+
+// A directory search of FindFirstFileExW, which answers INVALID_HANDLE_VALUE for
+// "nothing found"; the holder keeps null then.
+using FindSearch = UniqueResource<HANDLE, detail::CloseFindSearch>;
+inline FindSearch FindSearchHandle(HANDLE h) { return FindSearch(h == INVALID_HANDLE_VALUE ? nullptr : h); }
 
 // Memory from the COM task allocator (the shell's allocator hands out the same).
 template <class T>

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "folders/CFolderStore.h"
-#include "module/ComBase.h"
-#include "module/ModuleObjects.h"
+#include "common/ComBase.h"
+#include "runtime/ModuleObjects.h"
 #include "shellfolder/CShellFolder.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"

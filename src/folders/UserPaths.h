@@ -28,4 +28,12 @@ std::wstring UserDataDirectory();
 // replaced. True when the data directory holds a document afterwards.
 bool SeedUserDocument(const std::wstring& dataDirectory, const std::wstring& seedDirectory);
 
+// The directory of the component's data files (quorvane.xml, the cookie file)
+// with its trailing backslash: the one named by SetDataDirectory (the module
+// objects name theirs while they live), else the user's data directory. Empty
+// when it cannot be determined.
+std::wstring DataDirectory();
+// Empty returns to the user's data directory.
+void SetDataDirectory(const std::wstring& directory);
+
 }  // namespace qv

@@ -1,8 +1,8 @@
-#include "module/ModulePaths.h"
+#include "common/ModulePaths.h"
 
 #include <cstring>
 
-#include "module/Text.h"
+#include "common/Text.h"
 
 namespace qv {
 namespace {

@@ -11,8 +11,6 @@
 #include <new>
 #include <utility>
 
-#include "module/LiveObjects.h"
-
 namespace qv {
 
 // A failed call on a platform or service object: the HRESULT and the IID of the
@@ -84,12 +82,20 @@ std::ptrdiff_t InterfaceOffset() {
 // is the first row's interface.
 HRESULT QueryInterfaceFromTable(void* object, const InterfaceEntry* table, REFIID riid, void** ppv);
 
+// A counting policy for objects whose module keeps no count of them.
+struct NotCounted {
+  static void Created() {}
+  static void Destroyed() {}
+};
+
 // Reference-counted base: Derived lists its interfaces in a static
-// InterfaceTable() and is counted in the live-object table under Cls.
-template <class Derived, LiveClass Cls, class... Interfaces>
+// InterfaceTable(). Counting::Created and Counting::Destroyed run as each object
+// comes and goes, so every module keeps the live-object count its unloading
+// rule needs without this header knowing about it.
+template <class Derived, class Counting, class... Interfaces>
 class ComObject : public Interfaces... {
  public:
-  ComObject() { CountObject(Cls); }
+  ComObject() { Counting::Created(); }
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
 
@@ -104,7 +110,7 @@ class ComObject : public Interfaces... {
   }
 
  protected:
-  virtual ~ComObject() { UncountObject(Cls); }
+  virtual ~ComObject() { Counting::Destroyed(); }
 
  private:
   volatile LONG refs_ = 1;

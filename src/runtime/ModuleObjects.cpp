@@ -1,17 +1,16 @@
-#include "module/ModuleObjects.h"
+#include "runtime/ModuleObjects.h"
 
 #include <memory>
 
 #include "folders/CFolderStore.h"
-#include "module/ModulePaths.h"
-#include "module/Text.h"
-#include "module/UserPaths.h"
+#include "common/ModulePaths.h"
+#include "common/Text.h"
+#include "folders/UserPaths.h"
 #include "pidl/CPidlManager.h"
 
 namespace qv {
 namespace {
 
-std::wstring g_dataDirectory;
 std::unique_ptr<CFolderStore> g_folderStore;
 std::unique_ptr<CPidlManager> g_pidlManager;
 
@@ -28,16 +27,17 @@ std::unique_ptr<T> TryCreate(Args&&... args) {
 
 bool CreateModuleObjects(const std::wstring& dataDirectory) {
   DestroyModuleObjects();
-  g_dataDirectory = dataDirectory;
-  if (g_dataDirectory.empty()) {
+  std::wstring directory = dataDirectory;
+  if (directory.empty()) {
     // Each user's own folders; the module directory may be read-only (an
     // all-users install) and is never written.
-    g_dataDirectory = UserDataDirectory();
-    SeedUserDocument(g_dataDirectory, ModuleDirectoryPath());
-  } else if (g_dataDirectory.back() != L'\\') {
-    g_dataDirectory += L'\\';
+    directory = UserDataDirectory();
+    SeedUserDocument(directory, ModuleDirectoryPath());
+  } else if (directory.back() != L'\\') {
+    directory += L'\\';
   }
-  std::wstring document = g_dataDirectory.empty() ? std::wstring() : g_dataDirectory + kDocumentFileNameW;
+  SetDataDirectory(directory);
+  std::wstring document = directory.empty() ? std::wstring() : directory + kDocumentFileNameW;
   g_folderStore = TryCreate<CFolderStore>(document);
   g_pidlManager = TryCreate<CPidlManager>();
   return g_folderStore && g_pidlManager;
@@ -46,12 +46,7 @@ bool CreateModuleObjects(const std::wstring& dataDirectory) {
 void DestroyModuleObjects() {
   g_folderStore.reset();
   g_pidlManager.reset();
-  g_dataDirectory.clear();
-}
-
-std::wstring DataDirectory() {
-  if (!g_dataDirectory.empty()) return g_dataDirectory;
-  return UserDataDirectory();
+  SetDataDirectory({});
 }
 
 ScopedModuleObjects::ScopedModuleObjects(const std::string& dataDirectory) {

@@ -1,4 +1,4 @@
-#include "module/LiveObjects.h"
+#include "runtime/LiveObjects.h"
 
 namespace qv {
 namespace {
@@ -9,6 +9,7 @@ constexpr int kClassCount = static_cast<int>(LiveClass::Count);
 // interlocked.
 volatile LONG g_total = 0;
 volatile LONG g_perClass[kClassCount] = {};
+volatile LONG g_locks = 0;
 
 const char* const kClassNames[kClassCount] = {
     "CDropSource",  "CShellFolder", "CShellView",  "CEnumFormatEtc",
@@ -52,6 +53,17 @@ LONG LiveObjectCount(LiveClass cls) {
              : 0;
 }
 
-HRESULT CanUnloadNow() { return LiveObjectTotal() == 0 ? S_OK : S_FALSE; }
+void LockModule(bool lock) {
+  if (lock) {
+    InterlockedIncrement(&g_locks);
+  } else if (InterlockedDecrement(&g_locks) < 0) {
+    // An unlock without its lock is the caller's fault; the count stays at zero.
+    InterlockedIncrement(&g_locks);
+  }
+}
+
+LONG ModuleLockCount() { return InterlockedCompareExchange(&g_locks, 0, 0); }
+
+HRESULT CanUnloadNow() { return LiveObjectTotal() == 0 && ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
 }  // namespace qv

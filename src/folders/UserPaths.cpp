@@ -1,17 +1,23 @@
-#include "module/UserPaths.h"
+#include "folders/UserPaths.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include <vector>
 
-#include "module/Holders.h"
-#include "module/ModulePaths.h"
+#include "common/Holders.h"
+#include "common/ModulePaths.h"
 
 namespace qv {
 namespace {
 
 constexpr wchar_t kDocumentName[] = L"quorvane.xml";
+
+// The data directory the module objects were made for; empty for the user's own.
+std::wstring& ChosenDataDirectory() {
+  static std::wstring directory;
+  return directory;
+}
 
 std::wstring WithBackslash(std::wstring directory) {
   if (!directory.empty() && directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
@@ -84,5 +90,12 @@ bool SeedUserDocument(const std::wstring& dataDirectory, const std::wstring& see
   if (!placed) DeleteFileW(partial.c_str());
   return FileExists(document);
 }
+
+std::wstring DataDirectory() {
+  std::wstring chosen = ChosenDataDirectory();
+  return chosen.empty() ? UserDataDirectory() : chosen;
+}
+
+void SetDataDirectory(const std::wstring& directory) { ChosenDataDirectory() = directory; }
 
 }  // namespace qv

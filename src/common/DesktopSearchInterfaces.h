@@ -1,6 +1,8 @@
 #pragma once
-// The desktop search service's COM interfaces, in vtable slot order. Each derives
-// from IDispatch, so its first own method is slot 7.
+// The desktop search service's names and COM interfaces, shared by the component
+// that asks and the bundled service that answers: the ProgIDs, the bundled
+// service's class IDs, and the interfaces in vtable slot order. Each interface
+// derives from IDispatch, so its first own method is slot 7.
 
 #include <windows.h>
 #include <oaidl.h>
@@ -11,6 +13,14 @@ namespace qv {
 constexpr wchar_t kQueryApiProgId[] = L"GoogleDesktop.QueryAPI";
 constexpr wchar_t kRegistrarProgId[] = L"GoogleDesktop.Registrar";
 constexpr wchar_t kQueryRegistrationType[] = L"GoogleDesktop.QueryRegistration";
+
+// The bundled service's class IDs, one per creatable object.
+// kQueryApiProgId
+constexpr CLSID kQueryApiClassId = {0x7CFA0974, 0xCC41, 0x46C8, {0x94, 0xFC, 0x53, 0x66, 0x36, 0xD8, 0x0E, 0xDD}};
+// kRegistrarProgId
+constexpr CLSID kRegistrarClassId = {0x5E08AE69, 0x072D, 0x4A38, {0xB5, 0xE5, 0x48, 0x94, 0xE5, 0xCD, 0x84, 0x9E}};
+// kQueryRegistrationType
+constexpr CLSID kQueryRegistrationClassId = {0x599FBFE1, 0x2DF3, 0x4FCB, {0xA4, 0xDF, 0x2A, 0x9B, 0x79, 0xFC, 0x68, 0x4E}};
 
 // The service's answer to a query whose registration cookie it does not know.
 constexpr HRESULT kRegistrationLost = static_cast<HRESULT>(0x80040002);

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "module/Text.h"
+#include "common/Text.h"
 #include "folders/CFolderStore.h"
-#include "module/ModuleObjects.h"
-#include "module/ModuleUse.h"
-#include "module/Text.h"
+#include "runtime/ModuleObjects.h"
+#include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
-#include "shellfolder/ShellRequests.h"
+#include "operations/ShellRequests.h"
+#include "support/FolderStoreFixture.h"
 #include "support/TempDirectory.h"
 #include "support/TestItemList.h"
 
@@ -50,7 +50,7 @@ class OperationsTest : public testing::Test {
     CItemIdList item(RequirePidlManager());
     ComPtr<IXMLDOMNode> parent = store.FindFolderNode(folder->AbsoluteList());
     ComPtr<IXMLDOMNode> node = parent ? store.FindChildFolder(parent.Get(), name.c_str()) : nullptr;
-    if (node) item.Adopt(RequirePidlManager().CreateFolderItem(node.Get()));
+    if (node) item.Adopt(RequirePidlManager().CreateFolderItem(CFolderStore::ReadFolderSettings(node.Get())));
     return item;
   }
   // The child folder object, bound as BindToObject binds it.
@@ -86,12 +86,7 @@ class OperationsTest : public testing::Test {
     EXPECT_TRUE(node) << "no saved folder";
     return node ? CFolderStore::ReadFolderSettings(node.Get()) : FolderSettings{};
   }
-  static TestItemList PathList(std::initializer_list<std::string> names) {
-    TestItemList list;
-    list.Root();
-    for (const std::string& name : names) list.Folder(name);
-    return list;
-  }
+  static TestItemList PathList(std::initializer_list<std::string> names) { return FolderPathList(names); }
   static std::string PathOf(LPCITEMIDLIST list) { return CPidlManager::DisplayPath(list); }
   // A real file in the temporary directory and its result item.
   TestItemList ResultFile(const std::string& name) {

@@ -1,13 +1,13 @@
-#include "DragDropFixture.h"
+#include "support/DragDropFixture.h"
 
-#include "module/Text.h"
+#include "common/Text.h"
 
 #include <cstring>
 
 #include "module/CClassFactory.h"
-#include "module/ClassIds.h"
-#include "module/Holders.h"
-#include "module/Text.h"
+#include "common/ClassIds.h"
+#include "common/Holders.h"
+#include "common/Text.h"
 
 namespace qv::test {
 namespace {
