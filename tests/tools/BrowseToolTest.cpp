@@ -146,6 +146,15 @@ TEST(BrowseWindow, TreeAndTitleFollowTheFolderShownWhoeverMovedThere) {
     PumpMessages();
     EXPECT_EQ(L"quorvane\\Work\\Old", Title(window.Window()));
     EXPECT_EQ(L"quorvane\n\tHome\n\tWork\n\t\tDrafts\n\t\tOld *\n", window.Tree().Outline());
+
+    // A folder made meanwhile shows once the shell is told of the change.
+    test::WriteFileText(server.DocumentPath(),
+                        "<root name='root'><folder name='Work'><folder name='Old'/><folder name='Drafts'/></folder>"
+                        "<folder name='Home'/><folder name='Later'/></root>");
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_IDLIST | SHCNF_FLUSH, junction.Get(), nullptr);
+    PumpMessages();
+    PumpMessages();
+    EXPECT_EQ(L"quorvane\n\tHome\n\tLater\n\tWork\n\t\tDrafts\n\t\tOld *\n", window.Tree().Outline());
   }
   EXPECT_EQ(S_OK, server.UnregisterServer());
   CoFreeUnusedLibrariesEx(0, 0);

@@ -17,6 +17,11 @@ constexpr wchar_t kProductName[] = L"quorvane";
 constexpr UINT_PTR kCloseTimer = 1;
 constexpr int kTreeWidth = 230;
 constexpr int kGap = 4;
+// A folder below the junction changed (the shell's change notification).
+constexpr UINT kFoldersChanged = WM_APP + 1;
+// Reads the tree again, once the notifications of one change have arrived.
+constexpr UINT kReloadTree = WM_APP + 2;
+constexpr LONG kFolderEvents = SHCNE_MKDIR | SHCNE_RMDIR | SHCNE_RENAMEFOLDER | SHCNE_UPDATEDIR | SHCNE_UPDATEITEM;
 
 // A script that started the tool reads its output; started from a shortcut it
 // has none.
@@ -56,6 +61,7 @@ class NavigationEvents : public ComObject<NavigationEvents, LiveClass::Uncounted
 BrowseWindow::BrowseWindow() = default;
 
 BrowseWindow::~BrowseWindow() {
+  if (changeRegistration_) SHChangeNotifyDeregister(changeRegistration_);
   if (events_) events_->Disconnect();
   if (browser_) {
     if (eventsCookie_) browser_->Unadvise(eventsCookie_);
@@ -100,6 +106,9 @@ bool BrowseWindow::Create(HINSTANCE instance, int showCommand, LPCITEMIDLIST jun
     return false;
   }
   browser_->SetOptions(EBO_NOTRAVELLOG);
+  SHChangeNotifyEntry watched = {junction_.Get(), TRUE};
+  changeRegistration_ = SHChangeNotifyRegister(window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, kFolderEvents,
+                                               kFoldersChanged, 1, &watched);
   events_ = MakeComObject<NavigationEvents>(this);
   if (FAILED(browser_->Advise(events_.Get(), &eventsCookie_))) eventsCookie_ = 0;
   Layout(client.right - client.left, client.bottom - client.top);
@@ -123,6 +132,7 @@ ComPtr<IShellView> BrowseWindow::CurrentView() const {
 }
 
 void BrowseWindow::OnNavigated(LPCITEMIDLIST folder) {
+  current_.Reset(ILClone(folder));
   shownPath_ = FolderDisplayPath(junction_.Get(), folder);
   SetWindowTextW(window_, shownPath_.empty() ? kProductName : shownPath_.c_str());
   tree_.ShowCurrent(folder);
@@ -221,8 +231,20 @@ LRESULT BrowseWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         PostMessageW(window_, WM_CLOSE, 0, 0);
       }
       return 0;
+    case kFoldersChanged:
+      if (!reloadPending_) {
+        reloadPending_ = true;
+        PostMessageW(window_, kReloadTree, 0, 0);
+      }
+      return 0;
+    case kReloadTree:
+      reloadPending_ = false;
+      tree_.Reload(current_.Get());
+      return 0;
     case WM_CLOSE:
       // The browser releases its view and folders while the window still exists.
+      if (changeRegistration_) SHChangeNotifyDeregister(changeRegistration_);
+      changeRegistration_ = 0;
       if (events_) events_->Disconnect();
       if (browser_) {
         if (eventsCookie_) browser_->Unadvise(eventsCookie_);

@@ -56,6 +56,11 @@ class BrowseWindow {
   HWND window_ = nullptr;
   HACCEL keys_ = nullptr;
   ShellIdList junction_;
+  ShellIdList current_;
+  // The shell's change notifications for the search folders, which keep the
+  // tree current; one reload is pending at a time.
+  ULONG changeRegistration_ = 0;
+  bool reloadPending_ = false;
   FolderTree tree_;
   ComPtr<IExplorerBrowser> browser_;
   ComPtr<NavigationEvents> events_;

@@ -61,6 +61,10 @@ bool FolderTree::Create(HWND parent, HINSTANCE instance, LPCITEMIDLIST junction,
                      SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   if (images) TreeView_SetImageList(tree_, images, TVSIL_NORMAL);
 
+  return AddRoot(junction);
+}
+
+bool FolderTree::AddRoot(LPCITEMIDLIST junction) {
   TaskMemory<wchar_t> name;
   std::wstring rootName = L"quorvane";
   if (SUCCEEDED(SHGetNameFromIDList(junction, SIGDN_NORMALDISPLAY, name.Put())) && name) rootName = name.Get();
@@ -71,6 +75,19 @@ bool FolderTree::Create(HWND parent, HINSTANCE instance, LPCITEMIDLIST junction,
   TreeView_Expand(tree_, root_, TVE_EXPAND);
   marking_ = false;
   return true;
+}
+
+void FolderTree::Reload(LPCITEMIDLIST current) {
+  if (!tree_ || !root_) return;
+  ShellIdList junction(ILClone(ListOf(tree_, root_)));
+  if (!junction) return;
+  marking_ = true;
+  TreeView_DeleteAllItems(tree_);
+  marking_ = false;
+  root_ = nullptr;
+  filled_.clear();
+  lists_.clear();
+  if (AddRoot(junction.Get()) && current) ShowCurrent(current);
 }
 
 void FolderTree::Move(const RECT& area) {

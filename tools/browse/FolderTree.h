@@ -34,6 +34,9 @@ class FolderTree {
   void Move(const RECT& area);
   // A notification from the control; its answer.
   LRESULT OnNotify(const NMHDR* header);
+  // Reads the tree again from the namespace (folders were added, renamed,
+  // moved or removed), then marks `current` as ShowCurrent does.
+  void Reload(LPCITEMIDLIST current);
   // Marks the folder the window shows, expanding the tree down to it; false when
   // the folder is not below the junction.
   bool ShowCurrent(LPCITEMIDLIST folder);
@@ -43,6 +46,8 @@ class FolderTree {
   std::wstring Outline() const;
 
  private:
+  // Adds the junction as the root, with its sub-folders shown.
+  bool AddRoot(LPCITEMIDLIST junction);
   HTREEITEM AddNode(HTREEITEM parent, LPCITEMIDLIST absolute, const std::wstring& name, bool hasChildren);
   // Reads a node's sub-folders once.
   void FillChildren(HTREEITEM node);
