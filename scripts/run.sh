@@ -79,14 +79,21 @@ fi
 
 shots=$run/screenshots
 mkdir -p "$shots"
-shoot() {  # FILE [FOLDER]: opens the folder, waits for its window, saves the screen
-  wine 'C:\quorvane\quorvane-browse.exe' --exit-after 20 ${2:+"$2"} >"$shots/browse.log" 2>&1 &
-  local pid=$! status=0
-  sleep 12
-  import -window root "$shots/$1"
+shoot() {  # FILE [FOLDER]: opens the folder, waits until the tool says it is shown, saves the screen
+  local log=$shots/browse.log
+  # The tool closes its window 3 s after the folder is shown and painted.
+  wine 'C:\quorvane\quorvane-browse.exe' --exit-after 3 ${2:+"$2"} >"$log" 2>&1 &
+  local pid=$! status=0 shown=
+  for _ in $(seq 600); do
+    if tr -d '\r' <"$log" | grep -q '^shown'; then shown=1; break; fi
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$shown" ] && import -window root "$shots/$1"
+  if [ -z "$shown" ] && kill -0 $pid 2>/dev/null; then kill $pid 2>/dev/null || true; fi
   wait $pid || status=$?
-  if [ $status -ne 0 ]; then
-    echo "quorvane-browse ${2:-} failed ($status): $(tr -d '\r' <"$shots/browse.log")" >&2
+  if [ -z "$shown" ] || [ $status -ne 0 ]; then
+    echo "quorvane-browse ${2:-} failed ($status): $(tr -d '\r' <"$log")" >&2
     rm -f "$shots/$1"
     return 1
   fi

@@ -58,17 +58,14 @@ bool IsSingleItem(LPCITEMIDLIST list) {
 // full name; anything else is refused.
 enum class NameForm { Own, Full, Invalid };
 
+// What hosts show (tree, title, address bar, list) is the item's own name; only
+// a parsing name from the desktop (SHGDN_FORPARSING without SHGDN_INFOLDER) is
+// the full path: a result's file path, a search folder's path below the junction.
 NameForm NameFormOf(SHGDNF flags) {
-  DWORD purpose = flags & 0xFF00;
-  if (purpose == SHGDN_FOREDITING || purpose == SHGDN_FORADDRESSBAR) return NameForm::Own;
-  switch (flags & 0xFF) {
-    case SHGDN_INFOLDER:
-      return NameForm::Own;
-    case SHGDN_NORMAL:
-      return NameForm::Full;
-    default:
-      return NameForm::Invalid;
-  }
+  DWORD relation = flags & 0xFF;
+  if (relation != SHGDN_NORMAL && relation != SHGDN_INFOLDER) return NameForm::Invalid;
+  if (relation == SHGDN_INFOLDER || !(flags & SHGDN_FORPARSING)) return NameForm::Own;
+  return NameForm::Full;
 }
 
 // The name of one item of a list: a search folder's or result's name, or the

@@ -35,6 +35,58 @@ void RemoveOpenDialog(CFolderPropertiesDialog* dialog) {
   if (found != dialogs.end()) dialogs.erase(found);
 }
 
+bool IsOpenDialogWindow(HWND window) {
+  if (!window) return false;
+  for (const CFolderPropertiesDialog* dialog : OpenDialogs()) {
+    if (dialog->Window() == window) return true;
+  }
+  return false;
+}
+
+// The dialog is modeless inside a host whose message loop knows nothing of it,
+// so no loop calls IsDialogMessage for it and Tab, Enter and Esc would do
+// nothing. While a dialog is open on a thread, a hook on that thread's message
+// retrieval offers every key meant for a dialog to the dialog manager first; a
+// key it handled reaches the host as WM_NULL (so neither the host's nor the
+// view's accelerators act on it as well).
+struct DialogKeysHook {
+  HHOOK hook = nullptr;
+  int dialogs = 0;
+};
+thread_local DialogKeysHook threadKeysHook;
+
+LRESULT CALLBACK OfferKeysToDialog(int code, WPARAM removal, LPARAM lParam) {
+  if (code == HC_ACTION && removal == PM_REMOVE && lParam) {
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    if (message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST && message->hwnd) {
+      HWND dialog = GetAncestor(message->hwnd, GA_ROOT);
+      // The dialog may end here (Esc, Enter); the message is finished with either way.
+      if (IsOpenDialogWindow(dialog) && IsDialogMessageW(dialog, message)) {
+        message->message = WM_NULL;
+        message->wParam = 0;
+        message->lParam = 0;
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, removal, lParam);
+}
+
+void HookDialogKeys() {
+  DialogKeysHook& keys = threadKeysHook;
+  if (keys.dialogs++ == 0) {
+    keys.hook = SetWindowsHookExW(WH_GETMESSAGE, &OfferKeysToDialog, nullptr, GetCurrentThreadId());
+  }
+}
+
+void UnhookDialogKeys() {
+  DialogKeysHook& keys = threadKeysHook;
+  if (keys.dialogs == 0) return;
+  if (--keys.dialogs == 0 && keys.hook) {
+    UnhookWindowsHookEx(keys.hook);
+    keys.hook = nullptr;
+  }
+}
+
 class WaitCursor {
  public:
   WaitCursor() { SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT))); }
@@ -104,6 +156,7 @@ INT_PTR CALLBACK CFolderPropertiesDialog::DialogProc(HWND window, UINT message, 
     case WM_NCDESTROY:
       // The dialog ends with its window, however the window goes.
       SetWindowLongPtrW(window, DWLP_USER, 0);
+      UnhookDialogKeys();
       delete dialog;
       return FALSE;
     default:
@@ -114,6 +167,8 @@ INT_PTR CALLBACK CFolderPropertiesDialog::DialogProc(HWND window, UINT message, 
 
 void CFolderPropertiesDialog::OnInitDialog(HWND window) {
   window_ = window;
+  // Undone when the window is destroyed, whatever happens below.
+  HookDialogKeys();
   OpenDialogs().push_back(this);
 
   HINSTANCE instance = ModuleInstance();

@@ -452,7 +452,8 @@ LRESULT CShellView::HandleNotify(NMHDR* header) {
     }
     case LVN_ITEMACTIVATE:
       // A file dialog may take the activation itself.
-      if (!dialogBrowser_ || dialogBrowser_->OnDefaultCommand(this) != S_OK) ShowItemMenu(0, 0, true);
+      if (dialogBrowser_ && dialogBrowser_->OnDefaultCommand(this) == S_OK) return 0;
+      if (!BrowseIntoActivatedFolder()) ShowItemMenu(0, 0, true);
       return 0;
     case LVN_BEGINDRAG:
     case LVN_BEGINRDRAG:

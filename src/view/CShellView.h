@@ -66,6 +66,9 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   // The folder's context menu for the selected rows (the background's with none):
   // shown at the screen point, or with `runDefault` its default command run.
   void ShowItemMenu(int x, int y, bool runDefault);
+  // An activated row that is a folder opens in this window, as any folder does in
+  // a shell browser; false when the row is not one folder or there is no browser.
+  bool BrowseIntoActivatedFolder();
   // Starts dragging the selected rows.
   void BeginDragOfSelection();
 

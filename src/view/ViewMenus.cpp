@@ -2,8 +2,11 @@
 // context menu for the selected rows, shown on a right-click or run for its
 // default command when a row is activated.
 
+#include <shlobj.h>
+
 #include <cstring>
 
+#include "common/Holders.h"
 #include "common/ModulePaths.h"
 #include "resources/resource.h"
 #include "ui/CDropSource.h"
@@ -100,6 +103,22 @@ void CShellView::ShowItemMenu(int x, int y, bool runDefault) {
     trackedMenu_.Reset();
   }
   InvokeMenuCommand(contextMenu.Get(), command);
+}
+
+bool CShellView::BrowseIntoActivatedFolder() {
+  if (!browser_) return false;
+  std::vector<LPCITEMIDLIST> selected = SelectedIdentifiers();
+  if (selected.size() != 1) return false;
+  SFGAOF attributes = SFGAO_FOLDER;
+  if (FAILED(folder_->GetAttributesOf(1, selected.data(), &attributes)) || !(attributes & SFGAO_FOLDER)) return false;
+  // Not through ShellExecuteEx, which a host need not support for a virtual
+  // folder. The browser replaces this view, so the row's item is copied first and
+  // the view kept alive until the call returns.
+  TaskMemory<ITEMIDLIST> item(ILClone(selected[0]));
+  if (!item) return false;
+  ComPtr<IShellView> self = ComPtr<IShellView>::Share(this);
+  ComPtr<IShellBrowser> browser = browser_;
+  return SUCCEEDED(browser->BrowseObject(item.Get(), SBSP_SAMEBROWSER | SBSP_RELATIVE));
 }
 
 bool CShellView::ForwardMenuMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -2,10 +2,11 @@
 # End-to-end run of quorvane in real shell hosts on an X display (the one CTest
 # runs under): installs the DLLs and tools into a private Wine prefix, indexes a
 # generated sample tree with the bundled search service, writes search folders,
-# then drives quorvane-browse and a file open dialog with real mouse clicks and
-# keys (xdotool). After each step it checks quorvane.xml, the file tree and the
-# rows the view's list shows (read by e2e-probe). Screenshots of the main steps
-# go to OUT/screenshots.
+# then drives quorvane-browse, a file open dialog and Wine's own file manager
+# (explorer.exe) with real mouse clicks and keys (xdotool). After each step it
+# checks quorvane.xml, the file tree and what the hosts show (the view's rows,
+# the folder tree, read by e2e-probe). Screenshots of the main steps go to
+# OUT/screenshots.
 #
 #   e2e.sh OUT quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-browse.exe e2e-probe.exe
 set -euo pipefail
@@ -329,5 +330,51 @@ for _ in $(seq 20); do kill -0 "$dialog_pid" 2>/dev/null || break; sleep 0.5; do
 kill -0 "$dialog_pid" 2>/dev/null && { shoot open-dialog-stuck; fail "the dialog did not close"; }
 wait "$dialog_pid" || fail "the dialog host ended with $?: $(tr -d '\r' <"$out/dialog.log")"
 grep -q cancelled "$out/dialog.log" || fail "the dialog said '$(tr -d '\r' <"$out/dialog.log")'"
+
+# --- 4. Wine's own file manager ------------------------------------------------
+
+step "Wine's file manager shows the search folders by name in its tree and opens them from the tree and by double-click"
+wine explorer.exe /n >"$out/explorer.log" 2>&1 &
+explorer_pid=$!
+# tree_nodes DEPTH: the names of the file manager's tree nodes at that depth, sorted, one a line.
+tree_nodes() { probe tree | awk -F'\t' -v depth="$1" '$1 == "node" && $2 == depth { print $7 }' | sort; }
+# tree_point NAME: "x y" of a node of the tree.
+tree_point() {
+  local point=
+  for _ in $(seq 20); do
+    point=$(probe tree | awk -F'\t' -v name="$1" '$1 == "node" && $7 == name { print $5, $6; exit }')
+    [ -n "$point" ] && break
+    sleep 0.5
+  done
+  [ -n "$point" ] || fail "no node '$1' in the file manager's tree: $(probe tree | cut -f2,7 | tr '\t\n' ' |')"
+  echo "$point"
+}
+# location: the text of the file manager's address line.
+location() { probe controls "$1" | awk -F'\t' '$1 == "control" && $3 == "Edit" { print $6; exit }'; }
+click_at $(tree_point quorvane)
+wait_window '^quorvane$' >/dev/null
+wait_rows "the root in the file manager" "Memos" "Quarterly" "Reports"
+xdotool key Right; sleep 1.5
+shoot explorer-tree
+shown=$(tree_nodes 2 | tr '\n' '|')
+[ "$shown" = "Memos|Quarterly|Reports|" ] || fail "the file manager's tree shows '$shown' below quorvane"
+click_at $(tree_point Reports)
+wait_window '^Reports$' >/dev/null
+wait_rows "Reports opened from the tree" "Invoices" "Quarterly report Q1.txt" "Quarterly report Q2.txt" \
+  "Quarterly report Q3.txt" "Quarterly report Q4.txt" "Quarterly report Q5.txt"
+[ "$(location Reports)" = Reports ] || fail "the address line shows '$(location Reports)' for Reports"
+shoot explorer-reports
+click_at $(tree_point quorvane)
+wait_rows "the root again" "Memos" "Quarterly" "Reports"
+read -r -a point <<<"$(row_point Quarterly)"
+xdotool mousemove "${point[0]}" "${point[1]}"; sleep 0.3
+xdotool click --repeat 2 --delay 80 1; sleep 1.5
+wait_window '^Quarterly$' >/dev/null
+wait_rows "Quarterly opened by a double-click in the same window" "Lentil soup recipe.txt"
+[ "$(location Quarterly)" = Quarterly ] || fail "the address line shows '$(location Quarterly)' for Quarterly"
+shoot explorer-double-click
+explorer_window=$(wait_window '^Quarterly$')
+xdotool key --window "$explorer_window" alt+F4 2>/dev/null || true
+for _ in $(seq 20); do kill -0 "$explorer_pid" 2>/dev/null || break; sleep 0.5; done
 
 echo "e2e passed; screenshots in $shots"

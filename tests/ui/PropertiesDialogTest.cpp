@@ -33,6 +33,25 @@ class UnicodePropertiesDialog : public OperationsTest {
     SetDlgItemTextW(window, control, ToWide(text).c_str());
   }
   static void Apply(HWND window) { SendMessageW(GetDlgItem(window, IDC_APPLY_BUTTON), BM_CLICK, 0, 0); }
+  // A key as a host's message loop gets it: posted to the focused control and
+  // pumped by a loop that knows nothing of the dialog (no IsDialogMessage).
+  static void PressKey(UINT key, bool shift = false) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE saved = keys[VK_SHIFT];
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    HWND focus = GetFocus();
+    PostMessageW(focus, WM_KEYDOWN, key, 1);
+    PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    keys[VK_SHIFT] = saved;
+    SetKeyboardState(keys);
+  }
   static std::string Repeat(const std::string& text, int count) {
     std::string result;
     for (int i = 0; i < count; ++i) result += text;
@@ -87,6 +106,33 @@ TEST_F(UnicodePropertiesDialog, LimitsCountCharactersAndSiblingNamesIgnoreCase) 
   Type(dialog, IDC_FOLDER_NAME, Repeat("名", 48) + "x");
   Apply(dialog);
   EXPECT_EQ(Repeat("名", 48) + "x Properties", Text(dialog));
+}
+
+TEST_F(UnicodePropertiesDialog, TabShiftTabEnterAndEscWorkInAHostLoopThatDoesNotKnowTheDialog) {
+  ComPtr<CShellFolder> work = Work();
+  HWND dialog = OpenDialog(work.Get(), "Drafts");
+  ASSERT_TRUE(dialog);
+  ASSERT_EQ(GetDlgItem(dialog, IDC_FOLDER_NAME), GetFocus());
+  PressKey(VK_TAB);
+  EXPECT_EQ(GetDlgItem(dialog, IDC_SEARCH_STRING), GetFocus()) << "Tab";
+  PressKey(VK_TAB, true);
+  EXPECT_EQ(GetDlgItem(dialog, IDC_FOLDER_NAME), GetFocus()) << "Shift+Tab";
+
+  // Enter presses the default button, OK: applied and closed.
+  Type(dialog, IDC_FOLDER_NAME, "Sketches");
+  PressKey(VK_RETURN);
+  EXPECT_FALSE(IsWindow(dialog)) << "Enter";
+  EXPECT_EQ(0, OpenPropertiesDialogCount());
+  EXPECT_NE(std::string::npos, DocumentText().find("\"Sketches\"")) << DocumentText();
+
+  // Esc cancels: closed, nothing saved.
+  HWND archive = OpenDialog(work.Get(), "Archive");
+  ASSERT_TRUE(archive);
+  std::string before = DocumentText();
+  Type(archive, IDC_FOLDER_NAME, "Attic");
+  PressKey(VK_ESCAPE);
+  EXPECT_FALSE(IsWindow(archive)) << "Esc";
+  EXPECT_EQ(before, DocumentText());
 }
 
 }  // namespace

@@ -115,8 +115,9 @@ STDMETHODIMP TestBrowser::RemoveMenusSB(HMENU shared) {
   return S_OK;
 }
 
-STDMETHODIMP TestBrowser::BrowseObject(PCUIDLIST_RELATIVE, UINT) {
-  calls.push_back("BrowseObject()");
+STDMETHODIMP TestBrowser::BrowseObject(PCUIDLIST_RELATIVE item, UINT flags) {
+  calls.push_back("BrowseObject(" + (item && item->mkid.cb ? CPidlManager::ItemName(item) : std::string()) + "," +
+                  std::to_string(flags) + ")");
   BrowseAway();
   return S_OK;
 }

@@ -237,8 +237,12 @@ STDMETHODIMP TestFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
                                      self_.Get());
 }
 
-STDMETHODIMP TestFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* attributes) {
-  *attributes &= SFGAO_CANRENAME;
+STDMETHODIMP TestFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* attributes) {
+  SFGAOF common = SFGAO_CANRENAME | SFGAO_FOLDER | SFGAO_BROWSABLE;
+  for (UINT i = 0; i < count; ++i) {
+    if (CPidlManager::IsResultItem(items[i])) common &= ~(SFGAO_FOLDER | SFGAO_BROWSABLE);
+  }
+  *attributes &= common;
   return S_OK;
 }
 

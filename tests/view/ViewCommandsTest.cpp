@@ -255,20 +255,35 @@ TEST_F(ViewCommandsTest, ChoosingTheRenameVerbEditsTheRow) {
   SendMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 0);
 }
 
-TEST_F(ViewCommandsTest, ActivationRunsTheDefaultCommandUnlessTheFileDialogTakesIt) {
+TEST_F(ViewCommandsTest, ActivationBrowsesIntoAFolderOrRunsTheDefaultCommandUnlessTheFileDialogTakesIt) {
   ComPtr<IShellView> view = OpenFilled();
-  Select(ListOf(view.Get()), {1});
+  Select(ListOf(view.Get()), {3});  // budget.xls
   NotifyList(view.Get(), LVN_ITEMACTIVATE);
-  EXPECT_EQ(Texts({"Query(Drafts;0,1," + std::to_string(CMF_CANRENAME) + ")",
+  EXPECT_EQ(Texts({"Query(budget.xls;0,1," + std::to_string(CMF_CANRENAME) + ")",
                    "Invoke(0," + std::to_string(sizeof(CMINVOKECOMMANDINFOEX)) + ",1)"}),
             folder_->menuCalls);
+  EXPECT_EQ(0, browser_->CountOf("BrowseObject"));
 
+  // A folder opens in the same window, not through its menu's "Open"; two
+  // folders at once go to the menu.
   folder_->menuCalls.clear();
+  Select(ListOf(view.Get()), {0, 1});
+  NotifyList(view.Get(), LVN_ITEMACTIVATE);
+  EXPECT_EQ(0, browser_->CountOf("BrowseObject"));
+  EXPECT_EQ(2u, folder_->menuCalls.size());
+  folder_->menuCalls.clear();
+  Select(ListOf(view.Get()), {1});  // Drafts
+  NotifyList(view.Get(), LVN_ITEMACTIVATE);
+  EXPECT_EQ(1, std::count(browser_->calls.begin(), browser_->calls.end(),
+                          "BrowseObject(Drafts," + std::to_string(SBSP_SAMEBROWSER | SBSP_RELATIVE) + ")"));
+  EXPECT_TRUE(folder_->menuCalls.empty());
+
   ComPtr<IShellView> dialogView = Open(folder_.Get(), nullptr, true);
   browser_->defaultCommandAnswer = S_OK;
   Select(ListOf(dialogView.Get()), {1});
   NotifyList(dialogView.Get(), LVN_ITEMACTIVATE);
   EXPECT_EQ(1, browser_->CountOf("OnDefaultCommand"));
+  EXPECT_EQ(0, browser_->CountOf("BrowseObject")) << "the file dialog took it";
   EXPECT_TRUE(folder_->menuCalls.empty());
 }
 

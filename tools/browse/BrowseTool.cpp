@@ -2,10 +2,14 @@
 //
 //   quorvane-browse [--exit-after SECONDS] [FOLDER\SUB-FOLDER]
 //
-// Without a path it opens the namespace root. The window hosts the shell's
-// explorer browser control, so the folders show with their own view, menus and
-// tree exactly as in a file manager window, on Windows and under Wine alike.
-// --exit-after closes the window after that many seconds (for scripted runs).
+// Without a path it opens the namespace root. The window shows a tree of the
+// search folders beside the shell's explorer browser control, so the folders
+// show with their own view and menus as in a file manager window, on Windows and
+// under Wine alike; its title names the folder shown.
+// Each time a folder is shown and painted the tool writes "shown", a tab and
+// the folder's path to its output, for scripts that wait for the window.
+// --exit-after closes the window that many seconds after it first showed a
+// folder (for scripted runs).
 
 #include <windows.h>
 #include <ole2.h>
@@ -78,6 +82,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
     qv::ComPtr<IShellFolder> junctionFolder;
     qv::browse::ShellIdList junction = qv::browse::OpenJunction(junctionFolder, &hr);
     bool registered = static_cast<bool>(junction);
+    qv::browse::ShellIdList root(registered ? ILClone(junction.Get()) : nullptr);
     qv::browse::ShellIdList folder;
     if (registered) {
       folder = qv::browse::ResolveSearchFolder(std::move(junction), std::move(junctionFolder), arguments.folderPath, &hr);
@@ -87,7 +92,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
       ReportError(L"quorvane is not registered (" + HexCode(hr) + L"). Register quorvane.dll first.");
     } else if (!folder) {
       ReportError(L"No search folder \"" + arguments.folderPath + L"\" (" + HexCode(hr) + L").");
-    } else if (!window.Create(instance, showCommand)) {
+    } else if (!root || !window.Create(instance, showCommand, root.Get())) {
       ReportError(L"The shell's explorer browser is not available.");
     } else if (hr = window.BrowseTo(folder.Get()); FAILED(hr)) {
       ReportError(L"The folder cannot be opened (" + HexCode(hr) + L").");

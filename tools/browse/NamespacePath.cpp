@@ -1,5 +1,8 @@
 #include "NamespacePath.h"
 
+#include <cstring>
+#include <vector>
+
 #include "common/ClassIds.h"
 
 namespace qv::browse {
@@ -53,6 +56,39 @@ ShellIdList ResolveSearchFolder(ShellIdList junction, ComPtr<IShellFolder> junct
   }
   *result = S_OK;
   return folder;
+}
+
+namespace {
+
+std::wstring NormalDisplayName(LPCITEMIDLIST absolute) {
+  TaskMemory<wchar_t> name;
+  if (FAILED(SHGetNameFromIDList(absolute, SIGDN_NORMALDISPLAY, name.Put())) || !name) return {};
+  return name.Get();
+}
+
+}  // namespace
+
+std::wstring FolderDisplayPath(LPCITEMIDLIST junction, LPCITEMIDLIST folder) {
+  if (!folder) return {};
+  UINT junctionSize = junction ? ILGetSize(junction) - sizeof(USHORT) : 0;
+  if (!junction || ILGetSize(folder) < junctionSize + sizeof(USHORT) ||
+      std::memcmp(junction, folder, junctionSize) != 0) {
+    return NormalDisplayName(folder);
+  }
+  // Each level names itself; the prefix up to it is its absolute list.
+  std::wstring path;
+  std::vector<BYTE> prefix;
+  for (LPCITEMIDLIST level = folder; level->mkid.cb; level = ILGetNext(level)) {
+    prefix.insert(prefix.end(), reinterpret_cast<const BYTE*>(level),
+                  reinterpret_cast<const BYTE*>(level) + level->mkid.cb);
+    if (prefix.size() < junctionSize) continue;
+    std::vector<BYTE> terminated(prefix);
+    terminated.resize(terminated.size() + sizeof(USHORT), 0);
+    std::wstring name = NormalDisplayName(reinterpret_cast<LPCITEMIDLIST>(terminated.data()));
+    if (!path.empty()) path += L'\\';
+    path += name;
+  }
+  return path;
 }
 
 }  // namespace qv::browse

@@ -28,4 +28,9 @@ ShellIdList OpenJunction(ComPtr<IShellFolder>& folder, HRESULT* result);
 ShellIdList ResolveSearchFolder(ShellIdList junction, ComPtr<IShellFolder> junctionFolder, const std::wstring& path,
                                 HRESULT* result);
 
+// The folder's path as a user reads it: the display names from the junction
+// down, joined by backslashes ("quorvane\Work\Reports"); a folder outside the
+// junction by its own display name.
+std::wstring FolderDisplayPath(LPCITEMIDLIST junction, LPCITEMIDLIST folder);
+
 }  // namespace qv::browse

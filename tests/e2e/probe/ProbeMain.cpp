@@ -3,6 +3,11 @@
 //   e2e-probe view [TITLE]        the quorvane view's list (in the top-level window
 //                                 whose title contains TITLE): its mode, then one
 //                                 line per row with its screen point and texts
+//   e2e-probe tree [TITLE]        the folder tree (the first tree control in the
+//                                 top-level window whose title contains TITLE):
+//                                 one line per node shown, top down, with its
+//                                 depth, selected and expanded flags, screen
+//                                 point and text
 //   e2e-probe controls TITLE      the child windows of the window titled TITLE
 //   e2e-probe open-dialog [PATH]  a file open dialog on the search folder at PATH
 //                                 (the namespace root without); prints the file
@@ -93,6 +98,30 @@ int PrintView(const std::wstring& title) {
   return 0;
 }
 
+int PrintTree(const std::wstring& title) {
+  HWND tree = nullptr;
+  for (HWND top : TopLevelWindows()) {
+    if (!title.empty() && TextOf(top).find(title) == std::wstring::npos) continue;
+    for (HWND child : Descendants(top)) {
+      if (ClassOf(child) == WC_TREEVIEWW && IsWindowVisible(child)) {
+        tree = child;
+        break;
+      }
+    }
+    if (tree) break;
+  }
+  if (!tree) {
+    Print(L"error\tno tree" + (title.empty() ? L"" : L" in \"" + title + L"\""));
+    return 1;
+  }
+  for (const qv::probe::TreeNode& node : qv::probe::ReadTreeNodes(tree)) {
+    Print(L"node\t" + std::to_wstring(node.depth) + L"\t" + (node.selected ? L"1" : L"0") + L"\t" +
+          (node.expanded ? L"1" : L"0") + L"\t" + std::to_wstring(node.centre.x) + L"\t" +
+          std::to_wstring(node.centre.y) + L"\t" + node.name);
+  }
+  return 0;
+}
+
 int PrintControls(const std::wstring& title) {
   HWND top = FindWindowW(nullptr, title.c_str());
   if (!top) {
@@ -148,6 +177,7 @@ int wmain(int count, wchar_t** words) {
   std::wstring command = count > 1 ? words[1] : L"";
   std::wstring argument = count > 2 ? words[2] : L"";
   if (command == L"view") return PrintView(argument);
+  if (command == L"tree") return PrintTree(argument);
   if (command == L"controls" && count > 2) return PrintControls(argument);
   if (command == L"open-dialog") {
     if (FAILED(OleInitialize(nullptr))) return 1;
@@ -155,6 +185,6 @@ int wmain(int count, wchar_t** words) {
     OleUninitialize();
     return result;
   }
-  Print(L"usage: e2e-probe view [TITLE] | controls TITLE | open-dialog [PATH]");
+  Print(L"usage: e2e-probe view [TITLE] | tree [TITLE] | controls TITLE | open-dialog [PATH]");
   return 2;
 }

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "common/Holders.h"
 
 namespace qv::probe {
@@ -59,7 +61,55 @@ bool ItemCentre(HWND list, const RemoteBuffer& buffer, int row, POINT* centre) {
   return ClientToScreen(list, centre);
 }
 
+void AppendTreeNodes(HWND tree, const RemoteBuffer& buffer, HTREEITEM first, int depth,
+                     std::vector<TreeNode>& nodes) {
+  for (HTREEITEM node = first; node;
+       node = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(node)))) {
+    TreeNode shown;
+    shown.depth = depth;
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT | TVIF_STATE | TVIF_HANDLE;
+    item.hItem = node;
+    item.stateMask = TVIS_SELECTED | TVIS_EXPANDED;
+    item.cchTextMax = kTextCapacity;
+    item.pszText = reinterpret_cast<LPWSTR>(buffer.At(sizeof item));
+    wchar_t empty = 0;
+    if (buffer.Write(0, &item, sizeof item) && buffer.Write(sizeof item, &empty, sizeof empty) &&
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.At(0))) && buffer.Read(0, &item, sizeof item)) {
+      std::wstring text(kTextCapacity, L'\0');
+      if (buffer.Read(sizeof item, text.data(), kTextCapacity * sizeof(wchar_t))) {
+        text.resize(wcsnlen(text.c_str(), kTextCapacity));
+        shown.name = text;
+      }
+      shown.selected = (item.state & TVIS_SELECTED) != 0;
+      shown.expanded = (item.state & TVIS_EXPANDED) != 0;
+    }
+    // TVM_GETITEMRECT takes the node in the rectangle it fills.
+    RECT box = {};
+    std::memcpy(&box, &node, sizeof node);
+    if (buffer.Write(0, &box, sizeof box) && SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(buffer.At(0))) &&
+        buffer.Read(0, &box, sizeof box)) {
+      shown.centre = {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+      ClientToScreen(tree, &shown.centre);
+    }
+    nodes.push_back(shown);
+    if (shown.expanded) {
+      auto child = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(node)));
+      AppendTreeNodes(tree, buffer, child, depth + 1, nodes);
+    }
+  }
+}
+
 }  // namespace
+
+std::vector<TreeNode> ReadTreeNodes(HWND tree) {
+  std::vector<TreeNode> nodes;
+  RemoteBuffer buffer(tree, sizeof(TVITEMW) + (kTextCapacity + 1) * sizeof(wchar_t));
+  if (!buffer) return nodes;
+  auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  AppendTreeNodes(tree, buffer, root, 0, nodes);
+  return nodes;
+}
 
 std::vector<ListRow> ReadListRows(HWND list) {
   std::vector<ListRow> rows;
