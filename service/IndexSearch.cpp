@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "module/Text.h"
 #include "service/IndexDatabase.h"
 #include "service/PathText.h"
@@ -11,9 +14,15 @@
 namespace qv::service {
 namespace {
 
-// Up to this many candidates are read and sorted by time; a query with more
-// walks the files newest first instead and stops when the reader has enough.
-constexpr std::int64_t kSortedCandidates = 20000;
+// A query with few candidates reads their rows and sorts them by time; one
+// with many walks the time index newest first, testing each entry in the index
+// itself, and stops when the reader has enough. Reading a row costs about as
+// much as testing thirty index entries, so for the first 100 results the two
+// cost the same when the candidates number about sqrt(3 * files).
+std::int64_t SortedCandidates(SqliteDatabase& db) {
+  auto files = static_cast<double>(db.ScalarInteger("SELECT coalesce(max(id), 0) FROM files"));
+  return std::clamp(static_cast<std::int64_t>(std::sqrt(3.0 * files)), std::int64_t{300}, std::int64_t{5000});
+}
 
 std::wstring TextArgument(sqlite3_value* value) {
   const void* text = sqlite3_value_text16(value);
@@ -100,6 +109,7 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
   }
 
   // Newest first (and relevance without words to weigh).
+  const std::int64_t sortedCandidates = SortedCandidates(*db);
   SqlText sql;
   if (compiled.HasFullText()) {
     std::string match = compiled.Match();
@@ -107,9 +117,9 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
     count.Add("SELECT count(*) FROM (SELECT rowid FROM files_text WHERE files_text MATCH ")
         .Value(match)
         .Add(" LIMIT ")
-        .Value(kSortedCandidates)
+        .Value(sortedCandidates)
         .Add(")");
-    if (Count(*db, count) < kSortedCandidates) {
+    if (Count(*db, count) < sortedCandidates) {
       sql.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM files_text WHERE files_text MATCH ")
           .Value(match)
           .Add(") AS hit CROSS JOIN files f ON f.id = hit.id WHERE ");
@@ -126,9 +136,9 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
       count.Add("SELECT count(*) FROM (SELECT 1 FROM files f INDEXED BY " + compiled.drivingIndex + " WHERE ")
           .Add(compiled.drivingCondition)
           .Add(" LIMIT ")
-          .Value(kSortedCandidates)
+          .Value(sortedCandidates)
           .Add(")");
-      if (Count(*db, count) < kSortedCandidates) index = compiled.drivingIndex;
+      if (Count(*db, count) < sortedCandidates) index = compiled.drivingIndex;
     }
     sql.Add("SELECT f.path, f.name FROM files f INDEXED BY " + index + " WHERE ");
   }

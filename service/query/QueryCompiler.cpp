@@ -308,9 +308,25 @@ std::vector<std::string> CompiledQuery::RelevanceTiers() const {
   return tiers;
 }
 
+namespace {
+
+// Names are mostly ASCII: those are folded here, the rest as the file system does.
+std::wstring FoldName(const std::wstring& name) {
+  for (wchar_t c : name) {
+    if (c >= 0x80) return FoldPathCase(name);
+  }
+  std::wstring folded = name;
+  for (wchar_t& c : folded) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return folded;
+}
+
+}  // namespace
+
 bool MatchesNamePattern(const std::wstring& name, const std::wstring& pattern) {
-  std::wstring text = FoldPathCase(name);
-  std::wstring wild = FoldPathCase(pattern);
+  std::wstring text = FoldName(name);
+  std::wstring wild = FoldName(pattern);
   // The classic matcher: on a mismatch, go back to the last "*" and let it
   // take one more character.
   std::size_t t = 0, p = 0, starP = std::wstring::npos, starT = 0;
