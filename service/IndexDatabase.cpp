@@ -68,6 +68,9 @@ std::unique_ptr<SqliteDatabase> OpenIndexForSearch() {
   if (path.empty() || !FileExists(path)) return nullptr;
   // Short busy wait: a query never holds the shell thread for long.
   auto db = std::make_unique<SqliteDatabase>(path, false, 2000);
+  // An index of an earlier version cannot answer this version's queries; it
+  // counts as not built until the next pass builds it anew.
+  if (db->ScalarInteger("PRAGMA user_version") != kSchemaVersion) return nullptr;
   // Every query opens the index afresh: mapped pages come from the system's
   // file cache instead of one read call each.
   db->Execute("PRAGMA mmap_size = 1073741824");

@@ -10,7 +10,8 @@
 
 namespace qv::service {
 
-// Opens the index for searching; none when it does not exist yet. Throws
+// Opens the index for searching; none when it does not exist yet or was made
+// by an earlier version (the next pass builds it anew). Throws
 // SqliteError, IsDamage() telling a damaged file.
 std::unique_ptr<SqliteDatabase> OpenIndexForSearch();
 

@@ -5,6 +5,7 @@
 #include "module/Holders.h"
 #include "module/Text.h"
 #include "service/IndexDatabase.h"
+#include "service/Indexer.h"
 
 namespace qv::service::test {
 namespace {
@@ -117,6 +118,9 @@ TEST_F(IndexTool, RebuildsAndSaysSoAnIndexOfAnEarlierVersion) {
   AddFile("quince.txt", "quince");
   IndexTree();
   OpenIndexForSearch()->Execute("PRAGMA user_version = 2");
+  // Until then it counts as never built, so the next query starts a pass.
+  EXPECT_EQ(nullptr, OpenIndexForSearch());
+  EXPECT_EQ(0, LastIndexPassTime());
   ToolRun run = RunTool("index");
   EXPECT_NE(std::string::npos, run.output.find("earlier version; it has been rebuilt")) << run.output;
   LONG cookie = RegisterClient();
