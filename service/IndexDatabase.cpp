@@ -7,29 +7,41 @@
 namespace qv::service {
 namespace {
 
-// Names weigh more than contents when ranking by relevance.
-constexpr int kSchemaVersion = 2;
+// Version 3 added creation times, the folder words and the trigram table the
+// query language searches.
+constexpr int kSchemaVersion = 3;
 
 // A file is known by its exact path: a case-sensitive folder holds "Report.txt"
 // and "report.txt" side by side, and the listing of a case-insensitive one never
 // shows two names that differ only in case. The second index finds a root's
 // files however the root's name was spelled when they were stored.
-// The schema runs on a new index and on one of an earlier version, which keyed
-// files on their path without case and is rebuilt by the next pass.
+// Newest-first queries walk the files by time and test extension, size and
+// creation time in that index itself, without reading each file's row.
+// Words are found in the file's name, its text and its folder's path; files
+// whose name or text holds scripts written without spaces (Chinese, Japanese,
+// Thai...) are also in a trigram table, which finds a word of three or more
+// characters inside a run of such text.
+// The schema runs on a new index and on one of an earlier version, whose files
+// are then indexed again by the next pass.
 constexpr char kSchema[] =
     "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);"
     "DROP TABLE IF EXISTS files;"
     "DROP TABLE IF EXISTS files_text;"
+    "DROP TABLE IF EXISTS files_unspaced;"
     "DELETE FROM index_state WHERE key = 'last_pass';"
     "CREATE TABLE IF NOT EXISTS files("
-    "  id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, name TEXT NOT NULL,"
-    "  ext TEXT NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, complete INTEGER NOT NULL);"
+    "  id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, name TEXT NOT NULL, ext TEXT NOT NULL,"
+    "  size INTEGER NOT NULL, mtime INTEGER NOT NULL, ctime INTEGER NOT NULL, complete INTEGER NOT NULL);"
     "CREATE INDEX IF NOT EXISTS files_by_ext ON files(ext);"
-    "CREATE INDEX IF NOT EXISTS files_by_mtime ON files(mtime);"
+    "CREATE INDEX IF NOT EXISTS files_by_mtime ON files(mtime, ext, size, ctime);"
+    "CREATE INDEX IF NOT EXISTS files_by_ctime ON files(ctime);"
+    "CREATE INDEX IF NOT EXISTS files_by_size ON files(size);"
     "CREATE INDEX IF NOT EXISTS files_by_folded_path ON files(path COLLATE NOCASE);"
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_text USING fts5("
-    "  name, content, content='', contentless_delete=1,"
-    "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');";
+    "  name, content, folder, content='', contentless_delete=1,"
+    "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
+    "CREATE VIRTUAL TABLE IF NOT EXISTS files_unspaced USING fts5("
+    "  name, content, content='', contentless_delete=1, tokenize='trigram remove_diacritics 1');";
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -38,10 +50,12 @@ bool PassesQuickCheck(SqliteDatabase& db) {
   return check.Step() && check.Text(0) == L"ok";
 }
 
-std::unique_ptr<SqliteDatabase> CreateIndex(const std::wstring& path) {
+std::unique_ptr<SqliteDatabase> CreateIndex(const std::wstring& path, bool* upgraded = nullptr) {
   // The default rollback journal, not WAL: opening a WAL database costs several
   // times more, and every query opens the index afresh.
-  auto db = OpenWithSchema(path, kSchemaVersion, kSchema);
+  int previous = 0;
+  auto db = OpenWithSchema(path, kSchemaVersion, kSchema, &previous);
+  if (upgraded) *upgraded = previous != 0 && previous != kSchemaVersion;
   // A pass touches the whole index: a large page cache saves most reads.
   db->Execute("PRAGMA cache_size = -65536; PRAGMA mmap_size = 1073741824");
   return db;
@@ -54,20 +68,24 @@ std::unique_ptr<SqliteDatabase> OpenIndexForSearch() {
   if (path.empty() || !FileExists(path)) return nullptr;
   // Short busy wait: a query never holds the shell thread for long.
   auto db = std::make_unique<SqliteDatabase>(path, false, 2000);
+  // An index of an earlier version cannot answer this version's queries; it
+  // counts as not built until the next pass builds it anew.
+  if (db->ScalarInteger("PRAGMA user_version") != kSchemaVersion) return nullptr;
   // Every query opens the index afresh: mapped pages come from the system's
   // file cache instead of one read call each.
   db->Execute("PRAGMA mmap_size = 1073741824");
   return db;
 }
 
-std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickCheck) {
+std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickCheck, bool* upgraded) {
   *rebuilt = false;
+  if (upgraded) *upgraded = false;
   std::wstring path = IndexDatabasePath();
   if (path.empty()) throw SqliteError(14 /* SQLITE_CANTOPEN */, "no data folder");
   bool damaged = IsIndexMarkedDamaged();
   if (!damaged && FileExists(path)) {
     try {
-      auto db = CreateIndex(path);
+      auto db = CreateIndex(path, upgraded);
       if (!quickCheck || PassesQuickCheck(*db)) return db;
     } catch (const SqliteError& e) {
       if (!e.IsDamage()) throw;

@@ -1,7 +1,7 @@
 #pragma once
 // The file index (index.db in the data folder): one row per file with its path,
-// name, extension, size and modification time, and a full-text table over the
-// file's name and, for text files, its contents.
+// name, extension, size, modification and creation time, and full-text tables
+// over the file's name, its folder's path and, for text files, its contents.
 
 #include <memory>
 #include <string>
@@ -10,7 +10,8 @@
 
 namespace qv::service {
 
-// Opens the index for searching; none when it does not exist yet. Throws
+// Opens the index for searching; none when it does not exist yet or was made
+// by an earlier version (the next pass builds it anew). Throws
 // SqliteError, IsDamage() telling a damaged file.
 std::unique_ptr<SqliteDatabase> OpenIndexForSearch();
 
@@ -19,8 +20,9 @@ std::unique_ptr<SqliteDatabase> OpenIndexForSearch();
 // aside to "index.db.damaged" and a fresh index is created; `rebuilt` tells so.
 // `quickCheck` false skips SQLite's check (it reads the whole file) for the
 // small, frequent updates of the watcher, which checked it when it started;
-// damage a query met is still acted on.
-std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickCheck = true);
+// damage a query met is still acted on. `upgraded` tells that the index was
+// made by an earlier version and has been emptied for the pass to fill anew.
+std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickCheck = true, bool* upgraded = nullptr);
 
 // Records that a query met a damaged index, so the next index pass rebuilds it.
 void MarkIndexDamaged();

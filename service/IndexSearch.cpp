@@ -1,84 +1,86 @@
 #include "service/IndexSearch.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+
 #include "common/Text.h"
 #include "service/IndexDatabase.h"
+#include "service/PathText.h"
 #include "service/SqliteDatabase.h"
+#include "service/query/QueryCompiler.h"
 
 namespace qv::service {
 namespace {
 
-// Binds values to numbered parameters in the order the SQL text asks for them.
-class QueryBuilder {
- public:
-  std::string Parameter(std::string value) {
-    values_.push_back(std::move(value));
-    std::string name(1, '?');
-    name += std::to_string(values_.size());
-    return name;
-  }
-  std::string List(const std::vector<std::wstring>& items) {
-    std::string list;
-    for (const std::wstring& item : items) list += (list.empty() ? "" : ", ") + Parameter(ToUtf8(item));
-    return list;
-  }
-  void BindTo(SqliteStatement& statement) const {
-    for (std::size_t i = 0; i < values_.size(); ++i) statement.Bind(static_cast<int>(i + 1), values_[i]);
-  }
-
- private:
-  std::vector<std::string> values_;
-};
-
-}  // namespace
-
-namespace {
-
-// The first page is small so the first results arrive at once; the rest follow
-// in one more statement while the reader takes the first ones.
-constexpr int kFirstPage = 100;
-
-std::string FileTypeFilter(QueryBuilder& builder, const ParsedQuery& query, const char* column) {
-  std::string filter;
-  if (!query.fileTypes.empty()) filter += std::string(" AND ") + column + " IN (" + builder.List(query.fileTypes) + ")";
-  if (!query.excludedFileTypes.empty()) {
-    filter += std::string(" AND ") + column + " NOT IN (" + builder.List(query.excludedFileTypes) + ")";
-  }
-  return filter;
+// A query with few candidates reads their rows and sorts them by time; one
+// with many walks the time index newest first, testing each entry in the index
+// itself, and stops when the reader has enough. Reading a row costs about as
+// much as testing thirty index entries, so for the first 100 results the two
+// cost the same when the candidates number about sqrt(3 * files).
+std::int64_t SortedCandidates(SqliteDatabase& db) {
+  auto files = static_cast<double>(db.ScalarInteger("SELECT coalesce(max(id), 0) FROM files"));
+  return std::clamp(static_cast<std::int64_t>(std::sqrt(3.0 * files)), std::int64_t{300}, std::int64_t{5000});
 }
 
-// One page of hits in a stable order (ties broken by file id), so the pages
-// neither repeat nor skip a hit.
-std::string PageQuery(QueryBuilder& builder, const ParsedQuery& query, Ranking ranking) {
-  if (!query.match.empty()) {
-    std::string match = query.match;
-    if (!query.exclude.empty()) match = "(" + match + ") NOT (" + query.exclude + ")";
-    std::string parameter = builder.Parameter(match);
-    if (ranking == Ranking::Relevance) {
-      // Names weigh more than contents. Without file types, the matches are
-      // ranked alone and only the page's files looked up; with them, every match
-      // is looked up (handing the types to the full-text table would make it
-      // test the words file by file).
-      std::string ranked = "SELECT rowid AS id, bm25(files_text, 4.0, 1.0) AS score FROM files_text "
-                           "WHERE files_text MATCH " + parameter;
-      if (query.fileTypes.empty() && query.excludedFileTypes.empty()) {
-        return "SELECT f.path, f.name FROM (" + ranked +
-               " ORDER BY score, id LIMIT :limit OFFSET :offset) AS hit CROSS JOIN files f ON f.id = hit.id "
-               "ORDER BY hit.score, hit.id";
-      }
-      return "SELECT f.path, f.name FROM (" + ranked + ") AS hit CROSS JOIN files f ON f.id = hit.id WHERE 1" +
-             FileTypeFilter(builder, query, "f.ext") + " ORDER BY hit.score, hit.id LIMIT :limit OFFSET :offset";
+std::wstring TextArgument(sqlite3_value* value) {
+  const void* text = sqlite3_value_text16(value);
+  return text ? std::wstring(static_cast<const wchar_t*>(text)) : std::wstring();
+}
+
+void NameLike(sqlite3_context* context, int, sqlite3_value** arguments) {
+  try {
+    sqlite3_result_int(context, MatchesNamePattern(TextArgument(arguments[0]), TextArgument(arguments[1])) ? 1 : 0);
+  } catch (...) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
+void Under(sqlite3_context* context, int, sqlite3_value** arguments) {
+  try {
+    sqlite3_result_int(context, IsInsideFolder(TextArgument(arguments[0]), TextArgument(arguments[1])) ? 1 : 0);
+  } catch (...) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
+void RegisterFunctions(SqliteDatabase& db) {
+  for (auto [name, function] : {std::pair{"qv_name_like", &NameLike}, std::pair{"qv_under", &Under}}) {
+    int result = sqlite3_create_function_v2(db.Handle(), name, 2, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
+                                            function, nullptr, nullptr, nullptr);
+    if (result != SQLITE_OK) throw SqliteError(result, "cannot register the query functions");
+  }
+}
+
+SqliteStatement Prepare(SqliteDatabase& db, const SqlText& sql) {
+  SqliteStatement statement = db.Prepare(sql.sql.c_str());
+  for (std::size_t i = 0; i < sql.values.size(); ++i) {
+    int index = static_cast<int>(i + 1);
+    if (const auto* number = std::get_if<std::int64_t>(&sql.values[i])) {
+      statement.Bind(index, *number);
+    } else {
+      statement.Bind(index, std::get<std::string>(sql.values[i]));
     }
-    return "SELECT f.path, f.name FROM files f WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH " +
-           parameter + ")" + FileTypeFilter(builder, query, "f.ext") +
-           " ORDER BY f.mtime DESC, f.id LIMIT :limit OFFSET :offset";
   }
-  // Without words there is nothing to weigh: newest first either way.
-  std::string sql = "SELECT f.path, f.name FROM files f WHERE 1";
-  if (!query.exclude.empty()) {
-    sql += " AND f.id NOT IN (SELECT rowid FROM files_text WHERE files_text MATCH " + builder.Parameter(query.exclude) + ")";
-  }
-  return sql + FileTypeFilter(builder, query, "f.ext") + " ORDER BY f.mtime DESC, f.id LIMIT :limit OFFSET :offset";
+  return statement;
 }
+
+std::int64_t Count(SqliteDatabase& db, const SqlText& sql) {
+  SqliteStatement statement = Prepare(db, sql);
+  return statement.Step() ? statement.Integer(0) : 0;
+}
+
+// False when the reader wants no more.
+bool Deliver(SqliteDatabase& db, const SqlText& sql, const std::function<bool(SearchHit&&)>& onHit) {
+  SqliteStatement statement = Prepare(db, sql);
+  while (statement.Step()) {
+    if (!onHit(SearchHit{statement.Text(0), statement.Text(1)})) return false;
+  }
+  return true;
+}
+
+const char kNewestFirst[] = " ORDER BY f.mtime DESC, f.id DESC";
 
 }  // namespace
 
@@ -86,25 +88,62 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
   if (query.IsEmpty()) return;
   std::unique_ptr<SqliteDatabase> db = OpenIndexForSearch();
   if (!db) return;
+  RegisterFunctions(*db);
+  CompiledQuery compiled = CompileQuery(query);
 
-  QueryBuilder builder;
-  std::string sql = PageQuery(builder, query, ranking);
-  SqliteStatement statement = db->Prepare(sql.c_str());
-  struct Page {
-    std::int64_t limit;
-    std::int64_t offset;
-  };
-  for (Page page : {Page{kFirstPage, 0}, Page{-1, kFirstPage}}) {
-    builder.BindTo(statement);
-    statement.Bind(statement.ParameterIndex(":limit"), page.limit).Bind(statement.ParameterIndex(":offset"), page.offset);
-    int rows = 0;
-    while (statement.Step()) {
-      ++rows;
-      if (!onHit(SearchHit{statement.Text(0), statement.Text(1)})) return;
+  if (ranking == Ranking::Relevance && !compiled.words.empty()) {
+    // Groups best first; inside a group, files in the full-text index's own
+    // order (the most recently indexed first), so the first results stream at
+    // once however many files match.
+    for (const std::string& tier : compiled.RelevanceTiers()) {
+      SqlText sql;
+      sql.Add("SELECT f.path, f.name FROM files_text CROSS JOIN files f ON f.id = files_text.rowid "
+              "WHERE files_text MATCH ")
+          .Value(tier)
+          .Add(" AND ")
+          .Add(compiled.conditions)
+          .Add(" ORDER BY files_text.rowid DESC");
+      if (!Deliver(*db, sql, onHit)) return;
     }
-    statement.Reset();
-    if (rows < kFirstPage) return;
+    return;
   }
+
+  // Newest first (and relevance without words to weigh).
+  const std::int64_t sortedCandidates = SortedCandidates(*db);
+  SqlText sql;
+  if (compiled.HasFullText()) {
+    std::string match = compiled.Match();
+    SqlText count;
+    count.Add("SELECT count(*) FROM (SELECT rowid FROM files_text WHERE files_text MATCH ")
+        .Value(match)
+        .Add(" LIMIT ")
+        .Value(sortedCandidates)
+        .Add(")");
+    if (Count(*db, count) < sortedCandidates) {
+      sql.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM files_text WHERE files_text MATCH ")
+          .Value(match)
+          .Add(") AS hit CROSS JOIN files f ON f.id = hit.id WHERE ");
+    } else {
+      sql.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
+              "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
+          .Value(match)
+          .Add(") AND ");
+    }
+  } else {
+    std::string index = "files_by_mtime";
+    if (!compiled.drivingIndex.empty() && compiled.drivingIndex != index) {
+      SqlText count;
+      count.Add("SELECT count(*) FROM (SELECT 1 FROM files f INDEXED BY " + compiled.drivingIndex + " WHERE ")
+          .Add(compiled.drivingCondition)
+          .Add(" LIMIT ")
+          .Value(sortedCandidates)
+          .Add(")");
+      if (Count(*db, count) < sortedCandidates) index = compiled.drivingIndex;
+    }
+    sql.Add("SELECT f.path, f.name FROM files f INDEXED BY " + index + " WHERE ");
+  }
+  sql.Add(compiled.conditions).Add(kNewestFirst);
+  Deliver(*db, sql, onHit);
 }
 
 }  // namespace qv::service

@@ -10,6 +10,10 @@
 //   quorvane-index status          folders, file count, last pass, watcher, registered clients
 //   quorvane-index refresh MINUTES how often queries start a background pass
 //                                  when the index is older ("off" or 0: never)
+//   quorvane-index query TEXT [--recent]
+//                                  the paths of the files matching TEXT, best (or
+//                                  newest) first; what was read literally is named
+//                                  in one line on the error output
 
 #include <windows.h>
 #include <shellapi.h>
@@ -24,6 +28,8 @@
 #include "common/Text.h"
 #include "service/BackgroundIndexing.h"
 #include "service/IndexDatabase.h"
+#include "service/IndexSearch.h"
+#include "service/QueryParser.h"
 #include "service/IndexWatcher.h"
 #include "service/Indexer.h"
 #include "service/RegistrationStore.h"
@@ -54,6 +60,18 @@ void Write(const std::wstring& text) {
 
 void Line(const std::wstring& text) { Write(text + L"\r\n"); }
 
+void ErrorLine(const std::wstring& text) {
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  std::wstring line = text + L"\r\n";
+  DWORD written = 0;
+  if (IsConsole(error)) {
+    WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  } else {
+    std::string utf8 = ToUtf8(line);
+    WriteFile(error, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  }
+}
+
 std::wstring Number(std::uint64_t value) { return std::to_wstring(value); }
 
 std::wstring LocalTime(std::int64_t seconds) {
@@ -67,7 +85,8 @@ std::wstring LocalTime(std::int64_t seconds) {
 }
 
 int Usage() {
-  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | list | index | watch | stop | status | refresh MINUTES|off");
+  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | list | index | watch | stop | status | refresh MINUTES|off"
+       L" | query TEXT [--recent]");
   return kUsage;
 }
 
@@ -169,6 +188,7 @@ int IndexNow() {
   }
   if (console) Write(L"\r" + std::wstring(79, L' ') + L"\r");
   if (report.rebuilt) Line(L"The index was damaged; it has been rebuilt from the indexed folders.");
+  if (report.upgraded) Line(L"The index was made by an earlier version; it has been rebuilt from the indexed folders.");
   for (const std::wstring& root : report.unreachableRoots) {
     Line(L"Not reachable, its files are kept as they were: " + root);
   }
@@ -235,6 +255,21 @@ int SetRefresh(const std::wstring& value) {
   return kOk;
 }
 
+int Query(const std::wstring& text, Ranking ranking) {
+  ParsedQuery query = ParseQuery(text);
+  std::wstring warning = query.Warning();
+  if (!warning.empty()) ErrorLine(L"Warning: " + warning);
+  if (!OpenIndexForSearch()) {
+    ErrorLine(L"There is no index yet. Run \"quorvane-index index\" to build it.");
+    return kFailed;
+  }
+  SearchIndex(query, ranking, [](SearchHit&& hit) {
+    Line(hit.path);
+    return true;
+  });
+  return kOk;
+}
+
 int Run(const std::vector<std::wstring>& args) {
   if (args.empty()) return Usage();
   if (DataFolder().empty()) {
@@ -250,6 +285,8 @@ int Run(const std::vector<std::wstring>& args) {
   if (command == L"watch" && args.size() == 1) return Watch();
   if (command == L"stop" && args.size() == 1) return Stop();
   if (command == L"refresh" && args.size() == 2) return SetRefresh(args[1]);
+  if (command == L"query" && args.size() == 2) return Query(args[1], Ranking::Relevance);
+  if (command == L"query" && args.size() == 3 && args[2] == L"--recent") return Query(args[1], Ranking::Recency);
   return Usage();
 }
 

@@ -13,6 +13,8 @@
 #include "service/ServicePaths.h"
 #include "service/SqliteDatabase.h"
 #include "service/TextExtractor.h"
+#include "service/query/QueryText.h"
+#include "common/Text.h"
 
 namespace qv::service {
 namespace {
@@ -54,11 +56,15 @@ class IndexPass {
       : db_(db),
         progress_(progress),
         report_(report),
-        insertFile_(db.Prepare("INSERT INTO files(path, name, ext, size, mtime, complete) VALUES(?1, ?2, ?3, ?4, ?5, ?6)")),
-        updateFile_(db.Prepare("UPDATE files SET path = ?1, name = ?2, ext = ?3, size = ?4, mtime = ?5, complete = ?6 WHERE id = ?7")),
+        insertFile_(db.Prepare("INSERT INTO files(path, name, ext, size, mtime, complete, ctime) "
+                               "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")),
+        updateFile_(db.Prepare("UPDATE files SET path = ?1, name = ?2, ext = ?3, size = ?4, mtime = ?5, complete = ?6, "
+                               "ctime = ?7 WHERE id = ?8")),
         deleteFile_(db.Prepare("DELETE FROM files WHERE id = ?1")),
-        insertText_(db.Prepare("INSERT INTO files_text(rowid, name, content) VALUES(?1, ?2, ?3)")),
-        deleteText_(db.Prepare("DELETE FROM files_text WHERE rowid = ?1")) {}
+        insertText_(db.Prepare("INSERT INTO files_text(rowid, name, content, folder) VALUES(?1, ?2, ?3, ?4)")),
+        deleteText_(db.Prepare("DELETE FROM files_text WHERE rowid = ?1")),
+        insertUnspaced_(db.Prepare("INSERT INTO files_unspaced(rowid, name, content) VALUES(?1, ?2, ?3)")),
+        deleteUnspaced_(db.Prepare("DELETE FROM files_unspaced WHERE rowid = ?1")) {}
 
   void RemoveFilesOutside(const std::vector<std::wstring>& roots) {
     std::vector<std::int64_t> orphans;
@@ -269,6 +275,7 @@ class IndexPass {
     ++report_.counts.filesSeen;
     std::int64_t size = static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
     std::int64_t mtime = FileTimeValue(entry.ftLastWriteTime);
+    std::int64_t ctime = FileTimeValue(entry.ftCreationTime);
     auto known = indexed_.find(path);
     std::optional<IndexedFile> previous;
     if (known != indexed_.end()) {
@@ -308,7 +315,7 @@ class IndexPass {
       }
     }
     try {
-      WriteFile(previous ? previous->id : 0, path, name, extension, size, mtime,
+      WriteFile(previous ? previous->id : 0, path, name, extension, size, mtime, ctime,
                 skipped ? kSkippedDocument : complete ? kComplete : kIncomplete, text);
     } catch (const SqliteError& e) {
       // A file the index cannot take (a name it already holds under another
@@ -321,24 +328,31 @@ class IndexPass {
 
 
   void WriteFile(std::int64_t id, const std::wstring& path, const std::wstring& name, const std::wstring& extension,
-                 std::int64_t size, std::int64_t mtime, std::int64_t complete, const std::string& text) {
+                 std::int64_t size, std::int64_t mtime, std::int64_t ctime, std::int64_t complete,
+                 const std::string& text) {
     BeginWrite();
     if (id) {
       updateFile_.Bind(1, path).Bind(2, name).Bind(3, extension).Bind(4, size).Bind(5, mtime).Bind(6, complete);
-      updateFile_.Bind(7, id).Run();
-      deleteText_.Bind(1, id).Run();
+      updateFile_.Bind(7, ctime).Bind(8, id).Run();
+      DeleteText(id);
     } else {
       insertFile_.Bind(1, path).Bind(2, name).Bind(3, extension).Bind(4, size).Bind(5, mtime).Bind(6, complete);
-      insertFile_.Run();
+      insertFile_.Bind(7, ctime).Run();
       id = db_.LastInsertId();
     }
-    insertText_.Bind(1, id).Bind(2, name).Bind(3, text).Run();
+    insertText_.Bind(1, id).Bind(2, name).Bind(3, text).Bind(4, path.substr(0, path.find_last_of(L'\\'))).Run();
+    if (HasUnspacedScript(ToUtf8(name)) || HasUnspacedScript(text)) insertUnspaced_.Bind(1, id).Bind(2, name).Bind(3, text).Run();
     ++report_.counts.filesIndexed;
+  }
+
+  void DeleteText(std::int64_t id) {
+    deleteText_.Bind(1, id).Run();
+    deleteUnspaced_.Bind(1, id).Run();
   }
 
   void RemoveFile(std::int64_t id) {
     BeginWrite();
-    deleteText_.Bind(1, id).Run();
+    DeleteText(id);
     deleteFile_.Bind(1, id).Run();
     ++report_.counts.filesRemoved;
   }
@@ -375,6 +389,8 @@ class IndexPass {
   SqliteStatement deleteFile_;
   SqliteStatement insertText_;
   SqliteStatement deleteText_;
+  SqliteStatement insertUnspaced_;
+  SqliteStatement deleteUnspaced_;
   std::unique_ptr<SqliteTransaction> transaction_;
   int writes_ = 0;
   // The root being indexed, as listed and as the file system resolves it.
@@ -405,7 +421,7 @@ void RereadFilesOfNewReaders(SqliteDatabase& db) {
 IndexReport Indexer::Run() {
   UniqueHandle lock = TakeIndexLock();
   IndexReport report;
-  std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt);
+  std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt, true, &report.upgraded);
   RereadFilesOfNewReaders(*db);
   std::vector<std::wstring> roots = RootList().All();
   {
@@ -420,11 +436,11 @@ IndexReport Indexer::Run() {
 IndexReport Indexer::Update(const std::vector<std::wstring>& paths) {
   UniqueHandle lock = TakeIndexLock();
   IndexReport report;
-  std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt, /*quickCheck=*/false);
+  std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt, /*quickCheck=*/false, &report.upgraded);
   std::vector<std::wstring> roots = RootList().All();
   {
     IndexPass pass(*db, progress_, report);
-    if (report.rebuilt) {
+    if (report.rebuilt || report.upgraded) {
       for (const std::wstring& root : roots) pass.IndexRoot(root);
     } else {
       for (const std::wstring& path : paths) {

@@ -26,6 +26,7 @@ struct IndexProgress {
 struct IndexReport {
   IndexProgress counts;
   bool rebuilt = false;  // the index was damaged and has been built anew
+  bool upgraded = false;  // the index was made by an earlier version and has been built anew
   std::vector<std::wstring> unreachableRoots;
   std::vector<std::wstring> unlistedFolders;
   // Roots whose files could not be written this pass; they keep what they had.

@@ -117,9 +117,12 @@ void SqliteTransaction::Commit() {
   open_ = false;
 }
 
-std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path, int version, const char* schema) {
+std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path, int version, const char* schema,
+                                               int* previousVersion) {
   auto db = std::make_unique<SqliteDatabase>(path, true);
-  if (db->ScalarInteger("PRAGMA user_version") == version) return db;
+  std::int64_t current = db->ScalarInteger("PRAGMA user_version");
+  if (previousVersion) *previousVersion = static_cast<int>(current);
+  if (current == version) return db;
   SqliteTransaction transaction(*db);
   db->Execute(schema);
   db->Execute(("PRAGMA user_version = " + std::to_string(version)).c_str());

@@ -92,7 +92,9 @@ class SqliteTransaction {
 // Opens (creating) a database and brings its tables to `version`: when the
 // file's user_version differs, `schema` (idempotent statements) runs in one
 // transaction and the version is recorded, so later opens skip it.
-std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path, int version, const char* schema);
+// `previousVersion` receives the version the file had (0 for a new one).
+std::unique_ptr<SqliteDatabase> OpenWithSchema(const std::wstring& path, int version, const char* schema,
+                                               int* previousVersion = nullptr);
 
 // Moves a damaged database file aside to "<name>.damaged" with its journals
 // removed, so a fresh one can take its place.

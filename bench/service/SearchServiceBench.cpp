@@ -1,17 +1,21 @@
 // Search service benchmark: builds a tree of generated files (names from a word
 // list, one in ten a text file with a few sentences), then measures a full index
-// pass, an incremental pass after 1% of the files changed, and the time to the
-// first 100 results of 20 queries through the query API, against a brute-force
-// walk of the tree that matches file names. Then, with the watcher running on
+// pass (run by quorvane-index.exe, whose memory is read), the index's size, an
+// incremental pass after 1% of the files changed, and the time to the first 100
+// results of queries of every shape of the query language through the query
+// API, each against a brute-force walk of the tree that evaluates the query on
+// file names, folders, sizes and times. Then, with the watcher running on
 // the same tree: freshness (200 mixed changes, the time from each change to the
 // first query that reflects it), the watcher's CPU time while the tree is idle
 // for a minute, and the index rate of office documents against plain text.
 // Prints figures; asserts nothing.
 //
-//   quorvane_service_bench [FILES]     (default 100000)
+//   quorvane_service_bench [FILES] [queries]
+//     FILES: default 100000; "queries": stop after the query figures
 
 #include <windows.h>
 #include <ole2.h>
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <zlib.h>
@@ -33,6 +37,8 @@
 #include "service/IndexWatcher.h"
 #include "service/Indexer.h"
 #include "service/PathText.h"
+#include "service/QueryParser.h"
+#include "service/query/QueryCompiler.h"
 #include "service/RegistrationStore.h"
 #include "service/RootList.h"
 #include "service/ServicePaths.h"
@@ -135,7 +141,7 @@ struct Latencies {
 };
 
 // The time to the first 100 results of a query, the way the component reads them.
-double TimeQuery(IDesktopSearchQueryApi* api, LONG cookie, const wchar_t* text, int* results) {
+double TimeQuery(IDesktopSearchQueryApi* api, LONG cookie, const wchar_t* text, int* results, BYTE order = 0) {
   LARGE_INTEGER start = Now();
   Bstr search(text);
   Variant category;
@@ -143,7 +149,7 @@ double TimeQuery(IDesktopSearchQueryApi* api, LONG cookie, const wchar_t* text, 
   V_BSTR(category.Get()) = SysAllocString(L"file");
   Variant ranking;
   V_VT(ranking.Get()) = VT_UI1;
-  V_UI1(ranking.Get()) = 0;
+  V_UI1(ranking.Get()) = order;
   ComPtr<IDesktopSearchResultSet> set;
   *results = 0;
   if (FAILED(api->Query(cookie, search.Get(), *category.Get(), *ranking.Get(), set.Put())) || !set) return 0;
@@ -167,8 +173,52 @@ double TimeQuery(IDesktopSearchQueryApi* api, LONG cookie, const wchar_t* text, 
   return Seconds(start, Now());
 }
 
-// The baseline: walk the tree and match every word of the query in file names.
-int WalkAndMatch(const std::wstring& folder, const std::vector<std::wstring>& words, int found) {
+// The baseline: walk the tree and evaluate the query on each file's name,
+// folder, extension, size and times (contents are not read), until 100 match.
+std::int64_t TimeValue(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+bool Holds(const QueryNode& node, const std::wstring& folder, const WIN32_FIND_DATAW& entry) {
+  std::int64_t size = static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+  switch (node.kind) {
+    case QueryNode::Kind::All:
+      for (const QueryNode& child : node.children) {
+        if (!Holds(child, folder, entry)) return false;
+      }
+      return true;
+    case QueryNode::Kind::Any:
+      for (const QueryNode& child : node.children) {
+        if (Holds(child, folder, entry)) return true;
+      }
+      return false;
+    case QueryNode::Kind::Not:
+      return !Holds(node.children[0], folder, entry);
+    case QueryNode::Kind::Text:
+      return FoldPathCase(node.field == TextField::Folder ? folder : std::wstring(entry.cFileName))
+                 .find(FoldPathCase(node.text)) != std::wstring::npos;
+    case QueryNode::Kind::Extension: {
+      std::wstring extension = ExtensionOf(entry.cFileName);
+      for (const std::wstring& e : node.extensions) {
+        if (e == extension) return true;
+      }
+      return false;
+    }
+    case QueryNode::Kind::Size:
+      return size >= node.low && size <= node.high;
+    case QueryNode::Kind::Modified:
+      return TimeValue(entry.ftLastWriteTime) >= node.low && TimeValue(entry.ftLastWriteTime) < node.high;
+    case QueryNode::Kind::Created:
+      return TimeValue(entry.ftCreationTime) >= node.low && TimeValue(entry.ftCreationTime) < node.high;
+    case QueryNode::Kind::NamePattern:
+      return MatchesNamePattern(entry.cFileName, node.text);
+    case QueryNode::Kind::Under:
+      return IsInsideFolder(folder, node.text);
+  }
+  return false;
+}
+
+int WalkAndMatch(const std::wstring& folder, const QueryNode& query, int found) {
   WIN32_FIND_DATAW entry;
   HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                  FIND_FIRST_EX_LARGE_FETCH);
@@ -177,31 +227,13 @@ int WalkAndMatch(const std::wstring& folder, const std::vector<std::wstring>& wo
     std::wstring name = entry.cFileName;
     if (name == L"." || name == L"..") continue;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      found = WalkAndMatch(folder + L"\\" + name, words, found);
-    } else {
-      std::wstring folded = FoldPathCase(name);
-      bool all = true;
-      for (const std::wstring& word : words) all = all && folded.find(word) != std::wstring::npos;
-      if (all) ++found;
+      found = WalkAndMatch(folder + L"\\" + name, query, found);
+    } else if (Holds(query, folder, entry)) {
+      ++found;
     }
   } while (found < 100 && FindNextFileW(find, &entry));
   FindClose(find);
   return found;
-}
-
-std::vector<std::wstring> BaselineWords(const std::wstring& query) {
-  std::vector<std::wstring> words;
-  std::wstring word;
-  for (wchar_t c : query + L" ") {
-    if (c == L' ' || c == L'"') {
-      if (!word.empty() && word.rfind(L"filetype:", 0) == 0) word = L"." + word.substr(9);
-      if (!word.empty()) words.push_back(FoldPathCase(word));
-      word.clear();
-    } else {
-      word += c;
-    }
-  }
-  return words;
 }
 
 void RemoveTree(const std::string& folder) {
@@ -419,7 +451,58 @@ void MeasureDocumentThroughput(const std::string& base) {
               documentRate / textRate);
 }
 
-int Run(int files) {
+struct IndexerMemory {
+  double peakWorkingSet = 0;
+  double peakPrivate = 0;
+};
+
+// A full pass as users run it, by quorvane-index.exe beside this program's
+// build (or QUORVANE_INDEX_TOOL), with the data folder of this run.
+bool IndexInChildProcess(IndexerMemory* memory) {
+  std::wstring tool;
+  if (const wchar_t* configured = _wgetenv(L"QUORVANE_INDEX_TOOL")) tool = configured;
+  if (tool.empty()) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    folder = folder.substr(0, folder.find_last_of(L'\\'));  // bench\service
+    folder = folder.substr(0, folder.find_last_of(L'\\'));  // bench
+    folder = folder.substr(0, folder.find_last_of(L'\\'));  // the build
+    tool = folder + L"\\service\\quorvane-index.exe";
+  }
+  std::wstring commandLine = L"\"" + tool + L"\" index";
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  // Read while it runs: the counters of a process that has ended are not
+  // kept everywhere.
+  auto sample = [&] {
+    PROCESS_MEMORY_COUNTERS counters = {sizeof counters};
+    if (!K32GetProcessMemoryInfo(processHandle.Get(), &counters, sizeof counters)) return;
+    memory->peakWorkingSet = std::max({memory->peakWorkingSet, static_cast<double>(counters.PeakWorkingSetSize),
+                                       static_cast<double>(counters.WorkingSetSize)});
+    memory->peakPrivate = std::max({memory->peakPrivate, static_cast<double>(counters.PeakPagefileUsage),
+                                    static_cast<double>(counters.PagefileUsage)});
+  };
+  while (WaitForSingleObject(processHandle.Get(), 250) == WAIT_TIMEOUT) sample();
+  sample();
+  DWORD exitCode = 1;
+  GetExitCodeProcess(processHandle.Get(), &exitCode);
+  return exitCode == 0;
+}
+
+std::int64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+int Run(int files, bool queriesOnly) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   std::string base = std::string(temp) + "qv-bench-" + std::to_string(GetCurrentProcessId());
@@ -439,10 +522,22 @@ int Run(int files) {
 
   RootList().Add(ToWide(tree.c_str()));
   start = Now();
-  IndexReport full = Indexer().Run();
+  IndexerMemory memory;
+  if (!IndexInChildProcess(&memory)) {
+    std::printf("quorvane-index.exe could not be run; indexing in this process\n");
+    Indexer().Run();
+  }
   double fullSeconds = Seconds(start, Now());
-  std::printf("Full index: %llu files in %.1f s (target under 60 s)\n",
-              static_cast<unsigned long long>(full.counts.filesIndexed), fullSeconds);
+  std::int64_t files64 = IndexedFileCount();
+  std::printf("Full index: %lld files in %.1f s (target for 1,000,000 files: under 600 s)\n",
+              static_cast<long long>(files64), fullSeconds);
+  std::printf("index s: %.1f\n", fullSeconds);
+  std::printf("Indexing memory (quorvane-index.exe): peak working set %.0f MB, peak private bytes %.0f MB "
+              "(target under 300 MB)\n",
+              memory.peakWorkingSet / 1048576.0, memory.peakPrivate / 1048576.0);
+  double indexBytes = static_cast<double>(FileSize(IndexDatabasePath()));
+  std::printf("Index on disk: %.0f MB, %.1f MB per 100,000 files\n", indexBytes / 1048576.0,
+              files64 ? indexBytes / 1048576.0 * 100000.0 / static_cast<double>(files64) : 0.0);
 
   std::mt19937 random(7);
   std::size_t changes = paths.size() / 100;
@@ -453,6 +548,7 @@ int Run(int files) {
   start = Now();
   IndexReport incremental = Indexer().Run();
   double incrementalSeconds = Seconds(start, Now());
+  std::fflush(stdout);
   std::printf("Incremental index after changing %zu files: %llu re-indexed in %.2f s (%.1f%% of the full pass)\n",
               changes, static_cast<unsigned long long>(incremental.counts.filesIndexed), incrementalSeconds,
               100.0 * incrementalSeconds / fullSeconds);
@@ -463,39 +559,91 @@ int Run(int files) {
   ComPtr<IDesktopSearchQueryApi> api;
   if (FAILED(CreateComObject<CQueryApi>(__uuidof(IDesktopSearchQueryApi), api.PutVoid()))) return 2;
 
-  const wchar_t* queries[] = {L"budget",         L"invoice",          L"holiday",        L"mango",
-                              L"server",         L"thesis",           L"weather",        L"repa",
-                              L"annual report",  L"tax receipt",      L"flight hotel",   L"family photo",
-                              L"music album",    L"\"annual report\"", L"\"team meeting\"", L"\"solar energy\"",
-                              L"\"peach plum\"", L"filetype:txt budget", L"filetype:pdf contract", L"filetype:log"};
+  // Queries of every shape of the query language; each runs five times.
+  std::wstring treeWide = ToWide(tree.c_str());
+  struct Shape {
+    const char* name;
+    std::vector<std::wstring> queries;
+    BYTE order = 0;
+  };
+  std::vector<Shape> shapes = {
+      {"words", {L"budget", L"invoice", L"mango", L"thesis", L"annual report", L"tax receipt", L"family photo"}},
+      {"prefix", {L"repa", L"repo*", L"bir* party", L"sol*"}},
+      {"phrase", {L"\"annual report\"", L"\"team meeting\"", L"\"solar energy\"", L"\"peach plum\""}},
+      {"or", {L"mango OR peach", L"(tax | receipt) annual", L"thesis OR novel OR poem"}},
+      {"exclusion", {L"budget -report", L"annual -(tax OR hotel)", L"-budget"}},
+      {"name:", {L"name:budget", L"name:\"annual report\"", L"name:*.log", L"name:budget*.pdf", L"name:repo* plan"}},
+      {"path:/folder:", {L"path:mango", L"path:\"budget 0\" report", L"folder:\"" + treeWide + L"\\budget 0\"",
+                         L"folder:\"" + treeWide + L"\\mango 99\" tax"}},
+      {"modified:", {L"modified:today", L"modified:lastyear", L"budget modified:thisweek", L"modified:>=2020-01-01 tax"}},
+      {"created:", {L"created:today", L"created:thismonth report", L"created:<2000-01-01"}},
+      {"size:", {L"size:>500", L"size:<100", L"size:large", L"size:1kb..2kb budget"}},
+      {"ext:/kind:", {L"ext:txt budget", L"kind:document", L"kind:email", L"filetype:log", L"kind:picture mango",
+                      L"filetype:pdf contract"}},
+      {"combined", {L"(budget OR invoice) kind:document -tax", L"name:report* size:>100 modified:thisyear",
+                    L"annual (size:<200 OR ext:md)"}},
+      {"newest first", {L"budget", L"mango peach", L"kind:document", L"size:>500"}, 1},
+  };
   Latencies service;
   Latencies baseline;
-  std::wstring treeWide = ToWide(tree.c_str());
-  std::printf("\n%-24s %8s %10s %12s\n", "query", "results", "service ms", "baseline ms");
-  for (const wchar_t* query : queries) {
-    int results = 0;
-    double best = 1e9;
-    for (int repeat = 0; repeat < 5; ++repeat) {
-      double seconds = TimeQuery(api.Get(), client.cookies[0], query, &results);
-      service.samples.push_back(seconds);
-      best = std::min(best, seconds);
+  double worst = 0;
+  const char* worstShape = "";
+  std::printf("\n%-14s %-46s %8s %10s %12s\n", "shape", "query", "results", "service ms", "baseline ms");
+  for (const Shape& shape : shapes) {
+    Latencies shapeService;
+    Latencies shapeBaseline;
+    bool first = true;
+    for (const std::wstring& query : shape.queries) {
+      int results = 0;
+      double best = 1e9;
+      for (int repeat = 0; repeat < 5; ++repeat) {
+        double seconds = TimeQuery(api.Get(), client.cookies[0], query.c_str(), &results, shape.order);
+        service.samples.push_back(seconds);
+        shapeService.samples.push_back(seconds);
+        best = std::min(best, seconds);
+      }
+      // The walk of a large tree takes long: one per shape.
+      std::string shown = ToUtf8(query);
+      if (shown.size() > 46) shown = "..." + shown.substr(shown.size() - 43);
+      if (first) {
+        ParsedQuery parsed = ParseQuery(query);
+        LARGE_INTEGER walkStart = Now();
+        WalkAndMatch(treeWide, parsed.root, 0);
+        double walk = Seconds(walkStart, Now());
+        baseline.samples.push_back(walk);
+        shapeBaseline.samples.push_back(walk);
+        std::printf("%-14s %-46s %8d %10.1f %12.1f\n", shape.name, shown.c_str(), results, best * 1000, walk * 1000);
+      } else {
+        std::printf("%-14s %-46s %8d %10.1f\n", shape.name, shown.c_str(), results, best * 1000);
+      }
+      first = false;
     }
-    LARGE_INTEGER walkStart = Now();
-    WalkAndMatch(treeWide, BaselineWords(query), 0);
-    double walk = Seconds(walkStart, Now());
-    baseline.samples.push_back(walk);
-    std::printf("%-24s %8d %10.1f %12.1f\n", ToUtf8(query).c_str(), results, best * 1000, walk * 1000);
+    double p95 = shapeService.Percentile(0.95);
+    std::printf("%-14s p95 %.1f ms (baseline walk %.1f ms, %.0fx)\n", shape.name, p95 * 1000,
+                shapeBaseline.Percentile(0.95) * 1000, shapeBaseline.Percentile(0.95) / p95);
+    std::fflush(stdout);
+    if (p95 > worst) {
+      worst = p95;
+      worstShape = shape.name;
+    }
   }
   double serviceMedian = service.Median();
   double serviceP95 = service.Percentile(0.95);
   double baselineMedian = baseline.Median();
   double baselineP95 = baseline.Percentile(0.95);
-  std::printf("\nFirst 100 results, service: median %.1f ms, p95 %.1f ms (target p95 under 50 ms)\n",
+  std::printf("\nFirst 100 results, service: median %.1f ms, p95 %.1f ms (target p95 under 50 ms for every shape)\n",
               serviceMedian * 1000, serviceP95 * 1000);
-  std::printf("Brute-force name walk:      median %.1f ms, p95 %.1f ms\n", baselineMedian * 1000,
-              baselineP95 * 1000);
+  std::printf("Brute-force walk:           median %.1f ms, p95 %.1f ms\n", baselineMedian * 1000, baselineP95 * 1000);
   std::printf("Service speed-up over the walk: %.1fx at the median, %.1fx at p95\n", baselineMedian / serviceMedian,
               baselineP95 / serviceP95);
+  std::printf("Worst shape: %s\n", worstShape);
+  std::printf("worst shape p95 ms: %.1f\n", worst * 1000);
+  std::fflush(stdout);
+  if (queriesOnly) {
+    api.Reset();
+    RemoveTree(base);
+    return 0;
+  }
 
   // The watcher on the same tree, in a thread of this process so its CPU time
   // can be read.
@@ -537,9 +685,10 @@ int Run(int files) {
 
 int main(int argc, char** argv) {
   int files = argc > 1 ? std::atoi(argv[1]) : 100000;
+  bool queriesOnly = argc > 2 && std::string(argv[2]) == "queries";
   if (files <= 0) files = 100000;
   if (FAILED(OleInitialize(nullptr))) return 2;
-  int result = qv::service::Run(files);
+  int result = qv::service::Run(files, queriesOnly);
   OleUninitialize();
   return result;
 }

@@ -5,6 +5,7 @@
 #include "common/Holders.h"
 #include "common/Text.h"
 #include "service/IndexDatabase.h"
+#include "service/Indexer.h"
 
 namespace qv::service::test {
 namespace {
@@ -96,6 +97,32 @@ TEST_F(IndexTool, TellsWhenItRebuildsADamagedIndex) {
   ToolRun run = RunTool("index");
   EXPECT_EQ(0u, run.exitCode);
   EXPECT_NE(std::string::npos, run.output.find("rebuilt")) << run.output;
+  LONG cookie = RegisterClient();
+  EXPECT_EQ(Names({L"quince.txt"}), Titles(RunQuery(cookie, L"quince").results));
+}
+
+TEST_F(IndexTool, QueryPrintsMatchingPathsAndNamesWhatItReadLiterally) {
+  AddFile("docs\\plum jam.txt", "damson");
+  AddFile("docs\\odd.txt", "size 1");
+  IndexTree();
+  ToolRun run = RunTool("query \"plum OR size:>>1\"");
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ("Warning: Read literally: size:>>1 (not a size)\r\n" + ToUtf8(TreePath("docs\\plum jam.txt")) + "\r\n" +
+                ToUtf8(TreePath("docs\\odd.txt")) + "\r\n",
+            run.output);
+  ToolRun recent = RunTool("query damson --recent");
+  EXPECT_EQ(ToUtf8(TreePath("docs\\plum jam.txt")) + "\r\n", recent.output);
+}
+
+TEST_F(IndexTool, RebuildsAndSaysSoAnIndexOfAnEarlierVersion) {
+  AddFile("quince.txt", "quince");
+  IndexTree();
+  OpenIndexForSearch()->Execute("PRAGMA user_version = 2");
+  // Until then it counts as never built, so the next query starts a pass.
+  EXPECT_EQ(nullptr, OpenIndexForSearch());
+  EXPECT_EQ(0, LastIndexPassTime());
+  ToolRun run = RunTool("index");
+  EXPECT_NE(std::string::npos, run.output.find("earlier version; it has been rebuilt")) << run.output;
   LONG cookie = RegisterClient();
   EXPECT_EQ(Names({L"quince.txt"}), Titles(RunQuery(cookie, L"quince").results));
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Holders.h"
+#include "common/Text.h"
 
 namespace qv::service::test {
 namespace {
@@ -160,6 +161,140 @@ TEST_F(Query, AWrongKindOfCategoryOrRankingIsRefused) {
   EXPECT_EQ(E_INVALIDARG, api->Query(cookie_, text.Get(), *array.Get(), *missing.Get(), results.Put()));
   EXPECT_EQ(E_INVALIDARG, api->Query(cookie_, text.Get(), *missing.Get(), *array.Get(), results.Put()));
   EXPECT_FALSE(results);
+}
+
+
+void SetFileTimes(const std::wstring& path, const FILETIME& time) {
+  UniqueHandle handle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  SetFileTime(handle.Get(), &time, nullptr, &time);
+}
+
+FILETIME LocalNoon(WORD year, WORD month, WORD day) {
+  SYSTEMTIME local = {year, month, 0, day, 12, 0, 0, 0};
+  FILETIME localTime, utc;
+  SystemTimeToFileTime(&local, &localTime);
+  LocalFileTimeToFileTime(&localTime, &utc);
+  return utc;
+}
+
+// Every operator of the query language over a small tree, with the exact files
+// each query finds.
+class QueryLanguage : public ServiceTest {
+ protected:
+  void SetUp() override {
+    ServiceTest::SetUp();
+    AddFile("Projects\\Alpha\\launch plan.txt", "alpha launch plan");
+    AddFile("Projects\\Alpha2\\budget plan.txt", "beta plan");
+    AddFile("Invoices 2026\\march invoice.pdf", "%PDF-1.4 binary");
+    AddFile("Invoices 2026\\cache.tmp", "");
+    AddFile("misc\\report-2024.docx", "binary");
+    AddFile("misc\\report-2025 final.docx", "binary");
+    AddFile("misc\\Report-1999.txt", "old report");
+    AddFile("misc\\r\xC3\xA9sum\xC3\xA9.txt", "Curriculum");
+    AddFile("misc\\big.bin", std::string(2048, 'x'));
+    AddFile("misc\\photo.JPG", "jpeg");
+    AddFile("misc\\song.mp3", "mp3");
+    AddFile("misc\\odd.txt", "size 1 kind gizmo modified 2026 13 45");
+    // Japanese written without spaces, and a word on its own.
+    AddFile("cjk\\\xE6\x97\x85\xE8\xA1\x8C.txt",
+            "\xE6\x98\x8E\xE6\x97\xA5\xE3\x81\xAF\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\xE5\xBA\x81\xE3\x81\xAB"
+            "\xE8\xA1\x8C\xE3\x81\x8D\xE3\x81\xBE\xE3\x81\x99");
+    AddFile("cjk\\city.txt", "\xE6\x9D\xB1\xE4\xBA\xAC is a city");
+    SetFileTimes(TreePath("Projects\\Alpha\\launch plan.txt"), LocalNoon(2026, 2, 10));
+    SetFileTimes(TreePath("misc\\photo.JPG"), LocalNoon(2025, 6, 1));
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    FILETIME noon = LocalNoon(today.wYear, today.wMonth, today.wDay);
+    ULARGE_INTEGER yesterday{{noon.dwLowDateTime, noon.dwHighDateTime}};
+    yesterday.QuadPart -= 864000000000ULL;
+    SetFileTimes(TreePath("misc\\song.mp3"), FILETIME{yesterday.LowPart, yesterday.HighPart});
+    IndexTree();
+    cookie_ = RegisterClient();
+    ASSERT_GT(cookie_, 0);
+  }
+
+  std::vector<std::wstring> Find(const std::wstring& text, BYTE ranking = 0) {
+    QueryOutcome outcome = RunQuery(cookie_, text.c_str(), L"file", ranking);
+    EXPECT_EQ(S_OK, outcome.hr) << ToUtf8(text);
+    return Titles(outcome.results);
+  }
+
+  LONG cookie_ = 0;
+};
+
+TEST_F(QueryLanguage, EachOperatorAndTheirCombinationsFindExactlyTheirFiles) {
+  const std::wstring resume = L"r\u00e9sum\u00e9.txt";
+  const std::wstring travel = L"\u65c5\u884c.txt";
+  struct Case {
+    std::wstring query;
+    Names expected;
+  };
+  std::vector<Case> cases = {
+      {L"plan", {L"budget plan.txt", L"launch plan.txt"}},
+      {L"plan OR curriculum", {L"budget plan.txt", L"launch plan.txt", resume}},
+      {L"curriculum | gizmo", {L"odd.txt", resume}},
+      {L"(alpha OR beta) plan", {L"budget plan.txt", L"launch plan.txt"}},
+      {L"plan -(alpha OR launch)", {L"budget plan.txt"}},
+      {L"plan -launch -beta", {}},
+      {L"name:report*", {L"Report-1999.txt", L"report-2024.docx", L"report-2025 final.docx"}},
+      {L"name:report-202?.*", {L"report-2024.docx"}},
+      {L"name:*.tmp", {L"cache.tmp"}},
+      {L"name:\"report-2025 final\"", {L"report-2025 final.docx"}},
+      {L"name:report old", {L"Report-1999.txt"}},
+      {L"name:plan -name:budget", {L"launch plan.txt"}},
+      {L"path:invoices", {L"cache.tmp", L"march invoice.pdf"}},
+      {L"path:alpha", {L"budget plan.txt", L"launch plan.txt"}},
+      {L"folder:\"" + TreePath("Projects\\Alpha") + L"\"", {L"launch plan.txt"}},
+      {L"folder:" + TreePath("Invoices 2026") + L"\\ -ext:tmp", {}},  // a path with a space must be quoted
+      {L"size:empty", {L"cache.tmp"}},
+      {L"size:>1kb", {L"big.bin"}},
+      {L"size:1kb..3KB", {L"big.bin"}},
+      {L"size:<2 -size:empty", {}},
+      {L"modified:2026-02-10", {L"launch plan.txt"}},
+      {L"modified:2025-06-01..2026-02-10", {L"launch plan.txt", L"photo.JPG"}},
+      {L"modified:<2026-01-01", {L"photo.JPG"}},
+      {L"modified:yesterday", {L"song.mp3"}},
+      {L"created:2025", {L"photo.JPG"}},
+      {L"ext:mp3", {L"song.mp3"}},
+      {L"kind:picture", {L"photo.JPG"}},
+      {L"kind:document", {L"march invoice.pdf", L"report-2024.docx", L"report-2025 final.docx"}},
+      {L"kind:music OR kind:picture", {L"photo.JPG", L"song.mp3"}},
+      {L"plan (size:>5 OR modified:2026-02-10)", {L"budget plan.txt", L"launch plan.txt"}},
+      {L"plan (ext:pdf OR modified:2026-02-10)", {L"launch plan.txt"}},
+      {L"resume", {resume}},
+      {L"R\u00c9SUM\u00c9", {resume}},
+      {L"\u6771\u4eac\u90fd", {travel}},
+      {L"\u884c\u304d\u307e\u3059", {travel}},
+      {L"\u6771\u4eac", {L"city.txt"}},
+      {L"\u65c5\u884c", {travel}},
+      // Read literally.
+      {L"size:>>1", {L"odd.txt"}},
+      {L"kind:gizmo", {L"odd.txt"}},
+      {L"modified:2026-13-45", {L"odd.txt"}},
+      {L"(gizmo", {L"odd.txt"}},
+      {L"gizmo OR", {}},
+      // Nothing reaches SQL or full-text syntax.
+      {L"\"a\" OR 1=1; --", {L"city.txt"}},
+      {L"NEAR(", {}},
+      {L"col:x", {}},
+      {L"*", {}},
+      {L"^", {}},
+      {L"ext:') OR 1=1 --", {}},
+      {L"name:\"x\") OR (1=1", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Sorted(c.expected), Sorted(Find(c.query))) << ToUtf8(c.query);
+}
+
+TEST_F(QueryLanguage, RelevanceRanksPhrasesInNamesFirstAndRecencyNewestFirst) {
+  AddFile("ranked\\annual report.txt", "x");
+  AddFile("ranked\\report for annual.txt", "y");
+  AddFile("ranked\\minutes.txt", "the annual report was read");
+  AddFile("ranked\\scattered.txt", "annual figures; the report later");
+  IndexAgain();
+  EXPECT_EQ(Names({L"annual report.txt", L"report for annual.txt", L"minutes.txt", L"scattered.txt"}),
+            Find(L"annual report"));
+  EXPECT_EQ(Names({L"launch plan.txt", L"photo.JPG"}), Find(L"modified:<2026-03-01", 0));
+  EXPECT_EQ(Names({L"launch plan.txt", L"photo.JPG"}), Find(L"modified:<2026-03-01", 1));
 }
 
 }  // namespace

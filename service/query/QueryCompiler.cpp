@@ -1,0 +1,350 @@
+#include "service/query/QueryCompiler.h"
+
+#include <cwctype>
+#include <limits>
+#include <optional>
+
+#include "common/Text.h"
+#include "service/PathText.h"
+#include "service/query/QueryText.h"
+
+namespace qv::service {
+namespace {
+
+// Words of the unspaced scripts this long are also looked for inside runs of
+// text, in the trigram table.
+constexpr std::size_t kUnspacedWordLength = 3;
+
+bool NeedsTrigrams(const QueryNode& node) {
+  return node.kind == QueryNode::Kind::Text && node.field != TextField::Folder &&
+         LongestUnspacedRun(node.text) >= kUnspacedWordLength;
+}
+
+const char* ColumnFilter(TextField field) {
+  switch (field) {
+    case TextField::Name:
+      return "name : ";
+    case TextField::Folder:
+      return "folder : ";
+    default:
+      return "{name content} : ";
+  }
+}
+
+std::string TextMatch(const QueryNode& node) {
+  std::string match = ColumnFilter(node.field) + QuoteForMatch(node.text);
+  if (node.prefix) match += " *";
+  return match;
+}
+
+std::string Join(const std::vector<std::string>& parts, const char* separator) {
+  if (parts.size() == 1) return parts[0];
+  std::string joined;
+  for (const std::string& part : parts) {
+    if (!joined.empty()) joined += separator;
+    joined += "(" + part + ")";
+  }
+  return joined;
+}
+
+// The node as one FTS5 expression, when it is made of words alone (and has
+// something a file must hold: FTS5 cannot say "everything but").
+std::optional<std::string> FullText(const QueryNode& node) {
+  switch (node.kind) {
+    case QueryNode::Kind::Text:
+      if (NeedsTrigrams(node)) return std::nullopt;
+      return TextMatch(node);
+    case QueryNode::Kind::All: {
+      std::vector<std::string> held, excluded;
+      for (const QueryNode& child : node.children) {
+        bool negated = child.kind == QueryNode::Kind::Not;
+        std::optional<std::string> part = FullText(negated ? child.children[0] : child);
+        if (!part) return std::nullopt;
+        (negated ? excluded : held).push_back(*part);
+      }
+      if (held.empty()) return std::nullopt;
+      std::string expression = Join(held, " AND ");
+      if (!excluded.empty()) expression = "(" + expression + ") NOT (" + Join(excluded, " OR ") + ")";
+      return expression;
+    }
+    case QueryNode::Kind::Any: {
+      std::vector<std::string> parts;
+      for (const QueryNode& child : node.children) {
+        std::optional<std::string> part = child.kind == QueryNode::Kind::Not ? std::nullopt : FullText(child);
+        if (!part) return std::nullopt;
+        parts.push_back(*part);
+      }
+      return Join(parts, " OR ");
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+bool OnlyNameOrContentWords(const QueryNode& node) {
+  if (node.kind == QueryNode::Kind::Text) return node.field == TextField::NameOrContent;
+  for (const QueryNode& child : node.children) {
+    if (!OnlyNameOrContentWords(child)) return false;
+  }
+  return true;
+}
+
+bool IsAsciiAlphanumeric(wchar_t c) { return c < 0x80 && std::iswalnum(c); }
+
+// The words a file name matching the wildcard pattern must hold, as far as
+// they can be told from its literal runs: a run of letters and digits that
+// starts the pattern or follows a separator is a whole word, or the start of
+// one when a wildcard (or a character the tokenizer may join to it) follows.
+// Runs after a wildcard tell nothing. Only ASCII runs are used; the tokenizer
+// is the judge of where other scripts' words end.
+std::string NamePatternWords(const std::wstring& pattern) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < pattern.size()) {
+    if (!IsAsciiAlphanumeric(pattern[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < pattern.size() && IsAsciiAlphanumeric(pattern[end])) ++end;
+    bool startsWord = i == 0 || (pattern[i - 1] < 0x80 && pattern[i - 1] != L'*' && pattern[i - 1] != L'?');
+    if (startsWord) {
+      bool endsWord = end == pattern.size() || (pattern[end] < 0x80 && pattern[end] != L'*' && pattern[end] != L'?');
+      words.push_back("name : " + QuoteForMatch(pattern.substr(i, end - i)) + (endsWord ? "" : " *"));
+    }
+    i = end;
+  }
+  return words.empty() ? std::string() : Join(words, " AND ");
+}
+
+std::string FolderWords(const std::wstring& folder) {
+  return HasWordCharacter(folder) ? "folder : " + QuoteForMatch(folder) : std::string();
+}
+
+void Condition(const QueryNode& node, SqlText& sql);
+
+void FullTextCondition(const std::string& match, const char* table, SqlText& sql) {
+  sql.Add(std::string("f.id IN (SELECT rowid FROM ") + table + " WHERE " + table + " MATCH ").Value(match).Add(")");
+}
+
+void Range(const char* column, const QueryNode& node, bool highInclusive, SqlText& sql) {
+  bool lowOpen = node.low == std::numeric_limits<std::int64_t>::min();
+  bool highOpen = node.high == std::numeric_limits<std::int64_t>::max();
+  if (lowOpen && highOpen) {
+    sql.Add("1");
+    return;
+  }
+  sql.Add("(");
+  if (!lowOpen) sql.Add(std::string(column) + " >= ").Value(node.low);
+  if (!lowOpen && !highOpen) sql.Add(" AND ");
+  if (!highOpen) sql.Add(std::string(column) + (highInclusive ? " <= " : " < ")).Value(node.high);
+  sql.Add(")");
+}
+
+void Group(const QueryNode& node, const char* separator, SqlText& sql) {
+  sql.Add("(");
+  for (std::size_t i = 0; i < node.children.size(); ++i) {
+    if (i) sql.Add(separator);
+    Condition(node.children[i], sql);
+  }
+  sql.Add(")");
+}
+
+// The node as an SQL condition over "files f".
+void Condition(const QueryNode& node, SqlText& sql) {
+  if (std::optional<std::string> match = FullText(node)) {
+    FullTextCondition(*match, "files_text", sql);
+    return;
+  }
+  switch (node.kind) {
+    case QueryNode::Kind::Text:
+      // Words of unspaced scripts: a whole word, or found inside a run of text.
+      sql.Add("(");
+      FullTextCondition(TextMatch(node), "files_text", sql);
+      sql.Add(" OR ");
+      FullTextCondition(std::string(node.field == TextField::Name ? "name : " : "") + QuoteForMatch(node.text),
+                        "files_unspaced", sql);
+      sql.Add(")");
+      return;
+    case QueryNode::Kind::All:
+      if (node.children.empty()) sql.Add("1");
+      else Group(node, " AND ", sql);
+      return;
+    case QueryNode::Kind::Any:
+      Group(node, " OR ", sql);
+      return;
+    case QueryNode::Kind::Not:
+      sql.Add("NOT ");
+      Condition(node.children[0], sql);
+      return;
+    case QueryNode::Kind::Extension:
+      sql.Add("f.ext IN (");
+      for (std::size_t i = 0; i < node.extensions.size(); ++i) {
+        if (i) sql.Add(", ");
+        sql.Value(ToUtf8(node.extensions[i]));
+      }
+      sql.Add(")");
+      return;
+    case QueryNode::Kind::Size:
+      Range("f.size", node, true, sql);
+      return;
+    case QueryNode::Kind::Modified:
+      Range("f.mtime", node, false, sql);
+      return;
+    case QueryNode::Kind::Created:
+      Range("f.ctime", node, false, sql);
+      return;
+    case QueryNode::Kind::NamePattern:
+      sql.Add("qv_name_like(f.name, ").Value(ToUtf8(node.text)).Add(")");
+      return;
+    case QueryNode::Kind::Under:
+      sql.Add("qv_under(f.path, ").Value(ToUtf8(node.text)).Add(")");
+      return;
+  }
+}
+
+// The plain words of an expression that is nothing else, two or more of them.
+std::wstring PlainWords(const std::vector<const QueryNode*>& clauses) {
+  if (clauses.size() < 2) return {};
+  std::wstring words;
+  for (const QueryNode* clause : clauses) {
+    if (clause->kind != QueryNode::Kind::Text || clause->phrase || clause->field != TextField::NameOrContent) return {};
+    if (clause->prefix && clause != clauses.back()) return {};
+    if (!words.empty()) words += L' ';
+    words += clause->text;
+  }
+  return words;
+}
+
+}  // namespace
+
+CompiledQuery CompileQuery(const ParsedQuery& query) {
+  CompiledQuery compiled;
+  std::vector<std::string> words, filters, exclusions;
+  std::vector<const QueryNode*> wordClauses;
+  std::vector<const QueryNode*> excludedClauses;
+  SqlText conditions;
+  auto condition = [&](const QueryNode& node) {
+    if (!conditions.sql.empty()) conditions.Add(" AND ");
+    Condition(node, conditions);
+  };
+  for (const QueryNode& clause : query.root.children) {
+    if (clause.kind == QueryNode::Kind::Not) {
+      excludedClauses.push_back(&clause);
+      continue;
+    }
+    if (std::optional<std::string> match = FullText(clause)) {
+      if (OnlyNameOrContentWords(clause)) {
+        words.push_back(*match);
+        wordClauses.push_back(&clause);
+      } else {
+        filters.push_back(*match);
+      }
+      continue;
+    }
+    condition(clause);
+    // The words a name pattern or folder implies find its candidates at once.
+    std::string implied = clause.kind == QueryNode::Kind::NamePattern ? NamePatternWords(clause.text)
+                          : clause.kind == QueryNode::Kind::Under     ? FolderWords(clause.text)
+                                                                      : std::string();
+    if (!implied.empty()) filters.push_back(implied);
+    if (compiled.drivingIndex.empty()) {
+      const char* index = clause.kind == QueryNode::Kind::Extension ? "files_by_ext"
+                          : clause.kind == QueryNode::Kind::Size    ? "files_by_size"
+                          : clause.kind == QueryNode::Kind::Created ? "files_by_ctime"
+                          : clause.kind == QueryNode::Kind::Modified ? "files_by_mtime"
+                                                                     : nullptr;
+      if (index) {
+        compiled.drivingIndex = index;
+        Condition(clause, compiled.drivingCondition);
+      }
+    }
+  }
+  bool fullText = !words.empty() || !filters.empty();
+  for (const QueryNode* clause : excludedClauses) {
+    std::optional<std::string> match = FullText(clause->children[0]);
+    if (match && fullText) {
+      exclusions.push_back(*match);
+    } else {
+      condition(*clause);
+    }
+  }
+  compiled.words = words.empty() ? std::string() : Join(words, " AND ");
+  std::wstring plain = PlainWords(wordClauses);
+  if (!plain.empty()) compiled.wordsAsPhrase = QuoteForMatch(plain) + (wordClauses.back()->prefix ? " *" : "");
+  compiled.filters = filters.empty() ? std::string() : Join(filters, " AND ");
+  compiled.exclusions = exclusions.empty() ? std::string() : Join(exclusions, " OR ");
+  compiled.conditions = conditions.sql.empty() ? SqlText{"1", {}} : conditions;
+  return compiled;
+}
+
+std::string CompiledQuery::Match() const {
+  std::vector<std::string> held;
+  if (!words.empty()) held.push_back(words);
+  if (!filters.empty()) held.push_back(filters);
+  if (held.empty()) return {};
+  std::string match = Join(held, " AND ");
+  if (!exclusions.empty()) match = "(" + match + ") NOT (" + exclusions + ")";
+  return match;
+}
+
+std::vector<std::string> CompiledQuery::RelevanceTiers() const {
+  if (words.empty()) return {Match()};
+  std::vector<std::string> ranked;
+  if (!wordsAsPhrase.empty()) ranked.push_back("name : " + wordsAsPhrase);
+  ranked.push_back("name : (" + words + ")");
+  if (!wordsAsPhrase.empty()) ranked.push_back("{name content} : " + wordsAsPhrase);
+  ranked.push_back(words);
+  std::vector<std::string> tiers;
+  std::vector<std::string> earlier;
+  if (!exclusions.empty()) earlier.push_back(exclusions);
+  for (const std::string& tier : ranked) {
+    std::string match = "(" + tier + ")";
+    if (!filters.empty()) match += " AND (" + filters + ")";
+    if (!earlier.empty()) match = "(" + match + ") NOT (" + Join(earlier, " OR ") + ")";
+    tiers.push_back(match);
+    earlier.push_back(tier);
+  }
+  return tiers;
+}
+
+namespace {
+
+// Names are mostly ASCII: those are folded here, the rest as the file system does.
+std::wstring FoldName(const std::wstring& name) {
+  for (wchar_t c : name) {
+    if (c >= 0x80) return FoldPathCase(name);
+  }
+  std::wstring folded = name;
+  for (wchar_t& c : folded) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return folded;
+}
+
+}  // namespace
+
+bool MatchesNamePattern(const std::wstring& name, const std::wstring& pattern) {
+  std::wstring text = FoldName(name);
+  std::wstring wild = FoldName(pattern);
+  // The classic matcher: on a mismatch, go back to the last "*" and let it
+  // take one more character.
+  std::size_t t = 0, p = 0, starP = std::wstring::npos, starT = 0;
+  while (t < text.size()) {
+    if (p < wild.size() && (wild[p] == L'?' || wild[p] == text[t])) {
+      ++t, ++p;
+    } else if (p < wild.size() && wild[p] == L'*') {
+      starP = p++;
+      starT = t;
+    } else if (starP != std::wstring::npos) {
+      p = starP + 1;
+      t = ++starT;
+    } else {
+      return false;
+    }
+  }
+  while (p < wild.size() && wild[p] == L'*') ++p;
+  return p == wild.size();
+}
+
+}  // namespace qv::service

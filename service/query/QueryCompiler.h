@@ -1,0 +1,74 @@
+#pragma once
+// Turns a parsed query into what the index answers it with: FTS5 expressions
+// built only from quoted words, and SQL conditions on the files table whose
+// every value is a bound parameter.
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "service/QueryParser.h"
+
+namespace qv::service {
+
+using SqlValue = std::variant<std::int64_t, std::string>;
+
+// SQL text with its "?" parameters' values in order.
+struct SqlText {
+  std::string sql;
+  std::vector<SqlValue> values;
+
+  SqlText& Add(const std::string& text) {
+    sql += text;
+    return *this;
+  }
+  SqlText& Add(const SqlText& other) {
+    sql += other.sql;
+    values.insert(values.end(), other.values.begin(), other.values.end());
+    return *this;
+  }
+  SqlText& Value(SqlValue value) {
+    sql += '?';
+    values.push_back(std::move(value));
+    return *this;
+  }
+};
+
+struct CompiledQuery {
+  // The words that weigh in relevance (those looked for in names and text),
+  // as an FTS5 expression; empty when none.
+  std::string words;
+  // Those words as one phrase when the query is nothing but two or more plain
+  // words: files holding them in this order rank first.
+  std::string wordsAsPhrase;
+  // What every result matches besides (name and folder words, the words a
+  // name pattern or folder must hold); empty when nothing.
+  std::string filters;
+  // What no result matches; applied with `words` or `filters`, else part of
+  // `conditions`.
+  std::string exclusions;
+  // Every result satisfies these, over "files f"; "1" when nothing more.
+  SqlText conditions;
+  // An index of the files table that finds the candidates of a query without
+  // full-text expressions faster than reading all files, with its condition.
+  std::string drivingIndex;
+  SqlText drivingCondition;
+
+  bool HasFullText() const { return !words.empty() || !filters.empty(); }
+  // The full-text expression every result matches (words, filters, exclusions).
+  std::string Match() const;
+  // For relevance: disjoint full-text expressions that together match what
+  // Match() does, best first: the words as a phrase in the name, the words in
+  // the name, the phrase in name or text, the words anywhere.
+  std::vector<std::string> RelevanceTiers() const;
+};
+
+CompiledQuery CompileQuery(const ParsedQuery& query);
+
+// The SQL functions the conditions call, on the searching connection:
+// qv_name_like(name, pattern) (wildcards * and ?, case ignored) and
+// qv_under(path, folder).
+bool MatchesNamePattern(const std::wstring& name, const std::wstring& pattern);
+
+}  // namespace qv::service
