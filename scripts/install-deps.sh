@@ -5,7 +5,7 @@ packages=(cmake make mingw-w64 libz-mingw-w64-dev g++-mingw-w64-x86-64-posix g++
 # npm fetches SQLite for the search service at configure time; a machine that has
 # Node.js from elsewhere already has it.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
-# 32-bit Wine runs the i686 test programs (QUORVANE_32BIT=1, as CI sets it): the
+# 32-bit Wine runs the i686 test programs (QUORVANE_32BIT=1): the
 # 32-bit DLL is what 32-bit programs' file dialogs load. It needs Debian's i386
 # multiarch. Wine prefixes booted before it was installed are booted again by
 # wine-prefix.sh.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite under Wine with CTest.
-# With QUORVANE_32BIT=1 (as CI runs it) it also builds the i686 item-layout,
+# With QUORVANE_32BIT=1 it also builds the i686 item-layout,
 # folder-store and shell-folder test programs and runs them under 32-bit Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -58,19 +58,6 @@ double BestTime(int rounds, Work&& work) {
   return best;
 }
 
-// N files in a directory of their own inside the temporary tree.
-std::string MakeFiles(const qv::test::TempDirectory& tree, int count, std::vector<std::wstring>& paths) {
-  std::string directory = tree.File("files-" + std::to_string(count));
-  CreateDirectoryA(directory.c_str(), nullptr);
-  paths.clear();
-  for (int i = 0; i < count; ++i) {
-    std::string path = directory + "\\document-" + std::to_string(i) + ".txt";
-    qv::test::WriteFileText(path, "bench");
-    paths.push_back(qv::ToWide(path.c_str()));
-  }
-  return directory;
-}
-
 ULONG EnumerateWithTheComponent(const qv::test::TestItemList& folder) {
   ComPtr<qv::CEnumIDList> enumerator;
   if (FAILED(qv::CEnumIDList::Create(folder.Get(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, enumerator))) return 0;
@@ -118,7 +105,7 @@ int Run(const std::vector<int>& counts) {
   std::printf("%8s %16s %16s %8s\n", "N", "enumerator ms", "shell ms", "ratio");
   for (int count : counts) {
     std::vector<std::wstring> paths;
-    std::string directory = MakeFiles(tree, count, paths);
+    std::string directory = qv::test::MakeNumberedFiles(tree, count, paths);
     service.Reset();
     for (const std::wstring& path : paths) service.AddResult(path, path.substr(path.rfind(L'\\') + 1));
 

@@ -99,18 +99,6 @@ double Best(int rounds, const std::function<ComPtr<IShellFolder>()>& bind, int c
   return best;
 }
 
-std::string MakeFiles(const qv::test::TempDirectory& tree, int count, std::vector<std::wstring>& paths) {
-  std::string directory = tree.File("files-" + std::to_string(count));
-  CreateDirectoryA(directory.c_str(), nullptr);
-  paths.clear();
-  for (int i = 0; i < count; ++i) {
-    std::string path = directory + "\\document-" + std::to_string(i) + ".txt";
-    qv::test::WriteFileText(path, "bench");
-    paths.push_back(qv::ToWide(path.c_str()));
-  }
-  return directory;
-}
-
 int Run(const std::vector<int>& counts) {
   qv::test::TempDirectory tree;
   qv::test::WriteFileText(tree.File("quorvane.xml"),
@@ -143,7 +131,7 @@ int Run(const std::vector<int>& counts) {
   int last = 0;
   for (int count : counts) {
     std::vector<std::wstring> paths;
-    std::string directory = MakeFiles(tree, count, paths);
+    std::string directory = qv::test::MakeNumberedFiles(tree, count, paths);
     service.Reset();
     for (const std::wstring& path : paths) service.AddResult(path, path.substr(path.rfind(L'\\') + 1));
     std::wstring wide = qv::ToWide(directory);

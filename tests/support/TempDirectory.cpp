@@ -94,4 +94,16 @@ std::string HostPathToWindows(const std::string& hostPath) {
   return result;
 }
 
+std::string MakeNumberedFiles(const TempDirectory& tree, int count, std::vector<std::wstring>& paths) {
+  std::string directory = tree.File("files-" + std::to_string(count));
+  MakeDirectory(directory);
+  paths.clear();
+  for (int i = 0; i < count; ++i) {
+    std::string path = directory + "\\document-" + std::to_string(i) + ".txt";
+    WriteFileText(path, "bench");
+    paths.push_back(ToWide(path));
+  }
+  return directory;
+}
+
 }  // namespace qv::test

@@ -3,6 +3,7 @@
 // it when the test ends.
 
 #include <string>
+#include <vector>
 
 namespace qv::test {
 
@@ -27,6 +28,9 @@ std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
 bool MakeDirectory(const std::string& path);
+// `count` small files "document-0.txt"... in a new directory "files-<count>" of
+// the tree, for benchmarks; the directory, and each file's path in `paths`.
+std::string MakeNumberedFiles(const TempDirectory& tree, int count, std::vector<std::wstring>& paths);
 
 // The Windows path of a file named by a host (Unix) path, such as the built DLL.
 std::string HostPathToWindows(const std::string& hostPath);

@@ -42,23 +42,6 @@ void WriteSolidIcon(const std::string& path, DWORD rgb) {
   test::WriteFileText(path, std::string(file.begin(), file.end()));
 }
 
-// The colour (0xRRGGBB) at the centre of an icon drawn on white.
-DWORD CentreColour(HICON icon) {
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT all = {0, 0, 32, 32};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
-  COLORREF colour = GetPixel(dc, 16, 16);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-}
-
 // An icon's pixels, drawn on white at 32 x 32.
 std::vector<COLORREF> Pixels(HICON icon) {
   std::vector<COLORREF> pixels;
@@ -76,6 +59,12 @@ std::vector<COLORREF> Pixels(HICON icon) {
   DeleteDC(dc);
   ReleaseDC(nullptr, screen);
   return pixels;
+}
+
+// The colour (0xRRGGBB) at the centre of an icon drawn on white.
+DWORD CentreColour(HICON icon) {
+  COLORREF colour = Pixels(icon)[16 * 32 + 16];
+  return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
 }
 
 // The large icon the shell itself shows for a path (a folder, or a file by its

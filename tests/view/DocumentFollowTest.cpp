@@ -10,21 +10,15 @@
 #include "shellfolder/CShellFolder.h"
 #include "support/ProgramRun.h"
 #include "support/TestItemList.h"
-#include "view/ViewFixture.h"
+#include "view/StoredFolderViewFixture.h"
 
 namespace qv::test {
 namespace {
 
-class DocumentFollowTest : public ViewTest {
+class DocumentFollowTest : public StoredFolderViewTest {
  protected:
   void SetUp() override {
-    WriteFileText(dir_.File(kDocumentFileName),
-                  "<root name='root'><folder name='Work' query='report'><folder name='Drafts'/></folder></root>");
-    TheFolderStore()->Load();
-    root_ = MakeComObject<CShellFolder>();
-    TestItemList rootList;
-    rootList.Root();
-    root_->Initialize(rootList.Get());
+    LoadDocument("<root name='root'><folder name='Work' query='report'><folder name='Drafts'/></folder></root>");
   }
 
   // Another host process, on the same document, makes a folder in the root.
@@ -50,30 +44,12 @@ class DocumentFollowTest : public ViewTest {
     }
   }
 
-  ComPtr<IShellView> Show(IShellFolder* folder) {
-    if (browser_) browser_->BrowseAway();
-    browser_ = MakeComObject<TestBrowser>();
-    ComPtr<IShellView> view;
-    EXPECT_EQ(S_OK, folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()));
-    if (view) {
-      EXPECT_EQ(S_OK, browser_->Show(view.Get()));
-    }
-    return view;
-  }
-
-  ComPtr<CShellFolder> root_;
 };
 
 TEST_F(DocumentFollowTest, OpenViewShowsAFolderAnotherProcessCreatedAndIgnoresUnrelatedChanges) {
   // A search folder's view: a folder made elsewhere in the tree changes nothing
   // it shows, so it does not ask the search service again.
-  TestItemList workList;
-  workList.Root().Folder("Work");
-  CItemIdList workItem(RequirePidlManager());
-  workItem.Adopt(RequirePidlManager().CreateFolderItem(
-      CFolderStore::ReadFolderSettings(TheFolderStore()->FindFolderNode(workList.Get()).Get())));
-  ComPtr<CShellFolder> work = MakeComObject<CShellFolder>(root_.Get(), workItem.Get());
-  work->Initialize(root_->AbsoluteListOf(workItem.Get()).Get());
+  ComPtr<CShellFolder> work = TopFolder("Work");
   ComPtr<IShellView> workView = Show(work.Get());
   ASSERT_TRUE(workView);
   EXPECT_EQ(std::vector<std::string>{"Drafts"}, Column(ListOf(workView.Get()), 0));

@@ -15,7 +15,7 @@
 #include "support/TestItemList.h"
 #include "view/FileFacts.h"
 #include "view/ListColumns.h"
-#include "view/ViewFixture.h"
+#include "view/StoredFolderViewFixture.h"
 
 namespace qv::test {
 namespace {
@@ -156,37 +156,11 @@ TEST(SortOrderText, ReadsWhatItWritesAndRefusesTheRest) {
 // The real folder object over the stand-in service: 100,000 results open in a
 // view with every row there, and the order the user picks is written into the
 // folder's element, where a fresh start finds it.
-class LargeFolderTest : public ViewTest {
+class LargeFolderTest : public StoredFolderViewTest {
  protected:
   void SetUp() override {
-    WriteFileText(dir_.File(kDocumentFileName),
-                  "<root name='root'><folder name='Many' query='many' category='web' maxResults='0'/></root>");
-    TheFolderStore()->Load();
+    LoadDocument("<root name='root'><folder name='Many' query='many' category='web' maxResults='0'/></root>");
   }
-  ComPtr<CShellFolder> OpenMany() {
-    root_ = MakeComObject<CShellFolder>();
-    TestItemList rootList;
-    rootList.Root();
-    root_->Initialize(rootList.Get());
-    TestItemList list;
-    list.Root().Folder("Many");
-    CItemIdList item(RequirePidlManager());
-    item.Adopt(RequirePidlManager().CreateFolderItem(CFolderStore::ReadFolderSettings(TheFolderStore()->FindFolderNode(list.Get()).Get())));
-    ComPtr<CShellFolder> folder = MakeComObject<CShellFolder>(root_.Get(), item.Get());
-    folder->Initialize(root_->AbsoluteListOf(item.Get()).Get());
-    return folder;
-  }
-  ComPtr<IShellView> Show(IShellFolder* folder) {
-    if (browser_) browser_->BrowseAway();
-    browser_ = MakeComObject<TestBrowser>();
-    ComPtr<IShellView> view;
-    EXPECT_EQ(S_OK, folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()));
-    if (view) {
-      EXPECT_EQ(S_OK, browser_->Show(view.Get()));
-    }
-    return view;
-  }
-  ComPtr<CShellFolder> root_;
 };
 
 TEST_F(LargeFolderTest, HundredThousandResultsOpenWithEveryRowAndKeepTheirSort) {
@@ -195,7 +169,7 @@ TEST_F(LargeFolderTest, HundredThousandResultsOpenWithEveryRowAndKeepTheirSort) 
     std::wstring name = L"result-" + std::to_wstring(kCount + i) + L".txt";
     stub_.AddResult(L"C:\\many\\" + name, name);
   }
-  ComPtr<CShellFolder> folder = OpenMany();
+  ComPtr<CShellFolder> folder = TopFolder("Many");
   ComPtr<IShellView> view = Show(folder.Get());
   ASSERT_TRUE(view);
   HWND list = ListOf(view.Get());
@@ -214,7 +188,7 @@ TEST_F(LargeFolderTest, HundredThousandResultsOpenWithEveryRowAndKeepTheirSort) 
   // A fresh start: the document read again, the direction flags as at load.
   ResetSortDirections();
   TheFolderStore()->Load();
-  view = Show(OpenMany().Get());
+  view = Show(TopFolder("Many").Get());
   list = ListOf(view.Get());
   ASSERT_EQ(kCount, ListView_GetItemCount(list));
   wchar_t first[64] = {};
