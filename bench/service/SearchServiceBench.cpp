@@ -30,6 +30,7 @@
 
 #include "common/ComBase.h"
 #include "common/Holders.h"
+#include "common/ModulePaths.h"
 #include "common/Text.h"
 #include "common/DesktopSearchInterfaces.h"
 #include "service/BackgroundIndexing.h"
@@ -462,9 +463,8 @@ bool IndexInChildProcess(IndexerMemory* memory) {
   std::wstring tool;
   if (const wchar_t* configured = _wgetenv(L"QUORVANE_INDEX_TOOL")) tool = configured;
   if (tool.empty()) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring folder(self);
+    // The benchmark links the code statically: its module is this program.
+    std::wstring folder = qv::ModuleDirectory();  // ends in a backslash
     folder = folder.substr(0, folder.find_last_of(L'\\'));  // bench\service
     folder = folder.substr(0, folder.find_last_of(L'\\'));  // bench
     folder = folder.substr(0, folder.find_last_of(L'\\'));  // the build
