@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "folders/CFolderStore.h"
 #include "common/ComBase.h"
 #include "runtime/ModuleObjects.h"
@@ -30,29 +31,7 @@ using qv::ComPtr;
 constexpr int kBaseline = 100;
 constexpr int kLookups = 1000;
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// The best of three rounds: the figure least disturbed by the rest of the machine.
-template <class Work>
-double BestTime(Work&& work) {
-  double best = 0;
-  for (int round = 0; round < 3; ++round) {
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    work(round);
-    QueryPerformanceCounter(&end);
-    double elapsed = Milliseconds(start, end);
-    if (round == 0 || elapsed < best) best = elapsed;
-  }
-  return best;
-}
+using qv::bench::BestTime;
 
 std::string DocumentOf(int count) {
   std::string xml = "<root name='root'>";
@@ -79,13 +58,13 @@ Figures Measure(int count) {
   qv::test::TestItemList root;
   root.Root();
 
-  figures.load = BestTime([&](int) { qv::CFolderStore store(widePath); });
+  figures.load = BestTime(3, [&](int) { qv::CFolderStore store(widePath); });
 
   {
     qv::ScopedModuleObjects objects(dir.Path());
     ComPtr<qv::CShellFolder> folder = qv::MakeComObject<qv::CShellFolder>();
     folder->Initialize(root.Get());
-    figures.list = BestTime([&](int) {
+    figures.list = BestTime(3, [&](int) {
       ComPtr<IEnumIDList> items;
       if (FAILED(folder->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put())) || !items) return;
       LPITEMIDLIST item = nullptr;
@@ -99,16 +78,16 @@ Figures Measure(int count) {
   }
 
   qv::CFolderStore store(widePath);
-  figures.change = BestTime([&](int round) {
+  figures.change = BestTime(3, [&](int round) {
     store.AddFolder(store.FindFolderNode(root.Get()).Get(), ("Added " + std::to_string(round)).c_str());
   });
-  figures.unchangedLookup = BestTime([&](int) {
+  figures.unchangedLookup = BestTime(3, [&](int) {
                               for (int i = 0; i < kLookups; ++i) store.FindFolderNode(root.Get());
                             }) /
                             kLookups;
   // Another process's save: a new file put in place.
   qv::CFolderStore other(widePath);
-  figures.reload = BestTime([&](int round) {
+  figures.reload = BestTime(3, [&](int round) {
     other.AddFolder(other.FindFolderNode(root.Get()).Get(), ("Other " + std::to_string(round)).c_str());
     store.FindFolderNode(root.Get());
   });
@@ -129,9 +108,7 @@ int main(int argc, char** argv) {
   // The bench works in a directory of its own, never in the user's profile.
   qv::test::TempDirectory userData;
   SetEnvironmentVariableA("QUORVANE_DATA_DIR", userData.Path().c_str());
-  std::vector<int> counts;
-  for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
-  if (counts.empty()) counts = {1000, 10000};
+  std::vector<int> counts = qv::bench::CountsFromArguments(argc, argv, {1000, 10000});
   int status = 0;
   try {
     Figures base = Measure(kBaseline);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "common/ComBase.h"
 #include "runtime/ModuleObjects.h"
 #include "common/Text.h"
@@ -34,29 +35,8 @@ using qv::ComPtr;
 // enough to stand alone.
 int RoundsFor(int count) { return count >= 10000 ? 1 : 3; }
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using qv::bench::BestTime;
 
-// The best of a few rounds: the figure least disturbed by the rest of the machine.
-template <class Work>
-double BestTime(int rounds, Work&& work) {
-  double best = 0;
-  for (int round = 0; round < rounds; ++round) {
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    work();
-    QueryPerformanceCounter(&end);
-    double elapsed = Milliseconds(start, end);
-    if (round == 0 || elapsed < best) best = elapsed;
-  }
-  return best;
-}
 
 ULONG EnumerateWithTheComponent(const qv::test::TestItemList& folder) {
   ComPtr<qv::CEnumIDList> enumerator;
@@ -110,8 +90,8 @@ int Run(const std::vector<int>& counts) {
     for (const std::wstring& path : paths) service.AddResult(path, path.substr(path.rfind(L'\\') + 1));
 
     ULONG results = 0, listed = 0;
-    double component = BestTime(RoundsFor(count), [&] { results = EnumerateWithTheComponent(folder); });
-    double shell = BestTime(RoundsFor(count), [&] { listed = EnumerateWithTheShell(desktop.Get(), directory); });
+    double component = BestTime(RoundsFor(count), [&](int) { results = EnumerateWithTheComponent(folder); });
+    double shell = BestTime(RoundsFor(count), [&](int) { listed = EnumerateWithTheShell(desktop.Get(), directory); });
     if (results != static_cast<ULONG>(count) || listed != static_cast<ULONG>(count)) {
       std::fprintf(stderr, "N=%d: the enumerator listed %lu results and the shell %lu files\n", count, results, listed);
       return 1;
@@ -125,12 +105,7 @@ int Run(const std::vector<int>& counts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<int> counts;
-  for (int i = 1; i < argc; ++i) {
-    int count = std::atoi(argv[i]);
-    if (count > 0) counts.push_back(count);
-  }
-  if (counts.empty()) counts = {100, 1000, 10000};
+  std::vector<int> counts = qv::bench::CountsFromArguments(argc, argv, {100, 1000, 10000});
   if (FAILED(OleInitialize(nullptr))) return 2;
   int status = 1;
   try {
