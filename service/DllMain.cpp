@@ -93,14 +93,8 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
 
 // "user" registers for the current user; no text (or "machine") for the machine.
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR commandLine) {
-  qv::RegistrationScope scope = qv::RegistrationScope::AllUsers;
-  if (commandLine && *commandLine) {
-    if (CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) == CSTR_EQUAL) {
-      scope = qv::RegistrationScope::CurrentUser;
-    } else if (CompareStringOrdinal(commandLine, -1, L"machine", -1, TRUE) != CSTR_EQUAL) {
-      return E_INVALIDARG;
-    }
-  }
+  qv::RegistrationScope scope;
+  if (!qv::ParseInstallScope(commandLine, scope)) return E_INVALIDARG;
   return install ? Register(scope) : Unregister(scope);
 }
 

@@ -4,6 +4,16 @@
 
 namespace qv {
 
+bool ParseInstallScope(const wchar_t* commandLine, RegistrationScope& scope) {
+  scope = RegistrationScope::AllUsers;
+  if (!commandLine || !*commandLine) return true;
+  if (CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) == CSTR_EQUAL) {
+    scope = RegistrationScope::CurrentUser;
+    return true;
+  }
+  return CompareStringOrdinal(commandLine, -1, L"machine", -1, TRUE) == CSTR_EQUAL;
+}
+
 std::wstring GuidString(const GUID& guid) {
   wchar_t text[40] = {};
   StringFromGUID2(guid, text, 40);

@@ -16,6 +16,10 @@ namespace qv {
 // which HKEY_CLASSES_ROOT merges in for that user).
 enum class RegistrationScope { AllUsers, CurrentUser };
 
+// The scope a DllInstall command line names: "user" for the current user, no
+// text or "machine" for all users (either case). False for any other text.
+bool ParseInstallScope(const wchar_t* commandLine, RegistrationScope& scope);
+
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
 std::wstring GuidString(const GUID& guid);
 

@@ -37,14 +37,8 @@ STDAPI DllUnregisterServer() {
 // "regsvr32 /n /i:user quorvane.dll" registers for the current user only, without
 // administrator rights; an empty command line or "machine" means all users.
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
-  qv::RegistrationScope scope = qv::RegistrationScope::AllUsers;
-  if (commandLine && *commandLine) {
-    if (CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) == CSTR_EQUAL) {
-      scope = qv::RegistrationScope::CurrentUser;
-    } else if (CompareStringOrdinal(commandLine, -1, L"machine", -1, TRUE) != CSTR_EQUAL) {
-      return E_INVALIDARG;
-    }
-  }
+  qv::RegistrationScope scope;
+  if (!qv::ParseInstallScope(commandLine, scope)) return E_INVALIDARG;
   qv::ComInitialization com;
   if (install) return qv::Guarded<HRESULT>(E_FAIL, [scope] { return qv::RegisterServer(scope); });
   qv::Guarded<HRESULT>(E_FAIL, [scope] { return qv::UnregisterServer(scope); });

@@ -9,6 +9,7 @@
 #include "common/ClassIds.h"
 #include "common/ComBase.h"
 #include "common/Holders.h"
+#include "common/RegistryWriter.h"
 #include "common/Text.h"
 #include "support/ProgramRun.h"
 #include "support/ServerModule.h"
@@ -271,6 +272,24 @@ TEST(PerUserRegistration, RegistersTheFullPathOfANonAnsiInstallationFolder) {
   FreeLibrary(module);
   DeleteFileW(dll.c_str());
   RemoveDirectoryW(directory.c_str());
+}
+
+TEST(PerUserRegistration, InstallCommandLineNamesOneScopeOrIsRefused) {
+  struct Case {
+    const wchar_t* commandLine;
+    bool accepted;
+    RegistrationScope scope;
+  };
+  const Case cases[] = {{nullptr, true, RegistrationScope::AllUsers},  {L"", true, RegistrationScope::AllUsers},
+                        {L"machine", true, RegistrationScope::AllUsers}, {L"MACHINE", true, RegistrationScope::AllUsers},
+                        {L"user", true, RegistrationScope::CurrentUser}, {L"User", true, RegistrationScope::CurrentUser},
+                        {L"users", false, {}},                            {L"user ", false, {}},
+                        {L"/user", false, {}}};
+  for (const Case& c : cases) {
+    RegistrationScope scope;
+    EXPECT_EQ(c.accepted, ParseInstallScope(c.commandLine, scope)) << (c.commandLine ? ToUtf8(c.commandLine) : "(null)");
+    if (c.accepted) EXPECT_EQ(c.scope, scope);
+  }
 }
 
 }  // namespace
