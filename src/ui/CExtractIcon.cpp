@@ -61,6 +61,21 @@ STDMETHODIMP CExtractIcon::Extract(LPCSTR, UINT index, HICON* large, HICON* smal
 STDMETHODIMP CExtractIcon::GetIconLocation(UINT flags, LPWSTR iconFile, UINT capacity, int* index,
                                            UINT* resultFlags) {
   HRESULT hr = Locate(flags, index, resultFlags);
+  // A host that takes a location (a folder tree, a title bar) gets the shell's
+  // own folder icon as a file and index, which every host can load and cache;
+  // hosts that ignore GIL_NOTFILENAME would otherwise show a blank document.
+  // The view asks without a buffer and keeps the image-list position.
+  if (SUCCEEDED(hr) && iconFile && capacity > 0 && CPidlManager::KindOf(item_.GetLastItem()) == ItemKind::Folder) {
+    bool located = false;
+    ComBoundary([&]() -> HRESULT {
+      located = FolderIconLocation((flags & GIL_OPENICON) != 0, iconFile, capacity, index);
+      return S_OK;
+    });
+    if (located) {
+      *resultFlags = 0;
+      return S_OK;
+    }
+  }
   if (SUCCEEDED(hr)) {
     // The index is a position in this folder object's own image lists, not in a
     // file: a host's icon cache, keyed by file and index, must not keep it.

@@ -86,6 +86,51 @@ IconHandle ExtractShellIcon(int index, bool small) {
   return IconHandle(icon);
 }
 
+namespace {
+
+struct IconLocation {
+  std::wstring file;
+  int index = 0;
+};
+
+bool Loads(const IconLocation& location) {
+  HICON icon = nullptr;
+  if (location.file.empty()) return false;
+  ExtractIconExW(location.file.c_str(), location.index, nullptr, &icon, 1);
+  return IconHandle(icon).Get() != nullptr;
+}
+
+// The shell's stock location when it names an icon that loads (a shell may answer
+// with a location holding none), else the system library's icon by its ID.
+IconLocation FindFolderIcon(bool open) {
+  IconLocation location;
+  SHSTOCKICONINFO info = {};
+  info.cbSize = sizeof info;
+  if (SUCCEEDED(SHGetStockIconInfo(open ? SIID_FOLDEROPEN : SIID_FOLDER, SHGSI_ICONLOCATION, &info))) {
+    location = {info.szPath, info.iIcon};
+    if (Loads(location)) return location;
+  }
+  wchar_t system[MAX_PATH];
+  UINT length = GetSystemDirectoryW(system, ARRAYSIZE(system));
+  if (length == 0 || length >= ARRAYSIZE(system)) return {};
+  location = {std::wstring(system, length) + L"\\" + kShellIconLibrary, open ? kOpenFolderIcon : kFolderIcon};
+  return Loads(location) ? location : IconLocation{};
+}
+
+}  // namespace
+
+bool FolderIconLocation(bool open, wchar_t* file, UINT capacity, int* index) {
+  // Looked up once per process: the answer does not change while it runs.
+  static const IconLocation closedFolder = FindFolderIcon(false);
+  static const IconLocation openFolder = FindFolderIcon(true);
+  const IconLocation& location = open ? openFolder : closedFolder;
+  if (location.file.empty() || location.file.size() >= capacity) return false;
+  location.file.copy(file, location.file.size());
+  file[location.file.size()] = L'\0';
+  *index = location.index;
+  return true;
+}
+
 IconHandle IconForPath(const char* path, bool small) {
   int size = small ? kSmallSize : kLargeSize;
   std::wstring wide = ToWide(path);

@@ -55,6 +55,11 @@ class CIconCache {
 // carry icons of their own: programs, shortcuts), else the generic document icon.
 IconHandle IconForPath(const char* path, bool small);
 
+// Where the shell keeps the (open) folder icon, as an icon file and an index in
+// it (negative: a resource ID), for hosts that cache icons by location. False
+// when the location does not fit `capacity` characters.
+bool FolderIconLocation(bool open, wchar_t* file, UINT capacity, int* index);
+
 // Icon `index` of the system icon library at 16 (small) or 32 pixels; a negative
 // index names the icon by its resource ID.
 IconHandle ExtractShellIcon(int index, bool small);

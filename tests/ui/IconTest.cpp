@@ -146,6 +146,29 @@ TEST_F(IconTest, FoldersShowTheShellsFolderIconAndFilesTheirTypesIcon) {
   EXPECT_EQ(ShellIconPixels(files_.File("a.txt"), true), text);
   EXPECT_NE(folder, text);
   EXPECT_EQ(ShellIconPixels(files_.File("b.bmp"), true), largeAt(IndexOf(Root(), Result(files_.File("b.bmp")))));
+
+  // A host that asks for a location (a folder tree) gets a file and index it can
+  // load itself, whether or not it honours GIL_NOTFILENAME.
+  ComPtr<IExtractIconW> wide = IconOf<IExtractIconW>(Root(), work, IID_IExtractIconW);
+  ASSERT_TRUE(wide);
+  for (UINT open : {0u, static_cast<UINT>(GIL_OPENICON)}) {
+    wchar_t file[MAX_PATH] = L"";
+    int index = 0;
+    UINT flags = GIL_NOTFILENAME;
+    ASSERT_EQ(S_OK, wide->GetIconLocation(open, file, MAX_PATH, &index, &flags));
+    EXPECT_EQ(0u, flags & (GIL_NOTFILENAME | GIL_DONTCACHE));
+    HICON large = nullptr;
+    ExtractIconExW(file, index, &large, nullptr, 1);
+    IconHandle held(large);
+    ASSERT_TRUE(large) << ToUtf8(file) << "," << index;
+    if (!open) EXPECT_EQ(folder, Pixels(large));
+  }
+  wchar_t tiny[2] = L"";
+  int index = -100;
+  UINT flags = 0;
+  ASSERT_EQ(S_OK, wide->GetIconLocation(0, tiny, ARRAYSIZE(tiny), &index, &flags));
+  EXPECT_EQ(1, index) << "a buffer too small for the location gets the image-list position";
+  EXPECT_TRUE(flags & GIL_NOTFILENAME);
 }
 
 TEST_F(IconTest, EachDistinctPathTakesTheNextPositionOnce) {
