@@ -4,13 +4,16 @@
 
 #include <sstream>
 
+#include "common/Text.h"
+
 namespace qv {
 namespace {
 
 constexpr const char* kColumnKeys[kListColumnCount] = {"name", "details", "modified", "type", "size", "rank"};
 
+// The stored text is UTF-8; the known words are ASCII, matched in any case.
 bool SameWord(const std::string& first, const char* second) {
-  return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, first.c_str(), -1, second, -1) == CSTR_EQUAL;
+  return CompareStringOrdinal(ToWide(first).c_str(), -1, ToWide(second).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
