@@ -28,7 +28,16 @@ set(known_exceptions
   "src/ui/CDropTarget.cpp: shellfolder/CShellFolder.h"
   "src/ui/CExtractIcon.h: shellfolder/CShellFolder.h"
   "src/ui/CFolderPropertiesDialog.cpp: shellfolder/CShellFolder.h"
-  "src/ui/CFolderPropertiesDialog.cpp: view/OpenViews.h")
+  "src/ui/CFolderPropertiesDialog.cpp: view/OpenViews.h"
+  "src/operations/FolderOperations.cpp: shellfolder/CShellFolder.h"
+  "src/operations/FolderOperations.cpp: ui/Confirmation.h"
+  "src/operations/FolderOperations.cpp: view/CShellView.h"
+  "src/operations/FolderOperations.cpp: view/OpenViews.h"
+  "src/operations/FolderVerbs.cpp: shellfolder/CShellFolder.h"
+  "src/operations/FolderVerbs.cpp: ui/CFolderPropertiesDialog.h"
+  "src/operations/FolderVerbs.cpp: ui/Confirmation.h"
+  "src/operations/FolderFileTypes.cpp: shellfolder/CShellFolder.h"
+  "src/operations/FolderFileTypes.cpp: view/OpenViews.h")
 
 set(violations "")
 
