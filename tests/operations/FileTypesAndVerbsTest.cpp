@@ -20,11 +20,11 @@ class FileTypesAndVerbsTest : public OperationsTest {
 
 TEST_F(FileTypesAndVerbsTest, ShowOnlyAndHideAppendToTheSearchStringEachTime) {
   ComPtr<CShellFolder> work = Work();
-  EXPECT_TRUE(work->ShowOnlyFileType("pdf"));
+  EXPECT_TRUE(Ops(work).ShowOnlyFileType("pdf"));
   EXPECT_EQ("report filetype:pdf", SavedQuery({"Work"}));
   ComPtr<CShellFolder> invoices = Open(root_.Get(), "Invoices");
-  EXPECT_TRUE(invoices->HideFileType("pdf"));
-  EXPECT_TRUE(invoices->HideFileType("pdf"));
+  EXPECT_TRUE(Ops(invoices).HideFileType("pdf"));
+  EXPECT_TRUE(Ops(invoices).HideFileType("pdf"));
   EXPECT_EQ("Invoices -filetype:pdf -filetype:pdf", SavedQuery({"Invoices"}));
 }
 
@@ -39,9 +39,9 @@ TEST_F(FileTypesAndVerbsTest, RewriteThatWouldNotFitIsRefusedUnchanged) {
   });
   std::string before = DocumentText();
   ScopedShellRequestLog log;
-  EXPECT_FALSE(work->ShowOnlyFileType("pdf"));
-  EXPECT_FALSE(work->HideFileType("pdf"));
-  EXPECT_FALSE(work->MoveFileTypeToFolder("pdf"));
+  EXPECT_FALSE(Ops(work).ShowOnlyFileType("pdf"));
+  EXPECT_FALSE(Ops(work).HideFileType("pdf"));
+  EXPECT_FALSE(Ops(work).MoveFileTypeToFolder("pdf"));
   EXPECT_EQ(before, DocumentText());
   EXPECT_TRUE(log.notifications.empty());
 }
@@ -49,25 +49,28 @@ TEST_F(FileTypesAndVerbsTest, RewriteThatWouldNotFitIsRefusedUnchanged) {
 TEST_F(FileTypesAndVerbsTest, MoveToFolderAddsAFolderPerUseWithTheNarrowedString) {
   ComPtr<CShellFolder> work = Work();
   ScopedShellRequestLog log;
-  EXPECT_TRUE(work->MoveFileTypeToFolder("pdf"));
+  EXPECT_TRUE(Ops(work).MoveFileTypeToFolder("pdf"));
   FolderSettings added = SavedRecord({"Work", "pdf files"});
   EXPECT_EQ("report filetype:pdf", added.query);
   EXPECT_EQ("file", added.category);
-  EXPECT_TRUE(work->HideFileType("pdf"));
+  EXPECT_TRUE(Ops(work).HideFileType("pdf"));
   EXPECT_EQ("report -filetype:pdf", SavedQuery({"Work"}));
-  EXPECT_TRUE(work->MoveFileTypeToFolder("pdf"));
+  EXPECT_TRUE(Ops(work).MoveFileTypeToFolder("pdf"));
   EXPECT_EQ((Strings{"Drafts", "Archive", "pdf files", "pdf files"}), SavedChildren({"Work"}));
-  ASSERT_EQ(2u, log.notifications.size());
+  // Each new folder is announced, and so is the folder whose search changed.
+  ASSERT_EQ(3u, log.notifications.size());
   EXPECT_EQ(SHCNE_MKDIR, log.notifications[0].event);
   EXPECT_EQ("quorvane\\Work\\pdf files", log.notifications[0].first);
+  EXPECT_EQ(SHCNE_UPDATEDIR, log.notifications[1].event);
+  EXPECT_EQ("quorvane\\Work", log.notifications[1].first);
 }
 
 TEST_F(FileTypesAndVerbsTest, ClearSearchStringEmptiesAChildOrTheFolderItself) {
   ComPtr<CShellFolder> work = Work();
-  work->ClearSearchString(ItemOf(work.Get(), "Drafts").Get());
+  Ops(work).ClearSearchString(ItemOf(work.Get(), "Drafts").Get());
   EXPECT_EQ("", SavedQuery({"Work", "Drafts"}));
   EXPECT_EQ("report", SavedQuery({"Work"}));
-  work->ClearSearchString(nullptr);
+  Ops(work).ClearSearchString(nullptr);
   EXPECT_EQ("", SavedQuery({"Work"}));
   EXPECT_EQ("file", SavedRecord({"Work"}).category);
 }
@@ -106,13 +109,13 @@ TEST_F(FileTypesAndVerbsTest, VerbsAskTheShellWithTheDocumentedRequests) {
   ScopedShellRequestLog log;
   ScopedConfirmationAnswer told(true);
 
-  work->OpenFolderItem(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
-  work->OpenFolderItem(kOwner, ItemOf(work.Get(), "Drafts").Get(), false);
-  work->OpenResult(unlisted.Get());  // no such file: the user is told, nothing runs
+  Ops(work).OpenFolderItem(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
+  Ops(work).OpenFolderItem(kOwner, ItemOf(work.Get(), "Drafts").Get(), false);
+  Ops(work).OpenResult(unlisted.Get());  // no such file: the user is told, nothing runs
   EXPECT_EQ(1, told.Count());
-  work->OpenResult(found.Get());
-  work->OpenContainingFolder(unlisted.Get());
-  work->ShowProperties(kOwner, found.Get());
+  Ops(work).OpenResult(found.Get());
+  Ops(work).OpenContainingFolder(unlisted.Get());
+  Ops(work).ShowProperties(kOwner, found.Get());
   ASSERT_EQ(5u, log.executions.size());
 
   const auto& explore = log.executions[0];
@@ -147,7 +150,7 @@ TEST_F(FileTypesAndVerbsTest, VerbsAskTheShellWithTheDocumentedRequests) {
 
 TEST_F(FileTypesAndVerbsTest, PropertiesOfTheRootBackgroundShowTheAboutBox) {
   ScopedConfirmationAnswer shown(true);
-  root_->ShowProperties(kOwner, nullptr);
+  Ops(root_).ShowProperties(kOwner, nullptr);
   ASSERT_EQ(1, shown.Count());
   EXPECT_EQ("About quorvane", shown.LastTitle());
   EXPECT_EQ(kOwner, shown.LastOwner());
@@ -163,7 +166,7 @@ class PropertiesDialogTest : public OperationsTest {
   }
   HWND OpenDialog(CShellFolder* folder, const std::string& child) {
     int before = OpenPropertiesDialogCount();
-    folder->ShowProperties(nullptr, child.empty() ? nullptr : ItemOf(folder, child).Get());
+    Ops(folder).ShowProperties(nullptr, child.empty() ? nullptr : ItemOf(folder, child).Get());
     EXPECT_EQ(before + 1, OpenPropertiesDialogCount());
     return OpenPropertiesDialogCount() > before ? OpenPropertiesDialog(before)->Window() : nullptr;
   }

@@ -8,6 +8,7 @@
 #include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
+#include "operations/ShellRequests.h"
 #include "support/ProgramRun.h"
 #include "support/TestItemList.h"
 #include "view/StoredFolderViewFixture.h"
@@ -68,6 +69,41 @@ TEST_F(DocumentFollowTest, OpenViewShowsAFolderAnotherProcessCreatedAndIgnoresUn
   DWORD start = GetTickCount();
   while (Column(ListOf(rootView.Get()), 0).size() < 3 && GetTickCount() - start < 5000) WaitAndPump(50);
   EXPECT_EQ((std::vector<std::string>{"Added", "Elsewhere", "Work"}), Column(ListOf(rootView.Get()), 0));
+}
+
+// Views hear the shell's change notices about their own folder and the items
+// in it, refill once for several notices in a row, and leave other folders'
+// notices alone (Wine's own matching of the component's lists is loose).
+TEST_F(DocumentFollowTest, ChangeNoticeRefreshesTheViewOfItsFolderOnly) {
+  LoadDocument("<root name='root'><folder name='Work' query='report'><folder name='Drafts'/></folder>"
+               "<folder name='Home' query='garden'><folder name='Plans'/></folder></root>");
+  ComPtr<CShellFolder> work = TopFolder("Work");
+  ComPtr<CShellFolder> home = TopFolder("Home");
+  ComPtr<IShellView> workView = Show(work.Get());
+  ComPtr<TestBrowser> workBrowser = browser_;
+  browser_ = nullptr;
+  ComPtr<IShellView> homeView = Show(home.Get());
+  ComPtr<TestBrowser> homeBrowser = browser_;
+  ASSERT_TRUE(workView && homeView);
+  auto refills = [&](TestBrowser* browser) { return browser->CountOf("SendControlMsg"); };
+  int workBefore = refills(workBrowser.Get());
+  int homeBefore = refills(homeBrowser.Get());
+
+  for (int i = 0; i < 3; ++i) NotifyShell(SHCNE_UPDATEDIR, work->AbsoluteList(), nullptr);
+  PumpMessages();
+  EXPECT_EQ(workBefore + 3, refills(workBrowser.Get())) << "three notices, one refill";
+  EXPECT_EQ(homeBefore, refills(homeBrowser.Get()));
+
+  // A search folder made in Home: its view shows it, Work's stays as it was.
+  home->Operations().NewNamedFolder("Beds");
+  PumpMessages();
+  EXPECT_EQ((std::vector<std::string>{"Beds", "Plans"}), Column(ListOf(homeView.Get()), 0));
+  EXPECT_EQ(workBefore + 3, refills(workBrowser.Get()));
+
+  workBrowser->BrowseAway();
+  workView.Reset();
+  NotifyShell(SHCNE_UPDATEDIR, work->AbsoluteList(), nullptr);
+  PumpMessages();
 }
 
 }  // namespace
