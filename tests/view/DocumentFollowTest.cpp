@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
+
 #include <cstdlib>
 
 #include "folders/CFolderStore.h"
@@ -9,6 +11,7 @@
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
 #include "operations/ShellRequests.h"
+#include "ui/CContextMenu.h"
 #include "support/ProgramRun.h"
 #include "support/TestItemList.h"
 #include "view/StoredFolderViewFixture.h"
@@ -104,6 +107,32 @@ TEST_F(DocumentFollowTest, ChangeNoticeRefreshesTheViewOfItsFolderOnly) {
   workView.Reset();
   NotifyShell(SHCNE_UPDATEDIR, work->AbsoluteList(), nullptr);
   PumpMessages();
+}
+
+// A folder made from the background menu starts renaming in the view the
+// menu's site leads to, and takes its sorted place under the name typed.
+TEST_F(DocumentFollowTest, NewFolderFromTheMenuIsRenamedInTheViewOfItsSite) {
+  ComPtr<CShellFolder> work = TopFolder("Work");
+  ComPtr<IShellView> view = Show(work.Get());
+  ASSERT_TRUE(view);
+  ComPtr<IContextMenu> menu;
+  ASSERT_EQ(S_OK, work->CreateViewObject(nullptr, IID_IContextMenu, menu.PutVoid()));
+  ASSERT_EQ(S_OK, IUnknown_SetSite(menu.Get(), static_cast<IShellBrowser*>(browser_.Get())));
+  CMINVOKECOMMANDINFO info = {};
+  info.cbSize = sizeof info;
+  info.lpVerb = MAKEINTRESOURCEA(CContextMenu::kNewFolder);
+  EXPECT_EQ(S_OK, menu->InvokeCommand(&info));
+  IUnknown_SetSite(menu.Get(), nullptr);
+  HWND list = ListOf(view.Get());
+  HWND edit = ListView_GetEditControl(list);
+  ASSERT_NE(nullptr, edit);
+  wchar_t text[64] = {};
+  GetWindowTextW(edit, text, ARRAYSIZE(text));
+  EXPECT_STREQ(L"New Folder", text);
+  SetWindowTextW(edit, L"Ideas");
+  SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  PumpMessages();
+  EXPECT_EQ((std::vector<std::string>{"Drafts", "Ideas"}), Column(list, 0));
 }
 
 }  // namespace
