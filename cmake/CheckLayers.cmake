@@ -17,19 +17,6 @@ set(rank_view 7)
 set(rank_shellfolder 8)
 set(rank_module 9)
 
-# Includes that still run against the direction, each named exactly: the UI
-# objects call operations that still live on CShellFolder, and refresh views
-# through the module-wide list of open views. Taking one out means deleting its
-# line here; nothing may be added.
-set(known_exceptions
-  "src/ui/CContextMenu.cpp: shellfolder/CShellFolder.h"
-  "src/ui/CContextMenu.cpp: view/OpenViews.h"
-  "src/ui/CDataObject.cpp: shellfolder/CShellFolder.h"
-  "src/ui/CDropTarget.cpp: shellfolder/CShellFolder.h"
-  "src/ui/CExtractIcon.h: shellfolder/CShellFolder.h"
-  "src/ui/CFolderPropertiesDialog.cpp: shellfolder/CShellFolder.h"
-  "src/ui/CFolderPropertiesDialog.cpp: view/OpenViews.h")
-
 set(violations "")
 
 function(check_file file owner_rank allowed_subsystems)
@@ -52,11 +39,6 @@ function(check_file file owner_rank allowed_subsystems)
     if(NOT DEFINED rank_${subsystem})
       string(APPEND found_here "\n  ${file}: ${target} (no layer named ${subsystem})")
     elseif(rank_${subsystem} GREATER owner_rank)
-      file(RELATIVE_PATH relative ${SOURCE_DIR} ${file})
-      list(FIND known_exceptions "${relative}: ${target}" known)
-      if(NOT known EQUAL -1)
-        continue()
-      endif()
       string(APPEND found_here "\n  ${file}: ${target} (a later layer)")
     endif()
   endforeach()

@@ -1,7 +1,5 @@
 #include "shellfolder/CShellFolder.h"
 
-#include <cstring>
-#include <functional>
 #include <string>
 
 #include "folders/CFolderStore.h"
@@ -13,15 +11,14 @@
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CEnumIDList.h"
-#include "operations/ShellRequests.h"
 #include "ui/CContextMenu.h"
 #include "ui/CDataObject.h"
 #include "ui/CDropTarget.h"
 #include "ui/CExtractIcon.h"
 #include "ui/CIconCache.h"
 #include "ui/CQueryInfo.h"
+#include "ui/Confirmation.h"
 #include "view/CShellView.h"
-#include "view/OpenViews.h"
 
 namespace qv {
 namespace {
@@ -174,7 +171,9 @@ STDMETHODIMP CShellFolder::CompareIDs(LPARAM, LPCITEMIDLIST first, LPCITEMIDLIST
 STDMETHODIMP CShellFolder::CreateViewObject(HWND owner, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  if (IsEqualIID(riid, IID_IDropTarget)) return CreateComObject<CDropTarget>(riid, ppv, this);
+  if (IsEqualIID(riid, IID_IDropTarget)) {
+    return CreateComObject<CDropTarget>(riid, ppv, static_cast<IShellFolder*>(this), absolute_.Get());
+  }
   // The menu of the folder's background, which the view asks for this way.
   if (IsEqualIID(riid, IID_IContextMenu)) return GetUIObjectOf(owner, 0, nullptr, riid, nullptr, ppv);
   if (!IsEqualIID(riid, IID_IShellView)) return E_NOINTERFACE;
@@ -184,47 +183,30 @@ STDMETHODIMP CShellFolder::CreateViewObject(HWND owner, REFIID riid, void** ppv)
 }
 
 int CShellFolder::GetViewStyle() {
-  try {
-    if (IsRootFolder()) return kDefaultStyle;
-    FolderSettings record;
-    if (!CPidlManager::ReadFolderSettings(CPidlManager::GetLastItem(absolute_.Get()), record)) return kDefaultStyle;
-    ComPtr<IXMLDOMNode> node = RequireFolderStore().FindFolderNode(absolute_.Get());
-    if (node) record = CFolderStore::ReadFolderSettings(node.Get());
-    return record.style;
-  } catch (...) {
-    return kDefaultStyle;
-  }
-}
-
-std::wstring CShellFolder::ContentSignature() {
-  CFolderStore* store = TheFolderStore();
-  return store ? FolderContentSignature(*store, absolute_.Get()) : std::wstring();
+  return Guarded(kDefaultStyle, [&] { return Operations().ViewStyle(); });
 }
 
 void CShellFolder::SetViewStyle(int mode) {
-  if (IsRootFolder()) return;
-  ChangeStoredSettings(absolute_, [mode](FolderSettings& record) {
-    record.style = mode;
+  Guarded(false, [&] {
+    Operations().SetViewStyle(mode);
     return true;
   });
 }
 
 std::string CShellFolder::GetSortOrder() {
-  try {
-    if (IsRootFolder()) return {};
-    ComPtr<IXMLDOMNode> node = RequireFolderStore().FindFolderNode(absolute_.Get());
-    return node ? CFolderStore::ReadFolderSettings(node.Get()).sort : std::string();
-  } catch (...) {
-    return {};
-  }
+  return Guarded(std::string(), [&] { return Operations().SortOrder(); });
 }
 
 void CShellFolder::SetSortOrder(const std::string& order) {
-  if (IsRootFolder() || order.empty()) return;
-  ChangeStoredSettings(absolute_, [&order](FolderSettings& record) {
-    record.sort = order;
+  Guarded(false, [&] {
+    Operations().SetSortOrder(order);
     return true;
   });
+}
+
+std::wstring CShellFolder::ContentSignature() {
+  CFolderStore* store = TheFolderStore();
+  return store ? FolderContentSignature(*store, absolute_.Get()) : std::wstring();
 }
 
 HIMAGELIST CShellFolder::SmallImageList() {
@@ -240,15 +222,6 @@ HIMAGELIST CShellFolder::LargeImageList() {
     return IconCache().GetLargeImageList();
   } catch (...) {
     return nullptr;
-  }
-}
-
-bool CShellFolder::ChangeStoredSettings(const CItemIdList& list, const std::function<bool(FolderSettings&)>& change) {
-  try {
-    if (!list.IsFolder()) return false;
-    return RequireFolderStore().ChangeFolder(list.Get(), change) != 0;
-  } catch (...) {
-    return false;
   }
 }
 
@@ -300,25 +273,27 @@ STDMETHODIMP CShellFolder::GetUIObjectOf(HWND, UINT count, LPCITEMIDLIST* items,
       ItemKind itemKind = CPidlManager::KindOf(items[i]);
       if (itemKind != ItemKind::Folder && itemKind != ItemKind::Result) return E_INVALIDARG;
     }
-    return CreateComObject<CContextMenu>(riid, ppv, this, items, count);
+    return CreateComObject<CContextMenu>(riid, ppv, static_cast<IShellFolder*>(this), absolute_.Get(), IsRootFolder(),
+                                         items, count);
   }
   if (IsEqualIID(riid, IID_IDataObject)) {
     if (count && !items) return E_INVALIDARG;
-    return CreateComObject<CDataObject>(riid, ppv, this, items, count);
+    return CreateComObject<CDataObject>(riid, ppv, absolute_.Get(), items, count);
   }
   if (count != 1 || !items) return E_FAIL;
   ItemKind kind = CPidlManager::KindOf(items[0]);
   if (kind != ItemKind::Folder && kind != ItemKind::Result) return E_INVALIDARG;
   return ComBoundary([&]() -> HRESULT {
     if (IsEqualIID(riid, IID_IExtractIconA) || IsEqualIID(riid, IID_IExtractIconW)) {
-      return CreateComObject<CExtractIcon>(riid, ppv, this, RelativeListOf(items[0]).Get());
+      return CreateComObject<CExtractIcon>(riid, ppv, static_cast<IShellFolder*>(this), IconCache(),
+                                           RelativeListOf(items[0]).Get());
     }
     if (IsEqualIID(riid, IID_IDropTarget)) {
       ComPtr<CShellFolder> child = MakeComObject<CShellFolder>(this, items[0]);
       CItemIdList childAbsolute = AbsoluteListOf(items[0]);
       HRESULT hr = child->Initialize(childAbsolute.Get());
       if (FAILED(hr)) return hr;
-      return CreateComObject<CDropTarget>(riid, ppv, child.Get());
+      return CreateComObject<CDropTarget>(riid, ppv, static_cast<IShellFolder*>(child.Get()), child->AbsoluteList());
     }
     if (IsEqualIID(riid, IID_IQueryInfo)) {
       return CreateComObject<CQueryInfo>(riid, ppv, RelativeListOf(items[0]).Get());
@@ -361,56 +336,11 @@ STDMETHODIMP CShellFolder::SetNameOf(HWND, LPCITEMIDLIST item, LPCWSTR newName, 
   if (renamedItem) *renamedItem = nullptr;
   if (!newName || !IsSingleItem(item)) return E_INVALIDARG;
   return ComBoundary([&]() -> HRESULT {
-    CItemIdList renamed = RenamedFolder(item, ToUtf8(newName));
+    CItemIdList renamed = Operations().RenamedFolder(item, ToUtf8(newName));
     if (!renamed.Get()) return E_FAIL;
     if (renamedItem) *renamedItem = renamed.Detach();
     return S_OK;
   });
-}
-
-bool CShellFolder::RenameFolder(LPCITEMIDLIST item, const char* newName) {
-  try {
-    return newName && IsSingleItem(item) && RenamedFolder(item, newName).Get() != nullptr;
-  } catch (...) {
-    return false;
-  }
-}
-
-CItemIdList CShellFolder::RenamedFolder(LPCITEMIDLIST item, const std::string& name) {
-  CItemIdList none(RequirePidlManager());
-  if (name.empty() || CharacterCount(name) > kMaxFolderNameCharacters || !IsUtf8(name.data(), name.size())) return none;
-  FolderSettings old;
-  if (CPidlManager::KindOf(item) != ItemKind::Folder || !CPidlManager::ReadFolderSettings(item, old)) return none;
-
-  CFolderStore& store = RequireFolderStore();
-  ComPtr<IXMLDOMNode> parentNode = store.FindFolderNode(absolute_.Get());
-  if (!parentNode || name == old.name) return none;
-  CItemIdList oldAbsolute = AbsoluteListOf(item);
-  ComPtr<IXMLDOMNode> node = store.FindFolderNode(oldAbsolute.Get());
-  if (!node) return none;
-  // A sibling of the same name, letter case aside, is refused as the file
-  // system would; the folder itself may change the case of its own name.
-  if (store.HasChildNamed(parentNode.Get(), name, old.name)) return none;
-  // The renamed item carries the document's settings with the new name; only
-  // the name is written to the document.
-  FolderSettings renamedSettings = CFolderStore::ReadFolderSettings(node.Get());
-  renamedSettings.name = name;
-  CItemIdList renamed(RequirePidlManager());
-  renamed.Adopt(RequirePidlManager().CreateFolderItem(renamedSettings));
-  if (!renamed.Get()) return none;
-  int written = 0;
-  try {
-    written = store.ChangeFolder(oldAbsolute.Get(), [&name](FolderSettings& stored) {
-      stored.name = name;
-      return true;
-    });
-  } catch (const ComError&) {
-    return none;
-  }
-  if (!written) return none;
-  CItemIdList newAbsolute = AbsoluteListOf(renamed.Get());
-  NotifyShell(SHCNE_RENAMEFOLDER, oldAbsolute.Get(), newAbsolute.Get());
-  return renamed;
 }
 
 STDMETHODIMP CShellFolder::MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST* items, UINT count, BOOL move) {
@@ -418,34 +348,43 @@ STDMETHODIMP CShellFolder::MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST
   return ComBoundary([&]() -> HRESULT {
     // Only the component's own folders hold search folders to move.
     ComPtr<IQuorvaneShellFolder> own;
-    if (FAILED(sourceFolder->QueryInterface(__uuidof(IQuorvaneShellFolder), own.PutVoid()))) {
-      return S_OK;
-    }
+    if (FAILED(sourceFolder->QueryInterface(__uuidof(IQuorvaneShellFolder), own.PutVoid()))) return S_OK;
     auto* source = static_cast<CShellFolder*>(own.Get());
-    CFolderStore& store = RequireFolderStore();
-    bool moved = false;
-    for (UINT i = 0; i < count; ++i) {
-      if (CPidlManager::KindOf(items[i]) != ItemKind::Folder || !IsSingleItem(items[i])) continue;
-      // A sibling of the same name would leave two folders the document cannot
-      // tell apart; the folder stays where it is.
-      ComPtr<IXMLDOMNode> here = store.FindFolderNode(absolute_.Get());
-      if (!here) break;
-      if (store.HasChildNamed(here.Get(), OwnNameOf(items[i]))) continue;
-      CItemIdList from = source->AbsoluteListOf(items[i]);
-      int done = 0;
-      try {
-        // Refused quietly: a move into the folder itself or below it.
-        done = store.MoveFolder(from.Get(), absolute_.Get());
-      } catch (const ComError&) {
-        done = 0;
-      }
-      if (!done) continue;
-      NotifyShell(SHCNE_RMDIR, from.Get(), nullptr);
-      NotifyShell(SHCNE_MKDIR, AbsoluteListOf(items[i]).Get(), nullptr);
-      moved = true;
-    }
-    if (moved) RefreshAllViews();
+    Operations().MoveFoldersFrom(source->AbsoluteList(), items, count);
     return S_OK;
+  });
+}
+
+FolderOperations CShellFolder::Operations() const {
+  return FolderOperations(RequireFolderStore(), absolute_.Get(), IsRootFolder(), MessageBoxPrompts());
+}
+
+bool CShellFolder::RenameItem(LPCITEMIDLIST item, const char* newName) {
+  return Guarded(false, [&] { return Operations().RenameItem(item, newName); });
+}
+
+CItemIdList CShellFolder::NewFolder() {
+  return Guarded(CItemIdList(RequirePidlManager()), [&] { return Operations().NewFolder(); });
+}
+
+void CShellFolder::DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm) {
+  Guarded(false, [&] {
+    Operations().DeleteFolder(owner, item, confirm);
+    return true;
+  });
+}
+
+void CShellFolder::DeleteSelection(HWND owner, const LPCITEMIDLIST* items) {
+  Guarded(false, [&] {
+    Operations().DeleteSelection(owner, items);
+    return true;
+  });
+}
+
+void CShellFolder::ShowProperties(HWND owner, LPCITEMIDLIST item) {
+  Guarded(false, [&] {
+    Operations().ShowProperties(owner, item);
+    return true;
   });
 }
 

@@ -7,14 +7,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "common/ComBase.h"
-#include "runtime/LiveObjects.h"
+#include "operations/FolderOperations.h"
 #include "pidl/CItemIdList.h"
-#include "pidl/FolderSettings.h"
+#include "runtime/LiveObjects.h"
 #include "shellfolder/IQuorvaneShellFolder.h"
 #include "view/IViewFolder.h"
 
@@ -59,7 +58,7 @@ class CShellFolder final
   STDMETHODIMP Initialize(LPCITEMIDLIST absoluteList) override;
   STDMETHODIMP GetCurFolder(LPITEMIDLIST* absoluteList) override;
 
-  // For the view, the per-item objects and the folder operations.
+  // For the view and the per-item objects.
   bool IsRootFolder() const { return !parent_; }
   CShellFolder* Parent() const { return parent_.Get(); }
   // This folder's list from the desktop; empty before Initialize.
@@ -84,71 +83,19 @@ class CShellFolder final
   HIMAGELIST SmallImageList() override;
   HIMAGELIST LargeImageList() override;
 
-  // Folder and item operations. `item` is always a child list of this folder;
-  // `owner` is the window of the view or dialog the command came from (null when
-  // there is none) and owns any question asked. None of them throws: a refused
-  // or failed operation changes nothing, notifies nothing and answers false or
-  // an empty list.
-
-  // Adds "New Folder" (or the first free "New Folder (n)") under this folder and
-  // starts editing its name in the newest view; the new folder's absolute list.
-  CItemIdList NewFolder();
-  // Adds a sub-folder with exactly this name (no uniqueness test), announces it
-  // and starts editing its name in the newest view; its absolute list.
-  CItemIdList NewNamedFolder(const char* name);
-  // Removes a search folder after asking when `confirm` is set. A null item
-  // removes this folder itself (through its parent); never the root.
-  void DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm);
-  // Sends a result's file to the recycle bin; with `confirm` set the shell asks.
-  bool DeleteResultFile(HWND owner, LPCITEMIDLIST item, bool confirm);
-  // DeleteResultFile for a result, DeleteFolder for a search folder.
-  // True when a result file was deleted.
-  bool DeleteItem(HWND owner, LPCITEMIDLIST item, bool confirm);
-  // Deletes a null-terminated array of items: one item asks its own question,
-  // several ask one question for all of them.
-  void DeleteSelection(HWND owner, const LPCITEMIDLIST* items);
-  // Renames a result's file (same directory) or a search folder.
+  // IViewFolder: the operations behind the view's commands.
   bool RenameItem(LPCITEMIDLIST item, const char* newName) override;
-  bool RenameResultFile(LPCITEMIDLIST item, const char* newName);
-  bool RenameFolder(LPCITEMIDLIST item, const char* newName);
+  CItemIdList NewFolder() override;
+  void DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm) override;
+  void DeleteSelection(HWND owner, const LPCITEMIDLIST* items) override;
+  void ShowProperties(HWND owner, LPCITEMIDLIST item) override;
 
-  // File-type commands on this folder's search string; `extension` has no dot.
-  // False when refused (the rewritten search string would not fit).
-  bool ShowOnlyFileType(const char* extension);
-  bool HideFileType(const char* extension);
-  // Adds the sub-folder "<ext> files" searching this folder's string narrowed to
-  // the type; this folder's own string is left for HideFileType.
-  bool MoveFileTypeToFolder(const char* extension);
-  // Empties the search string of a child folder (and refreshes the views) or,
-  // with a null item, of this folder itself.
-  void ClearSearchString(LPCITEMIDLIST item);
-
-  // Verbs.
-  // Opens a child as a folder, with the folder tree when `explore` is set.
-  void OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore);
-  // Runs the default verb of a result's file.
-  void OpenResult(LPCITEMIDLIST item);
-  // Opens the directory that holds a result's file.
-  void OpenContainingFolder(LPCITEMIDLIST item);
-  // The file's property sheet for a result, the folder properties dialog for a
-  // search folder or (null item) this folder, the About box for the root.
-  void ShowProperties(HWND owner, LPCITEMIDLIST item);
-  // The product version and module directory in a message box.
-  void ShowAbout(HWND owner);
+  // The operations of this folder, asking with message boxes. Throws ComError
+  // when the module-wide objects are missing.
+  FolderOperations Operations() const;
 
  private:
   SFGAOF AttributesOf(LPCITEMIDLIST item, SFGAOF wanted) const;
-  // The renamed child's new item, or an empty list when the rename is refused.
-  CItemIdList RenamedFolder(LPCITEMIDLIST item, const std::string& name);
-  // Reads the stored settings of the folder `list` names, lets `change` edit
-  // them (false refuses) and writes and saves what changed; nothing else of the
-  // folder is written.
-  static bool ChangeStoredSettings(const CItemIdList& list, const std::function<bool(FolderSettings&)>& change);
-  // Adds a sub-folder under this folder with the given name and search string,
-  // announces it and starts editing its name in the newest view.
-  CItemIdList AddAndAnnounceFolder(const std::string& name, const char* query);
-  // Tells the user that a result's file cannot be found exactly any more.
-  static void ReportMissingFile(HWND owner, const std::string& name);
 
   ComPtr<CShellFolder> parent_;
   CItemIdList relative_;

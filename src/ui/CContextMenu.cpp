@@ -10,9 +10,7 @@
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
-#include "shellfolder/CShellFolder.h"
 #include "operations/FileTypeFilter.h"
-#include "view/OpenViews.h"
 
 namespace qv {
 namespace {
@@ -82,8 +80,10 @@ class CContextMenu::Builder {
   UINT used_ = 0;
 };
 
-CContextMenu::CContextMenu(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count)
-    : folder_(ComPtr<CShellFolder>::Share(folder)) {
+CContextMenu::CContextMenu(IShellFolder* folder, LPCITEMIDLIST absoluteList, bool isRoot, const LPCITEMIDLIST* items,
+                           UINT count)
+    : folder_(ComPtr<IShellFolder>::Share(folder)),
+      operations_(RequireFolderStore(), absoluteList, isRoot, *this) {
   CPidlManager& manager = RequirePidlManager();
   items_.reserve(count);
   for (UINT i = 0; i < count; ++i) {
@@ -97,7 +97,8 @@ CContextMenu::~CContextMenu() = default;
 const InterfaceEntry* CContextMenu::InterfaceTable() {
   static const InterfaceEntry table[] = {QV_INTERFACE(CContextMenu, IContextMenu),
                                          QV_INTERFACE(CContextMenu, IContextMenu2),
-                                         QV_INTERFACE(CContextMenu, IContextMenu3), {}};
+                                         QV_INTERFACE(CContextMenu, IContextMenu3),
+                                         QV_INTERFACE(CContextMenu, IObjectWithSite), {}};
   return table;
 }
 
@@ -269,7 +270,7 @@ HRESULT CContextMenu::InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT 
 }
 
 void CContextMenu::RunCommand(UINT offset, HWND window) {
-  CShellFolder& folder = *folder_.Get();
+  FolderOperations& folder = operations_;
   switch (offset) {
     case kExplore:
     case kOpenFolder:
@@ -279,7 +280,7 @@ void CContextMenu::RunCommand(UINT offset, HWND window) {
       for (const CItemIdList& item : items_) folder.OpenResult(item.Get());
       break;
     case kNewFolder:
-      // The folder starts editing the new row's name; its list is not needed here.
+      // The site's view starts editing the new row's name (EditNewFolderName).
       folder.NewFolder();
       break;
     case kDelete:
@@ -309,23 +310,48 @@ void CContextMenu::RunCommand(UINT offset, HWND window) {
 void CContextMenu::RunFileTypeCommand(UINT offset) {
   std::optional<std::string> extension = FirstExtension();
   if (!extension) return;
-  CShellFolder& folder = *folder_.Get();
-  bool changed = false;
+  FolderOperations& folder = operations_;
   switch (offset) {
     case kMoveTypeToFolder:
       // The type's files leave this folder only once their own folder exists.
-      changed = folder.MoveFileTypeToFolder(extension->c_str()) && folder.HideFileType(extension->c_str());
+      if (folder.MoveFileTypeToFolder(extension->c_str())) folder.HideFileType(extension->c_str());
       break;
     case kHideType:
-      changed = folder.HideFileType(extension->c_str());
+      folder.HideFileType(extension->c_str());
       break;
     case kShowOnlyType:
-      changed = folder.ShowOnlyFileType(extension->c_str());
+      folder.ShowOnlyFileType(extension->c_str());
       break;
     default:
       break;
   }
-  if (changed) RefreshAllViews();
+}
+
+STDMETHODIMP CContextMenu::SetSite(IUnknown* site) {
+  site_ = ComPtr<IUnknown>::Share(site);
+  return S_OK;
+}
+
+STDMETHODIMP CContextMenu::GetSite(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (!site_) return E_FAIL;
+  return site_->QueryInterface(riid, ppv);
+}
+
+void CContextMenu::EditNewFolderName(LPCITEMIDLIST created) {
+  if (!site_ || !created) return;
+  // The browser the menu was shown in: through the site's services, or the
+  // site itself when it is the browser.
+  ComPtr<IShellBrowser> browser;
+  if (FAILED(IUnknown_QueryService(site_.Get(), SID_STopLevelBrowser, IID_IShellBrowser, browser.PutVoid())) ||
+      !browser) {
+    browser = site_.As<IShellBrowser>();
+  }
+  ComPtr<IShellView> view;
+  if (!browser || FAILED(browser->QueryActiveShellView(view.Put())) || !view) return;
+  view->SelectItem(ILFindLastID(created),
+                   SVSI_EDIT | SVSI_SELECT | SVSI_DESELECTOTHERS | SVSI_ENSUREVISIBLE | SVSI_FOCUSED);
 }
 
 STDMETHODIMP CContextMenu::GetCommandString(UINT_PTR offset, UINT type, UINT* reserved, CHAR* name, UINT capacity) {

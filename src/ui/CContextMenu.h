@@ -1,7 +1,9 @@
 #pragma once
 // The context menu a folder hands out for a selection of its items, or for no
 // item (the folder's background). It builds the menu from the string table and
-// runs a chosen command as one of the folder's operations. For a selection of
+// runs a chosen command as one of the folder's operations, asking through its
+// own prompts; a folder it makes is renamed in the active view of the browser
+// its site leads to. For a selection of
 // results it also merges the shell's own menu for the files behind them and
 // passes those commands on.
 
@@ -13,14 +15,16 @@
 #include <vector>
 
 #include "common/ComBase.h"
-#include "runtime/LiveObjects.h"
+#include "operations/FolderOperations.h"
 #include "pidl/CItemIdList.h"
+#include "runtime/LiveObjects.h"
+#include "ui/Confirmation.h"
 
 namespace qv {
 
-class CShellFolder;
-
-class CContextMenu final : public ComObject<CContextMenu, LiveCount<LiveClass::ContextMenu>, IContextMenu3> {
+class CContextMenu final
+    : public ComObject<CContextMenu, LiveCount<LiveClass::ContextMenu>, IContextMenu3, IObjectWithSite>,
+      private CMessageBoxPrompts {
  public:
   // Command offsets from the first identifier the caller gives.
   enum Offset : UINT {
@@ -41,8 +45,11 @@ class CContextMenu final : public ComObject<CContextMenu, LiveCount<LiveClass::C
     kOwnOffsets = 16,
   };
 
-  // Copies the items; throws std::bad_alloc when it cannot.
-  CContextMenu(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count);
+  // `folder` is the folder the items belong to, `absoluteList` its list from
+  // the desktop and `isRoot` set for the namespace root. Copies the items;
+  // throws std::bad_alloc when it cannot.
+  CContextMenu(IShellFolder* folder, LPCITEMIDLIST absoluteList, bool isRoot, const LPCITEMIDLIST* items,
+               UINT count);
   ~CContextMenu() override;
 
   static const InterfaceEntry* InterfaceTable();
@@ -56,6 +63,9 @@ class CContextMenu final : public ComObject<CContextMenu, LiveCount<LiveClass::C
   // caller tracks the menu; E_NOTIMPL when nothing was merged.
   STDMETHODIMP HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) override;
   STDMETHODIMP HandleMenuMsg2(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  // IObjectWithSite: the caller's site, through which a new folder's view is found.
+  STDMETHODIMP SetSite(IUnknown* site) override;
+  STDMETHODIMP GetSite(REFIID riid, void** ppv) override;
 
  private:
   class Builder;
@@ -70,6 +80,8 @@ class CContextMenu final : public ComObject<CContextMenu, LiveCount<LiveClass::C
   HRESULT InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT offset);
   void RunCommand(UINT offset, HWND window);
   void RunFileTypeCommand(UINT offset);
+  // IOperationPrompts: a folder made here starts renaming in the site's view.
+  void EditNewFolderName(LPCITEMIDLIST created) override;
 
   // The selection as the folder's operations take it: ends with a null entry.
   std::vector<LPCITEMIDLIST> SelectionArray() const;
@@ -77,7 +89,9 @@ class CContextMenu final : public ComObject<CContextMenu, LiveCount<LiveClass::C
   // The file-type extension of the first selected result, if it has one.
   std::optional<std::string> FirstExtension() const;
 
-  ComPtr<CShellFolder> folder_;
+  ComPtr<IShellFolder> folder_;
+  FolderOperations operations_;
+  ComPtr<IUnknown> site_;
   std::vector<CItemIdList> items_;
   bool resultsOnly_ = true;
   ComPtr<IContextMenu> shellMenu_;

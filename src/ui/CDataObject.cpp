@@ -10,7 +10,6 @@
 #include "runtime/ModuleUse.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
-#include "shellfolder/CShellFolder.h"
 #include "ui/CEnumFormatEtc.h"
 #include "ui/DataBlocks.h"
 
@@ -24,9 +23,9 @@ std::wstring ResultFilePath(LPCITEMIDLIST item) { return ToWide(CPidlManager::Re
 
 }  // namespace
 
-CDataObject::CDataObject(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count)
-    : folder_(ComPtr<CShellFolder>::Share(folder)) {
-  if (!folder || (count && !items)) throw ComError(E_INVALIDARG);
+CDataObject::CDataObject(LPCITEMIDLIST folderList, const LPCITEMIDLIST* items, UINT count)
+    : folder_(RequirePidlManager(), folderList) {
+  if (!folderList || (count && !items)) throw ComError(E_INVALIDARG);
   CPidlManager& manager = RequirePidlManager();
   items_.reserve(count);
   for (UINT i = 0; i < count; ++i) {
@@ -77,9 +76,8 @@ GlobalMemory CDataObject::BuildBlock(CLIPFORMAT format) const {
   std::vector<LPCITEMIDLIST> lists;
   lists.reserve(items_.size());
   for (const CItemIdList& item : items_) lists.push_back(item.Get());
-  CItemIdList folderList(RequirePidlManager(), folder_->AbsoluteList());
-  if (format == PrivateClipboardFormat()) return BuildFolderDropBlock(folderList.Get(), lists.data(), lists.size());
-  return BuildIdListArrayBlock(folderList.Get(), lists.data(), lists.size());
+  if (format == PrivateClipboardFormat()) return BuildFolderDropBlock(folder_.Get(), lists.data(), lists.size());
+  return BuildIdListArrayBlock(folder_.Get(), lists.data(), lists.size());
 }
 
 STDMETHODIMP CDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {

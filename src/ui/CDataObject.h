@@ -17,14 +17,12 @@
 
 namespace qv {
 
-class CShellFolder;
-
 class CDataObject final : public ComObject<CDataObject, LiveCount<LiveClass::DataObject>, IDataObject> {
  public:
-  // Keeps the folder and a copy of each item (child lists of the folder), in the
-  // given order. Throws std::bad_alloc when a copy fails and ComError for a
-  // missing folder or item.
-  CDataObject(CShellFolder* folder, const LPCITEMIDLIST* items, UINT count);
+  // Keeps a copy of the folder's absolute list and of each item (child lists of
+  // the folder), in the given order. Throws std::bad_alloc when a copy fails and
+  // ComError for a missing folder or item.
+  CDataObject(LPCITEMIDLIST folderList, const LPCITEMIDLIST* items, UINT count);
   ~CDataObject() override;
 
   static const InterfaceEntry* InterfaceTable();
@@ -46,7 +44,7 @@ class CDataObject final : public ComObject<CDataObject, LiveCount<LiveClass::Dat
   // vanished files are left out.
   std::vector<std::wstring> ExistingFilePaths() const;
 
-  ComPtr<CShellFolder> folder_;
+  CItemIdList folder_;
   std::vector<CItemIdList> items_;
   std::vector<FORMATETC> formats_;
 };

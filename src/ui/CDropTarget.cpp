@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/ClassIds.h"
 #include "common/Holders.h"
 #include "common/ModulePaths.h"
 #include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
-#include "shellfolder/CShellFolder.h"
+#include "folders/CFolderStore.h"
+#include "operations/FolderOperations.h"
 #include "ui/Confirmation.h"
 #include "ui/DataBlocks.h"
 
@@ -61,7 +63,8 @@ bool HoldsFolderNamed(IShellFolder* folder, const std::wstring& name) {
 
 }  // namespace
 
-CDropTarget::CDropTarget(CShellFolder* folder) : folder_(ComPtr<CShellFolder>::Share(folder)) {
+CDropTarget::CDropTarget(IShellFolder* folder, LPCITEMIDLIST absoluteList)
+    : folder_(ComPtr<IShellFolder>::Share(folder)), absolute_(RequirePidlManager(), absoluteList) {
   if (!folder) throw ComError(E_INVALIDARG);
 }
 
@@ -73,7 +76,7 @@ const InterfaceEntry* CDropTarget::InterfaceTable() {
 }
 
 bool CDropTarget::IsAtOrBelow(IShellFolder* desktop, LPCITEMIDLIST list) const {
-  LPCITEMIDLIST here = folder_->AbsoluteList();
+  LPCITEMIDLIST here = absolute_.Get();
   std::size_t depth = ItemCount(list);
   if (ItemCount(here) < depth) return false;
   std::vector<BYTE> prefix = FirstItems(here, depth);
@@ -83,7 +86,7 @@ bool CDropTarget::IsAtOrBelow(IShellFolder* desktop, LPCITEMIDLIST list) const {
 
 CDropTarget::Plan CDropTarget::PlanDrop(IDataObject* data) const {
   Plan plan;
-  LPCITEMIDLIST here = folder_->AbsoluteList();
+  LPCITEMIDLIST here = absolute_.Get();
   // A result is no place for anything, and a folder not yet placed is nowhere.
   if (!data || !here || CPidlManager::KindOf(CPidlManager::GetLastItem(here)) == ItemKind::Result) return plan;
 
@@ -109,7 +112,11 @@ CDropTarget::Plan CDropTarget::PlanDrop(IDataObject* data) const {
   ComPtr<IShellFolder> source;
   if (FAILED(desktop->BindToObject(lists.folder, nullptr, IID_IShellFolder, source.PutVoid())) || !source) return plan;
   // Only the component's own folders hold search folders to move.
-  if (!source.As<IQuorvaneShellFolder>()) return plan;
+  ComPtr<IPersist> persist = source.As<IPersist>(IID_IPersist);
+  CLSID sourceClass = {};
+  if (!persist || FAILED(persist->GetClassID(&sourceClass)) || !IsEqualCLSID(sourceClass, kShellFolderClassId)) {
+    return plan;
+  }
 
   CItemIdList sourceList(manager, lists.folder);
   for (LPCITEMIDLIST item : lists.items) {
@@ -125,7 +132,10 @@ CDropTarget::Plan CDropTarget::PlanDrop(IDataObject* data) const {
     plan.items.emplace_back(manager, item);
     plan.names.push_back(std::move(name));
   }
-  if (!plan.items.empty()) plan.source = std::move(source);
+  if (!plan.items.empty()) {
+    plan.source = std::move(source);
+    plan.sourceList = FirstItems(lists.folder, ItemCount(lists.folder));
+  }
   return plan;
 }
 
@@ -141,7 +151,10 @@ std::size_t CDropTarget::MoveFolders(const Plan& plan) const {
   items.reserve(plan.items.size() + 1);
   for (const CItemIdList& item : plan.items) items.push_back(item.Get());
   items.push_back(nullptr);
-  folder_->MoveFolders(plan.source.Get(), items.data(), static_cast<UINT>(plan.items.size()), TRUE);
+  // The namespace root takes dropped folders like any other folder.
+  FolderOperations here(RequireFolderStore(), absolute_.Get(), false, MessageBoxPrompts());
+  here.MoveFoldersFrom(reinterpret_cast<LPCITEMIDLIST>(plan.sourceList.data()), items.data(),
+                       static_cast<UINT>(plan.items.size()));
   // What happened, read back: a folder moved when it left the source and is here.
   std::size_t moved = 0;
   for (const std::wstring& name : plan.names) {

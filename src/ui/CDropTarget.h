@@ -18,16 +18,15 @@
 
 namespace qv {
 
-class CShellFolder;
-
 // A drop of more folders than this is refused: moving each one rewrites the
 // folder definitions, and no one files hundreds of folders in one gesture.
 constexpr std::size_t kMostFoldersPerDrop = 256;
 
 class CDropTarget final : public ComObject<CDropTarget, LiveCount<LiveClass::DropTarget>, IDropTarget> {
  public:
-  // The folder that receives the drop; throws ComError without one.
-  explicit CDropTarget(CShellFolder* folder);
+  // The folder that receives the drop and its list from the desktop; throws
+  // ComError without them.
+  CDropTarget(IShellFolder* folder, LPCITEMIDLIST absoluteList);
   ~CDropTarget() override;
 
   static const InterfaceEntry* InterfaceTable();
@@ -41,6 +40,7 @@ class CDropTarget final : public ComObject<CDropTarget, LiveCount<LiveClass::Dro
   // What dropping a data object here would do: the folders that would move.
   struct Plan {
     ComPtr<IShellFolder> source;
+    std::vector<BYTE> sourceList;
     std::vector<CItemIdList> items;
     std::vector<std::wstring> names;
     bool tooMany = false;
@@ -58,7 +58,8 @@ class CDropTarget final : public ComObject<CDropTarget, LiveCount<LiveClass::Dro
   // Moves the planned folders; how many left the source for this folder.
   std::size_t MoveFolders(const Plan& plan) const;
 
-  ComPtr<CShellFolder> folder_;
+  ComPtr<IShellFolder> folder_;
+  CItemIdList absolute_;
   Plan plan_;
   bool entered_ = false;
 };

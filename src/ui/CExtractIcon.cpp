@@ -8,8 +8,8 @@
 
 namespace qv {
 
-CExtractIcon::CExtractIcon(CShellFolder* folder, LPCITEMIDLIST item)
-    : folder_(ComPtr<CShellFolder>::Share(folder)), item_(RequirePidlManager(), item) {}
+CExtractIcon::CExtractIcon(IUnknown* owner, CIconCache& cache, LPCITEMIDLIST item)
+    : owner_(ComPtr<IUnknown>::Share(owner)), cache_(&cache), item_(RequirePidlManager(), item) {}
 
 const InterfaceEntry* CExtractIcon::InterfaceTable() {
   // The platform headers give these two interfaces no __uuidof, hence the IIDs.
@@ -27,7 +27,7 @@ HRESULT CExtractIcon::Locate(UINT flags, int* index, UINT* resultFlags) {
     if (CPidlManager::KindOf(item) == ItemKind::Folder) {
       *index = (flags & GIL_OPENICON) ? CIconCache::kOpenFolderIndex : CIconCache::kClosedFolderIndex;
     } else if (std::string path = CPidlManager::ResultPath(item); !path.empty()) {
-      *index = folder_->IconCache().IndexFor(path.c_str());
+      *index = cache_->IndexFor(path.c_str());
     } else {
       // No record, or an older item whose path may not name its file exactly:
       // the generic icon rather than another file's.
@@ -42,7 +42,7 @@ HRESULT CExtractIcon::ExtractAt(UINT index, HICON* large, HICON* small) {
   if (large) *large = nullptr;
   if (small) *small = nullptr;
   return ComBoundary([&]() -> HRESULT {
-    CIconCache& cache = folder_->IconCache();
+    CIconCache& cache = *cache_;
     if (large) *large = cache.GetLargeIcon(static_cast<int>(index));
     if (small) *small = cache.GetSmallIcon(static_cast<int>(index));
     return S_OK;

@@ -8,15 +8,18 @@
 #include "common/ComBase.h"
 #include "runtime/LiveObjects.h"
 #include "pidl/CItemIdList.h"
-#include "shellfolder/CShellFolder.h"
 
 namespace qv {
+
+class CIconCache;
 
 class CExtractIcon final
     : public ComObject<CExtractIcon, LiveCount<LiveClass::ExtractIcon>, IExtractIconA, IExtractIconW> {
  public:
-  // item: the item's list below the namespace root; the object keeps a copy.
-  CExtractIcon(CShellFolder* folder, LPCITEMIDLIST item);
+  // `cache` holds the icons of `owner`'s items and lives as long as `owner`,
+  // which the object keeps alive; item: the item's list below the namespace
+  // root, of which the object keeps a copy.
+  CExtractIcon(IUnknown* owner, CIconCache& cache, LPCITEMIDLIST item);
 
   static const InterfaceEntry* InterfaceTable();
 
@@ -31,7 +34,8 @@ class CExtractIcon final
   HRESULT Locate(UINT flags, int* index, UINT* resultFlags);
   HRESULT ExtractAt(UINT index, HICON* large, HICON* small);
 
-  ComPtr<CShellFolder> folder_;
+  ComPtr<IUnknown> owner_;
+  CIconCache* cache_;
   CItemIdList item_;
 };
 

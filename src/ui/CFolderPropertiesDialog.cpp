@@ -11,11 +11,9 @@
 #include "runtime/ModuleUse.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
+#include "operations/FolderOperations.h"
 #include "resources/resource.h"
-#include "shellfolder/CShellFolder.h"
-#include "operations/ShellRequests.h"
 #include "ui/Confirmation.h"
-#include "view/OpenViews.h"
 
 namespace qv {
 namespace {
@@ -95,15 +93,15 @@ class WaitCursor {
 
 }  // namespace
 
-CFolderPropertiesDialog::CFolderPropertiesDialog(CShellFolder* holder, LPCITEMIDLIST folderList)
-    : folder_(RequirePidlManager(), folderList), holder_(ComPtr<CShellFolder>::Share(holder)) {}
+CFolderPropertiesDialog::CFolderPropertiesDialog(LPCITEMIDLIST holderList, LPCITEMIDLIST folderList)
+    : folder_(RequirePidlManager(), folderList), holder_(RequirePidlManager(), holderList) {}
 
 CFolderPropertiesDialog::~CFolderPropertiesDialog() { RemoveOpenDialog(this); }
 
-HWND ShowFolderPropertiesDialog(CShellFolder* holder, LPCITEMIDLIST folderList) {
-  if (!holder || CPidlManager::KindOf(CPidlManager::GetLastItem(folderList)) != ItemKind::Folder) return nullptr;
+HWND ShowFolderPropertiesDialog(LPCITEMIDLIST holderList, LPCITEMIDLIST folderList) {
+  if (!holderList || CPidlManager::KindOf(CPidlManager::GetLastItem(folderList)) != ItemKind::Folder) return nullptr;
   try {
-    auto* dialog = new (std::nothrow) CFolderPropertiesDialog(holder, folderList);
+    auto* dialog = new (std::nothrow) CFolderPropertiesDialog(holderList, folderList);
     if (!dialog) return nullptr;
     HWND window = CreateDialogParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_FOLDER_PROPERTIES), nullptr,
                                      &CFolderPropertiesDialog::DialogProc, reinterpret_cast<LPARAM>(dialog));
@@ -232,7 +230,7 @@ void CFolderPropertiesDialog::SetTitle(const std::string& name) {
 bool CFolderPropertiesDialog::Apply() {
   WaitCursor wait;
   try {
-    if (!holder_ || CPidlManager::KindOf(folder_.GetLastItem()) != ItemKind::Folder) return false;
+    if (!holder_.Get() || CPidlManager::KindOf(folder_.GetLastItem()) != ItemKind::Folder) return false;
     // What the user changed against what the dialog showed; everything else
     // stays as the document holds it.
     FolderSettings edited = shown_;
@@ -254,65 +252,32 @@ bool CFolderPropertiesDialog::Apply() {
     std::string query = ControlText(IDC_SEARCH_STRING);
     std::size_t queryLimit = std::max(kMaxQueryCharacters, CharacterCount(shown_.query));
     if (CharacterCount(query) <= queryLimit) edited.query = query;
+    edited.name = ControlText(IDC_FOLDER_NAME);
 
-    CFolderStore& store = RequireFolderStore();
-    std::string name = ControlText(IDC_FOLDER_NAME);
-    bool nameChanged = false;
-    if (!name.empty() && name != shown_.name && CharacterCount(name) <= kMaxFolderNameCharacters) {
-      // A sibling's name, letter case aside, would make two folders that one
-      // path cannot tell apart; a change of case of the folder's own name is not.
-      ComPtr<IXMLDOMNode> parentNode = store.FindFolderNode(holder_->AbsoluteList());
-      if (parentNode && !store.HasChildNamed(parentNode.Get(), name, shown_.name)) {
-        edited.name = name;
-        nameChanged = true;
-      }
-    }
-    if (edited == shown_) return false;
-
-    FolderSettings saved;
-    int written = 0;
-    try {
-      written = store.ChangeFolder(folder_.Get(), [&](FolderSettings& stored) {
-        if (edited.name != shown_.name) stored.name = edited.name;
-        if (edited.query != shown_.query) stored.query = edited.query;
-        if (edited.category != shown_.category) stored.category = edited.category;
-        if (edited.rankByRecency != shown_.rankByRecency) stored.rankByRecency = edited.rankByRecency;
-        if (edited.maxResults != shown_.maxResults) stored.maxResults = edited.maxResults;
-        saved = stored;
-        return true;
-      });
-    } catch (const ComError&) {
-      return false;
-    }
-    if (!written) {
-      // Refused: the folder is not where, or not what, the dialog holds any more.
-      ShowInformation(window_, LoadResourceText(IDS_FOLDER_CHANGED_ELSEWHERE).c_str(),
-                      FormatText("%s Properties", shown_.name.c_str()).c_str());
-      return false;
-    }
-
-
-    CItemIdList item(RequirePidlManager());
-    item.Adopt(RequirePidlManager().CreateFolderItem(saved));
-    if (!item.Get()) return false;
-    CItemIdList updated(RequirePidlManager());
-    updated.Adopt(RequirePidlManager().Concat(holder_->AbsoluteList(), item.Get()));
-    if (!updated.Get()) return false;
-    if (nameChanged) {
-      NotifyShell(SHCNE_RENAMEFOLDER, folder_.Get(), updated.Get());
-      SetTitle(saved.name);
-    } else {
-      NotifyShell(SHCNE_UPDATEDIR, updated.Get(), nullptr);
-    }
+    FolderOperations holder(RequireFolderStore(), holder_.Get(), false, *this);
+    std::optional<FolderOperations::AppliedSettings> applied = holder.ApplySettings(window_, folder_.Get(), shown_, edited);
+    if (!applied) return false;
+    if (applied->settings.name != shown_.name) SetTitle(applied->settings.name);
     // The dialog goes on editing the folder as it now is.
-    folder_ = updated;
-    shown_ = saved;
+    folder_ = applied->list;
+    shown_ = applied->settings;
     shownCategoryText_ = ControlText(IDC_CATEGORY);
-    RefreshAllViews();
     return true;
   } catch (...) {
     return false;
   }
+}
+
+bool CFolderPropertiesDialog::Confirm(HWND owner, const std::string& text, const std::string& title) {
+  return AskYesNo(owner ? owner : window_, text.c_str(), title.c_str());
+}
+
+void CFolderPropertiesDialog::Inform(HWND owner, const std::string& text, const std::string& title) {
+  ShowInformation(owner ? owner : window_, text.c_str(), title.c_str());
+}
+
+void CFolderPropertiesDialog::ShowFolderProperties(HWND, LPCITEMIDLIST holderList, LPCITEMIDLIST folderList) {
+  ShowFolderPropertiesDialog(holderList, folderList);
 }
 
 }  // namespace qv

@@ -8,18 +8,19 @@
 #include <string>
 
 #include "common/ComBase.h"
+#include "operations/IOperationPrompts.h"
 #include "pidl/CItemIdList.h"
 #include "pidl/FolderSettings.h"
 
 namespace qv {
 
-class CShellFolder;
-
-class CFolderPropertiesDialog {
+// The dialog is the prompts of the operations it runs: what they report is
+// shown over its window.
+class CFolderPropertiesDialog : public IOperationPrompts {
  public:
-  // `holder` is the folder whose child the edited folder is; `folderList` the
-  // edited folder's absolute list.
-  CFolderPropertiesDialog(CShellFolder* holder, LPCITEMIDLIST folderList);
+  // `holderList` is the absolute list of the folder whose child the edited
+  // folder is; `folderList` the edited folder's absolute list.
+  CFolderPropertiesDialog(LPCITEMIDLIST holderList, LPCITEMIDLIST folderList);
   CFolderPropertiesDialog(const CFolderPropertiesDialog&) = delete;
   CFolderPropertiesDialog& operator=(const CFolderPropertiesDialog&) = delete;
   virtual ~CFolderPropertiesDialog();
@@ -31,8 +32,13 @@ class CFolderPropertiesDialog {
   // Writes the controls' changes to the document; true when settings were saved.
   bool Apply();
 
+  // IOperationPrompts
+  bool Confirm(HWND owner, const std::string& text, const std::string& title) override;
+  void Inform(HWND owner, const std::string& text, const std::string& title) override;
+  void ShowFolderProperties(HWND owner, LPCITEMIDLIST holderList, LPCITEMIDLIST folderList) override;
+
  private:
-  friend HWND ShowFolderPropertiesDialog(CShellFolder*, LPCITEMIDLIST);
+  friend HWND ShowFolderPropertiesDialog(LPCITEMIDLIST, LPCITEMIDLIST);
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnInitDialog(HWND window);
   void SetTitle(const std::string& name);
@@ -41,17 +47,17 @@ class CFolderPropertiesDialog {
 
   HWND window_ = nullptr;
   CItemIdList folder_;
-  ComPtr<CShellFolder> holder_;
+  CItemIdList holder_;
   // The settings the controls were filled with: Apply writes only what the
   // user changed against them.
   FolderSettings shown_;
   std::string shownCategoryText_;
 };
 
-// Opens the dialog for the folder `folderList` names (a child of `holder`) and
-// returns at once; the dialog frees itself when its window is destroyed. The
-// dialog's window, or null when it could not be made.
-HWND ShowFolderPropertiesDialog(CShellFolder* holder, LPCITEMIDLIST folderList);
+// Opens the dialog for the folder `folderList` names (a child of the folder
+// `holderList` names) and returns at once; the dialog frees itself when its
+// window is destroyed. The dialog's window, or null when it could not be made.
+HWND ShowFolderPropertiesDialog(LPCITEMIDLIST holderList, LPCITEMIDLIST folderList);
 
 // The open dialogs, oldest first, and their number.
 int OpenPropertiesDialogCount();

@@ -1,6 +1,7 @@
 #include "ui/Confirmation.h"
 
 #include "common/Text.h"
+#include "ui/CFolderPropertiesDialog.h"
 
 namespace qv {
 namespace {
@@ -34,6 +35,24 @@ void ShowInformation(HWND owner, const char* text, const char* title) {
     return;
   }
   MessageBoxW(owner, ToWide(text).c_str(), ToWide(title).c_str(), MB_ICONINFORMATION);
+}
+
+bool CMessageBoxPrompts::Confirm(HWND owner, const std::string& text, const std::string& title) {
+  return AskYesNo(owner, text.c_str(), title.c_str());
+}
+
+void CMessageBoxPrompts::Inform(HWND owner, const std::string& text, const std::string& title) {
+  ShowInformation(owner, text.c_str(), title.c_str());
+}
+
+void CMessageBoxPrompts::ShowFolderProperties(HWND, LPCITEMIDLIST holderList, LPCITEMIDLIST folderList) {
+  ShowFolderPropertiesDialog(holderList, folderList);
+}
+
+IOperationPrompts& MessageBoxPrompts() {
+  class ModulePrompts final : public CMessageBoxPrompts {};
+  static ModulePrompts prompts;
+  return prompts;
 }
 
 }  // namespace qv

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "operations/IOperationPrompts.h"
+
 namespace qv {
 
 // The texts are UTF-8.
@@ -14,6 +16,21 @@ bool AskYesNo(HWND owner, const char* text, const char* title);
 
 // Shows an information message box owned by `owner` (may be null).
 void ShowInformation(HWND owner, const char* text, const char* title);
+
+// The prompts of an operation run from a window with nothing more to offer:
+// message boxes over the owner and the folder properties dialog.
+class CMessageBoxPrompts : public IOperationPrompts {
+ public:
+  bool Confirm(HWND owner, const std::string& text, const std::string& title) override;
+  void Inform(HWND owner, const std::string& text, const std::string& title) override;
+  void ShowFolderProperties(HWND owner, LPCITEMIDLIST holderList, LPCITEMIDLIST folderList) override;
+
+ protected:
+  ~CMessageBoxPrompts() = default;
+};
+
+// One such object for the module.
+IOperationPrompts& MessageBoxPrompts();
 
 // For tests: answers every question with `answer` while alive and remembers what
 // was asked or shown.

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <cstring>
+
 #include "folders/CFolderStore.h"
 #include "common/ClassIds.h"
 #include "runtime/ModuleObjects.h"
@@ -13,7 +15,6 @@
 #include "view/CViewDropTarget.h"
 #include "view/IViewFolder.h"
 #include "view/InstallPage.h"
-#include "view/OpenViews.h"
 #include "view/ViewToolbar.h"
 
 namespace qv {
@@ -24,6 +25,15 @@ namespace {
 // query of the file's stamp.
 constexpr UINT_PTR kDocumentTimer = 0x5156;
 constexpr UINT kDocumentTimerInterval = 500;
+
+// The shell's change notifications about the folder, and the refresh that
+// several of them in a row are folded into.
+constexpr UINT kChangeNotifyMessage = WM_APP + 0x51;
+constexpr UINT kChangeRefreshMessage = WM_APP + 0x52;
+// What changes a folder's list: search folders made, removed or renamed in it,
+// results deleted or renamed, and the folder's own search changed.
+constexpr LONG kWatchedEvents = SHCNE_MKDIR | SHCNE_RMDIR | SHCNE_RENAMEFOLDER | SHCNE_UPDATEDIR | SHCNE_DELETE |
+                                SHCNE_RENAMEITEM | SHCNE_CREATE | SHCNE_UPDATEITEM;
 
 CPidlManager& PidlManager() {
   CPidlManager* manager = ThePidlManager();
@@ -51,16 +61,16 @@ CShellView::CShellView(IShellFolder* folder, IViewFolder* viewFolder, LPCITEMIDL
     : folderItem_(PidlManager()),
       folder_(ComPtr<IShellFolder>::Share(folder)),
       viewFolder_(viewFolder),
-      pendingNewItem_(PidlManager()) {
+      pendingNewItem_(PidlManager()),
+      folderList_(PidlManager()) {
   InitCommonControls();
   accelerators_.Reset(LoadAcceleratorsW(ModuleInstance(), MAKEINTRESOURCEW(IDA_VIEW)));
   ThrowIfFailed(SHGetMalloc(allocator_.Put()), IID_IMalloc);
   if (item) folderItem_.Set(item);
-  openviews::Add(this);
 }
 
 CShellView::~CShellView() {
-  openviews::Remove(this);
+  DeregisterForChanges();
   // A view released without DestroyViewWindow still takes its window along.
   if (window_ && IsWindow(window_)) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -158,6 +168,7 @@ STDMETHODIMP CShellView::DestroyViewWindow() {
   return ComBoundary([&]() -> HRESULT {
     ComPtr<IShellView> self = ComPtr<IShellView>::Share(this);
     UIActivate(SVUIA_DEACTIVATE);
+    DeregisterForChanges();
     sharedMenu_.Reset();
     if (window_) DestroyWindow(window_);
     window_ = nullptr;
@@ -269,6 +280,7 @@ void CShellView::CreateChild() {
     SetUpList();
     FillList();
     RegisterListDropTarget();
+    RegisterForChanges();
     SetTimer(window_, kDocumentTimer, kDocumentTimerInterval, nullptr);
   } else if (installPage_) {
     installPage_->Navigate(InstallPageAddress().c_str());
@@ -302,6 +314,77 @@ void CShellView::FollowDocument() {
   std::wstring signature = viewFolder_->ContentSignature();
   // A change elsewhere in the tree leaves this view, and its search, alone.
   if (signature == shownSignature_) return;
+  Refresh();
+}
+
+void CShellView::RegisterForChanges() {
+  if (changeRegistration_ || !window_) return;
+  // The folder's list from the desktop, as the folder object was placed.
+  ComPtr<IPersistFolder2> placed = folder_.As<IPersistFolder2>();
+  LPITEMIDLIST list = nullptr;
+  if (!placed || placed->GetCurFolder(&list) != S_OK || !list) return;
+  folderList_.Adopt(list);
+  // Recursive: on Windows a folder's own registration hears its direct items
+  // either way and ConcernsFolder drops what lies deeper; Wine hears the items
+  // of a folder only with a recursive registration.
+  SHChangeNotifyEntry entry = {folderList_.Get(), TRUE};
+  changeRegistration_ = SHChangeNotifyRegister(
+      window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery, kWatchedEvents,
+      kChangeNotifyMessage, 1, &entry);
+}
+
+void CShellView::DeregisterForChanges() {
+  if (!changeRegistration_) return;
+  SHChangeNotifyDeregister(changeRegistration_);
+  changeRegistration_ = 0;
+}
+
+bool CShellView::ConcernsFolder(LPCITEMIDLIST list) const {
+  LPCITEMIDLIST own = folderList_.Get();
+  if (!list || !own) return false;
+  // Item by item: a search folder is known by its name (its record also holds
+  // settings that change), anything else by its bytes. The list is the folder
+  // itself or one item in it.
+  while (own->mkid.cb) {
+    if (!list->mkid.cb) return false;
+    ItemKind kind = CPidlManager::KindOf(own);
+    if (kind == ItemKind::Folder) {
+      if (CPidlManager::KindOf(list) != ItemKind::Folder ||
+          CPidlManager::CompareNames(CPidlManager::ItemName(own), CPidlManager::ItemName(list)) != 0) {
+        return false;
+      }
+    } else if (own->mkid.cb != list->mkid.cb || std::memcmp(own, list, own->mkid.cb) != 0) {
+      return false;
+    }
+    own = CPidlManager::GetNextItem(own);
+    list = CPidlManager::GetNextItem(list);
+  }
+  return !list->mkid.cb || !CPidlManager::GetNextItem(list)->mkid.cb;
+}
+
+void CShellView::OnChangeNotification(WPARAM wParam, LPARAM lParam) {
+  LPITEMIDLIST* lists = nullptr;
+  LONG event = 0;
+  HANDLE lock = SHChangeNotification_Lock(reinterpret_cast<HANDLE>(wParam), static_cast<DWORD>(lParam), &lists, &event);
+  if (!lock) return;
+  // The shell may hand on notices about other folders (Wine matches ID lists it
+  // cannot read loosely): only this folder and its items count.
+  bool concerns = lists && (event & kWatchedEvents) && (ConcernsFolder(lists[0]) || ConcernsFolder(lists[1]));
+  SHChangeNotification_Unlock(lock);
+  if (!concerns || refreshPosted_) return;
+  refreshPosted_ = PostMessageW(window_, kChangeRefreshMessage, 0, 0) != FALSE;
+  if (!refreshPosted_) RefreshAfterChanges();
+}
+
+void CShellView::RefreshAfterChanges() {
+  refreshPosted_ = false;
+  // Not while the user renames a row or a menu is open: the rename's end or the
+  // next look at the document fills the list.
+  if (editingLabel_ || trackedMenu_) {
+    refreshWaiting_ = true;
+    return;
+  }
+  refreshWaiting_ = false;
   Refresh();
 }
 
@@ -345,6 +428,7 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       CreateChild();
       return 0;
     case WM_DESTROY:
+      DeregisterForChanges();
       KillTimer(window_, kDocumentTimer);
       if (listDropTargetRegistered_ && list_ && list_->Control()) RevokeDragDrop(list_->Control());
       listDropTargetRegistered_ = false;
@@ -369,7 +453,14 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_TIMER:
       if (wParam != kDocumentTimer) return DefWindowProcW(window_, message, wParam, lParam);
+      if (refreshWaiting_ && !editingLabel_ && !trackedMenu_) RefreshAfterChanges();
       FollowDocument();
+      return 0;
+    case kChangeNotifyMessage:
+      OnChangeNotification(wParam, lParam);
+      return 0;
+    case kChangeRefreshMessage:
+      RefreshAfterChanges();
       return 0;
     case WM_NOTIFY:
       return HandleNotify(reinterpret_cast<NMHDR*>(lParam));

@@ -48,7 +48,9 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   STDMETHODIMP GetCurrentInfo(LPFOLDERSETTINGS pfs) override;
   STDMETHODIMP AddPropertySheetPages(DWORD, LPFNSVADDPROPSHEETPAGE, LPARAM) override { return E_NOTIMPL; }
   STDMETHODIMP SaveViewState() override { return S_OK; }
-  STDMETHODIMP SelectItem(PCUITEMID_CHILD, SVSIF) override { return E_NOTIMPL; }
+  // Selects, focuses or starts renaming a row; a search folder the list does
+  // not show yet (one just made) gets its row first when renaming is asked.
+  STDMETHODIMP SelectItem(PCUITEMID_CHILD item, SVSIF flags) override;
   STDMETHODIMP GetItemObject(UINT uItem, REFIID riid, void** ppv) override;
   // IOleCommandTarget
   STDMETHODIMP QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text) override;
@@ -94,6 +96,13 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   // document now and then and fills its list again when what it shows changed.
   void RememberShownDocument();
   void FollowDocument();
+  // The view listens for the shell's change notifications about its folder and
+  // the items in it; several notices in a row fill the list once.
+  void RegisterForChanges();
+  void DeregisterForChanges();
+  void OnChangeNotification(WPARAM wParam, LPARAM lParam);
+  bool ConcernsFolder(LPCITEMIDLIST list) const;
+  void RefreshAfterChanges();
 
   // The list (defined with the list presentation).
   bool SetUpList();
@@ -150,6 +159,12 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   // The version of the document the list was filled from, and what it showed.
   unsigned shownGeneration_ = 0;
   std::wstring shownSignature_;
+  // The folder's list from the desktop, the change notification registration
+  // and whether a refresh for a notice is on its way or waits for a rename.
+  CItemIdList folderList_;
+  ULONG changeRegistration_ = 0;
+  bool refreshPosted_ = false;
+  bool refreshWaiting_ = false;
 };
 
 }  // namespace qv

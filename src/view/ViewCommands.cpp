@@ -2,6 +2,9 @@
 // The view changes only its presentation itself (view modes, refresh, renaming
 // the selected row); creating, deleting and properties go to the folder.
 
+#include <shlwapi.h>
+
+#include "common/Holders.h"
 #include "pidl/CPidlManager.h"
 #include "runtime/ModuleUse.h"
 #include "resources/resource.h"
@@ -63,9 +66,49 @@ std::vector<LPCITEMIDLIST> CShellView::SelectedIdentifiers() const {
 }
 
 void CShellView::NewFolder() {
-  // The folder puts the new row into label editing itself; its list is only
-  // freed here.
-  viewFolder_->NewFolder();
+  // The new folder's row starts in label editing, in its sorted place once the
+  // rename is done.
+  CItemIdList created = viewFolder_->NewFolder();
+  if (LPCITEMIDLIST item = created.GetLastItem()) {
+    SelectItem(item, SVSI_EDIT | SVSI_SELECT | SVSI_DESELECTOTHERS | SVSI_ENSUREVISIBLE | SVSI_FOCUSED);
+  }
+}
+
+STDMETHODIMP CShellView::SelectItem(PCUITEMID_CHILD item, SVSIF flags) {
+  return ComBoundary([&]() -> HRESULT {
+    if (!list_ || !list_->Control()) return E_FAIL;
+    if (!item) {
+      if (flags & SVSI_DESELECTOTHERS) ListView_SetItemState(list_->Control(), -1, 0, LVIS_SELECTED);
+      return S_OK;
+    }
+    int index = list_->FindItem(item);
+    if ((flags & SVSI_EDIT) == SVSI_EDIT) {
+      if (index >= 0) {
+        list_->SelectOnly(index);
+        list_->Focus();
+        list_->EditLabel(index);
+        return S_OK;
+      }
+      // A search folder just made here, before the list is filled again.
+      STRRET name = {};
+      TaskMemory<wchar_t> text;
+      TaskMemory<ITEMIDLIST> found;
+      if (CPidlManager::KindOf(item) != ItemKind::Folder || FAILED(folder_->GetDisplayNameOf(item, SHGDN_INFOLDER, &name)) ||
+          FAILED(StrRetToStrW(&name, item, text.Put())) ||
+          FAILED(folder_->ParseDisplayName(nullptr, nullptr, text.Get(), nullptr, found.Put(), nullptr))) {
+        return E_INVALIDARG;
+      }
+      EditNewItemLabel(item);
+      return S_OK;
+    }
+    if (index < 0) return E_INVALIDARG;
+    if (flags & SVSI_DESELECTOTHERS) ListView_SetItemState(list_->Control(), -1, 0, LVIS_SELECTED);
+    UINT state = ((flags & SVSI_SELECT) ? LVIS_SELECTED : 0) | ((flags & SVSI_FOCUSED) ? LVIS_FOCUSED : 0);
+    UINT mask = LVIS_SELECTED | ((flags & SVSI_FOCUSED) ? LVIS_FOCUSED : 0);
+    ListView_SetItemState(list_->Control(), index, state, mask);
+    if (flags & SVSI_ENSUREVISIBLE) ListView_EnsureVisible(list_->Control(), index, FALSE);
+    return S_OK;
+  });
 }
 
 void CShellView::DeleteSelectionOrFolder() {

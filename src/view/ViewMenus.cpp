@@ -3,6 +3,7 @@
 // default command when a row is activated.
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstring>
 
@@ -84,6 +85,9 @@ void CShellView::ShowItemMenu(int x, int y, bool runDefault) {
       !contextMenu) {
     return;
   }
+  // The menu finds this view through the browser, to start renaming a folder
+  // it makes.
+  if (browser_) IUnknown_SetSite(contextMenu.Get(), browser_.Get());
   UINT flags = CMF_NORMAL;
   HWND tree = nullptr;
   if (browser_ && SUCCEEDED(browser_->GetControlWindow(FCW_TREE, &tree)) && tree) flags |= CMF_EXPLORE;

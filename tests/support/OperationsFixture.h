@@ -62,6 +62,10 @@ class OperationsTest : public testing::Test {
     return child;
   }
   ComPtr<CShellFolder> Work() { return Open(root_.Get(), "Work"); }
+  // A folder's operations as its objects run them: asking with message boxes,
+  // which a ScopedConfirmationAnswer answers.
+  static FolderOperations Ops(CShellFolder* folder) { return folder->Operations(); }
+  static FolderOperations Ops(const ComPtr<CShellFolder>& folder) { return folder->Operations(); }
 
   // What the saved file holds, read by a fresh store.
   std::vector<std::string> SavedChildren(std::initializer_list<std::string> path) const {

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/Text.h"
 #include "resources/resource.h"
 #include "support/OperationsFixture.h"
 #include "ui/CFolderPropertiesDialog.h"
+#include "ui/Confirmation.h"
 
 namespace qv::test {
 namespace {
+
+using Strings = std::vector<std::string>;
 
 // The properties dialog with text the ANSI code page cannot hold, driven through
 // its controls' wide interface.
@@ -133,6 +137,118 @@ TEST_F(UnicodePropertiesDialog, TabShiftTabEnterAndEscWorkInAHostLoopThatDoesNot
   PressKey(VK_ESCAPE);
   EXPECT_FALSE(IsWindow(archive)) << "Esc";
   EXPECT_EQ(before, DocumentText());
+}
+
+// The properties dialog, driven through its controls.
+class PropertiesDialogTest : public OperationsTest {
+ protected:
+  ~PropertiesDialogTest() override {
+    while (OpenPropertiesDialogCount() > 0) DestroyWindow(OpenPropertiesDialog(0)->Window());
+  }
+  HWND OpenDialog(CShellFolder* folder, const std::string& child) {
+    int before = OpenPropertiesDialogCount();
+    Ops(folder).ShowProperties(nullptr, child.empty() ? nullptr : ItemOf(folder, child).Get());
+    EXPECT_EQ(before + 1, OpenPropertiesDialogCount());
+    return OpenPropertiesDialogCount() > before ? OpenPropertiesDialog(before)->Window() : nullptr;
+  }
+  static std::string Text(HWND window, int control = 0) {
+    char text[256] = {};
+    GetWindowTextA(control ? GetDlgItem(window, control) : window, text, sizeof text);
+    return text;
+  }
+  static void Press(HWND window, int button) { SendMessageA(GetDlgItem(window, button), BM_CLICK, 0, 0); }
+  static void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  static void Type(HWND window, int control, const char* text) { SetDlgItemTextA(window, control, text); }
+};
+
+TEST_F(PropertiesDialogTest, ApplyWithoutChangesSavesNothing) {
+  HWND dialog = OpenDialog(Work().Get(), "Drafts");
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ("Drafts Properties", Text(dialog));
+  EXPECT_EQ("draft", Text(dialog, IDC_SEARCH_STRING));
+  EXPECT_EQ("file", Text(dialog, IDC_CATEGORY));
+  EXPECT_EQ("100", Text(dialog, IDC_MAX_RESULTS));
+  std::string before = DocumentText();
+  ScopedShellRequestLog log;
+  Press(dialog, IDC_APPLY_BUTTON);
+  EXPECT_EQ(before, DocumentText());
+  EXPECT_TRUE(log.notifications.empty());
+  // An empty category shows as "all", and choosing it again stores nothing new.
+  HWND invoices = OpenDialog(root_.Get(), "Invoices");
+  EXPECT_EQ("all", Text(invoices, IDC_CATEGORY));
+  Press(invoices, IDOK);
+  EXPECT_EQ(before, DocumentText());
+  EXPECT_TRUE(log.notifications.empty());
+  EXPECT_EQ(1, OpenPropertiesDialogCount());
+}
+
+TEST_F(PropertiesDialogTest, NameChangeRenamesAndTheDialogFollowsTheFolder) {
+  HWND dialog = OpenDialog(Open(Work().Get(), "Drafts").Get(), "");  // the open folder's background
+  ASSERT_TRUE(dialog);
+  ScopedShellRequestLog log;
+  Type(dialog, IDC_FOLDER_NAME, "Sketches");
+  Press(dialog, IDC_APPLY_BUTTON);
+  EXPECT_EQ((Strings{"Sketches", "Archive"}), SavedChildren({"Work"}));
+  EXPECT_EQ("Sketches Properties", Text(dialog));
+  ASSERT_EQ(1u, log.notifications.size());
+  EXPECT_EQ(SHCNE_RENAMEFOLDER, log.notifications[0].event);
+  EXPECT_EQ("quorvane\\Work\\Drafts", log.notifications[0].first);
+  EXPECT_EQ("quorvane\\Work\\Sketches", log.notifications[0].second);
+
+  Type(dialog, IDC_SEARCH_STRING, "sketch");
+  Type(dialog, IDC_MAX_RESULTS, "25");
+  Press(dialog, IDC_RANK_RECENCY);
+  SendDlgItemMessageA(dialog, IDC_CATEGORY, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("all"));
+  Press(dialog, IDOK);
+  FolderSettings saved = SavedRecord({"Work", "Sketches"});
+  EXPECT_EQ("sketch", saved.query);
+  EXPECT_EQ(25, saved.maxResults);
+  EXPECT_EQ(1, saved.rankByRecency);
+  EXPECT_EQ("", saved.category);
+  ASSERT_EQ(2u, log.notifications.size());
+  EXPECT_EQ(SHCNE_UPDATEDIR, log.notifications[1].event);
+  EXPECT_EQ("quorvane\\Work\\Sketches", log.notifications[1].first);
+  EXPECT_EQ(0, OpenPropertiesDialogCount());
+}
+
+TEST_F(PropertiesDialogTest, ApplyToAFolderAnotherWindowRenamedMeanwhileSaysSoAndSavesNothing) {
+  HWND dialog = OpenDialog(Work().Get(), "Drafts");
+  ASSERT_TRUE(dialog);
+  {
+    // Another process renames the folder while the dialog is open.
+    CFolderStore other(ToWide(DocumentPath().c_str()));
+    TestItemList drafts;
+    drafts.Root().Folder("Work").Folder("Drafts");
+    TestItemList sketches;
+    sketches.Root().Folder("Work").Folder(MakeFolderRecord("Sketches", "draft", "file"));
+    ASSERT_EQ(1, other.UpdateFolder(drafts.Get(), sketches.Get()));
+  }
+  std::string before = DocumentText();
+  ScopedConfirmationAnswer shown(true);
+  Type(dialog, IDC_SEARCH_STRING, "sketch");
+  Press(dialog, IDC_APPLY_BUTTON);
+  EXPECT_EQ(before, DocumentText());
+  ASSERT_EQ(1, shown.Count());
+  EXPECT_NE(std::string::npos, shown.LastText().find("another window")) << shown.LastText();
+}
+
+TEST_F(PropertiesDialogTest, ClosingFreesTheDialog) {
+  HWND first = OpenDialog(Work().Get(), "Drafts");
+  HWND second = OpenDialog(Work().Get(), "Archive");
+  EXPECT_EQ("email", Text(second, IDC_CATEGORY));
+  SendMessageA(first, WM_CLOSE, 0, 0);
+  PumpMessages();
+  EXPECT_FALSE(IsWindow(first));
+  ASSERT_EQ(1, OpenPropertiesDialogCount());
+  EXPECT_EQ(second, OpenPropertiesDialog(0)->Window());
+  Press(second, IDCANCEL);
+  EXPECT_EQ(0, OpenPropertiesDialogCount());
 }
 
 }  // namespace

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
+
 #include <cstdlib>
 
 #include "folders/CFolderStore.h"
 #include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
+#include "operations/ShellRequests.h"
+#include "ui/CContextMenu.h"
 #include "support/ProgramRun.h"
 #include "support/TestItemList.h"
 #include "view/StoredFolderViewFixture.h"
@@ -68,6 +72,67 @@ TEST_F(DocumentFollowTest, OpenViewShowsAFolderAnotherProcessCreatedAndIgnoresUn
   DWORD start = GetTickCount();
   while (Column(ListOf(rootView.Get()), 0).size() < 3 && GetTickCount() - start < 5000) WaitAndPump(50);
   EXPECT_EQ((std::vector<std::string>{"Added", "Elsewhere", "Work"}), Column(ListOf(rootView.Get()), 0));
+}
+
+// Views hear the shell's change notices about their own folder and the items
+// in it, refill once for several notices in a row, and leave other folders'
+// notices alone (Wine's own matching of the component's lists is loose).
+TEST_F(DocumentFollowTest, ChangeNoticeRefreshesTheViewOfItsFolderOnly) {
+  LoadDocument("<root name='root'><folder name='Work' query='report'><folder name='Drafts'/></folder>"
+               "<folder name='Home' query='garden'><folder name='Plans'/></folder></root>");
+  ComPtr<CShellFolder> work = TopFolder("Work");
+  ComPtr<CShellFolder> home = TopFolder("Home");
+  ComPtr<IShellView> workView = Show(work.Get());
+  ComPtr<TestBrowser> workBrowser = browser_;
+  browser_ = nullptr;
+  ComPtr<IShellView> homeView = Show(home.Get());
+  ComPtr<TestBrowser> homeBrowser = browser_;
+  ASSERT_TRUE(workView && homeView);
+  auto refills = [&](TestBrowser* browser) { return browser->CountOf("SendControlMsg"); };
+  int workBefore = refills(workBrowser.Get());
+  int homeBefore = refills(homeBrowser.Get());
+
+  for (int i = 0; i < 3; ++i) NotifyShell(SHCNE_UPDATEDIR, work->AbsoluteList(), nullptr);
+  PumpMessages();
+  EXPECT_EQ(workBefore + 3, refills(workBrowser.Get())) << "three notices, one refill";
+  EXPECT_EQ(homeBefore, refills(homeBrowser.Get()));
+
+  // A search folder made in Home: its view shows it, Work's stays as it was.
+  home->Operations().NewNamedFolder("Beds");
+  PumpMessages();
+  EXPECT_EQ((std::vector<std::string>{"Beds", "Plans"}), Column(ListOf(homeView.Get()), 0));
+  EXPECT_EQ(workBefore + 3, refills(workBrowser.Get()));
+
+  workBrowser->BrowseAway();
+  workView.Reset();
+  NotifyShell(SHCNE_UPDATEDIR, work->AbsoluteList(), nullptr);
+  PumpMessages();
+}
+
+// A folder made from the background menu starts renaming in the view the
+// menu's site leads to, and takes its sorted place under the name typed.
+TEST_F(DocumentFollowTest, NewFolderFromTheMenuIsRenamedInTheViewOfItsSite) {
+  ComPtr<CShellFolder> work = TopFolder("Work");
+  ComPtr<IShellView> view = Show(work.Get());
+  ASSERT_TRUE(view);
+  ComPtr<IContextMenu> menu;
+  ASSERT_EQ(S_OK, work->CreateViewObject(nullptr, IID_IContextMenu, menu.PutVoid()));
+  ASSERT_EQ(S_OK, IUnknown_SetSite(menu.Get(), static_cast<IShellBrowser*>(browser_.Get())));
+  CMINVOKECOMMANDINFO info = {};
+  info.cbSize = sizeof info;
+  info.lpVerb = MAKEINTRESOURCEA(CContextMenu::kNewFolder);
+  EXPECT_EQ(S_OK, menu->InvokeCommand(&info));
+  IUnknown_SetSite(menu.Get(), nullptr);
+  HWND list = ListOf(view.Get());
+  HWND edit = ListView_GetEditControl(list);
+  ASSERT_NE(nullptr, edit);
+  wchar_t text[64] = {};
+  GetWindowTextW(edit, text, ARRAYSIZE(text));
+  EXPECT_STREQ(L"New Folder", text);
+  SetWindowTextW(edit, L"Ideas");
+  SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+  PumpMessages();
+  EXPECT_EQ((std::vector<std::string>{"Drafts", "Ideas"}), Column(list, 0));
 }
 
 }  // namespace

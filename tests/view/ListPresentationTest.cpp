@@ -4,7 +4,6 @@
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
-#include "view/OpenViews.h"
 #include "view/ViewFixture.h"
 
 namespace qv::test {
@@ -233,15 +232,14 @@ TEST_F(ListTest, NewFolderIsEditedThenSelectedInItsSortedPlace) {
   ComPtr<TestFolder> folder = MakeFilledFolder();
   ComPtr<IShellView> view = Open(folder.Get());
   HWND list = ListOf(view.Get());
-  ASSERT_EQ(view.Get(), static_cast<IShellView*>(GetLastView()));
 
-  // What the folder operation does: the element exists, then the newest view edits it.
+  // What the view's new-folder command does: the element exists, then the view edits it.
   folder->AddFolder("New Folder");
   FolderSettings settings;
   settings.name = "New Folder";
   CItemIdList item(*ThePidlManager());
   item.Adopt(ThePidlManager()->CreateFolderItem(settings));
-  GetLastView()->EditNewItemLabel(item.Get());
+  Impl(view.Get())->EditNewItemLabel(item.Get());
   ASSERT_EQ(6, ListView_GetItemCount(list));
   EXPECT_EQ("New Folder", Column(list, 0)[5]);
   ASSERT_NE(nullptr, ListView_GetEditControl(list));

@@ -9,7 +9,6 @@
 #include "resources/resource.h"
 #include "view/CBrowserPlaceholder.h"
 #include "view/InstallPage.h"
-#include "view/OpenViews.h"
 #include "view/ViewFixture.h"
 
 namespace qv::test {
@@ -138,30 +137,6 @@ TEST_F(ViewTest, CommandTargetAnswersEveryCommandAndRunsOwnGroup) {
   EXPECT_EQ(S_OK, target->Exec(&kShellFolderClassId, IDC_REFRESH_KEY, 0, nullptr, nullptr));
   EXPECT_EQ(writes + 3, browser_->CountOf("SendControlMsg"));
   EXPECT_EQ(S_OK, target->Exec(&kShellFolderClassId, IDC_VIEWS_BUTTON, 0, nullptr, nullptr));
-}
-
-TEST_F(ViewTest, LastViewIsTheNewestAliveAndRefreshReachesAll) {
-  ComPtr<TestFolder> folder = MakeFilledFolder();
-  ComPtr<IShellView> older = Open(folder.Get());
-  ComPtr<TestBrowser> olderBrowser = browser_;
-  browser_ = nullptr;
-  ComPtr<IShellView> newer = Open(folder.Get());
-  EXPECT_EQ(Impl(newer.Get()), GetLastView());
-
-  int olderWrites = olderBrowser->CountOf("SendControlMsg");
-  int newerWrites = browser_->CountOf("SendControlMsg");
-  RefreshAllViews();
-  EXPECT_EQ(olderWrites + 3, olderBrowser->CountOf("SendControlMsg"));
-  EXPECT_EQ(newerWrites + 3, browser_->CountOf("SendControlMsg"));
-
-  browser_->BrowseAway();
-  browser_ = nullptr;
-  newer.Reset();
-  EXPECT_EQ(Impl(older.Get()), GetLastView());
-  olderBrowser->BrowseAway();
-  older.Reset();
-  EXPECT_EQ(nullptr, GetLastView());
-  EXPECT_EQ(0, LiveObjectCount(LiveClass::ShellView));
 }
 
 TEST_F(ViewTest, SurvivesBrowsingAwayInsideItsOwnWindowProcedure) {

@@ -1,4 +1,4 @@
-// CShellFolder: narrowing a folder's search string to one file type, hiding a
+// FolderOperations: narrowing a folder's search string to one file type, hiding a
 // type, splitting a type into its own sub-folder and clearing a search string.
 
 #include <cstring>
@@ -6,13 +6,12 @@
 #include <optional>
 #include <string>
 
-#include "folders/CFolderStore.h"
-#include "runtime/ModuleUse.h"
 #include "common/Text.h"
-#include "pidl/CPidlManager.h"
-#include "shellfolder/CShellFolder.h"
+#include "folders/CFolderStore.h"
 #include "operations/FileTypeFilter.h"
-#include "view/OpenViews.h"
+#include "operations/FolderOperations.h"
+#include "pidl/CPidlManager.h"
+#include "runtime/ModuleUse.h"
 
 namespace qv {
 namespace {
@@ -39,18 +38,18 @@ std::function<bool(FolderSettings&)> RewriteWith(QueryRewrite rewrite, const cha
 
 }  // namespace
 
-bool CShellFolder::ShowOnlyFileType(const char* extension) {
-  return IsUsableExtension(extension) && ChangeStoredSettings(absolute_, RewriteWith(ShowOnlyQuery, extension));
+bool FolderOperations::ShowOnlyFileType(const char* extension) {
+  return IsUsableExtension(extension) && ChangeStoredSettings(absolute_.Get(), RewriteWith(ShowOnlyQuery, extension), true);
 }
 
-bool CShellFolder::HideFileType(const char* extension) {
-  return IsUsableExtension(extension) && ChangeStoredSettings(absolute_, RewriteWith(HideQuery, extension));
+bool FolderOperations::HideFileType(const char* extension) {
+  return IsUsableExtension(extension) && ChangeStoredSettings(absolute_.Get(), RewriteWith(HideQuery, extension), true);
 }
 
-bool CShellFolder::MoveFileTypeToFolder(const char* extension) {
+bool FolderOperations::MoveFileTypeToFolder(const char* extension) {
   if (!IsUsableExtension(extension)) return false;
   try {
-    ComPtr<IXMLDOMNode> node = RequireFolderStore().FindFolderNode(absolute_.Get());
+    ComPtr<IXMLDOMNode> node = store_->FindFolderNode(absolute_.Get());
     if (!node || !absolute_.IsFolder()) return false;
     FolderSettings record = CFolderStore::ReadFolderSettings(node.Get());
     std::string base = BaseQueryOf(record);
@@ -64,19 +63,18 @@ bool CShellFolder::MoveFileTypeToFolder(const char* extension) {
   }
 }
 
-void CShellFolder::ClearSearchString(LPCITEMIDLIST item) {
+void FolderOperations::ClearSearchString(LPCITEMIDLIST item) {
   auto clear = [](FolderSettings& record) {
     record.query.clear();
     return true;
   };
   if (!item) {
-    ChangeStoredSettings(absolute_, clear);
+    ChangeStoredSettings(absolute_.Get(), clear, true);
     return;
   }
   try {
     if (CPidlManager::KindOf(item) != ItemKind::Folder) return;
-    CItemIdList child = AbsoluteListOf(item);
-    if (ChangeStoredSettings(child, clear)) RefreshAllViews();
+    ChangeStoredSettings(AbsoluteListOf(item).Get(), clear, true);
   } catch (...) {
   }
 }

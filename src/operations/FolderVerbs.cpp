@@ -1,18 +1,16 @@
-// CShellFolder: opening items, showing properties and the About box.
+// FolderOperations: opening items, showing properties and the About box.
 
 #include <cstring>
 #include <vector>
 
-#include "folders/CFolderStore.h"
 #include "common/ModulePaths.h"
-#include "runtime/ModuleUse.h"
 #include "common/Text.h"
+#include "folders/CFolderStore.h"
+#include "operations/FolderOperations.h"
+#include "operations/ShellRequests.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
-#include "shellfolder/CShellFolder.h"
-#include "operations/ShellRequests.h"
-#include "ui/CFolderPropertiesDialog.h"
-#include "ui/Confirmation.h"
+#include "runtime/ModuleUse.h"
 
 namespace qv {
 namespace {
@@ -28,7 +26,7 @@ SHELLEXECUTEINFOW BlankExecuteInfo() {
 
 }  // namespace
 
-void CShellFolder::OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore) {
+void FolderOperations::OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore) {
   if (!item) return;
   try {
     // The shell binds the list through this component and opens it as a folder.
@@ -44,7 +42,7 @@ void CShellFolder::OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore) 
   }
 }
 
-void CShellFolder::OpenResult(LPCITEMIDLIST item) {
+void FolderOperations::OpenResult(LPCITEMIDLIST item) {
   if (CPidlManager::KindOf(item) != ItemKind::Result) return;
   try {
     // The shell's own list of exactly this file; none when the file has gone.
@@ -61,7 +59,7 @@ void CShellFolder::OpenResult(LPCITEMIDLIST item) {
   }
 }
 
-void CShellFolder::OpenContainingFolder(LPCITEMIDLIST item) {
+void FolderOperations::OpenContainingFolder(LPCITEMIDLIST item) {
   if (CPidlManager::KindOf(item) != ItemKind::Result) return;
   std::wstring directory = ToWide(CPidlManager::ResultPath(item));
   std::size_t slash = directory.find_last_of(L'\\');
@@ -78,7 +76,7 @@ void CShellFolder::OpenContainingFolder(LPCITEMIDLIST item) {
   RunShellExecute(info);
 }
 
-void CShellFolder::ShowProperties(HWND owner, LPCITEMIDLIST item) {
+void FolderOperations::ShowProperties(HWND owner, LPCITEMIDLIST item) {
   try {
     switch (CPidlManager::KindOf(item)) {
       case ItemKind::Result: {
@@ -96,13 +94,16 @@ void CShellFolder::ShowProperties(HWND owner, LPCITEMIDLIST item) {
         return;
       }
       case ItemKind::Folder:
-        ShowFolderPropertiesDialog(this, AbsoluteListOf(item).Get());
+        prompts_->ShowFolderProperties(owner, absolute_.Get(), AbsoluteListOf(item).Get());
         return;
       case ItemKind::None:
-        if (IsRootFolder()) {
+        if (root_) {
           ShowAbout(owner);
-        } else {
-          ShowFolderPropertiesDialog(parent_.Get(), absolute_.Get());
+        } else if (CPidlManager::KindOf(absolute_.GetLastItem()) == ItemKind::Folder) {
+          // The folder's own properties, as its parent holds it.
+          CItemIdList parent(absolute_);
+          ILRemoveLastID(const_cast<LPITEMIDLIST>(parent.Get()));
+          prompts_->ShowFolderProperties(owner, parent.Get(), absolute_.Get());
         }
         return;
       default:
@@ -112,7 +113,7 @@ void CShellFolder::ShowProperties(HWND owner, LPCITEMIDLIST item) {
   }
 }
 
-void CShellFolder::ShowAbout(HWND owner) {
+void FolderOperations::ShowAbout(HWND owner) {
   try {
     std::wstring fullPath(32768, L'\0');
     DWORD length = GetModuleFileNameW(ModuleInstance(), fullPath.data(), static_cast<DWORD>(fullPath.size()));
@@ -132,12 +133,12 @@ void CShellFolder::ShowAbout(HWND owner) {
     }
     // The directory that holds the folder definition document, without its
     // trailing backslash.
-    std::wstring directory = RequireFolderStore().DocumentPath();
+    std::wstring directory = store_->DocumentPath();
     std::wstring::size_type slash = directory.find_last_of(L'\\');
     if (slash != std::wstring::npos) directory.resize(slash);
     std::string text = FormatText(LoadResourceText(IDS_ABOUT).c_str(), ToUtf8(productVersion).c_str(),
                                   ToUtf8(directory).c_str());
-    ShowInformation(owner, text.c_str(), kAboutCaption);
+    prompts_->Inform(owner, text, kAboutCaption);
   } catch (...) {
   }
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "common/ModulePaths.h"
+#include "operations/FolderOperations.h"
 #include "resources/resource.h"
 #include "support/OperationsFixture.h"
 #include "ui/Confirmation.h"
@@ -15,11 +17,11 @@ class FolderOperationsTest : public OperationsTest {};
 TEST_F(FolderOperationsTest, NewFolderNumbersFromOneAndFillsGaps) {
   ComPtr<CShellFolder> work = Work();
   ScopedShellRequestLog log;
-  EXPECT_EQ("quorvane\\Work\\New Folder", PathOf(work->NewFolder().Get()));
-  EXPECT_EQ("quorvane\\Work\\New Folder (1)", PathOf(work->NewFolder().Get()));
-  EXPECT_EQ("quorvane\\Work\\New Folder (2)", PathOf(work->NewFolder().Get()));
-  work->DeleteFolder(nullptr, ItemOf(work.Get(), "New Folder (1)").Get(), false);
-  EXPECT_EQ("quorvane\\Work\\New Folder (1)", PathOf(work->NewFolder().Get()));
+  EXPECT_EQ("quorvane\\Work\\New Folder", PathOf(Ops(work).NewFolder().Get()));
+  EXPECT_EQ("quorvane\\Work\\New Folder (1)", PathOf(Ops(work).NewFolder().Get()));
+  EXPECT_EQ("quorvane\\Work\\New Folder (2)", PathOf(Ops(work).NewFolder().Get()));
+  Ops(work).DeleteFolder(nullptr, ItemOf(work.Get(), "New Folder (1)").Get(), false);
+  EXPECT_EQ("quorvane\\Work\\New Folder (1)", PathOf(Ops(work).NewFolder().Get()));
 
   EXPECT_EQ((Strings{"Drafts", "Archive", "New Folder", "New Folder (2)", "New Folder (1)"}), SavedChildren({"Work"}));
   EXPECT_EQ("file", std::string(SavedRecord({"Work", "New Folder"}).category));
@@ -32,12 +34,12 @@ TEST_F(FolderOperationsTest, NewFolderNumbersFromOneAndFillsGaps) {
 
 TEST_F(FolderOperationsTest, NewFolderInAFolderGoneFromTheDocumentChangesNothing) {
   ComPtr<CShellFolder> drafts = Open(Work().Get(), "Drafts");
-  Work()->DeleteFolder(nullptr, ItemOf(Work().Get(), "Drafts").Get(), false);
+  Ops(Work()).DeleteFolder(nullptr, ItemOf(Work().Get(), "Drafts").Get(), false);
   std::string before = DocumentText();
   ScopedShellRequestLog log;
-  EXPECT_EQ(nullptr, drafts->NewFolder().Get());
-  EXPECT_EQ(nullptr, drafts->NewNamedFolder("pdf files").Get());
-  EXPECT_FALSE(drafts->ShowOnlyFileType("pdf"));
+  EXPECT_EQ(nullptr, Ops(drafts).NewFolder().Get());
+  EXPECT_EQ(nullptr, Ops(drafts).NewNamedFolder("pdf files").Get());
+  EXPECT_FALSE(Ops(drafts).ShowOnlyFileType("pdf"));
   EXPECT_EQ(before, DocumentText());
   EXPECT_TRUE(log.notifications.empty());
 }
@@ -47,7 +49,7 @@ TEST_F(FolderOperationsTest, DeletingOneFolderAsksWithItsNameAndNoKeepsIt) {
   ScopedShellRequestLog log;
   {
     ScopedConfirmationAnswer no(false);
-    work->DeleteFolder(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
+    Ops(work).DeleteFolder(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
     EXPECT_EQ("Are you sure you want to remove the folder 'Drafts'?", no.LastText());
     EXPECT_EQ("Confirm Folder Delete", no.LastTitle());
     EXPECT_EQ(kOwner, no.LastOwner());
@@ -56,7 +58,7 @@ TEST_F(FolderOperationsTest, DeletingOneFolderAsksWithItsNameAndNoKeepsIt) {
   EXPECT_TRUE(log.notifications.empty());
 
   ScopedConfirmationAnswer yes(true);
-  work->DeleteFolder(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
+  Ops(work).DeleteFolder(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
   EXPECT_EQ((Strings{"Archive"}), SavedChildren({"Work"}));
   ASSERT_EQ(1u, log.notifications.size());
   EXPECT_EQ(SHCNE_RMDIR, log.notifications[0].event);
@@ -65,11 +67,11 @@ TEST_F(FolderOperationsTest, DeletingOneFolderAsksWithItsNameAndNoKeepsIt) {
 
 TEST_F(FolderOperationsTest, DeleteWithNothingSelectedRemovesTheOpenFolderButNeverTheRoot) {
   ScopedConfirmationAnswer yes(true);
-  root_->DeleteFolder(kOwner, nullptr, true);
+  Ops(root_).DeleteFolder(kOwner, nullptr, true);
   EXPECT_EQ(0, yes.Count());
   EXPECT_EQ((Strings{"Work", "Invoices"}), SavedChildren({}));
 
-  Open(Work().Get(), "Drafts")->DeleteFolder(kOwner, nullptr, true);
+  Ops(Open(Work().Get(), "Drafts")).DeleteFolder(kOwner, nullptr, true);
   EXPECT_EQ("Are you sure you want to remove the folder 'Drafts'?", yes.LastText());
   EXPECT_EQ((Strings{"Archive"}), SavedChildren({"Work"}));
 }
@@ -81,11 +83,11 @@ TEST_F(FolderOperationsTest, DeletingSeveralItemsAsksOnceWithTheCounts) {
   {
     ScopedConfirmationAnswer no(false);
     LPCITEMIDLIST folders[] = {drafts.Get(), archive.Get(), nullptr};
-    work->DeleteSelection(kOwner, folders);
+    Ops(work).DeleteSelection(kOwner, folders);
     EXPECT_EQ("Are you sure you want to remove these 2 folders?", no.LastText());
     EXPECT_EQ("Confirm Folders Delete", no.LastTitle());
     LPCITEMIDLIST files[] = {a.Get(), b.Get(), nullptr};
-    work->DeleteSelection(kOwner, files);
+    Ops(work).DeleteSelection(kOwner, files);
     EXPECT_EQ("Are you sure you want to remove these 2 files?", no.LastText());
     EXPECT_EQ("Confirm File Delete", no.LastTitle());
   }
@@ -95,7 +97,7 @@ TEST_F(FolderOperationsTest, DeletingSeveralItemsAsksOnceWithTheCounts) {
   ScopedShellRequestLog log;
   ScopedConfirmationAnswer yes(true);
   LPCITEMIDLIST mixed[] = {a.Get(), drafts.Get(), b.Get(), archive.Get(), c.Get(), nullptr};
-  work->DeleteSelection(kOwner, mixed);
+  Ops(work).DeleteSelection(kOwner, mixed);
   EXPECT_EQ(1, yes.Count());
   EXPECT_EQ("Are you sure you want to remove these 2 folders and 3 files?", yes.LastText());
   EXPECT_EQ("Confirm Delete", yes.LastTitle());
@@ -112,13 +114,13 @@ TEST_F(FolderOperationsTest, DeletingOneFileLeavesTheQuestionToTheShell) {
   ScopedShellRequestLog log(false);
   ScopedConfirmationAnswer yes(true);
   LPCITEMIDLIST one[] = {a.Get(), nullptr};
-  Work()->DeleteSelection(kOwner, one);
+  Ops(Work()).DeleteSelection(kOwner, one);
   EXPECT_EQ(0, yes.Count());
   ASSERT_EQ(1u, log.fileOperations.size());
   EXPECT_EQ(FILEOP_FLAGS{FOF_ALLOWUNDO}, log.fileOperations[0].flags);
   EXPECT_EQ(kOwner, log.fileOperations[0].owner);
   // A folder item is no file: nothing is asked of the shell.
-  EXPECT_FALSE(Work()->DeleteResultFile(kOwner, ItemOf(Work().Get(), "Drafts").Get(), false));
+  EXPECT_FALSE(Ops(Work()).DeleteResultFile(kOwner, ItemOf(Work().Get(), "Drafts").Get(), false));
   EXPECT_EQ(1u, log.fileOperations.size());
 }
 
@@ -147,7 +149,7 @@ TEST_F(FolderOperationsTest, DeletingAResultRemovesExactlyItsFileAndNoOther) {
     TestItemList item;
     item.Result("r", dir_.File(c.file));
     ScopedConfirmationAnswer yes(true);
-    EXPECT_TRUE(work->DeleteResultFile(kOwner, item.Get(), false)) << c.file;
+    EXPECT_TRUE(Ops(work).DeleteResultFile(kOwner, item.Get(), false)) << c.file;
     EXPECT_FALSE(FileExists(dir_.File(c.file))) << c.file;
     EXPECT_EQ("namesake", ReadFileText(dir_.File(c.namesake))) << c.file;
   }
@@ -164,8 +166,8 @@ TEST_F(FolderOperationsTest, ResultsWithoutTheirExactFileAreRefusedWithAMessage)
   ScopedShellRequestLog log;
   for (const TestItemList* item : {&older, &gone}) {
     ScopedConfirmationAnswer yes(true);
-    EXPECT_FALSE(work->DeleteResultFile(kOwner, item->Get(), false));
-    EXPECT_FALSE(work->RenameResultFile(item->Get(), "renamed.txt"));
+    EXPECT_FALSE(Ops(work).DeleteResultFile(kOwner, item->Get(), false));
+    EXPECT_FALSE(Ops(work).RenameResultFile(item->Get(), "renamed.txt"));
     EXPECT_EQ(2, yes.Count()) << "each refusal says why";
     EXPECT_NE(std::string::npos, yes.LastText().find("cannot be found"));
   }
@@ -176,20 +178,20 @@ TEST_F(FolderOperationsTest, ResultsWithoutTheirExactFileAreRefusedWithAMessage)
 TEST_F(FolderOperationsTest, RenamingAResultKeepsEveryCharacterOfItsName) {
   const std::string name = "\xE6\x97\xA5\xE6\x9C\xAC.txt";
   TestItemList item = ResultFile(name);
-  EXPECT_TRUE(Work()->RenameItem(item.Get(), "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xF0\x9F\x98\x80.txt"));
+  EXPECT_TRUE(Ops(Work()).RenameItem(item.Get(), "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xF0\x9F\x98\x80.txt"));
   EXPECT_FALSE(FileExists(dir_.File(name)));
   EXPECT_EQ("content of " + name,
             ReadFileText(dir_.File("\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xF0\x9F\x98\x80.txt")));
-  EXPECT_FALSE(Work()->RenameResultFile(ResultFile("w.txt").Get(), "wild*.txt")) << "no wildcards";
+  EXPECT_FALSE(Ops(Work()).RenameResultFile(ResultFile("w.txt").Get(), "wild*.txt")) << "no wildcards";
 }
 
 TEST_F(FolderOperationsTest, RenamingAFolderRefusesASiblingsName) {
   ComPtr<CShellFolder> work = Work();
   ScopedShellRequestLog log;
-  EXPECT_FALSE(work->RenameItem(ItemOf(work.Get(), "Drafts").Get(), "Archive"));
-  EXPECT_FALSE(work->RenameItem(ItemOf(work.Get(), "Drafts").Get(), ""));
+  EXPECT_FALSE(Ops(work).RenameItem(ItemOf(work.Get(), "Drafts").Get(), "Archive"));
+  EXPECT_FALSE(Ops(work).RenameItem(ItemOf(work.Get(), "Drafts").Get(), ""));
   EXPECT_TRUE(log.notifications.empty());
-  EXPECT_TRUE(work->RenameItem(ItemOf(work.Get(), "Drafts").Get(), "Sketches"));
+  EXPECT_TRUE(Ops(work).RenameItem(ItemOf(work.Get(), "Drafts").Get(), "Sketches"));
   EXPECT_EQ((Strings{"Sketches", "Archive"}), SavedChildren({"Work"}));
   EXPECT_EQ("draft", std::string(SavedRecord({"Work", "Sketches"}).query));
   ASSERT_EQ(1u, log.notifications.size());
@@ -201,15 +203,15 @@ TEST_F(FolderOperationsTest, RenamingAFolderRefusesASiblingsName) {
 TEST_F(FolderOperationsTest, RenamingAResultKeepsItsDirectory) {
   TestItemList a = ResultFile("a.txt");
   ComPtr<CShellFolder> work = Work();
-  EXPECT_TRUE(work->RenameItem(a.Get(), "renamed.txt"));
+  EXPECT_TRUE(Ops(work).RenameItem(a.Get(), "renamed.txt"));
   EXPECT_FALSE(FileExists(dir_.File("a.txt")));
   EXPECT_EQ("content of a.txt", ReadFileText(dir_.File("renamed.txt")));
 
   TestItemList b = ResultFile("b.txt");
   ScopedShellRequestLog log(false);
-  EXPECT_FALSE(work->RenameResultFile(b.Get(), "..\\elsewhere.txt"));
-  EXPECT_FALSE(work->RenameResultFile(b.Get(), std::string(300, 'x').c_str()));
-  EXPECT_FALSE(work->RenameResultFile(ItemOf(work.Get(), "Drafts").Get(), "x.txt"));
+  EXPECT_FALSE(Ops(work).RenameResultFile(b.Get(), "..\\elsewhere.txt"));
+  EXPECT_FALSE(Ops(work).RenameResultFile(b.Get(), std::string(300, 'x').c_str()));
+  EXPECT_FALSE(Ops(work).RenameResultFile(ItemOf(work.Get(), "Drafts").Get(), "x.txt"));
   EXPECT_TRUE(log.fileOperations.empty());
   EXPECT_TRUE(FileExists(dir_.File("b.txt")));
 }
@@ -243,6 +245,55 @@ TEST_F(FolderOperationsTest, MovingAFolderIntoItselfChangesNothing) {
   EXPECT_EQ(S_OK, work->MoveFolders(root_.Get(), items, 1, TRUE));
   EXPECT_EQ(before, DocumentText());
   EXPECT_TRUE(log.notifications.empty());
+}
+
+// What the operations ask goes to their prompts object alone: a scripted one
+// answers here, with no message box and no view.
+class ScriptedPrompts : public IOperationPrompts {
+ public:
+  bool answer = false;
+  Strings asked;
+  bool Confirm(HWND, const std::string& text, const std::string&) override {
+    asked.push_back("Confirm: " + text);
+    return answer;
+  }
+  void Inform(HWND, const std::string& text, const std::string&) override { asked.push_back("Inform: " + text); }
+  void ShowFolderProperties(HWND, LPCITEMIDLIST holder, LPCITEMIDLIST folder) override {
+    asked.push_back("Properties: " + CPidlManager::DisplayPath(folder) + " in " + CPidlManager::DisplayPath(holder));
+  }
+  void EditNewFolderName(LPCITEMIDLIST created) override {
+    asked.push_back("Edit: " + CPidlManager::DisplayPath(created));
+  }
+};
+
+TEST_F(FolderOperationsTest, PromptsObjectAnswersEveryQuestionAndHearsOfNewFolders) {
+  ScriptedPrompts prompts;
+  ScopedConfirmationAnswer boxes(true);
+  ScopedShellRequestLog log(false);
+  FolderOperations work(RequireFolderStore(), Work()->AbsoluteList(), false, prompts);
+  CItemIdList drafts = ItemOf(Work().Get(), "Drafts");
+  work.DeleteFolder(kOwner, drafts.Get(), true);
+  work.ShowProperties(kOwner, drafts.Get());
+  TestItemList gone;
+  gone.Result("gone.txt", dir_.File("gone.txt"));
+  work.DeleteResultFile(kOwner, gone.Get(), true);
+  work.NewFolder();
+  EXPECT_EQ((Strings{"Confirm: Are you sure you want to remove the folder 'Drafts'?",
+                     "Properties: quorvane\\Work\\Drafts in quorvane\\Work",
+                     "Inform: " + FormatText(LoadResourceText(IDS_RESULT_FILE_MISSING).c_str(), "gone.txt"),
+                     "Edit: quorvane\\Work\\New Folder"}),
+            prompts.asked);
+  EXPECT_EQ(0, boxes.Count());
+  EXPECT_EQ((Strings{"Drafts", "Archive", "New Folder"}), SavedChildren({"Work"}));
+
+  // A deleted result leaves its folder's views through a notice about its item.
+  prompts.answer = true;
+  TestItemList file = ResultFile("a.txt");
+  EXPECT_TRUE(work.DeleteResultFile(kOwner, file.Get(), false));
+  ASSERT_FALSE(log.notifications.empty());
+  EXPECT_EQ(SHCNE_DELETE, log.notifications.back().event);
+  // The log shows the folder part of the result's list.
+  EXPECT_EQ("quorvane\\Work", log.notifications.back().first);
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/OperationsFixture.h"
+#include "ui/Confirmation.h"
+#include "resources/resource.h"
+
+namespace qv::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+const HWND kOwner = reinterpret_cast<HWND>(0x4321);
+
+class FileTypesAndVerbsTest : public OperationsTest {
+ protected:
+  std::string SavedQuery(std::initializer_list<std::string> path) const { return SavedRecord(path).query; }
+};
+
+TEST_F(FileTypesAndVerbsTest, ShowOnlyAndHideAppendToTheSearchStringEachTime) {
+  ComPtr<CShellFolder> work = Work();
+  EXPECT_TRUE(Ops(work).ShowOnlyFileType("pdf"));
+  EXPECT_EQ("report filetype:pdf", SavedQuery({"Work"}));
+  ComPtr<CShellFolder> invoices = Open(root_.Get(), "Invoices");
+  EXPECT_TRUE(Ops(invoices).HideFileType("pdf"));
+  EXPECT_TRUE(Ops(invoices).HideFileType("pdf"));
+  EXPECT_EQ("Invoices -filetype:pdf -filetype:pdf", SavedQuery({"Invoices"}));
+}
+
+TEST_F(FileTypesAndVerbsTest, RewriteThatWouldNotFitIsRefusedUnchanged) {
+  ComPtr<CShellFolder> work = Work();
+  // 190 characters of three bytes each: the limit counts characters.
+  std::string longQuery;
+  for (int i = 0; i < 190; ++i) longQuery += "\xE6\x97\xA5";
+  RequireFolderStore().ChangeFolder(work->AbsoluteList(), [&](FolderSettings& settings) {
+    settings.query = longQuery;
+    return true;
+  });
+  std::string before = DocumentText();
+  ScopedShellRequestLog log;
+  EXPECT_FALSE(Ops(work).ShowOnlyFileType("pdf"));
+  EXPECT_FALSE(Ops(work).HideFileType("pdf"));
+  EXPECT_FALSE(Ops(work).MoveFileTypeToFolder("pdf"));
+  EXPECT_EQ(before, DocumentText());
+  EXPECT_TRUE(log.notifications.empty());
+}
+
+TEST_F(FileTypesAndVerbsTest, MoveToFolderAddsAFolderPerUseWithTheNarrowedString) {
+  ComPtr<CShellFolder> work = Work();
+  ScopedShellRequestLog log;
+  EXPECT_TRUE(Ops(work).MoveFileTypeToFolder("pdf"));
+  FolderSettings added = SavedRecord({"Work", "pdf files"});
+  EXPECT_EQ("report filetype:pdf", added.query);
+  EXPECT_EQ("file", added.category);
+  EXPECT_TRUE(Ops(work).HideFileType("pdf"));
+  EXPECT_EQ("report -filetype:pdf", SavedQuery({"Work"}));
+  EXPECT_TRUE(Ops(work).MoveFileTypeToFolder("pdf"));
+  EXPECT_EQ((Strings{"Drafts", "Archive", "pdf files", "pdf files"}), SavedChildren({"Work"}));
+  // Each new folder is announced, and so is the folder whose search changed.
+  ASSERT_EQ(3u, log.notifications.size());
+  EXPECT_EQ(SHCNE_MKDIR, log.notifications[0].event);
+  EXPECT_EQ("quorvane\\Work\\pdf files", log.notifications[0].first);
+  EXPECT_EQ(SHCNE_UPDATEDIR, log.notifications[1].event);
+  EXPECT_EQ("quorvane\\Work", log.notifications[1].first);
+}
+
+TEST_F(FileTypesAndVerbsTest, ClearSearchStringEmptiesAChildOrTheFolderItself) {
+  ComPtr<CShellFolder> work = Work();
+  Ops(work).ClearSearchString(ItemOf(work.Get(), "Drafts").Get());
+  EXPECT_EQ("", SavedQuery({"Work", "Drafts"}));
+  EXPECT_EQ("report", SavedQuery({"Work"}));
+  Ops(work).ClearSearchString(nullptr);
+  EXPECT_EQ("", SavedQuery({"Work"}));
+  EXPECT_EQ("file", SavedRecord({"Work"}).category);
+}
+
+TEST_F(FileTypesAndVerbsTest, VerbsAskTheShellWithTheDocumentedRequests) {
+  ComPtr<CShellFolder> work = Work();
+  WriteFileText(dir_.File("doc.txt"), "x");
+  TestItemList found;
+  found.Result("doc.txt", dir_.File("doc.txt"), RequirePidlManager().RegisterFilePath(dir_.File("doc.txt").c_str()));
+  TestItemList unlisted;
+  unlisted.Result("gone.txt", "C:\\Docs\\gone.txt");
+  ScopedShellRequestLog log;
+  ScopedConfirmationAnswer told(true);
+
+  Ops(work).OpenFolderItem(kOwner, ItemOf(work.Get(), "Drafts").Get(), true);
+  Ops(work).OpenFolderItem(kOwner, ItemOf(work.Get(), "Drafts").Get(), false);
+  Ops(work).OpenResult(unlisted.Get());  // no such file: the user is told, nothing runs
+  EXPECT_EQ(1, told.Count());
+  Ops(work).OpenResult(found.Get());
+  Ops(work).OpenContainingFolder(unlisted.Get());
+  Ops(work).ShowProperties(kOwner, found.Get());
+  ASSERT_EQ(5u, log.executions.size());
+
+  const auto& explore = log.executions[0];
+  EXPECT_EQ(DWORD{sizeof(SHELLEXECUTEINFOW)}, explore.info.cbSize);
+  EXPECT_EQ(ULONG{5}, explore.info.fMask);
+  EXPECT_EQ(kOwner, explore.info.hwnd);
+  EXPECT_EQ("explore", explore.verb);
+  EXPECT_EQ("folder", explore.className);
+  EXPECT_EQ("quorvane\\Work\\Drafts", explore.idList);
+  EXPECT_EQ(SW_SHOWNORMAL, explore.info.nShow);
+  EXPECT_EQ("open", log.executions[1].verb);
+
+  const auto& open = log.executions[2];
+  EXPECT_EQ(ULONG{0x44}, open.info.fMask);
+  EXPECT_EQ("", open.verb);
+  EXPECT_EQ(dir_.File("doc.txt"), open.idList);
+  EXPECT_EQ(nullptr, open.info.hwnd);
+
+  const auto& containing = log.executions[3];
+  EXPECT_EQ(ULONG{5}, containing.info.fMask);
+  EXPECT_EQ("open", containing.verb);
+  EXPECT_EQ("C:\\Docs\\", containing.file);
+  EXPECT_EQ("folder", containing.className);
+  EXPECT_EQ(nullptr, containing.info.lpIDList);
+
+  const auto& properties = log.executions[4];
+  EXPECT_EQ(ULONG{0xC}, properties.info.fMask);
+  EXPECT_EQ("properties", properties.verb);
+  EXPECT_EQ(dir_.File("doc.txt"), properties.file);
+  EXPECT_EQ(SW_SHOW, properties.info.nShow);
+}
+
+TEST_F(FileTypesAndVerbsTest, PropertiesOfTheRootBackgroundShowTheAboutBox) {
+  ScopedConfirmationAnswer shown(true);
+  Ops(root_).ShowProperties(kOwner, nullptr);
+  ASSERT_EQ(1, shown.Count());
+  EXPECT_EQ("About quorvane", shown.LastTitle());
+  EXPECT_EQ(kOwner, shown.LastOwner());
+  std::string directory = dir_.Path().substr(0, dir_.Path().size() - 1);
+  EXPECT_EQ("quorvane\nversion: 1.0.0.0\npath :" + directory, shown.LastText().substr(0, shown.LastText().find("\nweb: ")));
+}
+
+}  // namespace
+}  // namespace qv::test
