@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "service/IndexSearch.h"
 #include "service/ServicePaths.h"
 
 namespace qv::service {
@@ -63,6 +64,8 @@ std::unique_ptr<SqliteDatabase> CreateIndex(const std::wstring& path, bool* upgr
 
 }  // namespace
 
+bool IsIndexOfThisVersion(SqliteDatabase& db) { return db.ScalarInteger("PRAGMA user_version") == kSchemaVersion; }
+
 std::unique_ptr<SqliteDatabase> OpenIndexForSearch() {
   std::wstring path = IndexDatabasePath();
   if (path.empty() || !FileExists(path)) return nullptr;
@@ -70,7 +73,7 @@ std::unique_ptr<SqliteDatabase> OpenIndexForSearch() {
   auto db = std::make_unique<SqliteDatabase>(path, false, 2000);
   // An index of an earlier version cannot answer this version's queries; it
   // counts as not built until the next pass builds it anew.
-  if (db->ScalarInteger("PRAGMA user_version") != kSchemaVersion) return nullptr;
+  if (!IsIndexOfThisVersion(*db)) return nullptr;
   // Every query opens the index afresh: mapped pages come from the system's
   // file cache instead of one read call each.
   db->Execute("PRAGMA mmap_size = 1073741824");
@@ -93,6 +96,8 @@ std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickChec
     damaged = true;
   }
   if (damaged && FileExists(path)) {
+    // This process's idle search connections would keep the file from moving.
+    CloseKeptSearchConnections();
     MoveDamagedAside(path);
     *rebuilt = true;
   }

@@ -1,13 +1,18 @@
 #include "service/IndexSearch.h"
 
+#include <windows.h>
+
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "common/Holders.h"
 #include "common/Text.h"
 #include "service/IndexDatabase.h"
 #include "service/PathText.h"
+#include "service/ServicePaths.h"
 #include "service/SqliteDatabase.h"
 #include "service/query/QueryCompiler.h"
 
@@ -82,13 +87,125 @@ bool Deliver(SqliteDatabase& db, const SqlText& sql, const std::function<bool(Se
 
 const char kNewestFirst[] = " ORDER BY f.mtime DESC, f.id DESC";
 
+// Connections kept between queries. A fresh connection reads every page it
+// needs anew; one that answered the last query finds most of them in its cache
+// and its mapping of the file, several times faster on a large index. A kept
+// connection holds no lock, only the file open.
+constexpr ULONGLONG kKeptConnectionIdleMs = 2000;
+constexpr std::size_t kMostKeptConnections = 4;
+
+struct KeptConnection {
+  std::wstring path;
+  std::unique_ptr<SqliteDatabase> db;
+  ULONGLONG since;
+};
+
+SRWLOCK g_keptLock = SRWLOCK_INIT;
+std::vector<KeptConnection>* g_kept = nullptr;  // under g_keptLock; made on first use, never freed
+bool g_lingering = false;                       // under g_keptLock
+
+std::vector<KeptConnection>& Kept() {
+  if (!g_kept) g_kept = new std::vector<KeptConnection>();
+  return *g_kept;
+}
+
+std::unique_ptr<SqliteDatabase> TakeKeptConnection(const std::wstring& path) {
+  std::unique_ptr<SqliteDatabase> db;
+  {
+    ExclusiveLock guard(g_keptLock);
+    auto& kept = Kept();
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+      if (it->path == path) {
+        db = std::move(it->db);
+        kept.erase(std::next(it).base());
+        break;
+      }
+    }
+  }
+  if (db && !IsIndexOfThisVersion(*db)) db.reset();
+  return db;
+}
+
+void KeepConnection(std::wstring path, std::unique_ptr<SqliteDatabase> db) {
+  std::unique_ptr<SqliteDatabase> dropped;
+  ExclusiveLock guard(g_keptLock);
+  auto& kept = Kept();
+  if (kept.size() >= kMostKeptConnections) {
+    dropped = std::move(kept.front().db);
+    kept.erase(kept.begin());
+  }
+  kept.push_back(KeptConnection{std::move(path), std::move(db), GetTickCount64()});
+}
+
+std::unique_ptr<SqliteDatabase> OpenSearchConnection(const std::wstring& path, bool keep) {
+  if (keep) {
+    if (auto db = TakeKeptConnection(path)) return db;
+  }
+  std::unique_ptr<SqliteDatabase> db = OpenIndexForSearch();
+  if (!db) return nullptr;
+  RegisterFunctions(*db);
+  // Room for the pages of several queries: what makes a kept connection fast.
+  if (keep) db->Execute("PRAGMA cache_size = -16384");
+  return db;
+}
+
+void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
+                const std::function<bool(SearchHit&&)>& onHit);
+
 }  // namespace
 
-void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<bool(SearchHit&&)>& onHit) {
+void LingerWithKeptSearchConnections() {
+  {
+    ExclusiveLock guard(g_keptLock);
+    if (g_lingering || Kept().empty()) return;
+    g_lingering = true;
+  }
+  for (;;) {
+    Sleep(250);
+    std::vector<std::unique_ptr<SqliteDatabase>> idle;
+    {
+      ExclusiveLock guard(g_keptLock);
+      auto& kept = Kept();
+      ULONGLONG now = GetTickCount64();
+      for (auto it = kept.begin(); it != kept.end();) {
+        if (now - it->since >= kKeptConnectionIdleMs) {
+          idle.push_back(std::move(it->db));
+          it = kept.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      if (kept.empty()) {
+        g_lingering = false;
+        break;
+      }
+    }
+  }
+}
+
+void CloseKeptSearchConnections() {
+  std::vector<KeptConnection> closing;
+  {
+    ExclusiveLock guard(g_keptLock);
+    closing.swap(Kept());
+  }
+}
+
+void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<bool(SearchHit&&)>& onHit,
+                 bool keepConnection) {
   if (query.IsEmpty()) return;
-  std::unique_ptr<SqliteDatabase> db = OpenIndexForSearch();
+  std::wstring path = IndexDatabasePath();
+  std::unique_ptr<SqliteDatabase> db = OpenSearchConnection(path, keepConnection);
   if (!db) return;
-  RegisterFunctions(*db);
+  // A query that fails (a damaged index) drops its connection with it.
+  SearchWith(*db, query, ranking, onHit);
+  if (keepConnection) KeepConnection(std::move(path), std::move(db));
+}
+
+namespace {
+
+void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
+                const std::function<bool(SearchHit&&)>& onHit) {
   CompiledQuery compiled = CompileQuery(query);
 
   if (ranking == Ranking::Relevance && !compiled.words.empty()) {
@@ -103,13 +220,13 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
           .Add(" AND ")
           .Add(compiled.conditions)
           .Add(" ORDER BY files_text.rowid DESC");
-      if (!Deliver(*db, sql, onHit)) return;
+      if (!Deliver(db, sql, onHit)) return;
     }
     return;
   }
 
   // Newest first (and relevance without words to weigh).
-  const std::int64_t sortedCandidates = SortedCandidates(*db);
+  const std::int64_t sortedCandidates = SortedCandidates(db);
   SqlText sql;
   if (compiled.HasFullText()) {
     std::string match = compiled.Match();
@@ -119,7 +236,7 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
         .Add(" LIMIT ")
         .Value(sortedCandidates)
         .Add(")");
-    if (Count(*db, count) < sortedCandidates) {
+    if (Count(db, count) < sortedCandidates) {
       sql.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM files_text WHERE files_text MATCH ")
           .Value(match)
           .Add(") AS hit CROSS JOIN files f ON f.id = hit.id WHERE ");
@@ -138,12 +255,13 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
           .Add(" LIMIT ")
           .Value(sortedCandidates)
           .Add(")");
-      if (Count(*db, count) < sortedCandidates) index = compiled.drivingIndex;
+      if (Count(db, count) < sortedCandidates) index = compiled.drivingIndex;
     }
     sql.Add("SELECT f.path, f.name FROM files f INDEXED BY " + index + " WHERE ");
   }
   sql.Add(compiled.conditions).Add(kNewestFirst);
-  Deliver(*db, sql, onHit);
+  Deliver(db, sql, onHit);
 }
 
+}  // namespace
 }  // namespace qv::service
