@@ -86,6 +86,10 @@ bool Deliver(SqliteDatabase& db, const SqlText& sql, const std::function<bool(Se
 }
 
 const char kNewestFirst[] = " ORDER BY f.mtime DESC, f.id DESC";
+// The results a view shows first.
+constexpr std::int64_t kFirstPage = 100;
+// The newest files a query with many candidates walks before it sorts the rest.
+constexpr std::int64_t kWalkedFirst = 20000;
 
 // Connections kept between queries. A fresh connection reads every page it
 // needs anew; one that answered the last query finds most of them in its cache
@@ -225,9 +229,13 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
     return;
   }
 
-  // Newest first (and relevance without words to weigh).
+  // Newest first (and relevance without words to weigh). Candidates found by
+  // the full-text index or an index of the files table are either few enough
+  // to read and sort, or many: then the files are walked newest first.
   const std::int64_t sortedCandidates = SortedCandidates(db);
-  SqlText sql;
+  SqlText sorted;  // reads the candidates, then "WHERE " and the conditions
+  SqlText walked;  // walks all files by time
+  bool few = false;
   if (compiled.HasFullText()) {
     std::string match = compiled.Match();
     SqlText count;
@@ -236,31 +244,56 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
         .Add(" LIMIT ")
         .Value(sortedCandidates)
         .Add(")");
-    if (Count(db, count) < sortedCandidates) {
-      sql.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM files_text WHERE files_text MATCH ")
-          .Value(match)
-          .Add(") AS hit CROSS JOIN files f ON f.id = hit.id WHERE ");
-    } else {
-      sql.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
-              "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
-          .Value(match)
-          .Add(") AND ");
-    }
+    few = Count(db, count) < sortedCandidates;
+    sorted.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM files_text WHERE files_text MATCH ")
+        .Value(match)
+        .Add(") AS hit CROSS JOIN files f ON f.id = hit.id WHERE ");
+    walked.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
+               "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
+        .Value(match)
+        .Add(") AND ");
   } else {
-    std::string index = "files_by_mtime";
-    if (!compiled.drivingIndex.empty() && compiled.drivingIndex != index) {
+    walked.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime WHERE ");
+    if (!compiled.drivingIndex.empty() && compiled.drivingIndex != "files_by_mtime") {
       SqlText count;
       count.Add("SELECT count(*) FROM (SELECT 1 FROM files f INDEXED BY " + compiled.drivingIndex + " WHERE ")
           .Add(compiled.drivingCondition)
           .Add(" LIMIT ")
           .Value(sortedCandidates)
           .Add(")");
-      if (Count(db, count) < sortedCandidates) index = compiled.drivingIndex;
+      few = Count(db, count) < sortedCandidates;
+      sorted.Add("SELECT f.path, f.name FROM files f INDEXED BY " + compiled.drivingIndex + " WHERE ");
     }
-    sql.Add("SELECT f.path, f.name FROM files f INDEXED BY " + index + " WHERE ");
   }
-  sql.Add(compiled.conditions).Add(kNewestFirst);
-  Deliver(db, sql, onHit);
+  if (few) {
+    Deliver(db, SqlText(sorted).Add(compiled.conditions).Add(kNewestFirst), onHit);
+    return;
+  }
+  // Many candidates are mostly spread over time, and the first page of results
+  // lies among the newest files. But when they are old (a folder filled years
+  // ago), walking every newer file to reach them costs the whole index: so only
+  // the newest files are walked first, and when they hold less than a page,
+  // the rest are read from the candidates and sorted.
+  SqliteStatement boundary = db.Prepare("SELECT mtime FROM files INDEXED BY files_by_mtime ORDER BY mtime DESC "
+                                        "LIMIT 1 OFFSET ?1");
+  boundary.Bind(1, kWalkedFirst - 1);
+  if (!boundary.Step()) {
+    Deliver(db, SqlText(walked).Add(compiled.conditions).Add(kNewestFirst), onHit);
+    return;
+  }
+  const std::int64_t since = boundary.Integer(0);
+  boundary.Reset();
+  std::int64_t delivered = 0;
+  auto counted = [&](SearchHit&& hit) {
+    ++delivered;
+    return onHit(std::move(hit));
+  };
+  SqlText newest(walked);
+  newest.Add("f.mtime >= ").Value(since).Add(" AND ").Add(compiled.conditions).Add(kNewestFirst);
+  if (!Deliver(db, newest, counted)) return;
+  SqlText older(delivered < kFirstPage && !sorted.sql.empty() ? sorted : walked);
+  older.Add("f.mtime < ").Value(since).Add(" AND ").Add(compiled.conditions).Add(kNewestFirst);
+  Deliver(db, older, onHit);
 }
 
 }  // namespace

@@ -117,6 +117,21 @@ std::string NamePatternWords(const std::wstring& pattern) {
   return words.empty() ? std::string() : Join(words, " AND ");
 }
 
+// A file's extension is the last word of its name: the name words one of the
+// extensions must be (a superset of the files, which narrows what the full-text
+// index hands over; the condition on the extension still decides).
+std::string ExtensionWords(const std::vector<std::wstring>& extensions) {
+  std::vector<std::string> words;
+  for (const std::wstring& extension : extensions) {
+    if (!HasWordCharacter(extension)) return {};
+    words.push_back(QuoteForMatch(extension));
+  }
+  if (words.empty()) return {};
+  std::string joined;
+  for (const std::string& word : words) joined += (joined.empty() ? "" : " OR ") + word;
+  return "name : (" + joined + ")";
+}
+
 std::string FolderWords(const std::wstring& folder) {
   return HasWordCharacter(folder) ? "folder : " + QuoteForMatch(folder) : std::string();
 }
@@ -220,7 +235,7 @@ std::wstring PlainWords(const std::vector<const QueryNode*>& clauses) {
 
 CompiledQuery CompileQuery(const ParsedQuery& query) {
   CompiledQuery compiled;
-  std::vector<std::string> words, filters, exclusions;
+  std::vector<std::string> words, filters, exclusions, extensionWords;
   std::vector<const QueryNode*> wordClauses;
   std::vector<const QueryNode*> excludedClauses;
   SqlText conditions;
@@ -248,6 +263,11 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
                           : clause.kind == QueryNode::Kind::Under     ? FolderWords(clause.text)
                                                                       : std::string();
     if (!implied.empty()) filters.push_back(implied);
+    // Only beside other words: an extension alone is found faster by time.
+    if (clause.kind == QueryNode::Kind::Extension) {
+      std::string extension = ExtensionWords(clause.extensions);
+      if (!extension.empty()) extensionWords.push_back(extension);
+    }
     if (compiled.drivingIndex.empty()) {
       const char* index = clause.kind == QueryNode::Kind::Extension ? "files_by_ext"
                           : clause.kind == QueryNode::Kind::Size    ? "files_by_size"
@@ -261,6 +281,7 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
     }
   }
   bool fullText = !words.empty() || !filters.empty();
+  if (fullText) filters.insert(filters.end(), extensionWords.begin(), extensionWords.end());
   for (const QueryNode* clause : excludedClauses) {
     std::optional<std::string> match = FullText(clause->children[0]);
     if (match && fullText) {
