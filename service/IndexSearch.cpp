@@ -19,15 +19,21 @@
 namespace qv::service {
 namespace {
 
+std::int64_t FileCount(SqliteDatabase& db) { return db.ScalarInteger("SELECT coalesce(max(id), 0) FROM files"); }
+
 // A query with few candidates reads their rows and sorts them by time; one
 // with many walks the time index newest first, testing each entry in the index
 // itself, and stops when the reader has enough. Reading a row costs about as
 // much as testing thirty index entries, so for the first 100 results the two
 // cost the same when the candidates number about sqrt(3 * files).
-std::int64_t SortedCandidates(SqliteDatabase& db) {
-  auto files = static_cast<double>(db.ScalarInteger("SELECT coalesce(max(id), 0) FROM files"));
-  return std::clamp(static_cast<std::int64_t>(std::sqrt(3.0 * files)), std::int64_t{300}, std::int64_t{5000});
+std::int64_t SortedCandidates(std::int64_t files) {
+  return std::clamp(static_cast<std::int64_t>(std::sqrt(3.0 * static_cast<double>(files))), std::int64_t{300},
+                    std::int64_t{5000});
 }
+
+// The newest files a query with many candidates walks before it sorts the
+// rest: a small part of a large index.
+std::int64_t WalkedFirst(std::int64_t files) { return std::clamp(files / 16, std::int64_t{128}, std::int64_t{20000}); }
 
 std::wstring TextArgument(sqlite3_value* value) {
   const void* text = sqlite3_value_text16(value);
@@ -88,8 +94,6 @@ bool Deliver(SqliteDatabase& db, const SqlText& sql, const std::function<bool(Se
 const char kNewestFirst[] = " ORDER BY f.mtime DESC, f.id DESC";
 // The results a view shows first.
 constexpr std::int64_t kFirstPage = 100;
-// The newest files a query with many candidates walks before it sorts the rest.
-constexpr std::int64_t kWalkedFirst = 20000;
 
 // Connections kept between queries. A fresh connection reads every page it
 // needs anew; one that answered the last query finds most of them in its cache
@@ -232,7 +236,8 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
   // Newest first (and relevance without words to weigh). Candidates found by
   // the full-text index or an index of the files table are either few enough
   // to read and sort, or many: then the files are walked newest first.
-  const std::int64_t sortedCandidates = SortedCandidates(db);
+  const std::int64_t files = FileCount(db);
+  const std::int64_t sortedCandidates = SortedCandidates(files);
   SqlText sorted;  // reads the candidates, then "WHERE " and the conditions
   SqlText walked;  // walks all files by time
   bool few = false;
@@ -276,7 +281,7 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
   // the rest are read from the candidates and sorted.
   SqliteStatement boundary = db.Prepare("SELECT mtime FROM files INDEXED BY files_by_mtime ORDER BY mtime DESC "
                                         "LIMIT 1 OFFSET ?1");
-  boundary.Bind(1, kWalkedFirst - 1);
+  boundary.Bind(1, WalkedFirst(files) - 1);
   if (!boundary.Step()) {
     Deliver(db, SqlText(walked).Add(compiled.conditions).Add(kNewestFirst), onHit);
     return;
