@@ -220,14 +220,19 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
     // Groups best first; inside a group, files in the full-text index's own
     // order (the most recently indexed first), so the first results stream at
     // once however many files match.
-    for (const std::string& tier : compiled.RelevanceTiers()) {
+    // The groups of words in names are found in the table of names alone
+    // when they can be.
+    std::vector<std::string> tiers = compiled.RelevanceTiers();
+    std::vector<std::string> nameTiers = compiled.NameTiers();
+    for (std::size_t i = 0; i < tiers.size(); ++i) {
+      const char* table = i < nameTiers.size() ? "files_names" : "files_text";
       SqlText sql;
-      sql.Add("SELECT f.path, f.name FROM files_text CROSS JOIN files f ON f.id = files_text.rowid "
-              "WHERE files_text MATCH ")
-          .Value(tier)
+      sql.Add(std::string("SELECT f.path, f.name FROM ") + table + " CROSS JOIN files f ON f.id = " + table +
+              ".rowid WHERE " + table + " MATCH ")
+          .Value(i < nameTiers.size() ? nameTiers[i] : tiers[i])
           .Add(" AND ")
           .Add(compiled.conditions)
-          .Add(" ORDER BY files_text.rowid DESC");
+          .Add(std::string(" ORDER BY ") + table + ".rowid DESC");
       if (!Deliver(db, sql, onHit)) return;
     }
     return;
