@@ -287,7 +287,9 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
   SqliteStatement boundary = db.Prepare("SELECT mtime FROM files INDEXED BY files_by_mtime ORDER BY mtime DESC "
                                         "LIMIT 1 OFFSET ?1");
   boundary.Bind(1, WalkedFirst(files) - 1);
-  if (!boundary.Step()) {
+  // A range of times already bounds the walk (and one more bound would cost
+  // SQLite the better of the two).
+  if (compiled.boundsModified || !boundary.Step()) {
     Deliver(db, SqlText(walked).Add(compiled.conditions).Add(kNewestFirst), onHit);
     return;
   }

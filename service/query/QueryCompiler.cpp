@@ -272,6 +272,7 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
       continue;
     }
     condition(clause);
+    if (clause.kind == QueryNode::Kind::Modified) compiled.boundsModified = true;
     // The words a name pattern or folder implies find its candidates at once.
     std::string implied = clause.kind == QueryNode::Kind::NamePattern ? NamePatternWords(clause.text)
                           : clause.kind == QueryNode::Kind::Under     ? FolderWords(clause.text)

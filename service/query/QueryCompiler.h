@@ -58,6 +58,8 @@ struct CompiledQuery {
   // full-text expressions faster than reading all files, with its condition.
   std::string drivingIndex;
   SqlText drivingCondition;
+  // Every result lies in a range of modification times.
+  bool boundsModified = false;
 
   bool HasFullText() const { return !words.empty() || !filters.empty(); }
   // The full-text expression every result matches (words, filters, exclusions).
