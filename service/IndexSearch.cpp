@@ -301,6 +301,23 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
     return onHit(std::move(hit));
   };
   SqlText newest(walked);
+  if (compiled.HasFullText()) {
+    // The full-text index hands over only the matches among the ids of the
+    // newest files: a narrow range when they were indexed lately (new files
+    // always are), instead of every match of a common word.
+    SqliteStatement ids = db.Prepare("SELECT min(id), max(id) FROM files INDEXED BY files_by_mtime WHERE mtime >= ?1");
+    ids.Bind(1, since);
+    ids.Step();
+    newest = SqlText{};
+    newest.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
+               "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
+        .Value(compiled.Match())
+        .Add(" AND rowid BETWEEN ")
+        .Value(ids.Integer(0))
+        .Add(" AND ")
+        .Value(ids.Integer(1))
+        .Add(") AND ");
+  }
   newest.Add("f.mtime >= ").Value(since).Add(" AND ").Add(compiled.conditions).Add(kNewestFirst);
   if (!Deliver(db, newest, counted)) return;
   SqlText older(delivered < kFirstPage && !sorted.sql.empty() ? sorted : walked);
