@@ -2,14 +2,15 @@
 
 #include <windows.h>
 
+#include "service/IndexSearch.h"
 #include "service/ServicePaths.h"
 
 namespace qv::service {
 namespace {
 
 // Version 3 added creation times, the folder words and the trigram table the
-// query language searches.
-constexpr int kSchemaVersion = 3;
+// query language searches; version 4 the table of names alone.
+constexpr int kSchemaVersion = 4;
 
 // A file is known by its exact path: a case-sensitive folder holds "Report.txt"
 // and "report.txt" side by side, and the listing of a case-insensitive one never
@@ -20,7 +21,9 @@ constexpr int kSchemaVersion = 3;
 // Words are found in the file's name, its text and its folder's path; files
 // whose name or text holds scripts written without spaces (Chinese, Japanese,
 // Thai...) are also in a trigram table, which finds a word of three or more
-// characters inside a run of such text.
+// characters inside a run of such text. The names are indexed once more on
+// their own: words in names rank first, and finding them among the names alone
+// does not read the entries of every text that holds the same words.
 // The schema runs on a new index and on one of an earlier version, whose files
 // are then indexed again by the next pass.
 constexpr char kSchema[] =
@@ -28,6 +31,7 @@ constexpr char kSchema[] =
     "DROP TABLE IF EXISTS files;"
     "DROP TABLE IF EXISTS files_text;"
     "DROP TABLE IF EXISTS files_unspaced;"
+    "DROP TABLE IF EXISTS files_names;"
     "DELETE FROM index_state WHERE key = 'last_pass';"
     "CREATE TABLE IF NOT EXISTS files("
     "  id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE, name TEXT NOT NULL, ext TEXT NOT NULL,"
@@ -40,6 +44,8 @@ constexpr char kSchema[] =
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_text USING fts5("
     "  name, content, folder, content='', contentless_delete=1,"
     "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
+    "CREATE VIRTUAL TABLE IF NOT EXISTS files_names USING fts5("
+    "  name, content='', contentless_delete=1, tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_unspaced USING fts5("
     "  name, content, content='', contentless_delete=1, tokenize='trigram remove_diacritics 1');";
 
@@ -63,6 +69,8 @@ std::unique_ptr<SqliteDatabase> CreateIndex(const std::wstring& path, bool* upgr
 
 }  // namespace
 
+bool IsIndexOfThisVersion(SqliteDatabase& db) { return db.ScalarInteger("PRAGMA user_version") == kSchemaVersion; }
+
 std::unique_ptr<SqliteDatabase> OpenIndexForSearch() {
   std::wstring path = IndexDatabasePath();
   if (path.empty() || !FileExists(path)) return nullptr;
@@ -70,7 +78,7 @@ std::unique_ptr<SqliteDatabase> OpenIndexForSearch() {
   auto db = std::make_unique<SqliteDatabase>(path, false, 2000);
   // An index of an earlier version cannot answer this version's queries; it
   // counts as not built until the next pass builds it anew.
-  if (db->ScalarInteger("PRAGMA user_version") != kSchemaVersion) return nullptr;
+  if (!IsIndexOfThisVersion(*db)) return nullptr;
   // Every query opens the index afresh: mapped pages come from the system's
   // file cache instead of one read call each.
   db->Execute("PRAGMA mmap_size = 1073741824");
@@ -93,6 +101,8 @@ std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickChec
     damaged = true;
   }
   if (damaged && FileExists(path)) {
+    // This process's idle search connections would keep the file from moving.
+    CloseKeptSearchConnections();
     MoveDamagedAside(path);
     *rebuilt = true;
   }

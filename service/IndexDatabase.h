@@ -14,6 +14,8 @@ namespace qv::service {
 // by an earlier version (the next pass builds it anew). Throws
 // SqliteError, IsDamage() telling a damaged file.
 std::unique_ptr<SqliteDatabase> OpenIndexForSearch();
+// False when a connection opened earlier now sees an index an upgrade emptied.
+bool IsIndexOfThisVersion(SqliteDatabase& db);
 
 // Opens the index for an index pass, creating it when missing. A damaged file
 // (failing SQLite's quick check, or marked by a query that met damage) is moved

@@ -1,28 +1,39 @@
 #include "service/IndexSearch.h"
 
+#include <windows.h>
+
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "common/Holders.h"
 #include "common/Text.h"
 #include "service/IndexDatabase.h"
 #include "service/PathText.h"
+#include "service/ServicePaths.h"
 #include "service/SqliteDatabase.h"
 #include "service/query/QueryCompiler.h"
 
 namespace qv::service {
 namespace {
 
+std::int64_t FileCount(SqliteDatabase& db) { return db.ScalarInteger("SELECT coalesce(max(id), 0) FROM files"); }
+
 // A query with few candidates reads their rows and sorts them by time; one
 // with many walks the time index newest first, testing each entry in the index
 // itself, and stops when the reader has enough. Reading a row costs about as
 // much as testing thirty index entries, so for the first 100 results the two
 // cost the same when the candidates number about sqrt(3 * files).
-std::int64_t SortedCandidates(SqliteDatabase& db) {
-  auto files = static_cast<double>(db.ScalarInteger("SELECT coalesce(max(id), 0) FROM files"));
-  return std::clamp(static_cast<std::int64_t>(std::sqrt(3.0 * files)), std::int64_t{300}, std::int64_t{5000});
+std::int64_t SortedCandidates(std::int64_t files) {
+  return std::clamp(static_cast<std::int64_t>(std::sqrt(3.0 * static_cast<double>(files))), std::int64_t{300},
+                    std::int64_t{5000});
 }
+
+// The newest files a query with many candidates walks before it sorts the
+// rest: a small part of a large index.
+std::int64_t WalkedFirst(std::int64_t files) { return std::clamp(files / 16, std::int64_t{128}, std::int64_t{20000}); }
 
 std::wstring TextArgument(sqlite3_value* value) {
   const void* text = sqlite3_value_text16(value);
@@ -81,36 +92,160 @@ bool Deliver(SqliteDatabase& db, const SqlText& sql, const std::function<bool(Se
 }
 
 const char kNewestFirst[] = " ORDER BY f.mtime DESC, f.id DESC";
+// The results a view shows first.
+constexpr std::int64_t kFirstPage = 100;
+
+// Connections kept between queries. A fresh connection reads every page it
+// needs anew; one that answered the last query finds most of them in its cache
+// and its mapping of the file, several times faster on a large index. A kept
+// connection holds no lock, only the file open.
+constexpr ULONGLONG kKeptConnectionIdleMs = 2000;
+constexpr std::size_t kMostKeptConnections = 4;
+
+struct KeptConnection {
+  std::wstring path;
+  std::unique_ptr<SqliteDatabase> db;
+  ULONGLONG since;
+};
+
+SRWLOCK g_keptLock = SRWLOCK_INIT;
+std::vector<KeptConnection>* g_kept = nullptr;  // under g_keptLock; made on first use, never freed
+bool g_lingering = false;                       // under g_keptLock
+
+std::vector<KeptConnection>& Kept() {
+  if (!g_kept) g_kept = new std::vector<KeptConnection>();
+  return *g_kept;
+}
+
+std::unique_ptr<SqliteDatabase> TakeKeptConnection(const std::wstring& path) {
+  std::unique_ptr<SqliteDatabase> db;
+  {
+    ExclusiveLock guard(g_keptLock);
+    auto& kept = Kept();
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+      if (it->path == path) {
+        db = std::move(it->db);
+        kept.erase(std::next(it).base());
+        break;
+      }
+    }
+  }
+  if (db && !IsIndexOfThisVersion(*db)) db.reset();
+  return db;
+}
+
+void KeepConnection(std::wstring path, std::unique_ptr<SqliteDatabase> db) {
+  std::unique_ptr<SqliteDatabase> dropped;
+  ExclusiveLock guard(g_keptLock);
+  auto& kept = Kept();
+  if (kept.size() >= kMostKeptConnections) {
+    dropped = std::move(kept.front().db);
+    kept.erase(kept.begin());
+  }
+  kept.push_back(KeptConnection{std::move(path), std::move(db), GetTickCount64()});
+}
+
+std::unique_ptr<SqliteDatabase> OpenSearchConnection(const std::wstring& path, bool keep) {
+  if (keep) {
+    if (auto db = TakeKeptConnection(path)) return db;
+  }
+  std::unique_ptr<SqliteDatabase> db = OpenIndexForSearch();
+  if (!db) return nullptr;
+  RegisterFunctions(*db);
+  // Room for the pages of several queries: what makes a kept connection fast.
+  if (keep) db->Execute("PRAGMA cache_size = -16384");
+  return db;
+}
+
+void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
+                const std::function<bool(SearchHit&&)>& onHit);
 
 }  // namespace
 
-void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<bool(SearchHit&&)>& onHit) {
+void LingerWithKeptSearchConnections() {
+  {
+    ExclusiveLock guard(g_keptLock);
+    if (g_lingering || Kept().empty()) return;
+    g_lingering = true;
+  }
+  for (;;) {
+    Sleep(250);
+    std::vector<std::unique_ptr<SqliteDatabase>> idle;
+    {
+      ExclusiveLock guard(g_keptLock);
+      auto& kept = Kept();
+      ULONGLONG now = GetTickCount64();
+      for (auto it = kept.begin(); it != kept.end();) {
+        if (now - it->since >= kKeptConnectionIdleMs) {
+          idle.push_back(std::move(it->db));
+          it = kept.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      if (kept.empty()) {
+        g_lingering = false;
+        break;
+      }
+    }
+  }
+}
+
+void CloseKeptSearchConnections() {
+  std::vector<KeptConnection> closing;
+  {
+    ExclusiveLock guard(g_keptLock);
+    closing.swap(Kept());
+  }
+}
+
+void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<bool(SearchHit&&)>& onHit,
+                 bool keepConnection) {
   if (query.IsEmpty()) return;
-  std::unique_ptr<SqliteDatabase> db = OpenIndexForSearch();
+  std::wstring path = IndexDatabasePath();
+  std::unique_ptr<SqliteDatabase> db = OpenSearchConnection(path, keepConnection);
   if (!db) return;
-  RegisterFunctions(*db);
+  // A query that fails (a damaged index) drops its connection with it.
+  SearchWith(*db, query, ranking, onHit);
+  if (keepConnection) KeepConnection(std::move(path), std::move(db));
+}
+
+namespace {
+
+void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
+                const std::function<bool(SearchHit&&)>& onHit) {
   CompiledQuery compiled = CompileQuery(query);
 
   if (ranking == Ranking::Relevance && !compiled.words.empty()) {
     // Groups best first; inside a group, files in the full-text index's own
     // order (the most recently indexed first), so the first results stream at
     // once however many files match.
-    for (const std::string& tier : compiled.RelevanceTiers()) {
+    // The groups of words in names are found in the table of names alone
+    // when they can be.
+    std::vector<std::string> tiers = compiled.RelevanceTiers();
+    std::vector<std::string> nameTiers = compiled.NameTiers();
+    for (std::size_t i = 0; i < tiers.size(); ++i) {
+      const char* table = i < nameTiers.size() ? "files_names" : "files_text";
       SqlText sql;
-      sql.Add("SELECT f.path, f.name FROM files_text CROSS JOIN files f ON f.id = files_text.rowid "
-              "WHERE files_text MATCH ")
-          .Value(tier)
+      sql.Add(std::string("SELECT f.path, f.name FROM ") + table + " CROSS JOIN files f ON f.id = " + table +
+              ".rowid WHERE " + table + " MATCH ")
+          .Value(i < nameTiers.size() ? nameTiers[i] : tiers[i])
           .Add(" AND ")
           .Add(compiled.conditions)
-          .Add(" ORDER BY files_text.rowid DESC");
-      if (!Deliver(*db, sql, onHit)) return;
+          .Add(std::string(" ORDER BY ") + table + ".rowid DESC");
+      if (!Deliver(db, sql, onHit)) return;
     }
     return;
   }
 
-  // Newest first (and relevance without words to weigh).
-  const std::int64_t sortedCandidates = SortedCandidates(*db);
-  SqlText sql;
+  // Newest first (and relevance without words to weigh). Candidates found by
+  // the full-text index or an index of the files table are either few enough
+  // to read and sort, or many: then the files are walked newest first.
+  const std::int64_t files = FileCount(db);
+  const std::int64_t sortedCandidates = SortedCandidates(files);
+  SqlText sorted;  // reads the candidates, then "WHERE " and the conditions
+  SqlText walked;  // walks all files by time
+  bool few = false;
   if (compiled.HasFullText()) {
     std::string match = compiled.Match();
     SqlText count;
@@ -119,31 +254,76 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
         .Add(" LIMIT ")
         .Value(sortedCandidates)
         .Add(")");
-    if (Count(*db, count) < sortedCandidates) {
-      sql.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM files_text WHERE files_text MATCH ")
-          .Value(match)
-          .Add(") AS hit CROSS JOIN files f ON f.id = hit.id WHERE ");
-    } else {
-      sql.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
-              "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
-          .Value(match)
-          .Add(") AND ");
-    }
+    few = Count(db, count) < sortedCandidates;
+    sorted.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM files_text WHERE files_text MATCH ")
+        .Value(match)
+        .Add(") AS hit CROSS JOIN files f ON f.id = hit.id WHERE ");
+    walked.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
+               "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
+        .Value(match)
+        .Add(") AND ");
   } else {
-    std::string index = "files_by_mtime";
-    if (!compiled.drivingIndex.empty() && compiled.drivingIndex != index) {
+    walked.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime WHERE ");
+    if (!compiled.drivingIndex.empty() && compiled.drivingIndex != "files_by_mtime") {
       SqlText count;
       count.Add("SELECT count(*) FROM (SELECT 1 FROM files f INDEXED BY " + compiled.drivingIndex + " WHERE ")
           .Add(compiled.drivingCondition)
           .Add(" LIMIT ")
           .Value(sortedCandidates)
           .Add(")");
-      if (Count(*db, count) < sortedCandidates) index = compiled.drivingIndex;
+      few = Count(db, count) < sortedCandidates;
+      sorted.Add("SELECT f.path, f.name FROM files f INDEXED BY " + compiled.drivingIndex + " WHERE ");
     }
-    sql.Add("SELECT f.path, f.name FROM files f INDEXED BY " + index + " WHERE ");
   }
-  sql.Add(compiled.conditions).Add(kNewestFirst);
-  Deliver(*db, sql, onHit);
+  if (few) {
+    Deliver(db, SqlText(sorted).Add(compiled.conditions).Add(kNewestFirst), onHit);
+    return;
+  }
+  // Many candidates are mostly spread over time, and the first page of results
+  // lies among the newest files. But when they are old (a folder filled years
+  // ago), walking every newer file to reach them costs the whole index: so only
+  // the newest files are walked first, and when they hold less than a page,
+  // the rest are read from the candidates and sorted.
+  SqliteStatement boundary = db.Prepare("SELECT mtime FROM files INDEXED BY files_by_mtime ORDER BY mtime DESC "
+                                        "LIMIT 1 OFFSET ?1");
+  boundary.Bind(1, WalkedFirst(files) - 1);
+  // A range of times already bounds the walk (and one more bound would cost
+  // SQLite the better of the two).
+  if (compiled.boundsModified || !boundary.Step()) {
+    Deliver(db, SqlText(walked).Add(compiled.conditions).Add(kNewestFirst), onHit);
+    return;
+  }
+  const std::int64_t since = boundary.Integer(0);
+  boundary.Reset();
+  std::int64_t delivered = 0;
+  auto counted = [&](SearchHit&& hit) {
+    ++delivered;
+    return onHit(std::move(hit));
+  };
+  SqlText newest(walked);
+  if (compiled.HasFullText()) {
+    // The full-text index hands over only the matches among the ids of the
+    // newest files: a narrow range when they were indexed lately (new files
+    // always are), instead of every match of a common word.
+    SqliteStatement ids = db.Prepare("SELECT min(id), max(id) FROM files INDEXED BY files_by_mtime WHERE mtime >= ?1");
+    ids.Bind(1, since);
+    ids.Step();
+    newest = SqlText{};
+    newest.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
+               "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
+        .Value(compiled.Match())
+        .Add(" AND rowid BETWEEN ")
+        .Value(ids.Integer(0))
+        .Add(" AND ")
+        .Value(ids.Integer(1))
+        .Add(") AND ");
+  }
+  newest.Add("f.mtime >= ").Value(since).Add(" AND ").Add(compiled.conditions).Add(kNewestFirst);
+  if (!Deliver(db, newest, counted)) return;
+  SqlText older(delivered < kFirstPage && !sorted.sql.empty() ? sorted : walked);
+  older.Add("f.mtime < ").Value(since).Add(" AND ").Add(compiled.conditions).Add(kNewestFirst);
+  Deliver(db, older, onHit);
 }
 
+}  // namespace
 }  // namespace qv::service

@@ -63,6 +63,8 @@ class IndexPass {
         deleteFile_(db.Prepare("DELETE FROM files WHERE id = ?1")),
         insertText_(db.Prepare("INSERT INTO files_text(rowid, name, content, folder) VALUES(?1, ?2, ?3, ?4)")),
         deleteText_(db.Prepare("DELETE FROM files_text WHERE rowid = ?1")),
+        insertName_(db.Prepare("INSERT INTO files_names(rowid, name) VALUES(?1, ?2)")),
+        deleteName_(db.Prepare("DELETE FROM files_names WHERE rowid = ?1")),
         insertUnspaced_(db.Prepare("INSERT INTO files_unspaced(rowid, name, content) VALUES(?1, ?2, ?3)")),
         deleteUnspaced_(db.Prepare("DELETE FROM files_unspaced WHERE rowid = ?1")) {}
 
@@ -341,12 +343,14 @@ class IndexPass {
       id = db_.LastInsertId();
     }
     insertText_.Bind(1, id).Bind(2, name).Bind(3, text).Bind(4, path.substr(0, path.find_last_of(L'\\'))).Run();
+    insertName_.Bind(1, id).Bind(2, name).Run();
     if (HasUnspacedScript(ToUtf8(name)) || HasUnspacedScript(text)) insertUnspaced_.Bind(1, id).Bind(2, name).Bind(3, text).Run();
     ++report_.counts.filesIndexed;
   }
 
   void DeleteText(std::int64_t id) {
     deleteText_.Bind(1, id).Run();
+    deleteName_.Bind(1, id).Run();
     deleteUnspaced_.Bind(1, id).Run();
   }
 
@@ -389,6 +393,8 @@ class IndexPass {
   SqliteStatement deleteFile_;
   SqliteStatement insertText_;
   SqliteStatement deleteText_;
+  SqliteStatement insertName_;
+  SqliteStatement deleteName_;
   SqliteStatement insertUnspaced_;
   SqliteStatement deleteUnspaced_;
   std::unique_ptr<SqliteTransaction> transaction_;

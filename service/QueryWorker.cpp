@@ -33,8 +33,9 @@ DWORD WINAPI QueryThread(void* parameter) {
   // The thread owns its job from here on.
   std::unique_ptr<QueryJob> job(static_cast<QueryJob*>(parameter));
   HMODULE module = job->pinnedModule;
-  RunQuery(job->query, job->ranking, *job->stream);
+  RunQuery(job->query, job->ranking, *job->stream, /*keepConnection=*/true);
   job.reset();
+  LingerWithKeptSearchConnections();
   if (module && module != GetModuleHandleW(nullptr)) FreeLibraryAndExitThread(module, 0);
   if (module) FreeLibrary(module);
   return 0;
@@ -42,13 +43,16 @@ DWORD WINAPI QueryThread(void* parameter) {
 
 }  // namespace
 
-void RunQuery(const ParsedQuery& query, Ranking ranking, ResultStream& stream) {
+void RunQuery(const ParsedQuery& query, Ranking ranking, ResultStream& stream, bool keepConnection) {
   try {
-    SearchIndex(query, ranking, [&](SearchHit&& hit) {
-      if (stream.IsCancelled()) return false;
-      stream.Add(std::move(hit));
-      return true;
-    });
+    SearchIndex(
+        query, ranking,
+        [&](SearchHit&& hit) {
+          if (stream.IsCancelled()) return false;
+          stream.Add(std::move(hit));
+          return true;
+        },
+        keepConnection);
   } catch (const SqliteError& e) {
     if (e.IsDamage()) MarkIndexDamaged();
   } catch (...) {

@@ -15,7 +15,7 @@ namespace qv::service {
 void StartQuery(ParsedQuery query, Ranking ranking, std::shared_ptr<ResultStream> stream);
 
 // The query itself, on the calling thread. A damaged index is marked for the next
-// index pass to rebuild.
-void RunQuery(const ParsedQuery& query, Ranking ranking, ResultStream& stream);
+// index pass to rebuild. `keepConnection`: as SearchIndex's.
+void RunQuery(const ParsedQuery& query, Ranking ranking, ResultStream& stream, bool keepConnection = false);
 
 }  // namespace qv::service

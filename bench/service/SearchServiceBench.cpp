@@ -12,6 +12,9 @@
 //
 //   quorvane_service_bench [FILES] [queries]
 //     FILES: default 100000; "queries": stop after the query figures
+//   QUORVANE_BENCH_KEEP=<folder>: make the tree and its index in that folder
+//     and keep them; a later run with the same FILES finds them there and
+//     skips generating and indexing (the index figures are then not printed).
 
 #include <windows.h>
 #include <ole2.h>
@@ -88,7 +91,11 @@ std::string Sentence(std::mt19937& random, int words) {
   return text + ".\r\n";
 }
 
+// False: the tree is generated only to learn its paths; nothing is written.
+bool g_writeTree = true;
+
 void WriteFile(const std::string& path, const std::string& content) {
+  if (!g_writeTree) return;
   UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.Get() == INVALID_HANDLE_VALUE) {
     file.Release();
@@ -104,7 +111,7 @@ std::vector<std::string> GenerateTree(const std::string& root, int files) {
   std::vector<std::string> paths;
   paths.reserve(static_cast<std::size_t>(files));
   for (int i = 0; i < files; ++i) {
-    if (i % kFilesPerFolder == 0) {
+    if (i % kFilesPerFolder == 0 && g_writeTree) {
       std::string group = root + "\\" + kWords[(i / kFilesPerFolder / 10) % kWordCount] + " " +
                           std::to_string(i / kFilesPerFolder / 10);
       CreateDirectoryA(group.c_str(), nullptr);
@@ -503,55 +510,72 @@ std::int64_t FileSize(const std::wstring& path) {
 }
 
 int Run(int files, bool queriesOnly) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  std::string base = std::string(temp) + "qv-bench-" + std::to_string(GetCurrentProcessId());
+  std::string base;
+  const char* kept = std::getenv("QUORVANE_BENCH_KEEP");
+  if (kept && *kept) {
+    base = kept;
+  } else {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    base = std::string(temp) + "qv-bench-" + std::to_string(GetCurrentProcessId());
+  }
   std::string tree = base + "\\tree";
-  // Process ids come round again: an earlier run that was stopped may have
-  // left its tree and index under the same name.
-  RemoveTree(base);
-  CreateDirectoryA(base.c_str(), nullptr);
-  CreateDirectoryA(tree.c_str(), nullptr);
+  // A kept tree is reused when an earlier run finished indexing it with as many files.
+  std::string keptMarker = base + "\\indexed " + std::to_string(files);
+  bool reuse = kept && *kept && GetFileAttributesA(keptMarker.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!reuse) {
+    // Process ids come round again: an earlier run that was stopped may have
+    // left its tree and index under the same name.
+    RemoveTree(base);
+    CreateDirectoryA(base.c_str(), nullptr);
+    CreateDirectoryA(tree.c_str(), nullptr);
+  }
   SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data").c_str()).c_str());
   SetRefreshIntervalMinutes(0);
 
-  std::printf("Generating %d files...\n", files);
+  std::printf(reuse ? "Reusing the kept tree and index of %d files in %s\n" : "Generating %d files...\n", files,
+              base.c_str());
   LARGE_INTEGER start = Now();
+  g_writeTree = !reuse;
   std::vector<std::string> paths = GenerateTree(tree, files);
-  std::printf("  generated in %.1f s\n", Seconds(start, Now()));
+  g_writeTree = true;
+  if (!reuse) std::printf("  generated in %.1f s\n", Seconds(start, Now()));
 
-  RootList().Add(ToWide(tree.c_str()));
-  start = Now();
-  IndexerMemory memory;
-  if (!IndexInChildProcess(&memory)) {
-    std::printf("quorvane-index.exe could not be run; indexing in this process\n");
-    Indexer().Run();
-  }
-  double fullSeconds = Seconds(start, Now());
-  std::int64_t files64 = IndexedFileCount();
-  std::printf("Full index: %lld files in %.1f s (target for 1,000,000 files: under 600 s)\n",
-              static_cast<long long>(files64), fullSeconds);
-  std::printf("index s: %.1f\n", fullSeconds);
-  std::printf("Indexing memory (quorvane-index.exe): peak working set %.0f MB, peak private bytes %.0f MB "
-              "(target under 300 MB)\n",
-              memory.peakWorkingSet / 1048576.0, memory.peakPrivate / 1048576.0);
-  double indexBytes = static_cast<double>(FileSize(IndexDatabasePath()));
-  std::printf("Index on disk: %.0f MB, %.1f MB per 100,000 files\n", indexBytes / 1048576.0,
-              files64 ? indexBytes / 1048576.0 * 100000.0 / static_cast<double>(files64) : 0.0);
+  if (!reuse) {
+    RootList().Add(ToWide(tree.c_str()));
+    start = Now();
+    IndexerMemory memory;
+    if (!IndexInChildProcess(&memory)) {
+      std::printf("quorvane-index.exe could not be run; indexing in this process\n");
+      Indexer().Run();
+    }
+    double fullSeconds = Seconds(start, Now());
+    std::int64_t files64 = IndexedFileCount();
+    std::printf("Full index: %lld files in %.1f s (target for 1,000,000 files: under 600 s)\n",
+                static_cast<long long>(files64), fullSeconds);
+    std::printf("index s: %.1f\n", fullSeconds);
+    std::printf("Indexing memory (quorvane-index.exe): peak working set %.0f MB, peak private bytes %.0f MB "
+                "(target under 300 MB)\n",
+                memory.peakWorkingSet / 1048576.0, memory.peakPrivate / 1048576.0);
+    double indexBytes = static_cast<double>(FileSize(IndexDatabasePath()));
+    std::printf("Index on disk: %.0f MB, %.1f MB per 100,000 files\n", indexBytes / 1048576.0,
+                files64 ? indexBytes / 1048576.0 * 100000.0 / static_cast<double>(files64) : 0.0);
 
-  std::mt19937 random(7);
-  std::size_t changes = paths.size() / 100;
-  for (std::size_t i = 0; i < changes; ++i) {
-    const std::string& path = paths[random() % paths.size()];
-    WriteFile(path, Sentence(random, 12) + Sentence(random, 12));
+    std::mt19937 random(7);
+    std::size_t changes = paths.size() / 100;
+    for (std::size_t i = 0; i < changes; ++i) {
+      const std::string& path = paths[random() % paths.size()];
+      WriteFile(path, Sentence(random, 12) + Sentence(random, 12));
+    }
+    start = Now();
+    IndexReport incremental = Indexer().Run();
+    double incrementalSeconds = Seconds(start, Now());
+    std::fflush(stdout);
+    std::printf("Incremental index after changing %zu files: %llu re-indexed in %.2f s (%.1f%% of the full pass)\n",
+                changes, static_cast<unsigned long long>(incremental.counts.filesIndexed), incrementalSeconds,
+                100.0 * incrementalSeconds / fullSeconds);
+    if (kept && *kept) WriteFile(keptMarker, "");
   }
-  start = Now();
-  IndexReport incremental = Indexer().Run();
-  double incrementalSeconds = Seconds(start, Now());
-  std::fflush(stdout);
-  std::printf("Incremental index after changing %zu files: %llu re-indexed in %.2f s (%.1f%% of the full pass)\n",
-              changes, static_cast<unsigned long long>(incremental.counts.filesIndexed), incrementalSeconds,
-              100.0 * incrementalSeconds / fullSeconds);
 
   RegistrationStore store;
   ComponentRegistration client{L"{6B1F0C9E-7A44-4C1B-9D0E-3F2A1B5C8D77}", L"bench", L"", L"", {store.NewCookie()}};
@@ -641,7 +665,7 @@ int Run(int files, bool queriesOnly) {
   std::fflush(stdout);
   if (queriesOnly) {
     api.Reset();
-    RemoveTree(base);
+    if (!kept || !*kept) RemoveTree(base);
     return 0;
   }
 
@@ -676,7 +700,7 @@ int Run(int files, bool queriesOnly) {
   MeasureDocumentThroughput(base);
 
   api.Reset();
-  RemoveTree(base);
+  if (!kept || !*kept) RemoveTree(base);
   return 0;
 }
 

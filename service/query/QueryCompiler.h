@@ -48,12 +48,18 @@ struct CompiledQuery {
   // What no result matches; applied with `words` or `filters`, else part of
   // `conditions`.
   std::string exclusions;
+  // `words` for the table of names alone; empty when the relevance groups of
+  // words in names cannot be found there (exclusions, or filters on more than
+  // names).
+  std::string namesWords;
   // Every result satisfies these, over "files f"; "1" when nothing more.
   SqlText conditions;
   // An index of the files table that finds the candidates of a query without
   // full-text expressions faster than reading all files, with its condition.
   std::string drivingIndex;
   SqlText drivingCondition;
+  // Every result lies in a range of modification times.
+  bool boundsModified = false;
 
   bool HasFullText() const { return !words.empty() || !filters.empty(); }
   // The full-text expression every result matches (words, filters, exclusions).
@@ -62,6 +68,10 @@ struct CompiledQuery {
   // Match() does, best first: the words as a phrase in the name, the words in
   // the name, the phrase in name or text, the words anywhere.
   std::vector<std::string> RelevanceTiers() const;
+  // The first of those groups (the phrase in the name, the words in the name)
+  // as expressions for the table of names alone, which match the same files;
+  // none when `namesWords` is empty.
+  std::vector<std::string> NameTiers() const;
 };
 
 CompiledQuery CompileQuery(const ParsedQuery& query);

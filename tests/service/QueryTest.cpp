@@ -128,6 +128,34 @@ TEST_F(Query, TheWaitForEnoughResultsEndsAndTheRestStillStream) {
   EXPECT_EQ(kResultSetComplete, all.finalState);
 }
 
+TEST_F(Query, NewestFirstKeepsTheExactOrderWhetherManyMatchesAreNewOrOld) {
+  // Enough files that newest first walks the newest of them, then goes on by
+  // walking or by sorting the older candidates.
+  auto day = [](int n) {
+    SYSTEMTIME system = {2001, 1, 0, 1, 12, 0, 0, 0};
+    FILETIME time;
+    SystemTimeToFileTime(&system, &time);
+    ULARGE_INTEGER value{{time.dwLowDateTime, time.dwHighDateTime}};
+    value.QuadPart += static_cast<ULONGLONG>(n) * 864000000000ULL;
+    return FILETIME{value.LowPart, value.HighPart};
+  };
+  Names all, old;
+  for (int i = 0; i < 400; ++i) {
+    bool isOld = i < 320;
+    std::string name = (isOld ? "old " : "new ") + std::to_string(i) + ".txt";
+    UniqueHandle file(CreateFileW(AddFile("dated\\" + name, isOld ? "common ancient" : "common").c_str(),
+                                  FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    FILETIME time = day(i);
+    SetFileTime(file.Get(), nullptr, nullptr, &time);
+    all.insert(all.begin(), Wide(name));
+    if (isOld) old.insert(old.begin(), Wide(name));
+  }
+  IndexAgain();
+  EXPECT_EQ(all, Find(L"common", 1));
+  EXPECT_EQ(old, Find(L"ancient", 1));
+  EXPECT_EQ(old, Find(L"ancient modified:<2100-01-01", 1));
+}
+
 TEST_F(Query, ResultsAnswerOnlyTheirOwnProperties) {
   ComPtr<IDesktopSearchQueryApi> api;
   ASSERT_EQ(S_OK, CreateServiceObject(kQueryApiProgId, &api));
