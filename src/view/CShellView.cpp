@@ -346,6 +346,7 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       KillTimer(window_, kDocumentTimer);
+      StopResultFill();
       if (listDropTargetRegistered_ && list_ && list_->Control()) RevokeDragDrop(list_->Control());
       listDropTargetRegistered_ = false;
       return 0;
@@ -368,6 +369,10 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_WININICHANGE:
       return 0;
     case WM_TIMER:
+      if (wParam == kResultTimer) {
+        FeedResults();
+        return 0;
+      }
       if (wParam != kDocumentTimer) return DefWindowProcW(window_, message, wParam, lParam);
       FollowDocument();
       return 0;
