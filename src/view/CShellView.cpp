@@ -370,7 +370,7 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_TIMER:
       if (wParam == kResultTimer) {
-        FeedResults();
+        FeedResults(kResultBudgetMs);
         return 0;
       }
       if (wParam != kDocumentTimer) return DefWindowProcW(window_, message, wParam, lParam);

@@ -84,6 +84,7 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
  private:
   // The timer that takes a search folder's results while they arrive.
   static constexpr UINT_PTR kResultTimer = 0x5157;
+  static constexpr DWORD kResultBudgetMs = 100;
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -114,7 +115,8 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   // fresh answer replaces them. False when the folder is not one whose query
   // the view can run itself (the list then fills from the enumerator).
   bool StartResultFill(bool reopened);
-  void FeedResults();
+  // Takes the results available now, for about `budgetMs` milliseconds.
+  void FeedResults(DWORD budgetMs);
   void AppendResults(const std::vector<SearchResultText>& results, std::size_t from);
   void FinishResultFill();
   void ReplaceShownResults();

@@ -42,9 +42,10 @@ std::string CountText(int results, int folders) {
 constexpr ULONG kFillBatch = 512;
 // While a search folder's results arrive, the view looks for more this often
 // and takes them for at most this long per look, so the host's window keeps
-// answering the user.
-constexpr UINT kResultTimerInterval = 15;
-constexpr DWORD kResultBudgetMs = 60;
+// answering the user. The first look, before the window first paints, may take
+// longer: what it takes then needs no paint of a partial list.
+constexpr UINT kResultTimerInterval = 20;
+constexpr DWORD kFirstResultBudgetMs = 250;
 // Rows whose type names the Type column is first made wide enough for.
 constexpr int kRowsFitted = 200;
 
@@ -202,7 +203,7 @@ bool CShellView::StartResultFill(bool reopened) {
   SelectPendingNewItem();
   list_->SetMode(viewFolder_->GetViewStyle());
   // The first results the service has are there before the window first paints.
-  FeedResults();
+  FeedResults(kFirstResultBudgetMs);
   if (feed_ && window_) SetTimer(window_, kResultTimer, kResultTimerInterval, nullptr);
   if (list_->Control()) {
     FitTypeColumn();
@@ -211,13 +212,13 @@ bool CShellView::StartResultFill(bool reopened) {
   return true;
 }
 
-void CShellView::FeedResults() {
+void CShellView::FeedResults(DWORD budgetMs) {
   if (!feed_ || !list_ || !list_->Control()) return;
   // The service is asked across processes: a host that handles messages meanwhile
   // may refresh or close the view. Only the fill that asked takes the answer.
   std::shared_ptr<ResultFeed> feed = feed_;
   std::vector<SearchResultText> batch;
-  ResultFeed::Progress progress = feed->Take(batch, kResultBudgetMs);
+  ResultFeed::Progress progress = feed->Take(batch, budgetMs);
   if (feed != feed_ || !list_ || !list_->Control()) return;
   std::size_t from = fedResults_.size();
   fedResults_.insert(fedResults_.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
