@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -214,6 +215,9 @@ bool CShellView::StartResultFill(bool reopened) {
 
 void CShellView::FeedResults(DWORD budgetMs) {
   if (!feed_ || !list_ || !list_->Control()) return;
+  // Not while the user renames a row or a menu is open: the rows they work on
+  // keep their places (and their identifiers) until the next look.
+  if (editingLabel_ || trackedMenu_) return;
   // The service is asked across processes: a host that handles messages meanwhile
   // may refresh or close the view. Only the fill that asked takes the answer.
   std::shared_ptr<ResultFeed> feed = feed_;
@@ -278,14 +282,19 @@ void CShellView::ReplaceShownResults() {
   // The sub-folders stay; the results are the fresh ones. Selection and focus
   // follow the items, not the row numbers.
   ListRows& rows = list_->Rows();
-  std::vector<CItemIdList> folders, selected;
-  CItemIdList focused(*manager);
+  std::vector<CItemIdList> folders;
+  // An item is known again by its bytes: the same name and path make the same item.
+  auto bytesOf = [](LPCITEMIDLIST item) {
+    return std::string(reinterpret_cast<const char*>(item), ILGetSize(item));
+  };
+  std::unordered_set<std::string> selected;
+  std::string focused;
   for (int row = 0; row < rows.Count(); ++row) {
     LPCITEMIDLIST item = rows.Item(row);
     if (!CPidlManager::IsResultItem(item)) folders.emplace_back(*manager, item);
     UINT state = list_->ItemState(row, LVIS_SELECTED | LVIS_FOCUSED);
-    if (state & LVIS_SELECTED) selected.emplace_back(*manager, item);
-    if (state & LVIS_FOCUSED) focused.Set(item);
+    if (state & LVIS_SELECTED) selected.insert(bytesOf(item));
+    if (state & LVIS_FOCUSED) focused = bytesOf(item);
   }
   int top = ListView_GetTopIndex(list_->Control());
   list_->SetRedraw(false);
@@ -298,13 +307,12 @@ void CShellView::ReplaceShownResults() {
   AppendResults(fedResults_, 0);
   list_->ShowRows();
   SortAsKept();
-  for (CItemIdList& item : selected) {
-    int row = rows.Find(item.Get());
-    if (row >= 0) ListView_SetItemState(list_->Control(), row, LVIS_SELECTED, LVIS_SELECTED);
-  }
-  if (focused.Get()) {
-    int row = rows.Find(focused.Get());
-    if (row >= 0) ListView_SetItemState(list_->Control(), row, LVIS_FOCUSED, LVIS_FOCUSED);
+  if (!selected.empty() || !focused.empty()) {
+    for (int row = 0; row < rows.Count(); ++row) {
+      std::string bytes = bytesOf(rows.Item(row));
+      UINT state = (selected.count(bytes) ? LVIS_SELECTED : 0) | (bytes == focused ? LVIS_FOCUSED : 0);
+      if (state) ListView_SetItemState(list_->Control(), row, state, state);
+    }
   }
   if (top > 0 && rows.Count() > 0) {
     // The row that was at the top comes back into view.
