@@ -27,7 +27,8 @@ ResultFeed::ResultFeed(const SearchRequest& request)
   } catch (const ComError&) {
     results_.Reset();
   }
-  if (!results_) complete_ = true;
+  // No result set: the service is missing or refused the query.
+  if (!results_) complete_ = failed_ = true;
 }
 
 void ResultFeed::Finish() {
@@ -74,6 +75,7 @@ ResultFeed::Progress ResultFeed::Take(std::vector<SearchResultText>& out, DWORD 
     return Progress::Waiting;
   } catch (const ComError&) {
     // The service failed while it was read: the folder shows what came so far.
+    failed_ = true;
     Finish();
     return Progress::Complete;
   }

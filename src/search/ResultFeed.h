@@ -42,6 +42,9 @@ class ResultFeed {
   // feed with what came so far.
   Progress Take(std::vector<SearchResultText>& out, DWORD budgetMs);
   bool Complete() const { return complete_; }
+  // Whether the service answered no result set or failed a call: what came
+  // is not its whole answer.
+  bool Failed() const { return failed_; }
 
  private:
   void Finish();
@@ -52,6 +55,7 @@ class ResultFeed {
   LONG read_ = 0;
   ULONG kept_ = 0;
   bool complete_ = false;
+  bool failed_ = false;
   ULONGLONG waitDeadline_ = 0;
 };
 

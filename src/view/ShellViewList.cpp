@@ -259,12 +259,14 @@ void CShellView::ShowAddedRows() {
 
 void CShellView::FinishResultFill() {
   if (window_) KillTimer(window_, kResultTimer);
+  const bool whole = !feed_->Failed();
   feed_.reset();
   if (keptResults_) ReplaceShownResults();
   keptResults_.reset();
   FitTypeColumn();
   WriteStatusText();
-  resultcache::Store(feedRequest_, std::move(fedResults_));
+  // Only a whole answer is kept for the next open.
+  if (whole) resultcache::Store(feedRequest_, std::move(fedResults_));
   fedResults_.clear();
 }
 
