@@ -21,6 +21,7 @@
 #include "folders/CFolderStore.h"
 #include "common/ComBase.h"
 #include "runtime/ModuleObjects.h"
+#include "search/ResultCache.h"
 #include "common/Text.h"
 #include "pidl/CItemIdList.h"
 #include "pidl/CPidlManager.h"
@@ -113,6 +114,9 @@ int Run(const std::vector<int>& counts) {
     return 1;
   }
   std::function<ComPtr<IShellFolder>()> searchFolder = [] {
+    // Every round opens cold: the results a round before kept for a re-open
+    // would show at once and time nothing.
+    qv::resultcache::Clear();
     auto root = qv::MakeComObject<qv::CShellFolder>();
     qv::test::TestItemList rootList;
     rootList.Root();

@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "folders/UserPaths.h"
 #include "pidl/CPidlManager.h"
+#include "search/ResultCache.h"
 
 namespace qv {
 namespace {
@@ -44,6 +45,8 @@ bool CreateModuleObjects(const std::wstring& dataDirectory) {
 }
 
 void DestroyModuleObjects() {
+  // Results kept for re-opened folders belong to the folders of this store.
+  resultcache::Clear();
   g_folderStore.reset();
   g_pidlManager.reset();
   SetDataDirectory({});

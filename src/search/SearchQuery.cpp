@@ -35,8 +35,7 @@ void WaitForResults(IDesktopSearchResultSet* results, LONG maxResults) {
 
 }  // namespace
 
-ComPtr<IDesktopSearchResultSet> ExecuteQuery(BSTR searchString, BSTR category, BYTE ranking, LONG maxResults,
-                                             HRESULT& status) {
+ComPtr<IDesktopSearchResultSet> SendQuery(BSTR searchString, BSTR category, BYTE ranking, HRESULT& status) {
   ComPtr<IDesktopSearchQueryApi> query;
   status = CreateServiceObject(kQueryApiProgId, query);
   if (!query) return nullptr;
@@ -58,32 +57,61 @@ ComPtr<IDesktopSearchResultSet> ExecuteQuery(BSTR searchString, BSTR category, B
   status = query->Query(RegistrationCookie(), searchString, *categoryArgument.Get(), *rankingArgument.Get(),
                         results.Put());
   if (FAILED(status) || !results) return nullptr;
-  WaitForResults(results.Get(), maxResults);
   return results;
 }
 
-ComPtr<IDesktopSearchResultSet> RunSearchQuery(const FolderSettings& record, bool hasSubfolders) {
-  std::wstring searchText = ToWide(record.query);
-  if (searchText.empty()) {
-    if (hasSubfolders) return nullptr;
-    searchText = ToWide(record.name);
-  }
-  std::wstring categoryText = ToWide(record.category);
-  if (categoryText.empty()) categoryText = L"file";
+ComPtr<IDesktopSearchResultSet> ExecuteQuery(BSTR searchString, BSTR category, BYTE ranking, LONG maxResults,
+                                             HRESULT& status) {
+  ComPtr<IDesktopSearchResultSet> results = SendQuery(searchString, category, ranking, status);
+  if (results) WaitForResults(results.Get(), maxResults);
+  return results;
+}
 
-  Bstr searchString(searchText.c_str());
-  Bstr category(categoryText.c_str());
-  const auto ranking = static_cast<BYTE>(record.rankByRecency & 0xFF);
+bool MakeSearchRequest(const FolderSettings& record, bool hasSubfolders, SearchRequest& request) {
+  request = {};
+  request.searchText = ToWide(record.query);
+  if (request.searchText.empty()) {
+    if (hasSubfolders) return false;
+    request.searchText = ToWide(record.name);
+  }
+  request.category = ToWide(record.category);
+  if (request.category.empty()) request.category = L"file";
+  request.ranking = static_cast<BYTE>(record.rankByRecency & 0xFF);
+  request.maxResults = record.maxResults;
+  return true;
+}
+
+namespace {
+
+// Sends the request through `send` (with or without the wait); once more after
+// registering again when the service no longer knows the cookie.
+template <class Send>
+ComPtr<IDesktopSearchResultSet> SendWithRegistration(const SearchRequest& request, Send send) {
+  Bstr searchString(request.searchText.c_str());
+  Bstr category(request.category.c_str());
   HRESULT status = S_OK;
-  ComPtr<IDesktopSearchResultSet> results =
-      ExecuteQuery(searchString.Get(), category.Get(), ranking, record.maxResults, status);
-  // The service no longer knows the cookie: register again and repeat the query
-  // once with the new one.
+  ComPtr<IDesktopSearchResultSet> results = send(searchString.Get(), category.Get(), status);
   if (!results && status == kRegistrationLost) {
     UnregisterComponent();
-    if (RegisterComponent()) results = ExecuteQuery(searchString.Get(), category.Get(), ranking, record.maxResults, status);
+    if (RegisterComponent()) results = send(searchString.Get(), category.Get(), status);
   }
   return results;
+}
+
+}  // namespace
+
+ComPtr<IDesktopSearchResultSet> StartSearch(const SearchRequest& request) {
+  return SendWithRegistration(request, [&](BSTR searchString, BSTR category, HRESULT& status) {
+    return SendQuery(searchString, category, request.ranking, status);
+  });
+}
+
+ComPtr<IDesktopSearchResultSet> RunSearchQuery(const FolderSettings& record, bool hasSubfolders) {
+  SearchRequest request;
+  if (!MakeSearchRequest(record, hasSubfolders, request)) return nullptr;
+  return SendWithRegistration(request, [&](BSTR searchString, BSTR category, HRESULT& status) {
+    return ExecuteQuery(searchString, category, request.ranking, request.maxResults, status);
+  });
 }
 
 void GetResultProperty(IDesktopSearchResult* result, const wchar_t* name, Variant& value) {

@@ -7,6 +7,7 @@
 #include "pidl/CPidlManager.h"
 #include "common/ModulePaths.h"
 #include "common/Text.h"
+#include "search/ResultFeed.h"
 #include "search/SearchResultItem.h"
 #include "search/SearchQuery.h"
 
@@ -78,20 +79,10 @@ void CEnumIDList::AddSubfolders(IXMLDOMNode* element) {
   }
 }
 
-namespace {
-
-bool FileExistsAt(const std::string& path) {
-  if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
-  DWORD attributes = GetFileAttributesW(ExtendedLengthPath(ToWide(path)).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
-
 void CEnumIDList::AddResults(IXMLDOMNode* element) {
   resultCount_ = 0;
   FolderSettings record = CFolderStore::ReadFolderSettings(element);
-  const bool fileFolder = lstrcmpiW(ToWide(record.category).c_str(), L"file") == 0;
+  const bool fileFolder = ShowsOnlyExistingFiles(ToWide(record.category));
   // Unsigned, so a negative maximum sets no limit, as 0 does.
   const auto limit = static_cast<ULONG>(record.maxResults);
   try {
@@ -107,7 +98,7 @@ void CEnumIDList::AddResults(IXMLDOMNode* element) {
       // A "file" folder shows only files that exist at exactly their path. The
       // shell's own list of a file is made when something needs it, not here:
       // parsing every result would cost milliseconds each.
-      if (fileFolder && !FileExistsAt(text.path)) continue;
+      if (fileFolder && !ResultFileExists(text.path)) continue;
       LPITEMIDLIST item = manager_.CreateResultItem(text.name, text.path, 0);
       if (!item) throw std::bad_alloc();
       Append(item);

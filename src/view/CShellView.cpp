@@ -430,6 +430,7 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       DeregisterForChanges();
       KillTimer(window_, kDocumentTimer);
+      StopResultFill();
       if (listDropTargetRegistered_ && list_ && list_->Control()) RevokeDragDrop(list_->Control());
       listDropTargetRegistered_ = false;
       return 0;
@@ -452,6 +453,10 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_WININICHANGE:
       return 0;
     case WM_TIMER:
+      if (wParam == kResultTimer) {
+        FeedResults(kResultBudgetMs);
+        return 0;
+      }
       if (wParam != kDocumentTimer) return DefWindowProcW(window_, message, wParam, lParam);
       if (refreshWaiting_ && !editingLabel_ && !trackedMenu_) RefreshAfterChanges();
       FollowDocument();

@@ -15,6 +15,7 @@
 #include "runtime/LiveObjects.h"
 #include "common/Holders.h"
 #include "pidl/CItemIdList.h"
+#include "search/ResultFeed.h"
 #include "view/CListWindow.h"
 
 namespace qv {
@@ -78,8 +79,14 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   // The list control, or null when the view shows the install page.
   HWND ListControl() const { return list_ ? list_->Control() : nullptr; }
   HWND InstallPageWindow() const;
+  // Whether a search folder's results are still arriving: the list shows what
+  // came so far and takes the rest as the service makes it.
+  bool IsFilling() const { return feed_ != nullptr; }
 
  private:
+  // The timer that takes a search folder's results while they arrive.
+  static constexpr UINT_PTR kResultTimer = 0x5157;
+  static constexpr DWORD kResultBudgetMs = 100;
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -107,7 +114,23 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   // The list (defined with the list presentation).
   bool SetUpList();
   void FillList();
+  // Appends the enumerator's items as rows; their number, or -1 when the host
+  // took the list away meanwhile.
+  int AppendEnumerated(IEnumIDList* items);
   int AddItem(LPCITEMIDLIST item);
+  // A search folder's fill: its sub-folders at once, then its results as the
+  // service makes them available, taken on the view's timer. A folder opened
+  // again shows the results its query gave a moment ago until the service's
+  // fresh answer replaces them. False when the folder is not one whose query
+  // the view can run itself (the list then fills from the enumerator).
+  bool StartResultFill(bool reopened);
+  // Takes the results available now, for about `budgetMs` milliseconds.
+  void FeedResults(DWORD budgetMs);
+  void AppendResults(const std::vector<SearchResultText>& results, std::size_t from);
+  void FinishResultFill();
+  void ReplaceShownResults();
+  void StopResultFill();
+  void ShowAddedRows();
   // Whether a file dialog hosting the view lets the item be shown.
   bool Included(LPCITEMIDLIST item);
   // Sorts as the folder keeps it, or by name when the user never sorted it.
@@ -165,6 +188,16 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   ULONG changeRegistration_ = 0;
   bool refreshPosted_ = false;
   bool refreshWaiting_ = false;
+  // The fill in progress (null when the list is complete), what it asked, what
+  // it took so far, and the kept results shown meanwhile (null when none).
+  std::shared_ptr<ResultFeed> feed_;
+  SearchRequest feedRequest_;
+  std::vector<SearchResultText> fedResults_;
+  std::shared_ptr<const std::vector<SearchResultText>> keptResults_;
+  bool firstFill_ = true;
+  // The rows' counts when the view counted them itself (-1: the folder's counts).
+  int shownResults_ = -1;
+  int shownFolders_ = 0;
 };
 
 }  // namespace qv

@@ -49,8 +49,8 @@ void ListRows::Append(LPITEMIDLIST item) {
   Row row;
   if (IsResult(item)) row.rank = ++results_;
   row.item = std::move(owned);
+  // The keys of the rows already there stay; the next sort makes this one's.
   rows_.push_back(std::move(row));
-  keyColumn_ = -1;
 }
 
 LPCITEMIDLIST ListRows::Item(int index) const {
@@ -90,8 +90,11 @@ const FileFacts& ListRows::Facts(Row& row) {
 }
 
 void ListRows::MakeKeys(ListColumn column) {
-  if (keyColumn_ == static_cast<int>(column)) return;
+  // Rows arriving while a list fills get their keys alone; a new column all.
+  const bool sameColumn = keyColumn_ == static_cast<int>(column);
   for (Row& row : rows_) {
+    if (sameColumn && row.keyed) continue;
+    row.keyed = true;
     LPCITEMIDLIST item = row.item.get();
     bool result = row.rank != 0;
     switch (column) {

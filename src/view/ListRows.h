@@ -64,6 +64,7 @@ class ListRows {
     bool factsRead = false;
     FileFacts facts;
     std::string key;  // sort key of `keyColumn_`
+    bool keyed = false;  // whether `key` is made
   };
 
   const FileFacts& Facts(Row& row);

@@ -4,11 +4,16 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
 #include "common/Holders.h"
+#include "folders/CFolderStore.h"
+#include "search/ResultCache.h"
 #include "runtime/ModuleObjects.h"
 #include "common/ModulePaths.h"
 #include "runtime/Settings.h"
@@ -36,6 +41,12 @@ std::string CountText(int results, int folders) {
 
 // Rows taken from the enumerator per call.
 constexpr ULONG kFillBatch = 512;
+// While a search folder's results arrive, the view looks for more this often
+// and takes them for at most this long per look, so the host's window keeps
+// answering the user. The first look, before the window first paints, may take
+// longer: what it takes then needs no paint of a partial list.
+constexpr UINT kResultTimerInterval = 20;
+constexpr DWORD kFirstResultBudgetMs = 250;
 // Rows whose type names the Type column is first made wide enough for.
 constexpr int kRowsFitted = 200;
 
@@ -104,31 +115,21 @@ bool CShellView::SetUpList() {
 
 void CShellView::FillList() {
   if (!list_) return;
+  // Whatever an earlier fill still awaited is dropped: no row of its query
+  // lands in this one.
+  StopResultFill();
   // Taken first: a change made while the list fills is seen by the next look.
   RememberShownDocument();
+  bool reopened = firstFill_;
+  firstFill_ = false;
+  if (StartResultFill(reopened)) return;
+  shownResults_ = -1;
   ComPtr<IEnumIDList> items;
   HRESULT hr = folder_->EnumObjects(window_, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.Put());
   if (SUCCEEDED(hr) && items) {
     list_->SetRedraw(false);
-    // Taken in batches: one call hands over many rows, and the rows go into the
-    // list's own store without a message each.
-    LPITEMIDLIST batch[kFillBatch] = {};
-    for (;;) {
-      ULONG fetched = 0;
-      HRESULT next = items->Next(kFillBatch, reinterpret_cast<PITEMID_CHILD*>(batch), &fetched);
-      if (FAILED(next)) break;
-      for (ULONG i = 0; i < fetched; ++i) {
-        if (list_->Control() && Included(batch[i])) {
-          list_->AppendRow(batch[i]);
-        } else {
-          ThePidlManager()->Free(batch[i]);
-        }
-        batch[i] = nullptr;
-      }
-      // The host may have browsed away while this view asked it about an item.
-      if (!list_->Control()) return;
-      if (next != S_OK || fetched == 0) break;
-    }
+    // The host may have browsed away while this view asked it about an item.
+    if (AppendEnumerated(items.Get()) < 0) return;
     list_->ShowRows();
     SortAsKept();
     SelectPendingNewItem();
@@ -139,6 +140,196 @@ void CShellView::FillList() {
   items.Reset();
   list_->SetMode(viewFolder_->GetViewStyle());
   WriteStatusText();
+}
+
+int CShellView::AppendEnumerated(IEnumIDList* items) {
+  // Taken in batches: one call hands over many rows, and the rows go into the
+  // list's own store without a message each.
+  LPITEMIDLIST batch[kFillBatch] = {};
+  int appended = 0;
+  for (;;) {
+    ULONG fetched = 0;
+    HRESULT next = items->Next(kFillBatch, reinterpret_cast<PITEMID_CHILD*>(batch), &fetched);
+    if (FAILED(next)) break;
+    for (ULONG i = 0; i < fetched; ++i) {
+      if (list_->Control() && Included(batch[i])) {
+        if (list_->AppendRow(batch[i])) ++appended;
+      } else {
+        ThePidlManager()->Free(batch[i]);
+      }
+      batch[i] = nullptr;
+    }
+    if (!list_->Control()) return -1;
+    if (next != S_OK || fetched == 0) break;
+  }
+  return appended;
+}
+
+bool CShellView::StartResultFill(bool reopened) {
+  CFolderStore* store = TheFolderStore();
+  CPidlManager* manager = ThePidlManager();
+  ComPtr<IPersistFolder2> persist = folder_.As<IPersistFolder2>();
+  if (!store || !manager || !persist) return false;
+  CItemIdList absolute(*manager);
+  LPITEMIDLIST current = nullptr;
+  if (persist->GetCurFolder(&current) != S_OK || !current) return false;
+  absolute.Adopt(current);
+  // The namespace root lists its folders only; it fills from its enumerator.
+  if (CPidlManager::KindOf(CPidlManager::GetLastItem(absolute.Get())) != ItemKind::Folder) return false;
+  ComPtr<IXMLDOMNode> element = store->FindFolderNode(absolute.Get());
+  if (!element) return false;
+  FolderSettings record = CFolderStore::ReadFolderSettings(element.Get());
+
+  // The sub-folders, at once.
+  shownFolders_ = 0;
+  shownResults_ = 0;
+  ComPtr<IEnumIDList> folders;
+  if (SUCCEEDED(folder_->EnumObjects(window_, SHCONTF_FOLDERS, folders.Put())) && folders) {
+    int appended = AppendEnumerated(folders.Get());
+    if (appended < 0) return true;
+    shownFolders_ = appended;
+  }
+  // The query asked with the folder's own settings, as its enumerator asks it.
+  keptResults_.reset();
+  fedResults_.clear();
+  if (MakeSearchRequest(record, shownFolders_ != 0, feedRequest_)) {
+    // Opened again with the query unchanged: what it answered a moment ago
+    // shows now, until the service's fresh answer is complete.
+    if (reopened) keptResults_ = resultcache::Find(feedRequest_);
+    if (keptResults_) AppendResults(*keptResults_, 0);
+    feed_ = std::make_shared<ResultFeed>(feedRequest_);
+  }
+  list_->ShowRows();
+  SortAsKept();
+  SelectPendingNewItem();
+  list_->SetMode(viewFolder_->GetViewStyle());
+  // The first results the service has are there before the window first paints.
+  FeedResults(kFirstResultBudgetMs);
+  if (feed_ && window_) SetTimer(window_, kResultTimer, kResultTimerInterval, nullptr);
+  if (list_->Control()) {
+    FitTypeColumn();
+    WriteStatusText();
+  }
+  return true;
+}
+
+void CShellView::FeedResults(DWORD budgetMs) {
+  if (!feed_ || !list_ || !list_->Control()) return;
+  // Not while the user renames a row or a menu is open: the rows they work on
+  // keep their places (and their identifiers) until the next look.
+  if (editingLabel_ || trackedMenu_) return;
+  // The service is asked across processes: a host that handles messages meanwhile
+  // may refresh or close the view. Only the fill that asked takes the answer.
+  std::shared_ptr<ResultFeed> feed = feed_;
+  std::vector<SearchResultText> batch;
+  ResultFeed::Progress progress = feed->Take(batch, budgetMs);
+  if (feed != feed_ || !list_ || !list_->Control()) return;
+  std::size_t from = fedResults_.size();
+  fedResults_.insert(fedResults_.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
+  if (!keptResults_ && fedResults_.size() > from) {
+    AppendResults(fedResults_, from);
+    ShowAddedRows();
+  }
+  if (progress == ResultFeed::Progress::Complete) FinishResultFill();
+}
+
+void CShellView::AppendResults(const std::vector<SearchResultText>& results, std::size_t from) {
+  CPidlManager* manager = ThePidlManager();
+  if (!manager) return;
+  for (std::size_t i = from; i < results.size() && list_->Control(); ++i) {
+    // A result's own shell item is made when something needs it, from its path.
+    LPITEMIDLIST item = manager->CreateResultItem(results[i].name, results[i].path, 0);
+    if (!item) continue;
+    if (!Included(item)) {
+      manager->Free(item);
+      continue;
+    }
+    if (list_->AppendRow(item)) ++shownResults_;
+  }
+}
+
+void CShellView::ShowAddedRows() {
+  // New rows go to their place in the order the list shows; the selected rows
+  // stay selected and the list keeps its scroll position.
+  list_->ShowRows();
+  SortAsKept();
+  if (list_->Rows().Count() <= kRowsFitted) FitTypeColumn();
+  WriteStatusText();
+}
+
+void CShellView::FinishResultFill() {
+  if (window_) KillTimer(window_, kResultTimer);
+  const bool whole = !feed_->Failed();
+  feed_.reset();
+  if (keptResults_) ReplaceShownResults();
+  keptResults_.reset();
+  FitTypeColumn();
+  WriteStatusText();
+  // Only a whole answer is kept for the next open.
+  if (whole) resultcache::Store(feedRequest_, std::move(fedResults_));
+  fedResults_.clear();
+}
+
+void CShellView::ReplaceShownResults() {
+  // The same answer again changes nothing the user sees.
+  if (keptResults_->size() == fedResults_.size() &&
+      std::equal(fedResults_.begin(), fedResults_.end(), keptResults_->begin(),
+                 [](const SearchResultText& a, const SearchResultText& b) {
+                   return a.path == b.path && a.name == b.name;
+                 })) {
+    return;
+  }
+  CPidlManager* manager = ThePidlManager();
+  if (!manager) return;
+  // The sub-folders stay; the results are the fresh ones. Selection and focus
+  // follow the items, not the row numbers.
+  ListRows& rows = list_->Rows();
+  std::vector<CItemIdList> folders;
+  // An item is known again by its bytes: the same name and path make the same item.
+  auto bytesOf = [](LPCITEMIDLIST item) {
+    return std::string(reinterpret_cast<const char*>(item), ILGetSize(item));
+  };
+  std::unordered_set<std::string> selected;
+  std::string focused;
+  for (int row = 0; row < rows.Count(); ++row) {
+    LPCITEMIDLIST item = rows.Item(row);
+    if (!CPidlManager::IsResultItem(item)) folders.emplace_back(*manager, item);
+    UINT state = list_->ItemState(row, LVIS_SELECTED | LVIS_FOCUSED);
+    if (state & LVIS_SELECTED) selected.insert(bytesOf(item));
+    if (state & LVIS_FOCUSED) focused = bytesOf(item);
+  }
+  int top = ListView_GetTopIndex(list_->Control());
+  list_->SetRedraw(false);
+  list_->DeleteAllItems();
+  shownResults_ = 0;
+  for (CItemIdList& folder : folders) {
+    LPITEMIDLIST copy = manager->Copy(folder.Get());
+    if (copy) list_->AppendRow(copy);
+  }
+  AppendResults(fedResults_, 0);
+  list_->ShowRows();
+  SortAsKept();
+  if (!selected.empty() || !focused.empty()) {
+    for (int row = 0; row < rows.Count(); ++row) {
+      std::string bytes = bytesOf(rows.Item(row));
+      UINT state = (selected.count(bytes) ? LVIS_SELECTED : 0) | (bytes == focused ? LVIS_FOCUSED : 0);
+      if (state) ListView_SetItemState(list_->Control(), row, state, state);
+    }
+  }
+  if (top > 0 && rows.Count() > 0) {
+    // The row that was at the top comes back into view.
+    ListView_EnsureVisible(list_->Control(), rows.Count() - 1, FALSE);
+    ListView_EnsureVisible(list_->Control(), std::min(top, rows.Count() - 1), FALSE);
+  }
+  list_->SetRedraw(true);
+  list_->Repaint();
+}
+
+void CShellView::StopResultFill() {
+  if (window_) KillTimer(window_, kResultTimer);
+  feed_.reset();
+  keptResults_.reset();
+  fedResults_.clear();
 }
 
 bool CShellView::Included(LPCITEMIDLIST item) {
@@ -288,7 +479,11 @@ void CShellView::WriteStatusText() {
   std::wstring name = ToWide(folder.name);
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusFolderName, reinterpret_cast<LPARAM>(name.c_str()),
                           &ignored);
-  std::wstring counts = ToWide(CountText(viewFolder_->ResultCount(), viewFolder_->FolderCount()));
+  std::string countText = shownResults_ >= 0 ? CountText(shownResults_, shownFolders_)
+                                            : CountText(viewFolder_->ResultCount(), viewFolder_->FolderCount());
+  // Until the service's set is complete the count says so.
+  if (feed_) countText += ", searching...";
+  std::wstring counts = ToWide(countText);
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusCounts, reinterpret_cast<LPARAM>(counts.c_str()), &ignored);
   std::wstring query = ToWide(folder.query);
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusQuery, reinterpret_cast<LPARAM>(query.c_str()), &ignored);

@@ -53,10 +53,10 @@ STDMETHODIMP CStubResult::GetProperty(BSTR name, VARIANT* value) {
   return DISP_E_MEMBERNOTFOUND;
 }
 
-CStubResultSet::CStubResultSet()
-    : results_(State().results),
-      readyStates_(State().readyStates),
-      availableCounts_(State().availableCounts) {}
+// A set holds the results scripted when it was made; its ready states and
+// available counts follow the script as it stands when they are read, so a test
+// can let a set it has handed out complete later.
+CStubResultSet::CStubResultSet() : results_(State().results) {}
 
 STDMETHODIMP CStubResultSet::Next(IDesktopSearchResult** result) {
   if (!result) return E_POINTER;
@@ -72,7 +72,7 @@ STDMETHODIMP CStubResultSet::get_ReadyState(LONG* state) {
   if (!state) return E_POINTER;
   HRESULT scripted = S_OK;
   if (IsScripted(kStubReadyState, scripted)) return scripted;
-  *state = ScriptValue(readyStates_, readyStateReads_++, 2);
+  *state = ScriptValue(State().readyStates, readyStateReads_++, 2);
   return S_OK;
 }
 
@@ -80,7 +80,7 @@ STDMETHODIMP CStubResultSet::get_AvailableCount(LONG* count) {
   if (!count) return E_POINTER;
   HRESULT scripted = S_OK;
   if (IsScripted(kStubAvailableCount, scripted)) return scripted;
-  *count = ScriptValue(availableCounts_, countReads_++, static_cast<LONG>(results_.size()));
+  *count = ScriptValue(State().availableCounts, countReads_++, static_cast<LONG>(results_.size()));
   return S_OK;
 }
 

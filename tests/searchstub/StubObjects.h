@@ -56,8 +56,6 @@ class CStubResultSet final : public StubObject<CStubResultSet, IDesktopSearchRes
 
  private:
   std::vector<ScriptedResult> results_;
-  std::vector<LONG> readyStates_;
-  std::vector<LONG> availableCounts_;
   std::size_t next_ = 0;
   std::size_t readyStateReads_ = 0;
   std::size_t countReads_ = 0;

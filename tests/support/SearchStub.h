@@ -30,6 +30,8 @@ class SearchStub {
   void AddResult(const std::wstring& uri, const std::wstring& title);
   // Appends a result that has no "title" property.
   void AddUntitledResult(const std::wstring& uri);
+  // The answers to successive reads of a result set's ready state and available
+  // count (the last one repeats); sets already handed out follow a new script.
   void SetReadyStates(const std::vector<LONG>& states);
   void SetAvailableCounts(const std::vector<LONG>& counts);
   void SetNextCookie(LONG cookie);

@@ -173,6 +173,7 @@ TEST_F(LargeFolderTest, HundredThousandResultsOpenWithEveryRowAndKeepTheirSort) 
   ComPtr<CShellFolder> folder = TopFolder("Many");
   ComPtr<IShellView> view = Show(folder.Get());
   ASSERT_TRUE(view);
+  WaitForFill(view.Get());
   HWND list = ListOf(view.Get());
   ASSERT_EQ(kCount, ListView_GetItemCount(list));
   // The last page scrolls into view and paints.
@@ -190,6 +191,7 @@ TEST_F(LargeFolderTest, HundredThousandResultsOpenWithEveryRowAndKeepTheirSort) 
   ResetSortDirections();
   TheFolderStore()->Load();
   view = Show(TopFolder("Many").Get());
+  WaitForFill(view.Get());
   list = ListOf(view.Get());
   ASSERT_EQ(kCount, ListView_GetItemCount(list));
   wchar_t first[64] = {};

@@ -91,6 +91,14 @@ class ViewTest : public testing::Test {
   }
   static CShellView* Impl(IShellView* view) { return static_cast<CShellView*>(view); }
   static HWND ListOf(IShellView* view) { return Impl(view)->ListControl(); }
+  // Handles messages until the view holds all its folder's results (a search
+  // that never completes ends after the service's wait limit).
+  static void WaitForFill(IShellView* view) {
+    while (Impl(view)->IsFilling()) {
+      PumpMessages();
+      Sleep(5);
+    }
+  }
 
   // The texts the control shows in a column (UTF-8), read back through the
   // control's wide interface.

@@ -1,0 +1,62 @@
+#pragma once
+// Taking a query's results while the service still makes them: the result set
+// fills on the service's side, and each Take hands over what has become
+// available since the last one, so a view can show the first results at once.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "common/ComBase.h"
+#include "common/DesktopSearchInterfaces.h"
+#include "search/SearchQuery.h"
+#include "search/SearchResultItem.h"
+
+namespace qv {
+
+// Whether a "file" folder's result names an existing file at exactly its path
+// (a cheap look at the file system, no shell parse).
+bool ResultFileExists(const std::string& path);
+// Whether a folder of the category shows only results that exist as files.
+bool ShowsOnlyExistingFiles(const std::wstring& category);
+
+class ResultFeed {
+ public:
+  enum class Progress {
+    More,     // more results are there to take now
+    Waiting,  // everything available was taken; the service is still searching
+    Complete  // the set is complete (or failed, or holds the most results shown)
+  };
+
+  // Sends the request. A feed whose query could not be sent is complete at once.
+  explicit ResultFeed(const SearchRequest& request);
+  ResultFeed(const ResultFeed&) = delete;
+  ResultFeed& operator=(const ResultFeed&) = delete;
+
+  // Appends to `out` the results available now, in the service's order: those
+  // a folder shows (a "file" folder only existing files; no text too long for
+  // an item; no more than the request's maximum). Stops after about `budgetMs`
+  // milliseconds with More when more are there. Failures of the service end the
+  // feed with what came so far.
+  Progress Take(std::vector<SearchResultText>& out, DWORD budgetMs);
+  bool Complete() const { return complete_; }
+  // Whether the service answered no result set or failed a call: what came
+  // is not its whole answer.
+  bool Failed() const { return failed_; }
+
+ private:
+  void Finish();
+
+  ComPtr<IDesktopSearchResultSet> results_;
+  bool fileFolder_ = false;
+  ULONG limit_ = 0;
+  LONG read_ = 0;
+  ULONG kept_ = 0;
+  bool complete_ = false;
+  bool failed_ = false;
+  ULONGLONG waitDeadline_ = 0;
+};
+
+}  // namespace qv
