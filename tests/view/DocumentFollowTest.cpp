@@ -88,20 +88,28 @@ TEST_F(DocumentFollowTest, ChangeNoticeRefreshesTheViewOfItsFolderOnly) {
   ComPtr<IShellView> homeView = Show(home.Get());
   ComPtr<TestBrowser> homeBrowser = browser_;
   ASSERT_TRUE(workView && homeView);
+  // A refill writes the status bar (more than once while results arrive), so
+  // refills are told apart by what one notice costs.
   auto refills = [&](TestBrowser* browser) { return browser->CountOf("SendControlMsg"); };
-  int workBefore = refills(workBrowser.Get());
   int homeBefore = refills(homeBrowser.Get());
+  int workBefore = refills(workBrowser.Get());
+  NotifyShell(SHCNE_UPDATEDIR, work->AbsoluteList(), nullptr);
+  PumpMessages();
+  int oneRefill = refills(workBrowser.Get()) - workBefore;
+  ASSERT_GT(oneRefill, 0);
 
+  workBefore = refills(workBrowser.Get());
   for (int i = 0; i < 3; ++i) NotifyShell(SHCNE_UPDATEDIR, work->AbsoluteList(), nullptr);
   PumpMessages();
-  EXPECT_EQ(workBefore + 3, refills(workBrowser.Get())) << "three notices, one refill";
+  EXPECT_EQ(workBefore + oneRefill, refills(workBrowser.Get())) << "three notices, one refill";
   EXPECT_EQ(homeBefore, refills(homeBrowser.Get()));
 
   // A search folder made in Home: its view shows it, Work's stays as it was.
+  workBefore = refills(workBrowser.Get());
   home->Operations().NewNamedFolder("Beds");
   PumpMessages();
   EXPECT_EQ((std::vector<std::string>{"Beds", "Plans"}), Column(ListOf(homeView.Get()), 0));
-  EXPECT_EQ(workBefore + 3, refills(workBrowser.Get()));
+  EXPECT_EQ(workBefore, refills(workBrowser.Get()));
 
   workBrowser->BrowseAway();
   workView.Reset();
