@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "folders/CFolderStore.h"
 #include "common/ComBase.h"
 #include "runtime/ModuleObjects.h"
@@ -38,16 +39,7 @@ using qv::ComPtr;
 
 int RoundsFor(int count) { return count >= 10000 ? 1 : 3; }
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using qv::bench::NowMs;
 
 double WorkingSetMb() {
   PROCESS_MEMORY_COUNTERS counters = {};
@@ -67,7 +59,7 @@ BOOL CALLBACK FindList(HWND window, LPARAM found) {
 // Shows the folder's view in a fresh browser window until its list holds
 // `count` rows and has painted; the milliseconds that took, or -1.
 double OpenAndFill(const std::function<ComPtr<IShellFolder>()>& bind, int count) {
-  double start = Now();
+  double start = NowMs();
   ComPtr<IShellFolder> folder = bind();
   if (!folder) return -1;
   auto browser = qv::MakeComObject<qv::test::TestBrowser>();
@@ -76,7 +68,7 @@ double OpenAndFill(const std::function<ComPtr<IShellFolder>()>& bind, int count)
   if (FAILED(browser->Show(view.Get(), nullptr, FVM_DETAILS))) return -1;
   HWND list = nullptr;
   // A view may fill after its window exists: wait (pumping) until every row is there.
-  for (double limit = Now() + 600000; Now() < limit;) {
+  for (double limit = NowMs() + 600000; NowMs() < limit;) {
     if (!list) EnumChildWindows(browser->ViewWindow(), FindList, reinterpret_cast<LPARAM>(&list));
     if (list && SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) >= count) break;
     qv::test::PumpMessages();
@@ -84,7 +76,7 @@ double OpenAndFill(const std::function<ComPtr<IShellFolder>()>& bind, int count)
   }
   if (!list || SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) < count) return -1;
   RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  double elapsed = Now() - start;
+  double elapsed = NowMs() - start;
   browser->BrowseAway();
   qv::test::PumpMessages();
   return elapsed;
@@ -166,12 +158,7 @@ int Run(const std::vector<int>& counts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<int> counts;
-  for (int i = 1; i < argc; ++i) {
-    int count = std::atoi(argv[i]);
-    if (count > 0) counts.push_back(count);
-  }
-  if (counts.empty()) counts = {1000, 10000};
+  std::vector<int> counts = qv::bench::CountsFromArguments(argc, argv, {1000, 10000});
   if (FAILED(OleInitialize(nullptr))) return 2;
   int status = 1;
   try {

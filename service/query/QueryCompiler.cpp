@@ -242,6 +242,21 @@ std::wstring PlainWords(const std::vector<const QueryNode*>& clauses) {
   return words;
 }
 
+// Each tier's full-text match, less what an earlier tier (or an exclusion) took,
+// so a file is found once, in its best tier.
+std::vector<std::string> ExclusiveTiers(const std::vector<std::string>& ranked, std::vector<std::string> earlier,
+                                        const std::string& filters) {
+  std::vector<std::string> tiers;
+  for (const std::string& tier : ranked) {
+    std::string match = "(" + tier + ")";
+    if (!filters.empty()) match += " AND (" + filters + ")";
+    if (!earlier.empty()) match = "(" + match + ") NOT (" + Join(earlier, " OR ") + ")";
+    tiers.push_back(match);
+    earlier.push_back(tier);
+  }
+  return tiers;
+}
+
 }  // namespace
 
 CompiledQuery CompileQuery(const ParsedQuery& query) {
@@ -335,17 +350,8 @@ std::vector<std::string> CompiledQuery::RelevanceTiers() const {
   ranked.push_back("name : (" + words + ")");
   if (!wordsAsPhrase.empty()) ranked.push_back("{name content} : " + wordsAsPhrase);
   ranked.push_back(words);
-  std::vector<std::string> tiers;
-  std::vector<std::string> earlier;
-  if (!exclusions.empty()) earlier.push_back(exclusions);
-  for (const std::string& tier : ranked) {
-    std::string match = "(" + tier + ")";
-    if (!filters.empty()) match += " AND (" + filters + ")";
-    if (!earlier.empty()) match = "(" + match + ") NOT (" + Join(earlier, " OR ") + ")";
-    tiers.push_back(match);
-    earlier.push_back(tier);
-  }
-  return tiers;
+  return ExclusiveTiers(ranked, exclusions.empty() ? std::vector<std::string>{} : std::vector<std::string>{exclusions},
+                        filters);
 }
 
 std::vector<std::string> CompiledQuery::NameTiers() const {
@@ -353,16 +359,7 @@ std::vector<std::string> CompiledQuery::NameTiers() const {
   std::vector<std::string> ranked;
   if (!wordsAsPhrase.empty()) ranked.push_back(wordsAsPhrase);
   ranked.push_back(namesWords);
-  std::vector<std::string> tiers;
-  std::vector<std::string> earlier;
-  for (const std::string& tier : ranked) {
-    std::string match = "(" + tier + ")";
-    if (!filters.empty()) match += " AND (" + filters + ")";
-    if (!earlier.empty()) match = "(" + match + ") NOT (" + Join(earlier, " OR ") + ")";
-    tiers.push_back(match);
-    earlier.push_back(tier);
-  }
-  return tiers;
+  return ExclusiveTiers(ranked, {}, filters);
 }
 
 namespace {
