@@ -172,12 +172,29 @@ int CIconCache::IndexFor(const char* path) {
 
 int CIconCache::AddPath(const char* path) {
   if (!small_ || !large_) return -1;
-  // The lists copy the icons, so ours are destroyed at once and a folder with
-  // thousands of results holds no icon handles of its own.
-  IconHandle small = IconForPath(path, true);
-  IconHandle large = IconForPath(path, false);
-  int smallIndex = small ? ImageList_ReplaceIcon(small_.Get(), -1, small.Get()) : -1;
-  int largeIndex = large ? ImageList_ReplaceIcon(large_.Get(), -1, large.Get()) : -1;
+  // The lists copy the icons. A file shown by its type's icon takes the type's
+  // pair, asked of the shell once per type; any other file's icons are
+  // destroyed at once, so a folder with thousands of results holds a pair of
+  // icon handles per type, not per file.
+  IconHandle ownSmall, ownLarge;
+  HICON small = nullptr;
+  HICON large = nullptr;
+  std::wstring wide = ToWide(path);
+  const wchar_t* extension = PathFindExtensionW(wide.c_str());
+  if (*extension && lstrcmpiW(extension, L".ico") != 0 && !HasOwnIcon(wide)) {
+    TypeIcons& type = typeIcons_[CaseFolded(extension)];
+    if (!type.small) type.small = IconForPath(path, true);
+    if (!type.large) type.large = IconForPath(path, false);
+    small = type.small.Get();
+    large = type.large.Get();
+  } else {
+    ownSmall = IconForPath(path, true);
+    ownLarge = IconForPath(path, false);
+    small = ownSmall.Get();
+    large = ownLarge.Get();
+  }
+  int smallIndex = small ? ImageList_ReplaceIcon(small_.Get(), -1, small) : -1;
+  int largeIndex = large ? ImageList_ReplaceIcon(large_.Get(), -1, large) : -1;
   if (smallIndex >= 0 && smallIndex == largeIndex) return smallIndex;
   // Both lists must keep the same positions: undo a half-made entry.
   if (smallIndex >= 0) ImageList_Remove(small_.Get(), smallIndex);

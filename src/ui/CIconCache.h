@@ -48,6 +48,11 @@ class CIconCache {
   ImageListHandle large_;
   ImageListHandle small_;
   std::unordered_map<std::wstring, int> indexes_;  // case-folded path -> index
+  struct TypeIcons {
+    IconHandle small;
+    IconHandle large;
+  };
+  std::unordered_map<std::wstring, TypeIcons> typeIcons_;  // case-folded extension -> its icons
 };
 
 // The icon for a file path (UTF-8) at 16 (small) or 32 pixels: an .ico file's own icon,
