@@ -120,10 +120,10 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   int AddItem(LPCITEMIDLIST item);
   // A search folder's fill: its sub-folders at once, then its results as the
   // service makes them available, taken on the view's timer. A folder opened
-  // again shows the results its query gave a moment ago until the service's
-  // fresh answer replaces them. False when the folder is not one whose query
+  // again or refreshed shows the results its query gave a moment ago (less
+  // files gone since) until the service's fresh answer replaces them. False when the folder is not one whose query
   // the view can run itself (the list then fills from the enumerator).
-  bool StartResultFill(bool reopened);
+  bool StartResultFill();
   // Takes the results available now, for about `budgetMs` milliseconds.
   void FeedResults(DWORD budgetMs);
   void AppendResults(const std::vector<SearchResultText>& results, std::size_t from);
@@ -194,7 +194,6 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   SearchRequest feedRequest_;
   std::vector<SearchResultText> fedResults_;
   std::shared_ptr<const std::vector<SearchResultText>> keptResults_;
-  bool firstFill_ = true;
   // The rows' counts when the view counted them itself (-1: the folder's counts).
   int shownResults_ = -1;
   int shownFolders_ = 0;

@@ -50,6 +50,17 @@ constexpr DWORD kFirstResultBudgetMs = 250;
 // Rows whose type names the Type column is first made wide enough for.
 constexpr int kRowsFitted = 200;
 
+using KeptResults = std::shared_ptr<const std::vector<SearchResultText>>;
+
+// Kept results less the files gone since they were kept, in a folder of files.
+KeptResults StillThere(KeptResults kept, const std::wstring& category) {
+  if (!kept || !ShowsOnlyExistingFiles(category)) return kept;
+  auto present = std::make_shared<std::vector<SearchResultText>>();
+  for (const SearchResultText& result : *kept)
+    if (ResultFileExists(result.path)) present->push_back(result);
+  return present;
+}
+
 // The columns after "Name" and "Details": their headers, alignment, and widths
 // shared by the views of the process (0 until first fitted to their contents).
 struct FileColumn {
@@ -120,9 +131,7 @@ void CShellView::FillList() {
   StopResultFill();
   // Taken first: a change made while the list fills is seen by the next look.
   RememberShownDocument();
-  bool reopened = firstFill_;
-  firstFill_ = false;
-  if (StartResultFill(reopened)) return;
+  if (StartResultFill()) return;
   shownResults_ = -1;
   ComPtr<IEnumIDList> items;
   HRESULT hr = folder_->EnumObjects(window_, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.Put());
@@ -165,7 +174,7 @@ int CShellView::AppendEnumerated(IEnumIDList* items) {
   return appended;
 }
 
-bool CShellView::StartResultFill(bool reopened) {
+bool CShellView::StartResultFill() {
   CFolderStore* store = TheFolderStore();
   CPidlManager* manager = ThePidlManager();
   ComPtr<IPersistFolder2> persist = folder_.As<IPersistFolder2>();
@@ -193,9 +202,10 @@ bool CShellView::StartResultFill(bool reopened) {
   keptResults_.reset();
   fedResults_.clear();
   if (MakeSearchRequest(record, shownFolders_ != 0, feedRequest_)) {
-    // Opened again with the query unchanged: what it answered a moment ago
-    // shows now, until the service's fresh answer is complete.
-    if (reopened) keptResults_ = resultcache::Find(feedRequest_);
+    // Opened again or refreshed with the query unchanged: what it answered a
+    // moment ago shows now, until the service's fresh answer is complete, so
+    // a refresh never empties the list while the service searches.
+    keptResults_ = StillThere(resultcache::Find(feedRequest_), feedRequest_.category);
     if (keptResults_) AppendResults(*keptResults_, 0);
     feed_ = std::make_shared<ResultFeed>(feedRequest_);
   }
