@@ -131,7 +131,10 @@ void CShellView::FillList() {
   StopResultFill();
   // Taken first: a change made while the list fills is seen by the next look.
   RememberShownDocument();
-  if (StartResultFill()) return;
+  // A file dialog fills from the enumerator, whole: under Wine its list showed
+  // and hit-tested only the rows there at the first paint when results were
+  // appended later (not understood yet).
+  if (!dialogBrowser_ && StartResultFill()) return;
   shownResults_ = -1;
   ComPtr<IEnumIDList> items;
   HRESULT hr = folder_->EnumObjects(window_, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.Put());
