@@ -513,6 +513,17 @@ int Run(int files, bool queriesOnly) {
   std::string base;
   const char* kept = std::getenv("QUORVANE_BENCH_KEEP");
   if (kept && *kept) {
+    // The tree maker works with ANSI paths of its own making; a kept folder is
+    // taken only when its name survives that (plain ASCII, well short of MAX_PATH).
+    wchar_t wide[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableW(L"QUORVANE_BENCH_KEEP", wide, MAX_PATH);
+    bool ascii = length > 0 && length < MAX_PATH - 64 &&
+                 std::all_of(wide, wide + length, [](wchar_t c) { return c > 0 && c < 0x80; });
+    if (!ascii) {
+      std::fprintf(stderr, "QUORVANE_BENCH_KEEP must name a folder by a plain ASCII path under %d characters\n",
+                   MAX_PATH - 64);
+      return 2;
+    }
     base = kept;
   } else {
     char temp[MAX_PATH] = {};
