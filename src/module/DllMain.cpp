@@ -9,6 +9,7 @@
 #include "common/Holders.h"
 #include "common/ModulePaths.h"
 #include "runtime/ModuleUse.h"
+#include "ui/CIconCache.h"
 #include "module/ServerRegistration.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -21,7 +22,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID riid, LPVOID* ppv) { return qv::GetClassObject(classId, riid, ppv); }
 
-STDAPI DllCanUnloadNow() { return qv::ReleaseModuleIfIdle() ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return qv::ReleaseModuleIfIdle(qv::ReleaseSharedIconCache) ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
   qv::ComInitialization com;

@@ -57,9 +57,15 @@ CPidlManager& RequirePidlManager() {
   throw ComError(kModuleObjectsUnavailable);
 }
 
-bool ReleaseModuleIfIdle() {
+bool ReleaseModuleIfIdle(void (*releaseAlso)()) {
   AcquireSRWLockExclusive(&g_useLock);
   bool idle = CanUnloadNow() == S_OK;
+  if (idle && releaseAlso) {
+    Guarded(false, [&] {
+      releaseAlso();
+      return true;
+    });
+  }
   if (idle) EndUse();
   ReleaseSRWLockExclusive(&g_useLock);
   return idle;

@@ -38,7 +38,8 @@ CPidlManager& RequirePidlManager();
 
 // With no live object of the component: saves the settings and releases the
 // module-wide objects this module made, and answers true (the module may be
-// unloaded). Otherwise changes nothing and answers false.
-bool ReleaseModuleIfIdle();
+// unloaded), after `releaseAlso` (what later layers keep for the module's
+// period of use). Otherwise changes nothing and answers false.
+bool ReleaseModuleIfIdle(void (*releaseAlso)() = nullptr);
 
 }  // namespace qv

@@ -95,10 +95,7 @@ const InterfaceEntry* CShellFolder::InterfaceTable() {
   return table;
 }
 
-CIconCache& CShellFolder::IconCache() {
-  if (!iconCache_) iconCache_ = std::make_unique<CIconCache>();
-  return *iconCache_;
-}
+CIconCache& CShellFolder::IconCache() { return SharedIconCache(); }
 
 CItemIdList CShellFolder::AbsoluteListOf(LPCITEMIDLIST item) const { return JoinLists(absolute_, item); }
 

@@ -102,7 +102,6 @@ class CShellFolder final
   CItemIdList absolute_;
   ULONG resultCount_ = 0;
   ULONG folderCount_ = 0;
-  std::unique_ptr<CIconCache> iconCache_;
 };
 
 }  // namespace qv

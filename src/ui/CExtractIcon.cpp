@@ -77,7 +77,7 @@ STDMETHODIMP CExtractIcon::GetIconLocation(UINT flags, LPWSTR iconFile, UINT cap
     }
   }
   if (SUCCEEDED(hr)) {
-    // The index is a position in this folder object's own image lists, not in a
+    // The index is a position in the component's own image lists, not in a
     // file: a host's icon cache, keyed by file and index, must not keep it.
     *resultFlags |= GIL_DONTCACHE;
     if (iconFile && capacity > 0) iconFile[0] = L'\0';

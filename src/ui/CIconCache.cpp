@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <memory>
 
 #include "common/Text.h"
 
@@ -161,40 +162,28 @@ CIconCache::~CIconCache() = default;
 
 int CIconCache::IndexFor(const char* path) {
   if (!path || !*path) return kResultWithoutRecordIndex;
-  std::wstring key = CaseFolded(ToWide(path));
-  auto found = indexes_.find(key);
-  if (found != indexes_.end()) return found->second;
-  if (indexes_.size() >= kMaxPaths) return kDocumentIndex;
-  int index = AddPath(path);
-  indexes_.emplace(std::move(key), index);
+  std::wstring wide = ToWide(path);
+  const wchar_t* extension = PathFindExtensionW(wide.c_str());
+  // Most files show their type's icon: one position serves them all.
+  const bool ownIcon = !*extension || lstrcmpiW(extension, L".ico") == 0 || HasOwnIcon(wide);
+  std::wstring key = CaseFolded(ownIcon ? wide : std::wstring(extension));
+  auto& indexes = ownIcon ? pathIndexes_ : typeIndexes_;
+  ExclusiveLock held(lock_);
+  auto found = indexes.find(key);
+  if (found != indexes.end()) return found->second;
+  if (ownIcon && pathIndexes_.size() >= kMaxPaths) return kDocumentIndex;
+  int index = AddIcons(path);
+  indexes.emplace(std::move(key), index);
   return index;
 }
 
-int CIconCache::AddPath(const char* path) {
+int CIconCache::AddIcons(const char* path) {
   if (!small_ || !large_) return -1;
-  // The lists copy the icons. A file shown by its type's icon takes the type's
-  // pair, asked of the shell once per type; any other file's icons are
-  // destroyed at once, so a folder with thousands of results holds a pair of
-  // icon handles per type, not per file.
-  IconHandle ownSmall, ownLarge;
-  HICON small = nullptr;
-  HICON large = nullptr;
-  std::wstring wide = ToWide(path);
-  const wchar_t* extension = PathFindExtensionW(wide.c_str());
-  if (*extension && lstrcmpiW(extension, L".ico") != 0 && !HasOwnIcon(wide)) {
-    TypeIcons& type = typeIcons_[CaseFolded(extension)];
-    if (!type.small) type.small = IconForPath(path, true);
-    if (!type.large) type.large = IconForPath(path, false);
-    small = type.small.Get();
-    large = type.large.Get();
-  } else {
-    ownSmall = IconForPath(path, true);
-    ownLarge = IconForPath(path, false);
-    small = ownSmall.Get();
-    large = ownLarge.Get();
-  }
-  int smallIndex = small ? ImageList_ReplaceIcon(small_.Get(), -1, small) : -1;
-  int largeIndex = large ? ImageList_ReplaceIcon(large_.Get(), -1, large) : -1;
+  // The lists copy the icons, which go at once.
+  IconHandle small = IconForPath(path, true);
+  IconHandle large = IconForPath(path, false);
+  int smallIndex = small ? ImageList_ReplaceIcon(small_.Get(), -1, small.Get()) : -1;
+  int largeIndex = large ? ImageList_ReplaceIcon(large_.Get(), -1, large.Get()) : -1;
   if (smallIndex >= 0 && smallIndex == largeIndex) return smallIndex;
   // Both lists must keep the same positions: undo a half-made entry.
   if (smallIndex >= 0) ImageList_Remove(small_.Get(), smallIndex);
@@ -208,6 +197,25 @@ HICON CIconCache::GetLargeIcon(int index) const {
 
 HICON CIconCache::GetSmallIcon(int index) const {
   return small_ && index >= 0 ? ImageList_GetIcon(small_.Get(), index, ILD_TRANSPARENT) : nullptr;
+}
+
+namespace {
+
+SRWLOCK g_sharedLock = SRWLOCK_INIT;
+std::unique_ptr<CIconCache> g_shared;
+
+}  // namespace
+
+CIconCache& SharedIconCache() {
+  ExclusiveLock held(g_sharedLock);
+  if (!g_shared) g_shared = std::make_unique<CIconCache>();
+  return *g_shared;
+}
+
+void ReleaseSharedIconCache() {
+  std::unique_ptr<CIconCache> released;
+  ExclusiveLock held(g_sharedLock);
+  released = std::move(g_shared);
 }
 
 }  // namespace qv
