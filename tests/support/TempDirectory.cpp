@@ -94,12 +94,18 @@ std::string HostPathToWindows(const std::string& hostPath) {
   return result;
 }
 
-std::string MakeNumberedFiles(const TempDirectory& tree, int count, std::vector<std::wstring>& paths) {
+std::string MakeNumberedFiles(const TempDirectory& tree, int count, std::vector<std::wstring>& paths,
+                              int perDirectory) {
   std::string directory = tree.File("files-" + std::to_string(count));
   MakeDirectory(directory);
   paths.clear();
   for (int i = 0; i < count; ++i) {
-    std::string path = directory + "\\document-" + std::to_string(i) + ".txt";
+    std::string parent = directory;
+    if (perDirectory > 0) {
+      parent += "\\part-" + std::to_string(i / perDirectory);
+      if (i % perDirectory == 0) MakeDirectory(parent);
+    }
+    std::string path = parent + "\\document-" + std::to_string(i) + ".txt";
     WriteFileText(path, "bench");
     paths.push_back(ToWide(path));
   }

@@ -30,7 +30,10 @@ bool FileExists(const std::string& path);
 bool MakeDirectory(const std::string& path);
 // `count` small files "document-0.txt"... in a new directory "files-<count>" of
 // the tree, for benchmarks; the directory, and each file's path in `paths`.
-std::string MakeNumberedFiles(const TempDirectory& tree, int count, std::vector<std::wstring>& paths);
+// With `perDirectory`, they go into sub-directories of that many files each
+// (Wine makes each new file in a directory look through all the others).
+std::string MakeNumberedFiles(const TempDirectory& tree, int count, std::vector<std::wstring>& paths,
+                              int perDirectory = 0);
 
 // The Windows path of a file named by a host (Unix) path, such as the built DLL.
 std::string HostPathToWindows(const std::string& hostPath);
