@@ -39,6 +39,7 @@
 #define IDS_RESULT_FILE_MISSING_TITLE 38
 #define IDS_CONFIRM_LONG_PATH_DELETE 39
 #define IDS_FOLDER_CHANGED_ELSEWHERE 40
+#define IDS_TOO_MANY_FOLDERS_TO_MOVE 41
 
 // The view's accelerators and its view-mode menu
 #define IDA_VIEW 111

@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <strsafe.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,12 +9,14 @@
 #include "common/ClassIds.h"
 #include "common/Holders.h"
 #include "common/ModulePaths.h"
+#include "common/Text.h"
 #include "runtime/ModuleUse.h"
 #include "pidl/CPidlManager.h"
 #include "folders/CFolderStore.h"
 #include "operations/FolderOperations.h"
 #include "ui/Confirmation.h"
 #include "ui/DataBlocks.h"
+#include "resources/resource.h"
 
 namespace qv {
 namespace {
@@ -204,10 +205,9 @@ STDMETHODIMP CDropTarget::Drop(IDataObject* data, DWORD keyState, POINTL, DWORD*
     // The data is read again: what is dropped is what Drop was handed.
     Plan plan = PlanDrop(data);
     if (plan.tooMany) {
-      char text[160] = {};
-      StringCchPrintfA(text, ARRAYSIZE(text), "Too many folders to move at once. Move at most %u folders at a time.",
-                static_cast<unsigned>(kMostFoldersPerDrop));
-      ShowInformation(nullptr, text, kProductName);
+      std::string text =
+          FormatText(LoadResourceText(IDS_TOO_MANY_FOLDERS_TO_MOVE).c_str(), static_cast<unsigned>(kMostFoldersPerDrop));
+      ShowInformation(nullptr, text.c_str(), kProductName);
       return S_OK;
     }
     if (EffectFor(plan, keyState, allowed) != DROPEFFECT_MOVE) return S_OK;
