@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFolder.h"
 #include "BenchTiming.h"
 #include "common/ComBase.h"
 #include "runtime/ModuleObjects.h"
@@ -23,8 +24,6 @@
 #include "pidl/CPidlManager.h"
 #include "search/RegistrationCookie.h"
 #include "shellfolder/CEnumIDList.h"
-#include "support/SearchStub.h"
-#include "support/TempDirectory.h"
 #include "support/TestItemList.h"
 
 namespace {
@@ -69,29 +68,17 @@ ULONG EnumerateWithTheShell(IShellFolder* desktop, const std::string& directory)
 }
 
 int Run(const std::vector<int>& counts) {
-  qv::test::TempDirectory tree;
-  qv::test::WriteFileText(tree.File("quorvane.xml"),
-                          "<root name='root'><folder name='Bench' query='bench' category='file' maxResults='0'/></root>");
-  qv::ScopedModuleObjects objects(tree.Path());
-  qv::test::SearchStub service;
-  ComPtr<IShellFolder> desktop;
-  if (!qv::ThePidlManager() || FAILED(SHGetDesktopFolder(desktop.Put()))) {
-    std::fprintf(stderr, "the module objects or the desktop folder are missing\n");
-    return 1;
-  }
+  qv::bench::BenchFolder bench;
   qv::test::TestItemList folder;
   folder.Root().Folder("Bench");
 
   std::printf("%8s %16s %16s %8s\n", "N", "enumerator ms", "shell ms", "ratio");
   for (int count : counts) {
-    std::vector<std::wstring> paths;
-    std::string directory = qv::test::MakeNumberedFiles(tree, count, paths);
-    service.Reset();
-    for (const std::wstring& path : paths) service.AddResult(path, path.substr(path.rfind(L'\\') + 1));
+    std::string directory = bench.ServeNumberedFiles(count);
 
     ULONG results = 0, listed = 0;
     double component = BestTime(RoundsFor(count), [&](int) { results = EnumerateWithTheComponent(folder); });
-    double shell = BestTime(RoundsFor(count), [&](int) { listed = EnumerateWithTheShell(desktop.Get(), directory); });
+    double shell = BestTime(RoundsFor(count), [&](int) { listed = EnumerateWithTheShell(bench.Desktop(), directory); });
     if (results != static_cast<ULONG>(count) || listed != static_cast<ULONG>(count)) {
       std::fprintf(stderr, "N=%d: the enumerator listed %lu results and the shell %lu files\n", count, results, listed);
       return 1;

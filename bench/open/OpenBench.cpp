@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFolder.h"
 #include "BenchTiming.h"
 #include "folders/CFolderStore.h"
 #include "common/ComBase.h"
@@ -30,8 +31,6 @@
 #include "pidl/CItemIdList.h"
 #include "pidl/CPidlManager.h"
 #include "shellfolder/CShellFolder.h"
-#include "support/SearchStub.h"
-#include "support/TempDirectory.h"
 #include "support/TestItemList.h"
 #include "view/TestBrowser.h"
 #include "view/ViewFixture.h"
@@ -98,18 +97,10 @@ double Best(int rounds, const std::function<ComPtr<IShellFolder>()>& bind, int c
 }
 
 int Run(const std::vector<int>& counts) {
-  qv::test::TempDirectory tree;
-  qv::test::WriteFileText(tree.File("quorvane.xml"),
-                          "<root name='root'><folder name='Bench' query='bench' category='file' maxResults='0'/></root>");
-  qv::ScopedModuleObjects objects(tree.Path());
-  qv::test::SearchStub service;
+  qv::bench::BenchFolder bench;
   qv::test::MachineClassesMirror mirror;
   mirror.Copy();
-  ComPtr<IShellFolder> desktop;
-  if (!qv::ThePidlManager() || FAILED(SHGetDesktopFolder(desktop.Put()))) {
-    std::fprintf(stderr, "the module objects or the desktop folder are missing\n");
-    return 1;
-  }
+  IShellFolder* desktop = bench.Desktop();
   std::function<ComPtr<IShellFolder>()> searchFolder = [] {
     // Every round opens cold: the results a round before kept for a re-open
     // would show at once and time nothing.
@@ -132,10 +123,7 @@ int Run(const std::vector<int>& counts) {
   int last = 0;
   for (int count : counts) {
     const bool sideBySide = count <= kLargestSideBySide;
-    std::vector<std::wstring> paths;
-    std::string directory = qv::test::MakeNumberedFiles(tree, count, paths, sideBySide ? 0 : 1000);
-    service.Reset();
-    for (const std::wstring& path : paths) service.AddResult(path, path.substr(path.rfind(L'\\') + 1));
+    std::string directory = bench.ServeNumberedFiles(count, sideBySide ? 0 : 1000);
     std::wstring wide = qv::ToWide(directory);
     std::function<ComPtr<IShellFolder>()> plainFolder = [&] {
       ComPtr<IShellFolder> folder;
