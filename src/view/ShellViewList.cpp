@@ -368,9 +368,13 @@ void CShellView::FitTypeColumn() {
   // rows, until the user sets its width.
   int& width = g_fileColumnWidths[static_cast<int>(ListColumn::Type) - kFirstFileColumn];
   if (g_typeWidthChosen) return;
+  // Each name is measured once: the rows of a folder share a few types.
   std::vector<std::wstring> names;
   ListRows& rows = list_->Rows();
-  for (int row = 0; row < rows.Count() && row < kRowsFitted; ++row) names.push_back(rows.Text(row, ListColumn::Type));
+  for (int row = 0; row < rows.Count() && row < kRowsFitted; ++row) {
+    std::wstring name = rows.Text(row, ListColumn::Type);
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+  }
   int fitting = list_->FittingWidth(ToWide(LoadResourceText(IDS_TYPE_COLUMN)), names);
   if (fitting <= width) return;
   width = fitting;
