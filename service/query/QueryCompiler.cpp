@@ -315,10 +315,12 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
   }
   bool fullText = !words.empty() || !filters.empty();
   if (fullText) filters.insert(filters.end(), extensionWords.begin(), extensionWords.end());
+  bool exclusionsOnNames = true;
   for (const QueryNode* clause : excludedClauses) {
     std::optional<std::string> match = FullText(clause->children[0]);
     if (match && fullText) {
       exclusions.push_back(*match);
+      exclusionsOnNames = exclusionsOnNames && OnlyNameWords(clause->children[0]);
     } else {
       condition(*clause);
     }
@@ -329,6 +331,7 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
   compiled.filters = filters.empty() ? std::string() : Join(filters, " AND ");
   compiled.exclusions = exclusions.empty() ? std::string() : Join(exclusions, " OR ");
   if (!words.empty() && exclusions.empty() && filtersOnNames) compiled.namesWords = Join(namesWords, " AND ");
+  compiled.namesOnly = words.empty() && !filters.empty() && filtersOnNames && exclusionsOnNames;
   compiled.conditions = conditions.sql.empty() ? SqlText{"1", {}} : conditions;
   return compiled;
 }

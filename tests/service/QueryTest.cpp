@@ -154,6 +154,9 @@ TEST_F(Query, NewestFirstKeepsTheExactOrderWhetherManyMatchesAreNewOrOld) {
   EXPECT_EQ(all, Find(L"common", 1));
   EXPECT_EQ(old, Find(L"ancient", 1));
   EXPECT_EQ(old, Find(L"ancient modified:<2100-01-01", 1));
+  // Words only names may hold are found among the names alone.
+  EXPECT_EQ(old, Find(L"name:old", 1));
+  EXPECT_EQ(old, Find(L"name:old -name:new -name:notes", 1));
 }
 
 TEST_F(Query, ResultsAnswerOnlyTheirOwnProperties) {
