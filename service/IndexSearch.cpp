@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 #include "common/Holders.h"
@@ -69,15 +71,62 @@ void Member(sqlite3_context* context, int, sqlite3_value** arguments) {
                      ids && std::binary_search(ids->begin(), ids->end(), sqlite3_value_int64(arguments[1])) ? 1 : 0);
 }
 
+// qv_matches(table, match, id): whether the full-text table matches the file.
+// The matches are read on the first call of a statement's run and kept for
+// the rest of it.
+void Matches(sqlite3_context* context, int, sqlite3_value** arguments) {
+  try {
+    auto* ids = static_cast<IdSet*>(sqlite3_get_auxdata(context, 1));
+    if (!ids) {
+      const char* table = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
+      const char* match = reinterpret_cast<const char*>(sqlite3_value_text(arguments[1]));
+      std::string name = table ? table : "";
+      if (!match || (name != "files_text" && name != "files_names")) {
+        sqlite3_result_error(context, "qv_matches: no such full-text table", -1);
+        return;
+      }
+      sqlite3* db = sqlite3_context_db_handle(context);
+      std::string sql = "SELECT rowid FROM " + name + " WHERE " + name + " MATCH ?1";
+      sqlite3_stmt* raw = nullptr;
+      int code = sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
+      UniqueResource<sqlite3_stmt*, detail::FinalizeStatement, nullptr> statement(raw);
+      auto set = std::make_unique<IdSet>();
+      if (code == SQLITE_OK) code = sqlite3_bind_text(raw, 1, match, -1, SQLITE_TRANSIENT);
+      while (code == SQLITE_OK && (code = sqlite3_step(raw)) == SQLITE_ROW) {
+        set->push_back(sqlite3_column_int64(raw, 0));
+        code = SQLITE_OK;
+      }
+      if (code != SQLITE_DONE) {
+        sqlite3_result_error(context, sqlite3_errmsg(db), -1);
+        sqlite3_result_error_code(context, sqlite3_extended_errcode(db));
+        return;
+      }
+      if (!std::is_sorted(set->begin(), set->end())) std::sort(set->begin(), set->end());
+      sqlite3_set_auxdata(context, 1, set.release(), [](void* p) { delete static_cast<IdSet*>(p); });
+      ids = static_cast<IdSet*>(sqlite3_get_auxdata(context, 1));
+      if (!ids) {
+        sqlite3_result_error_nomem(context);
+        return;
+      }
+    }
+    sqlite3_result_int(context, std::binary_search(ids->begin(), ids->end(), sqlite3_value_int64(arguments[2])));
+  } catch (...) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
 void RegisterFunctions(SqliteDatabase& db) {
   for (auto [name, function] : {std::pair{"qv_name_like", &NameLike}, std::pair{"qv_under", &Under}}) {
     int result = sqlite3_create_function_v2(db.Handle(), name, 2, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
                                             function, nullptr, nullptr, nullptr);
     if (result != SQLITE_OK) throw SqliteError(result, "cannot register the query functions");
   }
-  int result = sqlite3_create_function_v2(db.Handle(), "qv_member", 2, SQLITE_UTF8, nullptr, &Member, nullptr,
-                                          nullptr, nullptr);
-  if (result != SQLITE_OK) throw SqliteError(result, "cannot register the query functions");
+  for (auto [name, arguments, function] :
+       {std::tuple{"qv_member", 2, &Member}, std::tuple{"qv_matches", 3, &Matches}}) {
+    int result = sqlite3_create_function_v2(db.Handle(), name, arguments, SQLITE_UTF8, nullptr, function, nullptr,
+                                            nullptr, nullptr);
+    if (result != SQLITE_OK) throw SqliteError(result, "cannot register the query functions");
+  }
 }
 
 SqliteStatement Prepare(SqliteDatabase& db, const SqlText& sql, const IdSet* ids = nullptr, int idsParameter = 0) {

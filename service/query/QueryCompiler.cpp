@@ -200,6 +200,15 @@ void Condition(const QueryNode& node, SqlText& sql) {
       Group(node, " OR ", sql);
       return;
     case QueryNode::Kind::Not:
+      // What no result may match is never where SQLite starts: the matches
+      // are read once into a set each file is looked up in.
+      if (std::optional<std::string> match = FullText(node.children[0])) {
+        sql.Add(std::string("NOT qv_matches('") + (OnlyNameWords(node.children[0]) ? "files_names" : "files_text") +
+                "', ")
+            .Value(*match)
+            .Add(", f.id)");
+        return;
+      }
       sql.Add("NOT ");
       Condition(node.children[0], sql);
       return;

@@ -290,6 +290,8 @@ TEST_F(QueryLanguage, EachOperatorAndTheirCombinationsFindExactlyTheirFiles) {
       {L"kind:picture", {L"photo.JPG"}},
       {L"kind:document", {L"march invoice.pdf", L"report-2024.docx", L"report-2025 final.docx"}},
       {L"kind:music OR kind:picture", {L"photo.JPG", L"song.mp3"}},
+      {L"kind:document -name:report", {L"march invoice.pdf"}},
+      {L"kind:document -report", {L"march invoice.pdf"}},
       {L"plan (size:>5 OR modified:2026-02-10)", {L"budget plan.txt", L"launch plan.txt"}},
       {L"plan (ext:pdf OR modified:2026-02-10)", {L"launch plan.txt"}},
       {L"resume", {resume}},
