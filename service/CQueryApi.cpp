@@ -52,7 +52,7 @@ HRESULT CQueryApi::Query(LONG cookie, BSTR searchString, VARIANT category, VARIA
   if (!results) return E_POINTER;
   *results = nullptr;
   return ServiceBoundary([&]() -> HRESULT {
-    if (!RegistrationStore().IsKnownCookie(cookie)) return kRegistrationLost;
+    if (!IsKnownCookieNow(cookie)) return kRegistrationLost;
     bool files = true;
     Ranking order = Ranking::Relevance;
     if (FAILED(SearchesFiles(category, &files)) || FAILED(ReadRanking(ranking, &order))) return E_INVALIDARG;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 #include "common/Holders.h"
@@ -56,19 +58,84 @@ void Under(sqlite3_context* context, int, sqlite3_value** arguments) {
   }
 }
 
+// The ids of the files a full-text expression matches, ascending: read once,
+// then tested by qv_member(set, id) while the files are walked by time, which
+// costs SQLite neither a second pass over the full-text index nor a temporary
+// table of every match.
+using IdSet = std::vector<std::int64_t>;
+constexpr char kIdSetType[] = "qv_id_set";
+
+void Member(sqlite3_context* context, int, sqlite3_value** arguments) {
+  const auto* ids = static_cast<const IdSet*>(sqlite3_value_pointer(arguments[0], kIdSetType));
+  sqlite3_result_int(context,
+                     ids && std::binary_search(ids->begin(), ids->end(), sqlite3_value_int64(arguments[1])) ? 1 : 0);
+}
+
+// qv_matches(table, match, id): whether the full-text table matches the file.
+// The matches are read on the first call of a statement's run and kept for
+// the rest of it.
+void Matches(sqlite3_context* context, int, sqlite3_value** arguments) {
+  try {
+    auto* ids = static_cast<IdSet*>(sqlite3_get_auxdata(context, 1));
+    if (!ids) {
+      const char* table = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
+      const char* match = reinterpret_cast<const char*>(sqlite3_value_text(arguments[1]));
+      std::string name = table ? table : "";
+      if (!match || (name != "files_text" && name != "files_names")) {
+        sqlite3_result_error(context, "qv_matches: no such full-text table", -1);
+        return;
+      }
+      sqlite3* db = sqlite3_context_db_handle(context);
+      std::string sql = "SELECT rowid FROM " + name + " WHERE " + name + " MATCH ?1";
+      sqlite3_stmt* raw = nullptr;
+      int code = sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr);
+      UniqueResource<sqlite3_stmt*, detail::FinalizeStatement, nullptr> statement(raw);
+      auto set = std::make_unique<IdSet>();
+      if (code == SQLITE_OK) code = sqlite3_bind_text(raw, 1, match, -1, SQLITE_TRANSIENT);
+      while (code == SQLITE_OK && (code = sqlite3_step(raw)) == SQLITE_ROW) {
+        set->push_back(sqlite3_column_int64(raw, 0));
+        code = SQLITE_OK;
+      }
+      if (code != SQLITE_DONE) {
+        sqlite3_result_error(context, sqlite3_errmsg(db), -1);
+        sqlite3_result_error_code(context, sqlite3_extended_errcode(db));
+        return;
+      }
+      if (!std::is_sorted(set->begin(), set->end())) std::sort(set->begin(), set->end());
+      sqlite3_set_auxdata(context, 1, set.release(), [](void* p) { delete static_cast<IdSet*>(p); });
+      ids = static_cast<IdSet*>(sqlite3_get_auxdata(context, 1));
+      if (!ids) {
+        sqlite3_result_error_nomem(context);
+        return;
+      }
+    }
+    sqlite3_result_int(context, std::binary_search(ids->begin(), ids->end(), sqlite3_value_int64(arguments[2])));
+  } catch (...) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
 void RegisterFunctions(SqliteDatabase& db) {
   for (auto [name, function] : {std::pair{"qv_name_like", &NameLike}, std::pair{"qv_under", &Under}}) {
     int result = sqlite3_create_function_v2(db.Handle(), name, 2, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
                                             function, nullptr, nullptr, nullptr);
     if (result != SQLITE_OK) throw SqliteError(result, "cannot register the query functions");
   }
+  for (auto [name, arguments, function] :
+       {std::tuple{"qv_member", 2, &Member}, std::tuple{"qv_matches", 3, &Matches}}) {
+    int result = sqlite3_create_function_v2(db.Handle(), name, arguments, SQLITE_UTF8, nullptr, function, nullptr,
+                                            nullptr, nullptr);
+    if (result != SQLITE_OK) throw SqliteError(result, "cannot register the query functions");
+  }
 }
 
-SqliteStatement Prepare(SqliteDatabase& db, const SqlText& sql) {
+SqliteStatement Prepare(SqliteDatabase& db, const SqlText& sql, const IdSet* ids = nullptr, int idsParameter = 0) {
   SqliteStatement statement = db.Prepare(sql.sql.c_str());
   for (std::size_t i = 0; i < sql.values.size(); ++i) {
     int index = static_cast<int>(i + 1);
-    if (const auto* number = std::get_if<std::int64_t>(&sql.values[i])) {
+    if (ids && index == idsParameter) {
+      statement.BindPointer(index, ids, kIdSetType);
+    } else if (const auto* number = std::get_if<std::int64_t>(&sql.values[i])) {
       statement.Bind(index, *number);
     } else {
       statement.Bind(index, std::get<std::string>(sql.values[i]));
@@ -77,14 +144,34 @@ SqliteStatement Prepare(SqliteDatabase& db, const SqlText& sql) {
   return statement;
 }
 
+IdSet MatchedIds(SqliteDatabase& db, const std::string& table, const std::string& match) {
+  SqliteStatement statement =
+      Prepare(db, SqlText{}.Add("SELECT rowid FROM " + table + " WHERE " + table + " MATCH ").Value(match));
+  IdSet ids;
+  while (statement.Step()) ids.push_back(statement.Integer(0));
+  if (!std::is_sorted(ids.begin(), ids.end())) std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+// The ids as a JSON array, which json_each reads back as rows.
+std::string JsonArray(const IdSet& ids) {
+  std::string json = "[";
+  for (std::int64_t id : ids) {
+    if (json.size() > 1) json += ',';
+    json += std::to_string(id);
+  }
+  return json + "]";
+}
+
 std::int64_t Count(SqliteDatabase& db, const SqlText& sql) {
   SqliteStatement statement = Prepare(db, sql);
   return statement.Step() ? statement.Integer(0) : 0;
 }
 
 // False when the reader wants no more.
-bool Deliver(SqliteDatabase& db, const SqlText& sql, const std::function<bool(SearchHit&&)>& onHit) {
-  SqliteStatement statement = Prepare(db, sql);
+bool Deliver(SqliteDatabase& db, const SqlText& sql, const std::function<bool(SearchHit&&)>& onHit,
+             const IdSet* ids = nullptr, int idsParameter = 0) {
+  SqliteStatement statement = Prepare(db, sql, ids, idsParameter);
   while (statement.Step()) {
     if (!onHit(SearchHit{statement.Text(0), statement.Text(1)})) return false;
   }
@@ -245,23 +332,31 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
   const std::int64_t sortedCandidates = SortedCandidates(files);
   SqlText sorted;  // reads the candidates, then "WHERE " and the conditions
   SqlText walked;  // walks all files by time
+  IdSet matched;   // the full-text matches the walk tests, when there are some
+  int matchedParameter = 0;
   bool few = false;
   if (compiled.HasFullText()) {
+    // Words that may only be in names are found among the names alone.
+    const std::string table = compiled.namesOnly ? "files_names" : "files_text";
     std::string match = compiled.Match();
-    SqlText count;
-    count.Add("SELECT count(*) FROM (SELECT rowid FROM files_text WHERE files_text MATCH ")
-        .Value(match)
-        .Add(" LIMIT ")
-        .Value(sortedCandidates)
-        .Add(")");
-    few = Count(db, count) < sortedCandidates;
-    sorted.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM files_text WHERE files_text MATCH ")
+    matched = MatchedIds(db, table, match);
+    if (static_cast<std::int64_t>(matched.size()) < sortedCandidates) {
+      SqlText read;
+      read.Add("SELECT f.path, f.name FROM json_each(")
+          .Value(JsonArray(matched))
+          .Add(") AS hit CROSS JOIN files f ON f.id = hit.value WHERE ")
+          .Add(compiled.conditions)
+          .Add(kNewestFirst);
+      Deliver(db, read, onHit);
+      return;
+    }
+    sorted.Add("SELECT f.path, f.name FROM (SELECT rowid AS id FROM " + table + " WHERE " + table + " MATCH ")
         .Value(match)
         .Add(") AS hit CROSS JOIN files f ON f.id = hit.id WHERE ");
-    walked.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
-               "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
-        .Value(match)
-        .Add(") AND ");
+    walked.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime WHERE qv_member(")
+        .Value(std::int64_t{0})
+        .Add(", f.id) AND ");
+    matchedParameter = static_cast<int>(walked.values.size());
   } else {
     walked.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime WHERE ");
     if (!compiled.drivingIndex.empty() && compiled.drivingIndex != "files_by_mtime") {
@@ -279,6 +374,7 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
     Deliver(db, SqlText(sorted).Add(compiled.conditions).Add(kNewestFirst), onHit);
     return;
   }
+  const IdSet* ids = matchedParameter ? &matched : nullptr;
   // Many candidates are mostly spread over time, and the first page of results
   // lies among the newest files. But when they are old (a folder filled years
   // ago), walking every newer file to reach them costs the whole index: so only
@@ -290,7 +386,7 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
   // A range of times already bounds the walk (and one more bound would cost
   // SQLite the better of the two).
   if (compiled.boundsModified || !boundary.Step()) {
-    Deliver(db, SqlText(walked).Add(compiled.conditions).Add(kNewestFirst), onHit);
+    Deliver(db, SqlText(walked).Add(compiled.conditions).Add(kNewestFirst), onHit, ids, matchedParameter);
     return;
   }
   const std::int64_t since = boundary.Integer(0);
@@ -301,28 +397,12 @@ void SearchWith(SqliteDatabase& db, const ParsedQuery& query, Ranking ranking,
     return onHit(std::move(hit));
   };
   SqlText newest(walked);
-  if (compiled.HasFullText()) {
-    // The full-text index hands over only the matches among the ids of the
-    // newest files: a narrow range when they were indexed lately (new files
-    // always are), instead of every match of a common word.
-    SqliteStatement ids = db.Prepare("SELECT min(id), max(id) FROM files INDEXED BY files_by_mtime WHERE mtime >= ?1");
-    ids.Bind(1, since);
-    ids.Step();
-    newest = SqlText{};
-    newest.Add("SELECT f.path, f.name FROM files f INDEXED BY files_by_mtime "
-               "WHERE f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ")
-        .Value(compiled.Match())
-        .Add(" AND rowid BETWEEN ")
-        .Value(ids.Integer(0))
-        .Add(" AND ")
-        .Value(ids.Integer(1))
-        .Add(") AND ");
-  }
   newest.Add("f.mtime >= ").Value(since).Add(" AND ").Add(compiled.conditions).Add(kNewestFirst);
-  if (!Deliver(db, newest, counted)) return;
-  SqlText older(delivered < kFirstPage && !sorted.sql.empty() ? sorted : walked);
+  if (!Deliver(db, newest, counted, ids, matchedParameter)) return;
+  bool sortRest = delivered < kFirstPage && !sorted.sql.empty();
+  SqlText older(sortRest ? sorted : walked);
   older.Add("f.mtime < ").Value(since).Add(" AND ").Add(compiled.conditions).Add(kNewestFirst);
-  Deliver(db, older, onHit);
+  Deliver(db, older, onHit, sortRest ? nullptr : ids, matchedParameter);
 }
 
 }  // namespace

@@ -43,6 +43,10 @@ class RegistrationStore {
   std::unique_ptr<SqliteDatabase> db_;
 };
 
+// Whether a query's cookie is valid, as IsKnownCookie answers, without opening
+// the database while it has not changed since the cookie was last found.
+bool IsKnownCookieNow(LONG cookie);
+
 // The registry form of a GUID string ("{...}", upper case); empty when the text is
 // not a GUID.
 std::wstring NormalizeGuid(const wchar_t* text);

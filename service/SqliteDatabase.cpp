@@ -45,6 +45,11 @@ SqliteStatement& SqliteStatement::Bind(int index, const std::string& utf8) {
 
 SqliteStatement& SqliteStatement::Bind(int index, const std::wstring& text) { return Bind(index, ToUtf8(text)); }
 
+SqliteStatement& SqliteStatement::BindPointer(int index, const void* pointer, const char* type) {
+  Check(db_, sqlite3_bind_pointer(statement_.Get(), index, const_cast<void*>(pointer), type, nullptr));
+  return *this;
+}
+
 int SqliteStatement::ParameterIndex(const char* name) const {
   return sqlite3_bind_parameter_index(statement_.Get(), name);
 }

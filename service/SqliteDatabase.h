@@ -43,6 +43,9 @@ class SqliteStatement {
   SqliteStatement& Bind(int index, std::int64_t value);
   SqliteStatement& Bind(int index, const std::string& utf8);
   SqliteStatement& Bind(int index, const std::wstring& text);
+  // A pointer that only SQL functions which ask for `type` can read; the
+  // object must outlive the statement's steps.
+  SqliteStatement& BindPointer(int index, const void* pointer, const char* type);
   // The index of a named parameter (":limit"); 0 when the statement has none.
   int ParameterIndex(const char* name) const;
   // True while a row is available.

@@ -200,6 +200,15 @@ void Condition(const QueryNode& node, SqlText& sql) {
       Group(node, " OR ", sql);
       return;
     case QueryNode::Kind::Not:
+      // What no result may match is never where SQLite starts: the matches
+      // are read once into a set each file is looked up in.
+      if (std::optional<std::string> match = FullText(node.children[0])) {
+        sql.Add(std::string("NOT qv_matches('") + (OnlyNameWords(node.children[0]) ? "files_names" : "files_text") +
+                "', ")
+            .Value(*match)
+            .Add(", f.id)");
+        return;
+      }
       sql.Add("NOT ");
       Condition(node.children[0], sql);
       return;
@@ -315,10 +324,12 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
   }
   bool fullText = !words.empty() || !filters.empty();
   if (fullText) filters.insert(filters.end(), extensionWords.begin(), extensionWords.end());
+  bool exclusionsOnNames = true;
   for (const QueryNode* clause : excludedClauses) {
     std::optional<std::string> match = FullText(clause->children[0]);
     if (match && fullText) {
       exclusions.push_back(*match);
+      exclusionsOnNames = exclusionsOnNames && OnlyNameWords(clause->children[0]);
     } else {
       condition(*clause);
     }
@@ -329,6 +340,7 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
   compiled.filters = filters.empty() ? std::string() : Join(filters, " AND ");
   compiled.exclusions = exclusions.empty() ? std::string() : Join(exclusions, " OR ");
   if (!words.empty() && exclusions.empty() && filtersOnNames) compiled.namesWords = Join(namesWords, " AND ");
+  compiled.namesOnly = words.empty() && !filters.empty() && filtersOnNames && exclusionsOnNames;
   compiled.conditions = conditions.sql.empty() ? SqlText{"1", {}} : conditions;
   return compiled;
 }

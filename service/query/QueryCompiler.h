@@ -60,6 +60,8 @@ struct CompiledQuery {
   SqlText drivingCondition;
   // Every result lies in a range of modification times.
   bool boundsModified = false;
+  // Match() looks only at names: the table of names alone answers it.
+  bool namesOnly = false;
 
   bool HasFullText() const { return !words.empty() || !filters.empty(); }
   // The full-text expression every result matches (words, filters, exclusions).

@@ -72,7 +72,8 @@ TEST(QueryParser, FileOperatorsBecomeBoundConditions) {
       {L"folder:\"C:\\Projects\\Alpha\\\"", "folder : \"C:\\Projects\\Alpha\"", "qv_under(f.path, ?)", L""},
       {L"budget (size:empty OR ext:txt)", "{name content} : \"budget\"",
        "((f.size >= ? AND f.size <= ?) OR f.ext IN (?))", L""},
-      {L"-budget", "", "NOT f.id IN (SELECT rowid FROM files_text WHERE files_text MATCH ?)", L""},
+      {L"-budget", "", "NOT qv_matches('files_text', ?, f.id)", L""},
+      {L"ext:mp3 -name:live", "", "f.ext IN (?) AND NOT qv_matches('files_names', ?, f.id)", L""},
   });
 }
 

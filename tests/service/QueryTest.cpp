@@ -154,6 +154,9 @@ TEST_F(Query, NewestFirstKeepsTheExactOrderWhetherManyMatchesAreNewOrOld) {
   EXPECT_EQ(all, Find(L"common", 1));
   EXPECT_EQ(old, Find(L"ancient", 1));
   EXPECT_EQ(old, Find(L"ancient modified:<2100-01-01", 1));
+  // Words only names may hold are found among the names alone.
+  EXPECT_EQ(old, Find(L"name:old", 1));
+  EXPECT_EQ(old, Find(L"name:old -name:new -name:notes", 1));
 }
 
 TEST_F(Query, ResultsAnswerOnlyTheirOwnProperties) {
@@ -287,6 +290,8 @@ TEST_F(QueryLanguage, EachOperatorAndTheirCombinationsFindExactlyTheirFiles) {
       {L"kind:picture", {L"photo.JPG"}},
       {L"kind:document", {L"march invoice.pdf", L"report-2024.docx", L"report-2025 final.docx"}},
       {L"kind:music OR kind:picture", {L"photo.JPG", L"song.mp3"}},
+      {L"kind:document -name:report", {L"march invoice.pdf"}},
+      {L"kind:document -report", {L"march invoice.pdf"}},
       {L"plan (size:>5 OR modified:2026-02-10)", {L"budget plan.txt", L"launch plan.txt"}},
       {L"plan (ext:pdf OR modified:2026-02-10)", {L"launch plan.txt"}},
       {L"resume", {resume}},
