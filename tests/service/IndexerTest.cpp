@@ -40,7 +40,8 @@ bool RunUnderWineShell(const std::wstring& folder, const std::string& command, c
 // The Unix path of a Windows path under Wine, for the host's shell.
 std::string UnixPathOf(const std::wstring& path) {
   using UnixName = char*(CDECL*)(const wchar_t*);
-  auto unixName = reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+  auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   char* name = unixName ? unixName(path.c_str()) : nullptr;
   std::string result = name ? name : "";
   if (name) HeapFree(GetProcessHeap(), 0, name);

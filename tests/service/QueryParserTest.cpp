@@ -189,8 +189,10 @@ TEST(QueryParser, SizesReadUnitsComparisonsRangesAndWords) {
                                          {L"-5", false, 0, 0}}) {
     ValueRange range{};
     EXPECT_EQ(c.valid, ParseSizeRange(c.value, &range)) << ToUtf8(c.value);
-    if (c.valid) EXPECT_EQ(c.low, range.low) << ToUtf8(c.value);
-    if (c.valid) EXPECT_EQ(c.high, range.high) << ToUtf8(c.value);
+    if (c.valid) {
+      EXPECT_EQ(c.low, range.low) << ToUtf8(c.value);
+      EXPECT_EQ(c.high, range.high) << ToUtf8(c.value);
+    }
   }
 }
 
@@ -237,8 +239,10 @@ TEST(QueryParser, DatesReadDaysRangesComparisonsAndNamedPeriods) {
        }) {
     ValueRange range{};
     EXPECT_EQ(c.valid, ParseDateRange(c.value, now, &range)) << ToUtf8(c.value);
-    if (c.valid) EXPECT_EQ(c.low, range.low) << ToUtf8(c.value);
-    if (c.valid) EXPECT_EQ(c.high, range.high) << ToUtf8(c.value);
+    if (c.valid) {
+      EXPECT_EQ(c.low, range.low) << ToUtf8(c.value);
+      EXPECT_EQ(c.high, range.high) << ToUtf8(c.value);
+    }
   }
   // Weeks: seven days from the user's first day of the week, around today.
   ValueRange thisWeek{}, lastWeek{};
