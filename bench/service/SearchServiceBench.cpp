@@ -509,31 +509,58 @@ std::int64_t FileSize(const std::wstring& path) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
+// The longest folder the tree maker takes: its paths add up to 64 characters.
+constexpr int kMaxTreeBase = MAX_PATH - 64;
+
+std::wstring EnvironmentText(const wchar_t* name) {
+  DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return {};
+  std::wstring text(size, L'\0');
+  DWORD length = GetEnvironmentVariableW(name, text.data(), size);
+  text.resize(length < size ? length : 0);
+  return text;
+}
+
+// The temporary folder, by its short name where its long one is not plain ASCII.
+std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  DWORD length = GetTempPathW(ARRAYSIZE(temp), temp);
+  if (length == 0 || length >= ARRAYSIZE(temp)) return {};
+  std::wstring folder(temp, length);
+  if (std::all_of(folder.begin(), folder.end(), [](wchar_t c) { return c < 0x80; })) return folder;
+  DWORD shortLength = GetShortPathNameW(folder.c_str(), nullptr, 0);
+  if (shortLength == 0) return folder;
+  std::wstring shortName(shortLength, L'\0');
+  shortLength = GetShortPathNameW(folder.c_str(), shortName.data(), shortLength);
+  shortName.resize(shortLength);
+  return shortName;
+}
+
+bool IsPlainAsciiPath(const std::wstring& path) {
+  return !path.empty() && path.size() < static_cast<std::size_t>(kMaxTreeBase) &&
+         std::all_of(path.begin(), path.end(), [](wchar_t c) { return c > 0 && c < 0x80; });
+}
+
 int Run(int files, bool queriesOnly) {
-  std::string base;
-  const char* kept = std::getenv("QUORVANE_BENCH_KEEP");
-  if (kept && *kept) {
-    // The tree maker works with ANSI paths of its own making; a kept folder is
-    // taken only when its name survives that (plain ASCII, well short of MAX_PATH).
-    wchar_t wide[MAX_PATH] = {};
-    DWORD length = GetEnvironmentVariableW(L"QUORVANE_BENCH_KEEP", wide, MAX_PATH);
-    bool ascii = length > 0 && length < MAX_PATH - 64 &&
-                 std::all_of(wide, wide + length, [](wchar_t c) { return c > 0 && c < 0x80; });
-    if (!ascii) {
-      std::fprintf(stderr, "QUORVANE_BENCH_KEEP must name a folder by a plain ASCII path under %d characters\n",
-                   MAX_PATH - 64);
-      return 2;
-    }
-    base = kept;
-  } else {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    base = std::string(temp) + "qv-bench-" + std::to_string(GetCurrentProcessId());
+  // The tree maker works with ANSI paths of its own making: the folder it works
+  // in is taken only when its name survives that (plain ASCII, well short of
+  // MAX_PATH). A temporary folder named otherwise is taken by its short name.
+  std::wstring folder = EnvironmentText(L"QUORVANE_BENCH_KEEP");
+  const bool kept = !folder.empty();
+  if (!kept) {
+    std::wstring temp = TempFolder();
+    folder = temp.empty() ? std::wstring() : temp + L"qv-bench-" + std::to_wstring(GetCurrentProcessId());
   }
+  if (!IsPlainAsciiPath(folder)) {
+    std::fprintf(stderr, "%s must name a folder by a plain ASCII path under %d characters\n",
+                 kept ? "QUORVANE_BENCH_KEEP" : "the temporary folder", kMaxTreeBase);
+    return 2;
+  }
+  std::string base = ToUtf8(folder);
   std::string tree = base + "\\tree";
   // A kept tree is reused when an earlier run finished indexing it with as many files.
   std::string keptMarker = base + "\\indexed " + std::to_string(files);
-  bool reuse = kept && *kept && GetFileAttributesA(keptMarker.c_str()) != INVALID_FILE_ATTRIBUTES;
+  bool reuse = kept && GetFileAttributesA(keptMarker.c_str()) != INVALID_FILE_ATTRIBUTES;
   if (!reuse) {
     // Process ids come round again: an earlier run that was stopped may have
     // left its tree and index under the same name.
@@ -585,7 +612,7 @@ int Run(int files, bool queriesOnly) {
     std::printf("Incremental index after changing %zu files: %llu re-indexed in %.2f s (%.1f%% of the full pass)\n",
                 changes, static_cast<unsigned long long>(incremental.counts.filesIndexed), incrementalSeconds,
                 100.0 * incrementalSeconds / fullSeconds);
-    if (kept && *kept) WriteFile(keptMarker, "");
+    if (kept) WriteFile(keptMarker, "");
   }
 
   RegistrationStore store;
@@ -676,7 +703,7 @@ int Run(int files, bool queriesOnly) {
   std::fflush(stdout);
   if (queriesOnly) {
     api.Reset();
-    if (!kept || !*kept) RemoveTree(base);
+    if (!kept) RemoveTree(base);
     return 0;
   }
 
@@ -711,7 +738,7 @@ int Run(int files, bool queriesOnly) {
   MeasureDocumentThroughput(base);
 
   api.Reset();
-  if (!kept || !*kept) RemoveTree(base);
+  if (!kept) RemoveTree(base);
   return 0;
 }
 
