@@ -18,9 +18,12 @@ namespace {
 constexpr wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 constexpr wchar_t kDesktopNameSpaceKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Desktop\\NameSpace\\";
-// How the desktop shows the junction: a browsable folder with sub-folders.
-constexpr DWORD kJunctionAttributes = SFGAO_HASSUBFOLDER | SFGAO_FILESYSTEM | SFGAO_FOLDER | SFGAO_BROWSABLE;
-static_assert(kJunctionAttributes == 0xE8000000);
+// How the desktop shows the junction: a browsable virtual folder with
+// sub-folders, whose folders hold files (so file dialogs list and enter it) but
+// which is no directory itself.
+constexpr DWORD kJunctionAttributes =
+    SFGAO_HASSUBFOLDER | SFGAO_FOLDER | SFGAO_FILESYSANCESTOR | SFGAO_BROWSABLE;
+static_assert(kJunctionAttributes == 0xB8000000);
 
 std::wstring ClassKey(const std::wstring& classId) { return RegistryWriter::ClassesPath(L"CLSID\\" + classId); }
 std::wstring NameSpaceKey(const std::wstring& classId) { return kDesktopNameSpaceKey + classId; }
@@ -107,9 +110,27 @@ HRESULT UnregisterServer(RegistrationScope scope) {
   return S_OK;
 }
 
+namespace {
+
+// The class's ShellFolder key as this version writes it: an older version's
+// (whose folders claimed to be directories) does not count.
+bool HasCurrentShellFolderKey(const std::wstring& classId) {
+  RegKey key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"CLSID\\" + classId + L"\\ShellFolder").c_str(), 0, KEY_QUERY_VALUE,
+                    key.Put()) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD attributes = 0, type = 0, size = sizeof attributes;
+  return RegQueryValueExW(key.Get(), L"Attributes", nullptr, &type, reinterpret_cast<BYTE*>(&attributes), &size) ==
+             ERROR_SUCCESS &&
+         size == sizeof attributes && attributes == kJunctionAttributes;
+}
+
+}  // namespace
+
 bool IsServerRegistered() {
   std::wstring classId = GuidString(kShellFolderClassId);
-  return RegistryKeyExists(HKEY_CLASSES_ROOT, L"CLSID\\" + classId + L"\\ShellFolder") ||
+  return HasCurrentShellFolderKey(classId) ||
          RegistryKeyExists(HKEY_LOCAL_MACHINE, NameSpaceKey(classId)) ||
          RegistryValueExists(HKEY_LOCAL_MACHINE, kApprovedKey, classId.c_str()) ||
          RegistryKeyExists(HKEY_CURRENT_USER, NameSpaceKey(classId)) ||

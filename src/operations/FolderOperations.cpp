@@ -174,6 +174,9 @@ bool FolderOperations::DeleteResultFile(HWND owner, LPCITEMIDLIST item, bool con
       // With confirm set the shell asks its own question; the file goes to the
       // recycle bin either way.
       operation.fFlags = confirm ? FOF_ALLOWUNDO : FOF_ALLOWUNDO | FOF_NOCONFIRMATION;
+      // A caller that may show nothing gets what the shell's own menu does then:
+      // the file goes to the recycle bin unasked.
+      if (prompts_->Quiet()) operation.fFlags |= FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
       deleted = RunFileOperation(operation) == 0 && !operation.fAnyOperationsAborted;
     }
     // The row leaves the views at once; the search service may go on listing

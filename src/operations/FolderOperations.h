@@ -91,9 +91,11 @@ class FolderOperations {
 
   // Verbs.
   // Opens a child as a folder, with the folder tree when `explore` is set.
-  void OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore);
-  // Runs the default verb of a result's file.
-  void OpenResult(LPCITEMIDLIST item);
+  // S_OK, or why the shell could not.
+  HRESULT OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore);
+  // Runs the default verb of a result's file; S_OK, or why it did not run
+  // (HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when the file has gone).
+  HRESULT OpenResult(LPCITEMIDLIST item);
   // Opens the directory that holds a result's file.
   void OpenContainingFolder(LPCITEMIDLIST item);
   // The file's property sheet for a result, the folder properties for a search
@@ -118,6 +120,9 @@ class FolderOperations {
   CItemIdList AddAndAnnounceFolder(const std::string& name, const char* query);
   // Tells the user that a result's file cannot be found exactly any more.
   void ReportMissingFile(HWND owner, const std::string& name);
+  // ShellExecuteEx, showing no error of its own when the prompts are quiet;
+  // S_OK or the failure.
+  HRESULT Execute(SHELLEXECUTEINFOW& info) const;
 
   CFolderStore* store_;
   CItemIdList absolute_;

@@ -26,8 +26,16 @@ SHELLEXECUTEINFOW BlankExecuteInfo() {
 
 }  // namespace
 
-void FolderOperations::OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore) {
-  if (!item) return;
+HRESULT FolderOperations::Execute(SHELLEXECUTEINFOW& info) const {
+  if (prompts_->Quiet()) info.fMask |= SEE_MASK_FLAG_NO_UI;
+  SetLastError(ERROR_SUCCESS);
+  if (RunShellExecute(info)) return S_OK;
+  DWORD error = GetLastError();
+  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+HRESULT FolderOperations::OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explore) {
+  if (!item) return E_INVALIDARG;
   try {
     // The shell binds the list through this component and opens it as a folder.
     CItemIdList absolute = AbsoluteListOf(item);
@@ -37,25 +45,29 @@ void FolderOperations::OpenFolderItem(HWND owner, LPCITEMIDLIST item, bool explo
     info.lpVerb = explore ? L"explore" : L"open";
     info.lpIDList = const_cast<LPITEMIDLIST>(absolute.Get());
     info.lpClass = L"folder";
-    RunShellExecute(info);
+    return Execute(info);
   } catch (...) {
+    return E_FAIL;
   }
 }
 
-void FolderOperations::OpenResult(LPCITEMIDLIST item) {
-  if (CPidlManager::KindOf(item) != ItemKind::Result) return;
+HRESULT FolderOperations::OpenResult(LPCITEMIDLIST item) {
+  if (CPidlManager::KindOf(item) != ItemKind::Result) return E_INVALIDARG;
   try {
     // The shell's own list of exactly this file; none when the file has gone.
     LPCITEMIDLIST fileList = RequirePidlManager().GetFileIdList(item);
     if (!fileList) {
       ReportMissingFile(nullptr, CPidlManager::ItemName(item));
-      return;
+      return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     }
     SHELLEXECUTEINFOW info = BlankExecuteInfo();
     info.fMask = SEE_MASK_IDLIST | SEE_MASK_NOCLOSEPROCESS;
     info.lpIDList = const_cast<LPITEMIDLIST>(fileList);
-    if (RunShellExecute(info) && info.hProcess) CloseHandle(info.hProcess);
+    HRESULT hr = Execute(info);
+    if (SUCCEEDED(hr) && info.hProcess) CloseHandle(info.hProcess);
+    return hr;
   } catch (...) {
+    return E_FAIL;
   }
 }
 
@@ -90,7 +102,7 @@ void FolderOperations::ShowProperties(HWND owner, LPCITEMIDLIST item) {
         info.lpVerb = L"properties";
         info.lpFile = path.c_str();
         info.nShow = SW_SHOW;
-        RunShellExecute(info);
+        Execute(info);
         return;
       }
       case ItemKind::Folder:

@@ -24,6 +24,9 @@ class IOperationPrompts {
   // A folder (absolute list) was just made where the user asked for it: the
   // window it came from may start editing its name. Nothing by default.
   virtual void EditNewFolderName(LPCITEMIDLIST created) { (void)created; }
+  // True when nothing may be shown (a caller's CMIC_MASK_FLAG_NO_UI): the shell
+  // is then asked to show no error either. False by default.
+  virtual bool Quiet() const { return false; }
 
  protected:
   ~IOperationPrompts() = default;

@@ -301,6 +301,19 @@ std::string CPidlManager::ResultPath(LPCITEMIDLIST item) {
   return path;
 }
 
+std::uint32_t CPidlManager::ResultRank(LPCITEMIDLIST item) {
+  const ResultRecord* record = GetResultRecord(item);
+  return record ? (static_cast<std::uint32_t>(record->rankHigh) << 16) | record->rankLow : 0;
+}
+
+void CPidlManager::SetResultRank(LPITEMIDLIST item, std::uint32_t rank) {
+  if (!GetResultRecord(item)) return;
+  if (rank > kMaxItemRank) rank = kMaxItemRank;
+  ResultRecord& record = AsIdentifier(item)->record.result;
+  record.rankLow = static_cast<std::uint16_t>(rank & 0xFFFF);
+  record.rankHigh = static_cast<std::uint8_t>(rank >> 16);
+}
+
 std::string CPidlManager::DisplayPath(LPCITEMIDLIST list) {
   std::string path;
   for (LPCITEMIDLIST item = list; !IsEnd(item); item = GetNextItem(item)) {
@@ -334,18 +347,22 @@ int CPidlManager::CompareNames(const std::string& first, const std::string& seco
   return order == CSTR_LESS_THAN ? -1 : (order == CSTR_GREATER_THAN ? 1 : 0);
 }
 
+int CPidlManager::CompareItems(LPCITEMIDLIST a, LPCITEMIDLIST b) {
+  bool aIsResult = KindOf(a) == ItemKind::Result;
+  bool bIsResult = KindOf(b) == ItemKind::Result;
+  if (aIsResult != bIsResult) return aIsResult ? 1 : -1;
+  int order = CompareNames(ItemName(a), ItemName(b));
+  // Two results of one title are two files when their paths differ.
+  if (order == 0 && aIsResult) order = CompareNames(ResultPath(a), ResultPath(b));
+  return order;
+}
+
 int CPidlManager::Compare(LPCITEMIDLIST first, LPCITEMIDLIST second) {
   LPCITEMIDLIST a = first;
   LPCITEMIDLIST b = second;
   for (; !IsEnd(a); a = GetNextItem(a), b = GetNextItem(b)) {
     if (IsEnd(b)) return 1;
-    bool aIsResult = KindOf(a) == ItemKind::Result;
-    bool bIsResult = KindOf(b) == ItemKind::Result;
-    if (aIsResult != bIsResult) return aIsResult ? 1 : -1;
-    int order = CompareNames(ItemName(a), ItemName(b));
-    // Two results of one title are two files when their paths differ.
-    if (order == 0 && aIsResult) order = CompareNames(ResultPath(a), ResultPath(b));
-    if (order != 0) return order;
+    if (int order = CompareItems(a, b)) return order;
   }
   return IsEnd(b) ? 0 : -1;
 }

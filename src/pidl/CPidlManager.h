@@ -83,6 +83,10 @@ class CPidlManager {
   // name one file exactly (not a result, or an older item whose ANSI copy of the
   // path may have lost characters or been cut).
   static std::string ResultPath(LPCITEMIDLIST item);
+  // A result item's place in its folder's results (1 for the first), 0 when the
+  // item does not hold one; SetResultRank writes it (up to kMaxItemRank).
+  static std::uint32_t ResultRank(LPCITEMIDLIST item);
+  static void SetResultRank(LPITEMIDLIST item, std::uint32_t rank);
   // The component's own path of a list's folders ("quorvane\A\B"), up to a result.
   static std::string DisplayPath(LPCITEMIDLIST list);
   // UTF-8 copies into buffers, cut at the buffer.
@@ -92,6 +96,9 @@ class CPidlManager {
   // but for case are still ordered (never 0 unless identical).
   static int CompareNames(const std::string& first, const std::string& second);
   static int Compare(LPCITEMIDLIST first, LPCITEMIDLIST second);
+  // The first items of two lists alone, in Compare's order: 0 when they name
+  // one item.
+  static int CompareItems(LPCITEMIDLIST first, LPCITEMIDLIST second);
   static bool IsSameItem(LPCITEMIDLIST first, LPCITEMIDLIST second);
   static bool IsResultItem(LPCITEMIDLIST item);
 

@@ -52,16 +52,18 @@ struct SearchFolderRecord {
   std::uint8_t rest[33];
 };
 
-// The kind-1 reading. fileIdList is a process-local handle into the module's
+// The kind-1 reading. rankLow and rankHigh hold the result's place in its
+// folder's results (1 for the first; 0 in items that do not know it), low 16
+// bits and high 8 bits. fileIdList is a process-local handle into the module's
 // table of parsed shell ID lists (CFileIdListTable), never an address: an item
 // that comes back from another process or a restart is checked against filePath.
 struct ResultRecord {
   std::int32_t kind;
   char name[kNameSize];
-  std::uint16_t reserved;
+  std::uint16_t rankLow;
   char filePath[kPathSize];
   std::uint32_t fileIdList;
-  std::uint8_t rest[1];
+  std::uint8_t rankHigh;
 };
 
 union ItemRecord {
@@ -110,7 +112,10 @@ static_assert(offsetof(SearchFolderRecord, style) + 2 == 286);
 static_assert(offsetof(SearchFolderRecord, rest) + 2 == 290);
 static_assert(offsetof(ResultRecord, filePath) + 2 == 58);
 static_assert(offsetof(ResultRecord, fileIdList) + 2 == 318);
-static_assert(offsetof(ResultRecord, rest) + 2 == 322);
+static_assert(offsetof(ResultRecord, rankLow) + 2 == 56);
+static_assert(offsetof(ResultRecord, rankHigh) + 2 == 322);
+// The highest rank an item holds; later results share it.
+constexpr std::uint32_t kMaxItemRank = 0xFFFFFF;
 
 // Defaults of a folder element's attributes when they are absent.
 constexpr std::int32_t kDefaultMaxResults = 100;

@@ -101,6 +101,8 @@ void CEnumIDList::AddResults(IXMLDOMNode* element) {
       if (fileFolder && !ResultFileExists(text.path)) continue;
       LPITEMIDLIST item = manager_.CreateResultItem(text.name, text.path, 0);
       if (!item) throw std::bad_alloc();
+      // Its place among the results shown, as the view's "Rank" column counts it.
+      CPidlManager::SetResultRank(item, resultCount_ + 1);
       Append(item);
       if (++resultCount_ == limit) break;
     }

@@ -50,6 +50,16 @@ class CShellFolder final
   STDMETHODIMP SetNameOf(HWND hwnd, LPCITEMIDLIST item, LPCWSTR newName, SHGDNF flags,
                          LPITEMIDLIST* renamedItem) override;
 
+  // IShellFolder2: the columns of the folder's own view, with the platform's
+  // property keys.
+  STDMETHODIMP GetDefaultSearchGUID(GUID* guid) override;
+  STDMETHODIMP EnumSearches(IEnumExtraSearch** searches) override;
+  STDMETHODIMP GetDefaultColumn(DWORD reserved, ULONG* sortColumn, ULONG* displayColumn) override;
+  STDMETHODIMP GetDefaultColumnState(UINT column, SHCOLSTATEF* state) override;
+  STDMETHODIMP GetDetailsEx(LPCITEMIDLIST item, const SHCOLUMNID* key, VARIANT* value) override;
+  STDMETHODIMP GetDetailsOf(LPCITEMIDLIST item, UINT column, SHELLDETAILS* details) override;
+  STDMETHODIMP MapColumnToSCID(UINT column, SHCOLUMNID* key) override;
+
   // IQuorvaneShellFolder
   STDMETHODIMP MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST* items, UINT count, BOOL move) override;
 
@@ -96,6 +106,8 @@ class CShellFolder final
 
  private:
   SFGAOF AttributesOf(LPCITEMIDLIST item, SFGAOF wanted) const;
+  // The desktop's parsing name of this folder's list joined with `item`.
+  std::string ParsingNameOf(LPCITEMIDLIST item) const;
 
   ComPtr<CShellFolder> parent_;
   CItemIdList relative_;

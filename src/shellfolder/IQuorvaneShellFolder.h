@@ -1,13 +1,14 @@
 #pragma once
-// The component's own shell folder interface: the platform's IShellFolder table
-// followed by one entry of ours, so a pointer to it is an IShellFolder as well.
+// The component's own shell folder interface: the platform's IShellFolder2 table
+// followed by one entry of ours, so a pointer to it is an IShellFolder and an
+// IShellFolder2 as well.
 
 #include <windows.h>
 #include <shlobj.h>
 
 // {FE681A19-D8DA-4AA5-BDF4-AA785E3B5A4C}
 MIDL_INTERFACE("FE681A19-D8DA-4AA5-BDF4-AA785E3B5A4C")
-IQuorvaneShellFolder : public IShellFolder {
+IQuorvaneShellFolder : public IShellFolder2 {
   // Moves search folders dropped from sourceFolder (another of the component's
   // folders) into this folder when move is set.
   virtual HRESULT STDMETHODCALLTYPE MoveFolders(IShellFolder* sourceFolder, PCUITEMID_CHILD_ARRAY items,

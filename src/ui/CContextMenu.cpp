@@ -28,6 +28,31 @@ std::string FormatWithExtension(UINT id, const std::string& extension) {
 
 bool IsIntegerVerb(LPCSTR verb) { return IS_INTRESOURCE(verb); }
 
+// The verb of an invocation by name, from its wide form when the caller gave one.
+std::wstring VerbText(const CMINVOKECOMMANDINFO* info) {
+  if ((info->fMask & CMIC_MASK_UNICODE) && info->cbSize >= sizeof(CMINVOKECOMMANDINFOEX)) {
+    auto* wide = reinterpret_cast<const CMINVOKECOMMANDINFOEX*>(info);
+    if (wide->lpVerbW && !IS_INTRESOURCE(wide->lpVerbW)) return wide->lpVerbW;
+  }
+  if (!info->lpVerb || IS_INTRESOURCE(info->lpVerb)) return {};
+  return ToWide(AnsiToUtf8(info->lpVerb, strlen(info->lpVerb)));
+}
+
+bool SameVerb(const std::wstring& first, const wchar_t* second) {
+  return second && CompareStringOrdinal(first.c_str(), -1, second, -1, TRUE) == CSTR_EQUAL;
+}
+
+HRESULT CopyVerb(const wchar_t* verb, UINT type, CHAR* name, UINT capacity) {
+  if (!verb || !name || capacity == 0) return E_INVALIDARG;
+  if (type == GCS_VERBA) {
+    // Verbs are ASCII.
+    lstrcpynA(name, ToUtf8(verb).c_str(), static_cast<int>(capacity));
+  } else {
+    lstrcpynW(reinterpret_cast<wchar_t*>(name), verb, static_cast<int>(capacity));
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 // Inserts items one after another from a start position and keeps the highest
@@ -117,11 +142,18 @@ std::optional<std::string> CContextMenu::FirstExtension() const {
 }
 
 STDMETHODIMP CContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) {
-  if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
   if (!menu) return E_INVALIDARG;
   return ComBoundary([&]() -> HRESULT {
     Builder builder(menu, index, firstId, lastId);
-    if (items_.empty()) {
+    if (flags & CMF_DEFAULTONLY) {
+      // Only the default command, for callers that run it (ShellExecuteEx).
+      if (!items_.empty() && !resultsOnly_) {
+        builder.Text(LoadText((flags & CMF_EXPLORE) ? IDS_EXPLORE : IDS_OPEN),
+                     (flags & CMF_EXPLORE) ? kExplore : kOpenFolder, true, true);
+      } else if (!items_.empty()) {
+        builder.Text(LoadText(IDS_OPEN), kOpenResult, true, true);
+      }
+    } else if (items_.empty()) {
       BuildBackgroundMenu(builder);
     } else if (!resultsOnly_) {
       BuildFolderMenu(builder, flags);
@@ -167,7 +199,15 @@ void CContextMenu::BuildResultMenu(Builder& builder) {
     builder.Text(FormatWithExtension(IDS_SHOW_ONLY_TYPE, *extension), kShowOnlyType);
     builder.Text(LoadText(IDS_OPEN_CONTAINING_FOLDER), kOpenContainingFolder);
   }
-  builder.Merged(MergeShellMenu(builder));
+  UINT merged = MergeShellMenu(builder);
+  builder.Merged(merged);
+  if (!merged) {
+    // The shell has no menu for the file (a path too long for it): the
+    // component's own commands act on exactly its path.
+    builder.Separator();
+    builder.Text(LoadText(IDS_DELETE), kDelete);
+    builder.Text(LoadText(IDS_PROPERTIES), kProperties);
+  }
 }
 
 void CContextMenu::BuildBackgroundMenu(Builder& builder) {
@@ -228,15 +268,134 @@ UINT CContextMenu::MergeShellMenu(Builder& builder) {
 }
 
 STDMETHODIMP CContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
-  if (!info) return E_INVALIDARG;
+  if (!info || info->cbSize < sizeof(CMINVOKECOMMANDINFO)) return E_INVALIDARG;
   return ComBoundary([&]() -> HRESULT {
-    // Verbs by name are offered by GetCommandString for the caller, not run here.
-    if (!IsIntegerVerb(info->lpVerb)) return S_OK;
-    UINT offset = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
-    if (offset >= kOwnOffsets) return InvokeMergedCommand(info, offset - kOwnOffsets);
-    RunCommand(offset, info->hwnd);
-    return S_OK;
+    quiet_ = (info->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
+    unshown_ = S_OK;
+    struct QuietEnd {
+      bool& quiet;
+      ~QuietEnd() { quiet = false; }
+    } quietEnd{quiet_};
+    HRESULT hr;
+    std::wstring verb = VerbText(info);
+    if (!verb.empty() || !IsIntegerVerb(info->lpVerb)) {
+      hr = InvokeVerb(info, verb);
+    } else {
+      UINT offset = LOWORD(reinterpret_cast<UINT_PTR>(info->lpVerb));
+      hr = offset >= kOwnOffsets ? InvokeMergedCommand(info, offset - kOwnOffsets) : RunCommand(offset, info->hwnd);
+    }
+    return FAILED(unshown_) ? unshown_ : hr;
   });
+}
+
+HRESULT CContextMenu::InvokeVerb(const CMINVOKECOMMANDINFO* info, const std::wstring& verb) {
+  if (verb.empty()) return E_INVALIDARG;
+  if (std::optional<UINT> offset = CommandOfVerb(verb)) return RunCommand(*offset, info->hwnd);
+  // Other verbs of results are the files' own ("copy", "cut", "link"...).
+  if (items_.empty() || !resultsOnly_) return E_INVALIDARG;
+  ComPtr<IContextMenu> menu = shellMenu_;
+  HMENU scratch = nullptr;
+  if (!menu) {
+    // Not merged into a menu shown: the shell's menu is made for this call
+    // and filled, as its verbs need.
+    menu = ShellMenuOfFiles();
+    if (!menu) return E_INVALIDARG;
+    scratch = CreatePopupMenu();
+    if (scratch) menu->QueryContextMenu(scratch, 0, 1, 0x7FFF, CMF_NORMAL);
+  }
+  HRESULT hr = menu->InvokeCommand(const_cast<CMINVOKECOMMANDINFO*>(info));
+  if (scratch) DestroyMenu(scratch);
+  // The shell's menu says E_FAIL or E_NOTIMPL for a verb it does not have.
+  if (hr == E_FAIL || hr == E_NOTIMPL || hr == HRESULT_FROM_WIN32(ERROR_NOT_FOUND)) return E_INVALIDARG;
+  return hr;
+}
+
+bool CContextMenu::HasCommand(UINT offset) const {
+  if (items_.empty()) return offset == kNewFolder || offset == kClearSearchString || offset == kProperties;
+  if (!resultsOnly_) {
+    return offset == kExplore || offset == kOpenFolder || offset == kDelete || offset == kRename ||
+           offset == kClearSearchString || offset == kProperties;
+  }
+  switch (offset) {
+    case kOpenResult:
+    case kDelete:
+    case kProperties:
+      return true;
+    case kMoveTypeToFolder:
+    case kHideType:
+    case kShowOnlyType:
+    case kOpenContainingFolder:
+      return FirstExtension().has_value();
+    default:
+      return false;
+  }
+}
+
+const wchar_t* CContextMenu::VerbOf(UINT offset) const {
+  if (!HasCommand(offset)) return nullptr;
+  switch (offset) {
+    case kExplore:
+      return L"explore";
+    case kOpenFolder:
+    case kOpenResult:
+      return L"open";
+    case kDelete:
+      return L"delete";
+    case kRename:
+      return L"rename";
+    case kProperties:
+      return L"properties";
+    case kNewFolder:
+      return L"NewFolder";
+    default:
+      return nullptr;
+  }
+}
+
+std::optional<UINT> CContextMenu::CommandOfVerb(const std::wstring& verb) const {
+  for (UINT offset = 0; offset < kOwnOffsets; ++offset) {
+    if (SameVerb(verb, VerbOf(offset))) return offset;
+  }
+  return std::nullopt;
+}
+
+ComPtr<IShellView> CContextMenu::SiteView() {
+  if (!site_) return nullptr;
+  // The browser the menu was shown in: through the site's services, or the
+  // site itself when it is the browser.
+  ComPtr<IShellBrowser> browser;
+  if (FAILED(IUnknown_QueryService(site_.Get(), SID_STopLevelBrowser, IID_IShellBrowser, browser.PutVoid())) ||
+      !browser) {
+    browser = site_.As<IShellBrowser>();
+  }
+  ComPtr<IShellView> view;
+  if (!browser || FAILED(browser->QueryActiveShellView(view.Put())) || !view) return nullptr;
+  return view;
+}
+
+HRESULT CContextMenu::StartRenaming() {
+  if (items_.size() != 1) return E_INVALIDARG;
+  ComPtr<IShellView> view = SiteView();
+  // Renaming is the caller's editing of the name; without a view there is none.
+  if (!view) return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+  return view->SelectItem(ILFindLastID(FirstItem()),
+                          SVSI_EDIT | SVSI_SELECT | SVSI_DESELECTOTHERS | SVSI_ENSUREVISIBLE | SVSI_FOCUSED);
+}
+
+bool CContextMenu::Confirm(HWND owner, const std::string& text, const std::string& title) {
+  if (!quiet_) return CMessageBoxPrompts::Confirm(owner, text, title);
+  unshown_ = HRESULT_FROM_WIN32(ERROR_CANCELLED);
+  return false;
+}
+
+void CContextMenu::Inform(HWND owner, const std::string& text, const std::string& title) {
+  if (!quiet_) {
+    CMessageBoxPrompts::Inform(owner, text, title);
+    return;
+  }
+  if (SUCCEEDED(unshown_)) {
+    unshown_ = title == LoadText(IDS_RESULT_FILE_MISSING_TITLE) ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : E_FAIL;
+  }
 }
 
 STDMETHODIMP CContextMenu::HandleMenuMsg(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -269,22 +428,37 @@ HRESULT CContextMenu::InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT 
   return shellMenu_->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&passed));
 }
 
-void CContextMenu::RunCommand(UINT offset, HWND window) {
+HRESULT CContextMenu::RunCommand(UINT offset, HWND window) {
+  if (!HasCommand(offset)) return E_INVALIDARG;
   FolderOperations& folder = operations_;
+  HRESULT outcome = S_OK;
   switch (offset) {
     case kExplore:
     case kOpenFolder:
-      for (const CItemIdList& item : items_) folder.OpenFolderItem(window, item.Get(), offset == kExplore);
+      for (const CItemIdList& item : items_) {
+        HRESULT hr = folder.OpenFolderItem(window, item.Get(), offset == kExplore);
+        if (FAILED(hr) && SUCCEEDED(outcome)) outcome = hr;
+      }
       break;
     case kOpenResult:
-      for (const CItemIdList& item : items_) folder.OpenResult(item.Get());
+      for (const CItemIdList& item : items_) {
+        HRESULT hr = folder.OpenResult(item.Get());
+        if (FAILED(hr) && SUCCEEDED(outcome)) outcome = hr;
+      }
       break;
+    case kRename:
+      return StartRenaming();
     case kNewFolder:
       // The site's view starts editing the new row's name (EditNewFolderName).
       folder.NewFolder();
       break;
     case kDelete:
-      if (!items_.empty()) folder.DeleteSelection(window, SelectionArray().data());
+      if (items_.size() == 1 && CPidlManager::KindOf(FirstItem()) == ItemKind::Result) {
+        // One file: whether it went is known.
+        if (!folder.DeleteItem(window, FirstItem(), true)) outcome = HRESULT_FROM_WIN32(ERROR_CANCELLED);
+      } else if (!items_.empty()) {
+        folder.DeleteSelection(window, SelectionArray().data());
+      }
       break;
     case kProperties:
       if (items_.empty()) folder.ShowProperties(window, nullptr);
@@ -302,9 +476,9 @@ void CContextMenu::RunCommand(UINT offset, HWND window) {
       folder.ClearSearchString(FirstItem());
       break;
     default:
-      // kRename is the caller's (in-place editing); 12 to 15 are unused.
       break;
   }
+  return outcome;
 }
 
 void CContextMenu::RunFileTypeCommand(UINT offset) {
@@ -340,16 +514,9 @@ STDMETHODIMP CContextMenu::GetSite(REFIID riid, void** ppv) {
 }
 
 void CContextMenu::EditNewFolderName(LPCITEMIDLIST created) {
-  if (!site_ || !created) return;
-  // The browser the menu was shown in: through the site's services, or the
-  // site itself when it is the browser.
-  ComPtr<IShellBrowser> browser;
-  if (FAILED(IUnknown_QueryService(site_.Get(), SID_STopLevelBrowser, IID_IShellBrowser, browser.PutVoid())) ||
-      !browser) {
-    browser = site_.As<IShellBrowser>();
-  }
-  ComPtr<IShellView> view;
-  if (!browser || FAILED(browser->QueryActiveShellView(view.Put())) || !view) return;
+  if (!created) return;
+  ComPtr<IShellView> view = SiteView();
+  if (!view) return;
   view->SelectItem(ILFindLastID(created),
                    SVSI_EDIT | SVSI_SELECT | SVSI_DESELECTOTHERS | SVSI_ENSUREVISIBLE | SVSI_FOCUSED);
 }
@@ -363,19 +530,13 @@ STDMETHODIMP CContextMenu::GetCommandString(UINT_PTR offset, UINT type, UINT* re
     switch (type) {
       case GCS_VERBA:
       case GCS_VERBW:
-        if (offset != kRename || !name || capacity == 0) return E_INVALIDARG;
-        if (type == GCS_VERBA) {
-          lstrcpynA(name, "rename", static_cast<int>(capacity));
-        } else {
-          lstrcpynW(reinterpret_cast<wchar_t*>(name), L"rename", static_cast<int>(capacity));
-        }
-        return S_OK;
+        return CopyVerb(VerbOf(static_cast<UINT>(offset)), type, name, capacity);
       case GCS_HELPTEXTA:
       case GCS_HELPTEXTW:
         return E_NOTIMPL;
       case GCS_VALIDATEA:
       case GCS_VALIDATEW:
-        return S_OK;
+        return HasCommand(static_cast<UINT>(offset)) ? S_OK : S_FALSE;
       default:
         return E_INVALIDARG;
     }

@@ -78,10 +78,30 @@ class CContextMenu final
   UINT MergeShellMenu(Builder& builder);
   ComPtr<IContextMenu> ShellMenuOfFiles();
   HRESULT InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT offset);
-  void RunCommand(UINT offset, HWND window);
+  // A verb by name: one of this menu's own, or for results the shell's menu of
+  // the files (made for the call when it was not merged); E_INVALIDARG when
+  // neither knows it.
+  HRESULT InvokeVerb(const CMINVOKECOMMANDINFO* info, const std::wstring& verb);
+  HRESULT RunCommand(UINT offset, HWND window);
   void RunFileTypeCommand(UINT offset);
+  // Whether this menu (for its selection) has the command, shown or not.
+  bool HasCommand(UINT offset) const;
+  // The canonical verb of a command ("open", "delete"...), or null.
+  const wchar_t* VerbOf(UINT offset) const;
+  // The command a verb names for this selection, or none.
+  std::optional<UINT> CommandOfVerb(const std::wstring& verb) const;
+  // "rename": the caller's view (through the site) starts editing the name.
+  HRESULT StartRenaming();
+  // The browser's active view, through the site; null when there is none.
+  ComPtr<IShellView> SiteView();
   // IOperationPrompts: a folder made here starts renaming in the site's view.
   void EditNewFolderName(LPCITEMIDLIST created) override;
+  // IOperationPrompts: under CMIC_MASK_FLAG_NO_UI nothing is shown; a question
+  // counts as answered No and what would have been said becomes the command's
+  // result.
+  bool Confirm(HWND owner, const std::string& text, const std::string& title) override;
+  void Inform(HWND owner, const std::string& text, const std::string& title) override;
+  bool Quiet() const override { return quiet_; }
 
   // The selection as the folder's operations take it: ends with a null entry.
   std::vector<LPCITEMIDLIST> SelectionArray() const;
@@ -95,6 +115,8 @@ class CContextMenu final
   std::vector<CItemIdList> items_;
   bool resultsOnly_ = true;
   ComPtr<IContextMenu> shellMenu_;
+  bool quiet_ = false;
+  HRESULT unshown_ = S_OK;  // what a quiet command would have asked or said
 };
 
 }  // namespace qv

@@ -6,30 +6,12 @@
 #include "runtime/ModuleObjects.h"
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
+#include "view/ItemColumns.h"
 
 namespace qv {
 namespace {
 
 bool IsResult(LPCITEMIDLIST item) { return CPidlManager::IsResultItem(item); }
-
-// The user's collation of a text as bytes: comparing two keys orders the texts
-// as comparing the texts themselves would, at the cost of one conversion each.
-std::string SortKey(const std::wstring& text) {
-  int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-  if (size <= 0) return {};
-  std::string key(static_cast<std::size_t>(size), '\0');
-  LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY, text.c_str(), static_cast<int>(text.size()),
-               reinterpret_cast<LPWSTR>(key.data()), size);
-  if (!key.empty() && key.back() == '\0') key.pop_back();
-  return key;
-}
-
-// A number as bytes that order as the number does.
-std::string NumberKey(std::uint64_t value) {
-  std::string key(8, '\0');
-  for (int i = 7; i >= 0; --i, value >>= 8) key[static_cast<std::size_t>(i)] = static_cast<char>(value & 0xFF);
-  return key;
-}
 
 }  // namespace
 
@@ -47,7 +29,11 @@ void ListRows::Append(LPITEMIDLIST item) {
   std::unique_ptr<ITEMIDLIST, FreeItem> owned(item);
   if (!owned) throw std::bad_alloc();
   Row row;
-  if (IsResult(item)) row.rank = ++results_;
+  if (IsResult(item)) {
+    row.rank = ++results_;
+    // The item tells its rank wherever it goes (the shell's columns, its order).
+    CPidlManager::SetResultRank(item, row.rank);
+  }
   row.item = std::move(owned);
   // The keys of the rows already there stay; the next sort makes this one's.
   rows_.push_back(std::move(row));
@@ -95,63 +81,31 @@ void ListRows::MakeKeys(ListColumn column) {
   for (Row& row : rows_) {
     if (sameColumn && row.keyed) continue;
     row.keyed = true;
-    LPCITEMIDLIST item = row.item.get();
-    bool result = row.rank != 0;
-    switch (column) {
-      case ListColumn::Name:
-        row.key = SortKey(ToWide(CPidlManager::ItemName(item)));
-        break;
-      case ListColumn::Details:
-        row.key = SortKey(ToWide(DetailText(item)));
-        break;
-      case ListColumn::Modified:
-        row.key = result ? NumberKey(Facts(row).modified) : std::string();
-        break;
-      case ListColumn::Type:
-        row.key = result ? SortKey(types_.NameFor(CPidlManager::ResultPath(item))) : std::string();
-        break;
-      case ListColumn::Size:
-        row.key = result ? NumberKey(Facts(row).size) : std::string();
-        break;
-      case ListColumn::Rank:
-        row.key = NumberKey(row.rank);
-        break;
-    }
+    row.key = ColumnSortKey(row.item.get(), column, [&]() -> const FileFacts& { return Facts(row); }, types_);
   }
   keyColumn_ = static_cast<int>(column);
+}
+
+const std::string& ListRows::TieKeyOf(const Row& row) {
+  if (!row.tieKeyed) {
+    row.tieKey = TieKey(row.item.get());
+    row.tieKeyed = true;
+  }
+  return row.tieKey;
 }
 
 void ListRows::Sort(ListColumn column, bool ascending) {
   MakeKeys(column);
   std::stable_sort(rows_.begin(), rows_.end(), [ascending](const Row& first, const Row& second) {
-    bool firstIsResult = first.rank != 0;
-    if (firstIsResult != (second.rank != 0)) return !firstIsResult;
-    return ascending ? first.key < second.key : second.key < first.key;
+    auto ties = [&] { return TieKeyOf(first).compare(TieKeyOf(second)); };
+    return CompareColumnKeys(first.rank != 0, first.key, second.rank != 0, second.key, ties, ascending) < 0;
   });
 }
 
 std::wstring ListRows::Text(int index, ListColumn column) {
   if (index < 0 || index >= Count()) return {};
   Row& row = rows_[static_cast<std::size_t>(index)];
-  LPCITEMIDLIST item = row.item.get();
-  bool result = row.rank != 0;
-  switch (column) {
-    case ListColumn::Name:
-      return ToWide(CPidlManager::ItemName(item));
-    case ListColumn::Details:
-      return ToWide(DetailText(item));
-    case ListColumn::Modified:
-      return result && Facts(row).found ? FormatModified(row.facts.modified) : std::wstring();
-    case ListColumn::Type: {
-      std::string path = result ? CPidlManager::ResultPath(item) : std::string();
-      return path.empty() ? std::wstring() : types_.NameFor(path);
-    }
-    case ListColumn::Size:
-      return result && Facts(row).found ? FormatSize(row.facts.size) : std::wstring();
-    case ListColumn::Rank:
-      return result ? std::to_wstring(row.rank) : std::wstring();
-  }
-  return {};
+  return ColumnText(row.item.get(), column, [&]() -> const FileFacts& { return Facts(row); }, types_);
 }
 
 int ListRows::Image(int index) const {
@@ -162,10 +116,6 @@ void ListRows::SetImage(int index, int image) {
   if (index >= 0 && index < Count()) rows_[static_cast<std::size_t>(index)].image = image;
 }
 
-std::string ListRows::DetailText(LPCITEMIDLIST item) {
-  FolderSettings settings;
-  if (CPidlManager::ReadFolderSettings(item, settings)) return settings.query;
-  return CPidlManager::ResultPath(item);
-}
+std::string ListRows::DetailText(LPCITEMIDLIST item) { return qv::DetailText(item); }
 
 }  // namespace qv

@@ -37,7 +37,8 @@ class ListRows {
   int FindByPrefix(const std::wstring& prefix, int start) const;
 
   // Search folders before results whatever the direction, then the column's
-  // values; rows that compare equal keep their order.
+  // values, then name and path (the order CompareIDs gives); rows that still
+  // compare equal keep their order.
   void Sort(ListColumn column, bool ascending);
 
   // The text of any column but the name; empty where a column says nothing
@@ -65,9 +66,13 @@ class ListRows {
     FileFacts facts;
     std::string key;  // sort key of `keyColumn_`
     bool keyed = false;  // whether `key` is made
+    // What orders rows the column ties on, made the first time it does.
+    mutable std::string tieKey;
+    mutable bool tieKeyed = false;
   };
 
   const FileFacts& Facts(Row& row);
+  static const std::string& TieKeyOf(const Row& row);
   void MakeKeys(ListColumn column);
 
   std::vector<Row> rows_;

@@ -103,7 +103,8 @@ void ExpectRegistered(const std::string& dllPath, const Scope& scope = kAllUsers
 
   RegistryValue attributes = ReadValue(classes, classKey + "\\ShellFolder", "Attributes");
   EXPECT_EQ(static_cast<DWORD>(REG_BINARY), attributes.type);
-  EXPECT_EQ((std::vector<BYTE>{0x00, 0x00, 0x00, 0xE8}), attributes.data);
+  EXPECT_EQ((std::vector<BYTE>{0x00, 0x00, 0x00, 0xB8}), attributes.data)
+      << "a virtual folder: sub-folders, folder, file-system ancestor, browsable; no file-system bit";
   RegistryValue wantsParsing = ReadValue(classes, classKey + "\\ShellFolder", "WantsFORPARSING");
   EXPECT_TRUE(wantsParsing.present);
   EXPECT_EQ(static_cast<DWORD>(REG_SZ), wantsParsing.type);
@@ -171,6 +172,20 @@ TEST_F(RegisteredServer, IsRegisteredAnswersFromAnyOfItsEntries) {
   EXPECT_EQ(1, server_.IsRegistered()) << "the approval remains";
   RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApprovedKey, kFolderClass.c_str());
   EXPECT_EQ(0, server_.IsRegistered());
+}
+
+TEST_F(RegisteredServer, IsRegisteredDoesNotCountAnOlderVersionsFolderAttributes) {
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kNameSpaceKey + kFolderClass).c_str());
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kApprovedKey, kFolderClass.c_str());
+  ASSERT_EQ(1, server_.IsRegistered()) << "the class's ShellFolder key alone";
+  const std::string shellFolderKey = "CLSID\\" + kFolderClass + "\\ShellFolder";
+  // What versions whose folders claimed to be directories wrote.
+  const BYTE older[] = {0x00, 0x00, 0x00, 0xE8};
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegSetKeyValueA(HKEY_CLASSES_ROOT, shellFolderKey.c_str(), "Attributes", REG_BINARY, older, sizeof older));
+  EXPECT_EQ(0, server_.IsRegistered());
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(HKEY_CLASSES_ROOT, shellFolderKey.c_str(), "Attributes"));
+  EXPECT_EQ(0, server_.IsRegistered()) << "no attributes at all";
 }
 
 TEST_F(RegisteredServer, ComCreatesTheRootFolderFromTheRegistration) {

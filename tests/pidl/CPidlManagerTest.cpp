@@ -79,6 +79,17 @@ TEST_F(PidlManagerTest, ResultItemCarriesPathAndHandleAtTheirOffsets) {
   EXPECT_EQ(0, reinterpret_cast<const BYTE*>(list)[322]);
   EXPECT_TRUE(CPidlManager::IsResultItem(list));
   EXPECT_EQ("C:\\docs\\notes.txt", CPidlManager::ResultPath(list));
+
+  // The rank: low 16 bits at 56, high 8 bits at 322; the texts stay as they were.
+  EXPECT_EQ(0u, CPidlManager::ResultRank(list)) << "not known yet";
+  CPidlManager::SetResultRank(list, 0x0A0B0C);
+  EXPECT_EQ(0x0B0Cu, At<USHORT>(list, 56));
+  EXPECT_EQ(0x0A, reinterpret_cast<const BYTE*>(list)[322]);
+  EXPECT_EQ(0x0A0B0Cu, CPidlManager::ResultRank(list));
+  CPidlManager::SetResultRank(list, 0x7FFFFFFF);
+  EXPECT_EQ(kMaxItemRank, CPidlManager::ResultRank(list)) << "later results share the highest rank";
+  EXPECT_EQ("C:\\docs\\notes.txt", CPidlManager::ResultPath(list));
+  EXPECT_EQ("notes.txt", CPidlManager::ItemName(list));
 }
 
 // Text the code page of the process cannot hold, and paths past MAX_PATH: the

@@ -82,8 +82,8 @@ TEST_F(ShellFolderTest, BrowsesTwoLevelsDownWithSearchResults) {
 
   std::vector<test::ShellList> items = test::EnumerateItems(reports.Get(), SHCONTF_FOLDERS | SHCONTF_NONFOLDERS);
   ASSERT_EQ(3u, items.size());
-  EXPECT_EQ(SFGAOF{0x73}, AttributesOf(reports.Get(), {items[1].Get()}));
-  EXPECT_EQ(SFGAOF{0x78000077}, AttributesOf(reports.Get(), {items[0].Get()})) << "Old has no sub-folders";
+  EXPECT_EQ(SFGAOF{0x40400077}, AttributesOf(reports.Get(), {items[1].Get()})) << "a file-system item with a stream";
+  EXPECT_EQ(SFGAOF{0x38000077}, AttributesOf(reports.Get(), {items[0].Get()})) << "Old has no sub-folders";
   EXPECT_EQ(files.File("b.txt"), DisplayName(reports.Get(), items[1].Get(), SHGDN_FORPARSING));
 
   LPITEMIDLIST renamed = nullptr;
@@ -135,14 +135,14 @@ TEST_F(ShellFolderTest, PersistedResultItemsResolveInAFreshModule) {
 TEST_F(ShellFolderTest, AnswersItsInterfacesWithOneIdentity) {
   ComPtr<IShellFolder> folder = ComPtr<IShellFolder>::Share(Root());
   ComPtr<IUnknown> identity = folder.As<IUnknown>();
-  for (const IID* iid : {&IID_IShellFolder, &IID_IPersistFolder, &IID_IPersistFolder2, &IID_IPersist,
-                         &__uuidof(IQuorvaneShellFolder)}) {
+  for (const IID* iid : {&IID_IShellFolder, &IID_IShellFolder2, &IID_IPersistFolder, &IID_IPersistFolder2,
+                         &IID_IPersist, &__uuidof(IQuorvaneShellFolder)}) {
     ComPtr<IUnknown> other;
     ASSERT_EQ(S_OK, folder->QueryInterface(*iid, other.PutVoid()));
     EXPECT_EQ(identity.Get(), other.As<IUnknown>().Get());
   }
   void* none = reinterpret_cast<void*>(1);
-  EXPECT_EQ(E_NOINTERFACE, folder->QueryInterface(IID_IShellFolder2, &none));
+  EXPECT_EQ(E_NOINTERFACE, folder->QueryInterface(IID_IShellIcon, &none));
   EXPECT_EQ(nullptr, none);
   CLSID classId = {};
   EXPECT_EQ(S_OK, folder.As<IPersistFolder>()->GetClassID(&classId));
@@ -176,8 +176,8 @@ TEST_F(ShellFolderTest, CompareIdsReportsTheOrderAsASuccessCode) {
   // Names equal but for case are still two items: case decides, and only then.
   EXPECT_EQ(-test::CompareOrder(Work(), upper.Get(), lower.Get()), test::CompareOrder(Work(), lower.Get(), upper.Get()));
   EXPECT_NE(0, test::CompareOrder(Work(), upper.Get(), lower.Get()));
-  EXPECT_EQ(Work()->CompareIDs(0, upper.Get(), lower.Get()), Work()->CompareIDs(0x10, upper.Get(), lower.Get()))
-      << "every column sorts alike";
+  EXPECT_EQ(E_INVALIDARG, Work()->CompareIDs(6, upper.Get(), lower.Get())) << "the view has six columns";
+  EXPECT_NE(0, test::CompareOrder(Work(), upper.Get(), lower.Get(), SHCIDS_CANONICALONLY));
 
   TestItemList shorter = Item("A");
   TestItemList longer;
@@ -202,7 +202,7 @@ TEST_F(ShellFolderTest, DisplayNamesFollowTheRequestedForm) {
       {SHGDN_FORADDRESSBAR, "Budget", "Reports"},
       {SHGDN_INFOLDER | SHGDN_FORPARSING, "Budget", "Reports"},
       {SHGDN_INFOLDER | SHGDN_FORPARSING | SHGDN_FORADDRESSBAR, "Budget", "Reports"},
-      {SHGDN_FORPARSING, "C:\\data\\budget.xls", "quorvane\\Work\\Reports"},
+      {SHGDN_FORPARSING, "C:\\data\\budget.xls", "::{F641BE64-07A8-47BA-A7E5-B43A77D93CB9}\\Work\\Reports"},
       {SHGDN_FORPARSING | SHGDN_FORADDRESSBAR, "C:\\data\\budget.xls", "quorvane\\Work\\Reports"},
   };
   for (const auto& form : cases) {
@@ -217,7 +217,10 @@ TEST_F(ShellFolderTest, DisplayNamesFollowTheRequestedForm) {
 
 TEST_F(ShellFolderTest, EmptyListNamesTheFolderItselfAndForeignItemsAreRefused) {
   TestItemList empty;
-  EXPECT_EQ("quorvane\\Work", DisplayName(Work(), empty.Get(), SHGDN_FORPARSING));
+  EXPECT_EQ("::{F641BE64-07A8-47BA-A7E5-B43A77D93CB9}\\Work", DisplayName(Work(), empty.Get(), SHGDN_FORPARSING));
+  EXPECT_EQ("::{F641BE64-07A8-47BA-A7E5-B43A77D93CB9}", DisplayName(Root(), empty.Get(), SHGDN_FORPARSING))
+      << "the desktop parses it back to the junction";
+  EXPECT_EQ("quorvane\\Work", DisplayName(Work(), empty.Get(), SHGDN_FORPARSING | SHGDN_FORADDRESSBAR));
   EXPECT_EQ("Work", DisplayName(Work(), empty.Get(), SHGDN_INFOLDER));
   EXPECT_EQ("Work", DisplayName(Work(), empty.Get(), SHGDN_NORMAL));
   EXPECT_EQ("quorvane", DisplayName(Root(), empty.Get(), SHGDN_NORMAL));
@@ -245,7 +248,7 @@ TEST_F(ShellFolderTest, EmptyListNamesTheFolderItselfAndForeignItemsAreRefused) 
   EXPECT_EQ(nullptr, object);
 }
 
-TEST_F(ShellFolderTest, ParsesTheNamesOfDirectSubFoldersOnly) {
+TEST_F(ShellFolderTest, ParsesFolderPathsOfAnyDepth) {
   std::wstring name = L"Reports";
   LPITEMIDLIST item = nullptr;
   ULONG eaten = 0;
@@ -256,37 +259,55 @@ TEST_F(ShellFolderTest, ParsesTheNamesOfDirectSubFoldersOnly) {
   EXPECT_EQ(7u, eaten);
   EXPECT_EQ(SFGAO_HASSUBFOLDER | SFGAO_FOLDER | SFGAO_CANCOPY, attributes);
 
-  for (const wchar_t* missing : {L"Nope", L"reports", L"Reports\\Old"}) {
+  // Several levels at once, each a folder item.
+  name = L"Reports\\Old\\";
+  attributes = SFGAO_HASSUBFOLDER | SFGAO_FOLDER;
+  ASSERT_EQ(S_OK, Work()->ParseDisplayName(nullptr, nullptr, name.data(), &eaten, &item, &attributes));
+  test::ShellList deep(item);
+  EXPECT_EQ(name.size(), eaten);
+  EXPECT_EQ(SFGAOF{SFGAO_FOLDER}, attributes) << "Old has no sub-folders";
+  EXPECT_EQ("Reports", DisplayName(Work(), item, SHGDN_INFOLDER));
+  EXPECT_EQ("Old", DisplayName(Work(), ILNext(item), SHGDN_INFOLDER));
+  EXPECT_TRUE(ILIsEmpty(ILNext(ILNext(item))));
+
+  for (const wchar_t* missing : {L"Nope", L"reports", L"Reports\\Nope", L"Reports\\Old\\Older"}) {
     name = missing;
     item = reinterpret_cast<LPITEMIDLIST>(1);
-    EXPECT_EQ(E_FAIL, Work()->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &item, nullptr));
+    eaten = 5;
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+              Work()->ParseDisplayName(nullptr, nullptr, name.data(), &eaten, &item, nullptr));
     EXPECT_EQ(nullptr, item) << "no stale pointer is left for the caller to free";
+    EXPECT_EQ(0u, eaten);
   }
+  name = L"\\";
+  EXPECT_EQ(E_INVALIDARG, Work()->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &item, nullptr));
 
   // A folder whose element is not in the document parses nothing.
   TestItemList ghost = Item("Ghost");
   ComPtr<IShellFolder> gone = test::BindTo(Root(), ghost.Get());
   name = L"Work";
   item = reinterpret_cast<LPITEMIDLIST>(1);
-  EXPECT_EQ(E_FAIL, gone->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &item, nullptr));
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
+            gone->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &item, nullptr));
   EXPECT_EQ(nullptr, item);
 }
 
 TEST_F(ShellFolderTest, AttributesOnlyTakeBitsAway) {
   SFGAOF self = 0x12;
   EXPECT_EQ(S_OK, Work()->GetAttributesOf(0, nullptr, &self));
-  EXPECT_EQ(SFGAOF{0xF8000040}, self) << "the folder itself, whatever was asked";
+  EXPECT_EQ(SFGAOF{0xB8000040}, self) << "the folder itself, whatever was asked: a virtual folder";
 
   TestItemList reports = Item("Reports");
   TestItemList archive = Item("archive");
   TestItemList result = ResultItem("Budget", "C:\\budget.xls");
-  EXPECT_EQ(SFGAOF{0xF8000077}, AttributesOf(Work(), {reports.Get()}));
-  EXPECT_EQ(SFGAOF{0x78000077}, AttributesOf(Work(), {archive.Get()}));
-  EXPECT_EQ(SFGAOF{0x73}, AttributesOf(Work(), {reports.Get(), result.Get()}));
+  EXPECT_EQ(SFGAOF{0xB8000077}, AttributesOf(Work(), {reports.Get()}));
+  EXPECT_EQ(SFGAOF{0x38000077}, AttributesOf(Work(), {archive.Get()}));
+  EXPECT_EQ(SFGAOF{0x40400077}, AttributesOf(Work(), {result.Get()}));
+  EXPECT_EQ(SFGAOF{0x77}, AttributesOf(Work(), {reports.Get(), result.Get()}));
   EXPECT_EQ(SFGAOF{SFGAO_FOLDER}, AttributesOf(Work(), {reports.Get()}, SFGAO_FOLDER | SFGAO_LINK));
 
   TestItemList missing = Item("Missing");
-  EXPECT_EQ(SFGAOF{0x78000077}, AttributesOf(Work(), {missing.Get()})) << "a missing element has no sub-folders";
+  EXPECT_EQ(SFGAOF{0x38000077}, AttributesOf(Work(), {missing.Get()})) << "a missing element has no sub-folders";
 }
 
 TEST_F(ShellFolderTest, RenameChangesTheDocumentOnlyForAValidNewName) {
@@ -387,6 +408,15 @@ TEST_F(ShellFolderTest, HandsOutIconAndInfoTipObjectsForOneItem) {
 
   object = reinterpret_cast<void*>(1);
   EXPECT_EQ(E_NOTIMPL, Work()->BindToStorage(reports.Get(), nullptr, IID_IStream, &object));
+  EXPECT_EQ(nullptr, object);
+
+  // A result binds as its file's stream only; one whose file has gone says so.
+  TestItemList gone = ResultItem("gone", "C:\\no such directory\\gone.txt");
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_INVALIDARG, Work()->BindToObject(gone.Get(), nullptr, IID_IShellFolder, &object));
+  EXPECT_EQ(nullptr, object);
+  EXPECT_EQ(E_NOINTERFACE, Work()->BindToStorage(gone.Get(), nullptr, IID_IStorage, &object));
+  EXPECT_TRUE(FAILED(Work()->BindToStorage(gone.Get(), nullptr, IID_IStream, &object)));
   EXPECT_EQ(nullptr, object);
 }
 

@@ -47,8 +47,8 @@ std::string DisplayName(IShellFolder* folder, LPCITEMIDLIST item, SHGDNF flags) 
   return ToUtf8(wide.Get());
 }
 
-int CompareOrder(IShellFolder* folder, LPCITEMIDLIST first, LPCITEMIDLIST second) {
-  HRESULT hr = folder->CompareIDs(0, first, second);
+int CompareOrder(IShellFolder* folder, LPCITEMIDLIST first, LPCITEMIDLIST second, LPARAM lParam) {
+  HRESULT hr = folder->CompareIDs(lParam, first, second);
   if (FAILED(hr)) throw ComError(hr, IID_IShellFolder);
   return static_cast<short>(HRESULT_CODE(hr));
 }

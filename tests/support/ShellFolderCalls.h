@@ -23,8 +23,9 @@ std::vector<std::string> SortedNames(IShellFolder* folder, SHCONTF flags);
 
 // The display name, or the failure's HRESULT in the text ("error 0x...").
 std::string DisplayName(IShellFolder* folder, LPCITEMIDLIST item, SHGDNF flags);
-// The signed order that CompareIDs reports in its result's code.
-int CompareOrder(IShellFolder* folder, LPCITEMIDLIST first, LPCITEMIDLIST second);
+// The signed order that CompareIDs (column and flags in lParam) reports in its
+// result's code.
+int CompareOrder(IShellFolder* folder, LPCITEMIDLIST first, LPCITEMIDLIST second, LPARAM lParam = 0);
 
 // The child folder bound through BindToObject; throws ComError on failure.
 ComPtr<IShellFolder> BindTo(IShellFolder* folder, LPCITEMIDLIST item);

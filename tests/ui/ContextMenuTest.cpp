@@ -99,13 +99,22 @@ class ContextMenuTest : public test::ServerTest {
   ComPtr<IShellFolder> work_;
 };
 
-TEST_F(ContextMenuTest, DefaultOnlyInsertsNothing) {
+// What ShellExecuteEx asks for: the default command alone.
+TEST_F(ContextMenuTest, DefaultOnlyInsertsTheDefaultCommandAlone) {
   TestItemList drafts = FolderItem("Drafts");
   ComPtr<IContextMenu> menu = MenuOf({&drafts});
   HRESULT hr = E_FAIL;
   MenuHandle popup = Build(menu.Get(), CMF_DEFAULTONLY, &hr);
-  EXPECT_EQ(S_OK, hr);
-  EXPECT_EQ(0, GetMenuItemCount(popup.Get()));
+  EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2), hr);
+  EXPECT_EQ((std::vector<Entry>{{"&Open*", kFirst + 1}}), ReadMenu(popup.Get()));
+  MenuHandle exploring = Build(menu.Get(), CMF_DEFAULTONLY | CMF_EXPLORE);
+  EXPECT_EQ((std::vector<Entry>{{"&Explore*", kFirst + 0}}), ReadMenu(exploring.Get()));
+
+  TestItemList result = ResultItem("C:\\no such directory\\gone.pdf");
+  MenuHandle file = Build(MenuOf({&result}).Get(), CMF_DEFAULTONLY);
+  EXPECT_EQ((std::vector<Entry>{{"&Open*", kFirst + 3}}), ReadMenu(file.Get()));
+  MenuHandle background = Build(MenuOf({}).Get(), CMF_DEFAULTONLY);
+  EXPECT_EQ(0, GetMenuItemCount(background.Get()));
 }
 
 TEST_F(ContextMenuTest, FolderMenuWithoutExploreOrRename) {
@@ -230,13 +239,15 @@ TEST_F(ContextMenuTest, ResultWhoseFileIsMissingGetsNoMergedMenu) {
   ComPtr<IContextMenu> menu = MenuOf({&result});
   HRESULT hr = E_FAIL;
   MenuHandle popup = Build(menu.Get(), CMF_NORMAL, &hr);
-  EXPECT_EQ(5, GetMenuItemCount(popup.Get()));
+  // The component's own Delete and Properties stand in for the shell's.
+  EXPECT_EQ((std::vector<Entry>{{"-", 0}, {"&Delete", kFirst + 5}, {"&Properties", kFirst + 6}}),
+            ReadMenu(popup.Get(), 5));
   EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 11), hr);
-  // A command of the absent merged menu does nothing, and there is nobody to
+  // A command of the absent merged menu is nobody's, and there is nobody to
   // take menu messages.
   CMINVOKECOMMANDINFO info = {sizeof info};
   info.lpVerb = MAKEINTRESOURCEA(16);
-  EXPECT_EQ(S_OK, menu->InvokeCommand(&info));
+  EXPECT_EQ(E_INVALIDARG, menu->InvokeCommand(&info));
   ComPtr<IContextMenu3> messages = menu.As<IContextMenu3>();
   ASSERT_TRUE(messages);
   EXPECT_TRUE(menu.As<IContextMenu2>());
@@ -251,7 +262,7 @@ TEST_F(ContextMenuTest, NarrowRangeLeavesNoRoomForTheShellMenu) {
   TestItemList result = ResultItem(files.File("plan.docx"));
   HRESULT hr = E_FAIL;
   MenuHandle popup = Build(MenuOf({&result}).Get(), CMF_NORMAL, &hr, kFirst + 15);
-  EXPECT_EQ(5, GetMenuItemCount(popup.Get()));
+  EXPECT_EQ(8, GetMenuItemCount(popup.Get())) << "its own Delete and Properties instead";
   EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 11), hr);
 }
 
@@ -267,17 +278,66 @@ TEST_F(ContextMenuTest, VerbStrings) {
   EXPECT_EQ(E_INVALIDARG, menu->GetCommandString(3, GCS_VERBA, nullptr, verb, sizeof verb));
   EXPECT_EQ(E_INVALIDARG, menu->GetCommandString(3, GCS_VERBW, nullptr, verb, sizeof verb));
   EXPECT_EQ(E_NOTIMPL, menu->GetCommandString(2, GCS_HELPTEXTA, nullptr, verb, sizeof verb));
-  EXPECT_EQ(S_OK, menu->GetCommandString(9, GCS_VALIDATEA, nullptr, nullptr, 0));
+  EXPECT_EQ(S_OK, menu->GetCommandString(5, GCS_VALIDATEA, nullptr, nullptr, 0));
+  EXPECT_EQ(S_FALSE, menu->GetCommandString(9, GCS_VALIDATEW, nullptr, nullptr, 0)) << "a file's command";
   EXPECT_EQ(E_NOTIMPL, menu->GetCommandString(2, GCS_HELPTEXTW, nullptr, verb, sizeof verb));
   char tiny[3] = {'x', 'x', 'x'};
   EXPECT_EQ(S_OK, menu->GetCommandString(2, GCS_VERBA, nullptr, tiny, sizeof tiny));
   EXPECT_STREQ("re", tiny) << "the verb is cut to the caller's buffer";
 
+  // Every canonical verb of a folder, answered for its command.
+  const struct {
+    UINT offset;
+    const char* verb;
+  } verbs[] = {{0, "explore"}, {1, "open"}, {2, "rename"}, {5, "delete"}, {6, "properties"}};
+  for (const auto& expected : verbs) {
+    char answer[16] = {};
+    EXPECT_EQ(S_OK, menu->GetCommandString(expected.offset, GCS_VERBA, nullptr, answer, sizeof answer));
+    EXPECT_STREQ(expected.verb, answer);
+  }
+  char answer[16] = {};
+  EXPECT_EQ(S_OK, MenuOf({}).Get()->GetCommandString(4, GCS_VERBA, nullptr, answer, sizeof answer));
+  EXPECT_STREQ("NewFolder", answer);
+
+  // Renaming is the caller's: without a view to edit in, the verb fails.
   CMINVOKECOMMANDINFO info = {sizeof info};
   info.lpVerb = "rename";
   std::string before = DocumentText();
-  EXPECT_EQ(S_OK, menu->InvokeCommand(&info));
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED), menu->InvokeCommand(&info));
   EXPECT_EQ(before, DocumentText());
+  for (const char* unknown : {"nonesuch", "", "openx"}) {
+    info.lpVerb = unknown;
+    EXPECT_EQ(E_INVALIDARG, menu->InvokeCommand(&info)) << unknown;
+  }
+  info.lpVerb = MAKEINTRESOURCEA(12);
+  EXPECT_EQ(E_INVALIDARG, menu->InvokeCommand(&info)) << "an offset of no command";
+  EXPECT_EQ(before, DocumentText());
+}
+
+// Under CMIC_MASK_FLAG_NO_UI what would have asked or told the user is the
+// command's result (a message box here would hold the test up).
+TEST_F(ContextMenuTest, VerbsByNameUnderNoUiAskAndTellNothing) {
+  TestItemList drafts = FolderItem("Drafts");
+  CMINVOKECOMMANDINFOEX info = {};
+  info.cbSize = sizeof info;
+  info.fMask = CMIC_MASK_UNICODE | CMIC_MASK_FLAG_NO_UI;
+  info.lpVerb = "delete";
+  info.lpVerbW = L"Delete";
+  std::string before = DocumentText();
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CANCELLED),
+            MenuOf({&drafts})->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info)))
+      << "the wide verb, in any case; the question is not asked";
+  EXPECT_EQ(before, DocumentText()) << "nothing was deleted";
+
+  TestItemList gone = ResultItem("C:\\no such directory\\gone.pdf");
+  CMINVOKECOMMANDINFO open = {sizeof open};
+  open.fMask = CMIC_MASK_FLAG_NO_UI;
+  for (const char* verb : {"open", "properties", "delete"}) {
+    open.lpVerb = verb;
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), MenuOf({&gone})->InvokeCommand(&open)) << verb;
+  }
+  open.lpVerb = "explore";
+  EXPECT_EQ(E_INVALIDARG, MenuOf({&gone})->InvokeCommand(&open)) << "a file has no Explore, nor has the shell";
 }
 
 TEST_F(ContextMenuTest, OffersTheContextMenuInterfacesOnlyAndRefusesForeignItems) {

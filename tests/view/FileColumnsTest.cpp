@@ -14,7 +14,9 @@
 #include "shellfolder/CShellFolder.h"
 #include "support/TestItemList.h"
 #include "view/FileFacts.h"
+#include "view/ItemColumns.h"
 #include "view/ListColumns.h"
+#include "view/ListRows.h"
 #include "view/StoredFolderViewFixture.h"
 
 namespace qv::test {
@@ -134,6 +136,45 @@ TEST_F(FileColumnsTest, FolderKeepsItsSortAcrossRefreshAndReopenAndUnsortedFolde
   unsorted->AddResult("alpha.txt", "C:\\a\\alpha.txt");
   view = Open(unsorted.Get());
   EXPECT_EQ(Names({"alpha.txt", "zeta.txt"}), Column(ListOf(view.Get()), 0));
+}
+
+// The list sorts as the folder's CompareIDs orders (CompareByColumn): for every
+// column and direction, ties of the column included (two files of one size,
+// one date and one type; two results of one title).
+TEST(ListOrder, IsTheOrderTheFolderGivesTheShell) {
+  TempDirectory dir;
+  ScopedModuleObjects objects(dir.Path());
+  CPidlManager& manager = RequirePidlManager();
+  struct File {
+    const char* title;
+    const char* name;
+    std::size_t size;
+  };
+  const File files[] = {{"same", "x.txt", 10}, {"Same", "y.txt", 10}, {"other", "z.log", 300},
+                        {"same", "w.txt", 10}, {"\xC3\xA9t\xC3\xA9", "e.txt", 20}};
+  ListRows rows;
+  for (const File& file : files) {
+    std::string path = dir.File(file.name);
+    WriteFileText(path, std::string(file.size, 'x'));
+    SetModified(path, 2024, 1, 1);
+    rows.Append(manager.CreateResultItem(file.title, path, 0));
+  }
+  FolderSettings folder;
+  folder.name = "Sub";
+  rows.Append(manager.CreateFolderItem(folder));
+  folder.name = "Alpha";
+  rows.Append(manager.CreateFolderItem(folder));
+  for (int column = 0; column < kListColumnCount; ++column) {
+    for (bool ascending : {true, false}) {
+      rows.Sort(static_cast<ListColumn>(column), ascending);
+      for (int row = 0; row + 1 < rows.Count(); ++row) {
+        int order = CompareByColumn(rows.Item(row), rows.Item(row + 1), static_cast<ListColumn>(column));
+        bool foldersFirst = CPidlManager::KindOf(rows.Item(row)) != CPidlManager::KindOf(rows.Item(row + 1));
+        EXPECT_EQ(foldersFirst || ascending ? -1 : 1, order)
+            << SortOrderText({static_cast<ListColumn>(column), ascending}) << " row " << row;
+      }
+    }
+  }
 }
 
 TEST(SortOrderText, ReadsWhatItWritesAndRefusesTheRest) {
