@@ -542,14 +542,9 @@ STDMETHODIMP CShellFolder::GetDetailsOf(LPCITEMIDLIST item, UINT column, SHELLDE
       ItemKind kind = CPidlManager::KindOf(CPidlManager::GetLastItem(item));
       if (kind != ItemKind::Folder && kind != ItemKind::Result) return E_INVALIDARG;
       FileTypeNames types;
-      FileFacts facts;
-      bool read = false;
       LPCITEMIDLIST last = CPidlManager::GetLastItem(item);
-      text = ColumnText(last, which, [&]() -> const FileFacts& {
-        if (!read) facts = ReadFileFacts(CPidlManager::ResultPath(last));
-        read = true;
-        return facts;
-      }, types);
+      FactsOnDemand facts(last);
+      text = ColumnText(last, which, std::ref(facts), types);
     }
     details->str.pOleStr = ToTaskMemoryWide(ToUtf8(text).c_str());
     return details->str.pOleStr ? S_OK : E_OUTOFMEMORY;

@@ -419,7 +419,8 @@ STDMETHODIMP CContextMenu::HandleMenuMsg2(UINT message, WPARAM wParam, LPARAM lP
 }
 
 HRESULT CContextMenu::InvokeMergedCommand(const CMINVOKECOMMANDINFO* info, UINT offset) {
-  if (!shellMenu_) return S_OK;
+  // Nothing was merged: the identifier is nobody's.
+  if (!shellMenu_) return E_INVALIDARG;
   // The caller's structure, with the verb as the shell menu's own offset.
   CMINVOKECOMMANDINFOEX passed = {};
   std::memcpy(&passed, info, info->cbSize < sizeof passed ? info->cbSize : sizeof passed);

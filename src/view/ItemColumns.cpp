@@ -34,6 +34,12 @@ bool IsResult(LPCITEMIDLIST item) { return CPidlManager::KindOf(item) == ItemKin
 
 }  // namespace
 
+const FileFacts& FactsOnDemand::operator()() {
+  if (!read_) facts_ = ReadFileFacts(CPidlManager::ResultPath(item_));
+  read_ = true;
+  return facts_;
+}
+
 ColumnHeading HeadingOf(ListColumn column) {
   switch (column) {
     case ListColumn::Name:
@@ -115,20 +121,10 @@ int CompareColumnKeys(bool firstIsResult, const std::string& firstKey, bool seco
 
 int CompareByColumn(LPCITEMIDLIST first, LPCITEMIDLIST second, ListColumn column) {
   FileTypeNames types;
-  FileFacts firstFacts, secondFacts;
-  bool firstRead = false, secondRead = false;
-  FactsSource firstSource = [&]() -> const FileFacts& {
-    if (!firstRead) firstFacts = ReadFileFacts(CPidlManager::ResultPath(first));
-    firstRead = true;
-    return firstFacts;
-  };
-  FactsSource secondSource = [&]() -> const FileFacts& {
-    if (!secondRead) secondFacts = ReadFileFacts(CPidlManager::ResultPath(second));
-    secondRead = true;
-    return secondFacts;
-  };
-  return CompareColumnKeys(IsResult(first), ColumnSortKey(first, column, firstSource, types), IsResult(second),
-                           ColumnSortKey(second, column, secondSource, types),
+  FactsOnDemand firstFacts(first);
+  FactsOnDemand secondFacts(second);
+  return CompareColumnKeys(IsResult(first), ColumnSortKey(first, column, std::ref(firstFacts), types),
+                           IsResult(second), ColumnSortKey(second, column, std::ref(secondFacts), types),
                            [&] { return TieKey(first).compare(TieKey(second)); });
 }
 

@@ -26,6 +26,19 @@ ColumnHeading HeadingOf(ListColumn column);
 // The file system's facts of a result's file, read when a column needs them.
 using FactsSource = std::function<const FileFacts&()>;
 
+// A FactsSource for one item that reads the file the first time it is asked
+// (pass it as std::ref, so every copy shares what was read).
+class FactsOnDemand {
+ public:
+  explicit FactsOnDemand(LPCITEMIDLIST item) : item_(item) {}
+  const FileFacts& operator()();
+
+ private:
+  LPCITEMIDLIST item_;
+  bool read_ = false;
+  FileFacts facts_;
+};
+
 // The text of a column of an item; empty where the column says nothing of it (a
 // search folder's file columns, a missing file).
 std::wstring ColumnText(LPCITEMIDLIST item, ListColumn column, const FactsSource& facts, FileTypeNames& types);

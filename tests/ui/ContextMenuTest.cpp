@@ -380,9 +380,9 @@ TEST_F(ContextMenuTest, FileTypeCommandsRewriteTheOpenFoldersSearchString) {
   EXPECT_NE(std::string::npos, DocumentText().find("report filetype:docx")) << DocumentText();
   EXPECT_EQ(S_OK, Invoke(menu.Get(), 8));
   EXPECT_NE(std::string::npos, DocumentText().find("report filetype:docx -filetype:docx")) << DocumentText();
-  // Unused offsets change nothing.
+  // Offsets of no command of a result's menu are refused and change nothing.
   std::string before = DocumentText();
-  for (UINT offset : {2u, 12u, 13u, 14u, 15u}) EXPECT_EQ(S_OK, Invoke(menu.Get(), offset));
+  for (UINT offset : {2u, 12u, 13u, 14u, 15u}) EXPECT_EQ(E_INVALIDARG, Invoke(menu.Get(), offset)) << offset;
   EXPECT_EQ(before, DocumentText());
 }
 
