@@ -83,7 +83,10 @@ HRESULT OpenResultStream(LPCITEMIDLIST result, IBindCtx* bindContext, REFIID rii
   options.cbStruct = sizeof options;
   if (bindContext && SUCCEEDED(bindContext->GetBindOptions(&options)) &&
       (options.grfMode & (STGM_WRITE | STGM_READWRITE))) {
-    mode = options.grfMode;
+    // Access, sharing and creation only: nothing else of a storage applies to a file.
+    constexpr DWORD kFileModes = STGM_WRITE | STGM_READWRITE | STGM_SHARE_DENY_NONE | STGM_SHARE_DENY_READ |
+                                 STGM_SHARE_DENY_WRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE;
+    mode = options.grfMode & kFileModes;
     create = (options.grfMode & STGM_CREATE) ? TRUE : FALSE;
   }
   ComPtr<IStream> stream;
