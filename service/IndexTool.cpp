@@ -76,6 +76,20 @@ void ErrorLine(const std::wstring& text) {
 
 std::wstring Number(std::uint64_t value) { return std::to_wstring(value); }
 
+// Why the index could not be written, in the user's words.
+std::wstring WriteFailureCause(const SqliteError& error) {
+  switch (error.Code() & 0xFF) {
+    case SQLITE_FULL:
+      return L"the disk holding the index is full";
+    case SQLITE_READONLY:
+      return L"the index is read-only (a read-only file, folder or disk)";
+    case SQLITE_IOERR:
+      return L"the disk holding the index reported an error reading or writing it";
+    default:  // cannot open, no permission
+      return L"the index cannot be opened for writing (access denied, a read-only disk or its folder gone)";
+  }
+}
+
 std::wstring LocalTime(std::int64_t seconds) {
   if (seconds == 0) return L"never";
   std::time_t time = static_cast<std::time_t>(seconds);
@@ -166,20 +180,6 @@ int Stop() {
   }
   Line(L"The watcher has stopped.");
   return kOk;
-}
-
-// Why the index could not be written, in the user's words.
-std::wstring WriteFailureCause(const SqliteError& error) {
-  switch (error.Code() & 0xFF) {
-    case SQLITE_FULL:
-      return L"the disk holding the index is full";
-    case SQLITE_READONLY:
-      return L"the index is read-only (a read-only file, folder or disk)";
-    case SQLITE_IOERR:
-      return L"the disk holding the index reported an error reading or writing it";
-    default:  // cannot open, no permission
-      return L"the index cannot be opened for writing (access denied, a read-only disk or its folder gone)";
-  }
 }
 
 int IndexNow() {

@@ -121,6 +121,7 @@ class IndexPass {
     BeginWrite();
     db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_pass', strftime('%s','now'))");
     CommitWrites();
+    GiveSpaceBack(db_, report_.counts.filesRemoved, /*fullPass=*/true);
     Report();
   }
 
@@ -153,6 +154,7 @@ class IndexPass {
     BeginWrite();
     db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_update', strftime('%s','now'))");
     CommitWrites();
+    GiveSpaceBack(db_, report_.counts.filesRemoved, /*fullPass=*/false);
   }
 
  private:
@@ -457,7 +459,6 @@ IndexReport Indexer::Run() {
     for (const std::wstring& root : roots) pass.IndexRoot(root);
     pass.Finish();
   }
-  GiveSpaceBack(*db, report.counts.filesRemoved, /*fullPass=*/true);
   return report;
 }
 
@@ -488,7 +489,6 @@ IndexReport Indexer::Update(const std::vector<std::wstring>& paths) {
     }
     pass.FinishUpdate();
   }
-  GiveSpaceBack(*db, report.counts.filesRemoved, /*fullPass=*/false);
   return report;
 }
 

@@ -6,10 +6,7 @@
 #include "common/Holders.h"
 #include "common/Text.h"
 #include "service/IndexDatabase.h"
-#include "service/BackgroundIndexing.h"
 #include "service/Indexer.h"
-#include "service/RootList.h"
-#include "service/ServicePaths.h"
 
 namespace qv::service::test {
 namespace {
@@ -106,61 +103,39 @@ TEST_F(IndexTool, TellsWhenItRebuildsADamagedIndex) {
 }
 
 TEST_F(IndexTool, StatusAndQueriesTellADamagedIndexAndMarkItForRebuilding) {
+  AddFile("quince.txt", "quince");
+  IndexTree();
+  std::string found = ToUtf8(TreePath("quince.txt")) + "\r\n";
+  std::string index = data_.Path() + "index.db";
   struct Damage {
     const char* what;
     std::size_t offset;  // from here to the last page, the file is overwritten
   };
-  for (Damage damage : {Damage{"rubbish for a header", 0}, Damage{"pages overwritten", 4096}}) {
-    SCOPED_TRACE(damage.what);
-    AddFile("quince.txt", "quince");
-    IndexTree();
-    std::string index = ToUtf8(IndexDatabasePath());
+  auto damage = [&](Damage how) {
     std::string bytes = qv::test::ReadFileText(index);
-    ASSERT_GT(bytes.size(), damage.offset + 8192);
-    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(damage.offset), bytes.end() - 4096, 'Z');
+    ASSERT_GT(bytes.size(), how.offset + 8192);
+    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(how.offset), bytes.end() - 4096, 'Z');
     qv::test::WriteFileText(index, bytes);
-
-    ToolRun status = RunTool("status");
-    EXPECT_NE(std::string::npos, status.output.find("The index is damaged")) << status.output;
-    EXPECT_EQ(std::string::npos, status.output.find("Files in the index")) << status.output;
-    EXPECT_TRUE(IsIndexMarkedDamaged());
-
-    DeleteFileW(IndexDamageMarkerPath().c_str());
+  };
+  for (Damage how : {Damage{"rubbish for a header", 0}, Damage{"pages overwritten", 4096}}) {
+    SCOPED_TRACE(how.what);
+    damage(how);
     ToolRun query = RunTool("query quince");
     EXPECT_EQ(2u, query.exitCode) << query.output;
     EXPECT_NE(std::string::npos, query.output.find("The index is damaged")) << query.output;
     EXPECT_TRUE(IsIndexMarkedDamaged());
-
     EXPECT_EQ(0u, RunTool("index").exitCode);
-    EXPECT_EQ(ToUtf8(TreePath("quince.txt")) + "\r\n", RunTool("query quince").output);
-    EXPECT_TRUE(RootList().Remove(TreePath()));
+    EXPECT_FALSE(IsIndexMarkedDamaged());
+    EXPECT_EQ(found, RunTool("query quince").output);
+
+    damage(how);
+    ToolRun status = RunTool("status");
+    EXPECT_NE(std::string::npos, status.output.find("The index is damaged")) << status.output;
+    EXPECT_EQ(std::string::npos, status.output.find("Files in the index")) << status.output;
+    EXPECT_TRUE(IsIndexMarkedDamaged());
+    EXPECT_EQ(0u, RunTool("index").exitCode);
+    EXPECT_EQ(found, RunTool("query quince").output);
   }
-}
-
-TEST_F(IndexTool, QueryPrintsMatchingPathsAndNamesWhatItReadLiterally) {
-  AddFile("docs\\plum jam.txt", "damson");
-  AddFile("docs\\odd.txt", "size 1");
-  IndexTree();
-  ToolRun run = RunTool("query \"plum OR size:>>1\"");
-  EXPECT_EQ(0u, run.exitCode);
-  EXPECT_EQ("Warning: Read literally: size:>>1 (not a size)\r\n" + ToUtf8(TreePath("docs\\plum jam.txt")) + "\r\n" +
-                ToUtf8(TreePath("docs\\odd.txt")) + "\r\n",
-            run.output);
-  ToolRun recent = RunTool("query damson --recent");
-  EXPECT_EQ(ToUtf8(TreePath("docs\\plum jam.txt")) + "\r\n", recent.output);
-}
-
-TEST_F(IndexTool, RebuildsAndSaysSoAnIndexOfAnEarlierVersion) {
-  AddFile("quince.txt", "quince");
-  IndexTree();
-  OpenIndexForSearch()->Execute("PRAGMA user_version = 2");
-  // Until then it counts as never built, so the next query starts a pass.
-  EXPECT_EQ(nullptr, OpenIndexForSearch());
-  EXPECT_EQ(0, LastIndexPassTime());
-  ToolRun run = RunTool("index");
-  EXPECT_NE(std::string::npos, run.output.find("earlier version; it has been rebuilt")) << run.output;
-  LONG cookie = RegisterClient();
-  EXPECT_EQ(Names({L"quince.txt"}), Titles(RunQuery(cookie, L"quince").results));
 }
 
 // Text of `words` words no other call makes, so every file adds to the index.
@@ -182,8 +157,7 @@ TEST_F(IndexTool, AFullOrReadOnlyDiskStopsThePassSayingWhyAndTheNextPassRetries)
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   SmallDisk disk(folder, 1024 * 1024);
   if (!disk.Mounted()) GTEST_SKIP() << "a disk of its own cannot be mounted here (it takes Wine and root)";
-  SetEnvironmentVariableW(kDataFolderVariable, folder.c_str());
-  SetRefreshIntervalMinutes(0);
+  UseDataFolder(folder);
   AddFile("first.txt", "quince");
   IndexTree();
   OpenIndexForSearch()->Execute("UPDATE index_state SET value = 1000 WHERE key = 'last_pass'");
@@ -217,6 +191,32 @@ TEST_F(IndexTool, AFullOrReadOnlyDiskStopsThePassSayingWhyAndTheNextPassRetries)
   EXPECT_NE(std::string::npos, readOnly.output.find("The index could not be written: the index")) << readOnly.output;
   EXPECT_EQ(1000, LastIndexPassTime());
   EXPECT_EQ(first, RunTool("query quince").output);
+}
+
+TEST_F(IndexTool, QueryPrintsMatchingPathsAndNamesWhatItReadLiterally) {
+  AddFile("docs\\plum jam.txt", "damson");
+  AddFile("docs\\odd.txt", "size 1");
+  IndexTree();
+  ToolRun run = RunTool("query \"plum OR size:>>1\"");
+  EXPECT_EQ(0u, run.exitCode);
+  EXPECT_EQ("Warning: Read literally: size:>>1 (not a size)\r\n" + ToUtf8(TreePath("docs\\plum jam.txt")) + "\r\n" +
+                ToUtf8(TreePath("docs\\odd.txt")) + "\r\n",
+            run.output);
+  ToolRun recent = RunTool("query damson --recent");
+  EXPECT_EQ(ToUtf8(TreePath("docs\\plum jam.txt")) + "\r\n", recent.output);
+}
+
+TEST_F(IndexTool, RebuildsAndSaysSoAnIndexOfAnEarlierVersion) {
+  AddFile("quince.txt", "quince");
+  IndexTree();
+  OpenIndexForSearch()->Execute("PRAGMA user_version = 2");
+  // Until then it counts as never built, so the next query starts a pass.
+  EXPECT_EQ(nullptr, OpenIndexForSearch());
+  EXPECT_EQ(0, LastIndexPassTime());
+  ToolRun run = RunTool("index");
+  EXPECT_NE(std::string::npos, run.output.find("earlier version; it has been rebuilt")) << run.output;
+  LONG cookie = RegisterClient();
+  EXPECT_EQ(Names({L"quince.txt"}), Titles(RunQuery(cookie, L"quince").results));
 }
 
 }  // namespace

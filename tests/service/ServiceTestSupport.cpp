@@ -193,8 +193,10 @@ void ServiceTest::TearDownTestSuite() {
   g_service = nullptr;
 }
 
-void ServiceTest::SetUp() {
-  SetEnvironmentVariableW(kDataFolderVariable, Wide(data_.Path()).c_str());
+void ServiceTest::SetUp() { UseDataFolder(Wide(data_.Path())); }
+
+void ServiceTest::UseDataFolder(const std::wstring& folder) {
+  SetEnvironmentVariableW(kDataFolderVariable, folder.c_str());
   // Tests run their own passes; a background one would race them.
   SetRefreshIntervalMinutes(0);
 }

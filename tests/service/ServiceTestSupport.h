@@ -67,6 +67,8 @@ class ServiceTest : public ::testing::Test {
   // Adds the tree as a root and runs one index pass.
   void IndexTree();
   void IndexAgain();
+  // The service's data in `folder` from here on (SetUp gives each test its own).
+  static void UseDataFolder(const std::wstring& folder);
 
   qv::test::TempDirectory data_;
   qv::test::TempDirectory tree_;
