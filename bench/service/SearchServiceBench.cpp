@@ -15,6 +15,11 @@
 //   QUORVANE_BENCH_KEEP=<folder>: make the tree and its index in that folder
 //     and keep them; a later run with the same FILES finds them there and
 //     skips generating and indexing (the index figures are then not printed).
+//   quorvane_service_bench folders [WATCHED] [DELETED]
+//     the watcher on WATCHED folders (default 5000) of one file each, DELETED
+//     (default 2000) of them deleted at once, after the same at a tenth of
+//     both: the time from the last deletion until the index has none of their
+//     files, and the watcher's CPU time
 
 #include <windows.h>
 #include <ole2.h>
@@ -37,6 +42,7 @@
 #include "common/Text.h"
 #include "common/DesktopSearchInterfaces.h"
 #include "service/BackgroundIndexing.h"
+#include "service/IndexDatabase.h"
 #include "service/CQueryApi.h"
 #include "service/IndexWatcher.h"
 #include "service/Indexer.h"
@@ -742,10 +748,118 @@ int Run(int files, bool queriesOnly) {
   return 0;
 }
 
+std::int64_t FilesInIndex() {
+  try {
+    auto db = OpenIndexForSearch();
+    return db ? db->ScalarInteger("SELECT count(*) FROM files") : -1;
+  } catch (const SqliteError&) {
+    return -1;  // a batch is being written
+  }
+}
+
+// Waits until the index holds `files` files; the seconds from `since`, or -1
+// after two minutes.
+double UntilIndexHolds(std::int64_t files, LARGE_INTEGER since) {
+  LARGE_INTEGER start = Now();
+  while (FilesInIndex() != files) {
+    if (Seconds(start, Now()) > 120) return -1;
+    Sleep(10);
+  }
+  return Seconds(since, Now());
+}
+
+std::string WatchedFolder(const std::string& tree, int i) {
+  return tree + "\\g" + std::to_string(i / 100) + "\\d" + std::to_string(i);
+}
+
+struct RemovalFigures {
+  double seconds = 0;      // from the last deletion until the index had none of their files
+  std::uint64_t cpuMs = 0;  // the watcher's CPU time from the first deletion to then
+};
+
+// A tree of `watched` folders of one file each in `base`, indexed, the watcher
+// started on it, and `deleted` of the folders deleted as fast as they can be.
+RemovalFigures MeasureFolderRemoval(const std::string& base, int watched, int deleted) {
+  std::string tree = base + "\\tree";
+  CreateDirectoryA(base.c_str(), nullptr);
+  CreateDirectoryA(tree.c_str(), nullptr);
+  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data").c_str()).c_str());
+  SetRefreshIntervalMinutes(0);
+  for (int i = 0; i < watched; ++i) {
+    if (i % 100 == 0) CreateDirectoryA((tree + "\\g" + std::to_string(i / 100)).c_str(), nullptr);
+    CreateDirectoryA(WatchedFolder(tree, i).c_str(), nullptr);
+    WriteFile(WatchedFolder(tree, i) + "\\f" + std::to_string(i) + ".txt", "folder " + std::to_string(i));
+  }
+  RootList().Add(ToWide(tree.c_str()));
+  Indexer().Run();
+
+  UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  UniqueHandle rootsChanged(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  UniqueHandle thread;
+  std::thread watcher([&] {
+    HANDLE self = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    thread.Reset(self);
+    IndexWatcher().Run(stop.Get(), rootsChanged.Get());
+  });
+  LARGE_INTEGER start = Now();
+  WriteFile(WatchedFolder(tree, watched - 1) + "\\ready.txt", "ready");
+  double ready = UntilIndexHolds(watched + 1, start);
+  // The catch-up pass is over and every folder watched once the watcher is idle.
+  Sleep(3000);
+
+  RemovalFigures figures;
+  std::uint64_t cpuBefore = ThreadCpuMs(thread.Get());
+  for (int i = 0; i < deleted; ++i) {
+    std::string folder = WatchedFolder(tree, i);
+    DeleteFileA((folder + "\\f" + std::to_string(i) + ".txt").c_str());
+    RemoveDirectoryA(folder.c_str());
+  }
+  figures.seconds = UntilIndexHolds(watched + 1 - deleted, Now());
+  figures.cpuMs = ThreadCpuMs(thread.Get()) - cpuBefore;
+  std::printf("%d of %d watched folders deleted at once (watcher ready in %.1f s): in the index %.0f ms after the "
+              "last deletion, watcher CPU %llu ms\n",
+              deleted, watched, ready, figures.seconds * 1000, static_cast<unsigned long long>(figures.cpuMs));
+  std::fflush(stdout);
+  SetEvent(stop.Get());
+  watcher.join();
+  return figures;
+}
+
+// The watcher on WATCHED folders with DELETED of them deleted at once, after
+// the same with a tenth of each: from a tenth to all, a cost growing with
+// N log N grows about 14 times, one growing with N^2 about 100 times.
+int RunFolderRemoval(int watched, int deleted) {
+  std::wstring temp = TempFolder();
+  std::wstring folder = temp.empty() ? std::wstring() : temp + L"qv-bench-" + std::to_wstring(GetCurrentProcessId());
+  if (!IsPlainAsciiPath(folder) || deleted < 10 || deleted >= watched) {
+    std::fprintf(stderr, "needs a plain ASCII temporary folder, and 10 or more deleted of more watched folders\n");
+    return 2;
+  }
+  std::string base = ToUtf8(folder);
+  RemoveTree(base);
+  CreateDirectoryA(base.c_str(), nullptr);
+  RemovalFigures tenth = MeasureFolderRemoval(base + "\\tenth", watched / 10, deleted / 10);
+  RemovalFigures all = MeasureFolderRemoval(base + "\\all", watched, deleted);
+  std::printf("From a tenth to all: %.1f times the time, %.1f times the watcher's CPU\n",
+              tenth.seconds > 0 ? all.seconds / tenth.seconds : 0.0,
+              tenth.cpuMs ? static_cast<double>(all.cpuMs) / static_cast<double>(tenth.cpuMs) : 0.0);
+  std::printf("folder removal ms: %.0f\n", all.seconds * 1000);
+  RemoveTree(base);
+  return 0;
+}
+
 }  // namespace
 }  // namespace qv::service
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "folders") {
+    if (FAILED(OleInitialize(nullptr))) return 2;
+    int result = qv::service::RunFolderRemoval(argc > 2 ? std::atoi(argv[2]) : 5000, argc > 3 ? std::atoi(argv[3]) : 2000);
+    OleUninitialize();
+    return result;
+  }
   int files = argc > 1 ? std::atoi(argv[1]) : 100000;
   bool queriesOnly = argc > 2 && std::string(argv[2]) == "queries";
   if (files <= 0) files = 100000;
