@@ -74,13 +74,13 @@ std::unique_ptr<SqliteDatabase> CreateIndex(const std::wstring& path, bool* upgr
   return db;
 }
 
+std::int64_t PagesSize(SqliteDatabase& db) {
+  return db.ScalarInteger("PRAGMA page_count") * db.ScalarInteger("PRAGMA page_size");
+}
+
 // Cuts the file to the pages it holds; false while it cannot (a connection of
 // another thread or process maps it).
 bool CutToItsPages(SqliteDatabase& db) {
-  // No other pass writes (they take the index lock), and queries read only the
-  // pages that stay; the write lock keeps it so while the file is cut.
-  SqliteTransaction transaction(db);
-  std::int64_t pagesSize = db.ScalarInteger("PRAGMA page_count") * db.ScalarInteger("PRAGMA page_size");
   UniqueHandle file(CreateFileW(IndexDatabasePath().c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                                 nullptr));
@@ -89,11 +89,14 @@ bool CutToItsPages(SqliteDatabase& db) {
     return true;
   }
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= pagesSize) return true;
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= PagesSize(db)) return true;
+  // No other pass writes (they take the index lock), and queries read only the
+  // pages that stay; the write lock keeps it so while the file is cut.
+  SqliteTransaction transaction(db);
+  LARGE_INTEGER end = {};
+  end.QuadPart = PagesSize(db);
   // This connection's own view of the file goes first.
   db.Execute("PRAGMA mmap_size = 0");
-  LARGE_INTEGER end = {};
-  end.QuadPart = pagesSize;
   bool cut = SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get());
   transaction.Commit();
   return cut;
@@ -172,7 +175,7 @@ void GiveSpaceBack(SqliteDatabase& db, std::uint64_t filesRemoved, bool fullPass
     // then leaves it long (and takes it as cut). It is cut here once the
     // queries' connections have closed (they do after 2 s unused); a full
     // pass waits for that, the watcher's batches try again as they come.
-    for (int attempt = 0; attempt < (fullPass ? 12 : 1) && !CutToItsPages(db); ++attempt) Sleep(250);
+    for (int attempt = 0; !CutToItsPages(db) && fullPass && attempt < 12; ++attempt) Sleep(250);
   } catch (const SqliteError&) {
     // The index is whole either way (a vacuum wants room for a copy of the
     // file); the next pass tries again.
