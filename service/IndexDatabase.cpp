@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
+#include <sqlite3.h>
+
+#include "common/Holders.h"
 #include "service/IndexSearch.h"
 #include "service/ServicePaths.h"
+#include "common/Text.h"
 
 namespace qv::service {
 namespace {
@@ -26,7 +30,10 @@ constexpr int kSchemaVersion = 4;
 // does not read the entries of every text that holds the same words.
 // The schema runs on a new index and on one of an earlier version, whose files
 // are then indexed again by the next pass.
+// A new index gives back the pages files leave (see GiveSpaceBack); an index
+// made before that is converted by its first full pass.
 constexpr char kSchema[] =
+    "PRAGMA auto_vacuum = INCREMENTAL;"
     "CREATE TABLE IF NOT EXISTS index_state(key TEXT PRIMARY KEY, value);"
     "DROP TABLE IF EXISTS files;"
     "DROP TABLE IF EXISTS files_text;"
@@ -65,6 +72,34 @@ std::unique_ptr<SqliteDatabase> CreateIndex(const std::wstring& path, bool* upgr
   // A pass touches the whole index: a large page cache saves most reads.
   db->Execute("PRAGMA cache_size = -65536; PRAGMA mmap_size = 1073741824");
   return db;
+}
+
+std::int64_t PagesSize(SqliteDatabase& db) {
+  return db.ScalarInteger("PRAGMA page_count") * db.ScalarInteger("PRAGMA page_size");
+}
+
+// Cuts the file to the pages it holds; false while it cannot (a connection of
+// another thread or process maps it).
+bool CutToItsPages(SqliteDatabase& db) {
+  UniqueHandle file(CreateFileW(IndexDatabasePath().c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+  if (file.Get() == INVALID_HANDLE_VALUE) {
+    file.Release();
+    return true;
+  }
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= PagesSize(db)) return true;
+  // No other pass writes (they take the index lock), and queries read only the
+  // pages that stay; the write lock keeps it so while the file is cut.
+  SqliteTransaction transaction(db);
+  LARGE_INTEGER end = {};
+  end.QuadPart = PagesSize(db);
+  // This connection's own view of the file goes first.
+  db.Execute("PRAGMA mmap_size = 0");
+  bool cut = SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get());
+  transaction.Commit();
+  return cut;
 }
 
 }  // namespace
@@ -109,6 +144,73 @@ std::unique_ptr<SqliteDatabase> OpenIndexForUpdate(bool* rebuilt, bool quickChec
   auto db = CreateIndex(path);
   DeleteFileW(IndexDamageMarkerPath().c_str());
   return db;
+}
+
+void GiveSpaceBack(SqliteDatabase& db, std::uint64_t filesRemoved, bool fullPass) {
+  try {
+    if (filesRemoved > 0) {
+      // The full-text tables keep a removed file's words until their segments
+      // are merged: after a large removal they are merged whole. The highest
+      // id bounds the files left at the cost of one lookup.
+      auto left = static_cast<std::uint64_t>(db.ScalarInteger("SELECT coalesce(max(id), 0) FROM files"));
+      if (filesRemoved * 4 >= left + filesRemoved) {
+        SqliteTransaction transaction(db);
+        for (const char* table : {"files_text", "files_names", "files_unspaced"}) {
+          db.Execute((std::string("INSERT INTO ") + table + "(" + table + ") VALUES('optimize')").c_str());
+        }
+        transaction.Commit();
+      }
+    }
+    if (db.ScalarInteger("PRAGMA auto_vacuum") != 2) {
+      // Made before the index gave space back: one vacuum (which rewrites the
+      // file) converts it, in a full pass, not in the watcher's small updates.
+      if (fullPass) db.Execute("PRAGMA auto_vacuum = INCREMENTAL; VACUUM");
+      return;
+    }
+    // Free pages are kept for what the next passes add, up to an eighth of the file.
+    if (db.ScalarInteger("PRAGMA freelist_count") * 8 > db.ScalarInteger("PRAGMA page_count")) {
+      db.Execute("PRAGMA incremental_vacuum");
+    }
+    // A file that a query's connection maps cannot be cut short, and SQLite
+    // then leaves it long (and takes it as cut). It is cut here once the
+    // queries' connections have closed (they do after 2 s unused); a full
+    // pass waits for that, the watcher's batches try again as they come.
+    for (int attempt = 0; !CutToItsPages(db) && fullPass && attempt < 12; ++attempt) Sleep(250);
+  } catch (const SqliteError&) {
+    // The index is whole either way (a vacuum wants room for a copy of the
+    // file); the next pass tries again.
+  }
+}
+
+IndexCondition CheckIndexCondition(DWORD checkMs, std::wstring* problem) {
+  std::wstring path = IndexDatabasePath();
+  if (path.empty() || !FileExists(path)) return IndexCondition::NotBuilt;
+  try {
+    auto db = std::make_unique<SqliteDatabase>(path, false, 2000);
+    if (!IsIndexOfThisVersion(*db)) return IndexCondition::EarlierVersion;
+    db->ScalarInteger("SELECT count(*) FROM files");
+    ULONGLONG deadline = GetTickCount64() + checkMs;
+    sqlite3_progress_handler(
+        db->Handle(), 1000, [](void* end) { return GetTickCount64() >= *static_cast<ULONGLONG*>(end) ? 1 : 0; },
+        &deadline);
+    try {
+      SqliteStatement check = db->Prepare("PRAGMA quick_check");
+      if (check.Step() && check.Text(0) != L"ok") {
+        if (problem) *problem = check.Text(0);
+        MarkIndexDamaged();
+        return IndexCondition::Damaged;
+      }
+    } catch (const SqliteError& e) {
+      // Out of time: what was checked is sound.
+      if ((e.Code() & 0xFF) != SQLITE_INTERRUPT) throw;
+    }
+    return IndexCondition::Sound;
+  } catch (const SqliteError& e) {
+    if (problem) *problem = FromUtf8(e.Message());
+    if (!e.IsDamage()) return IndexCondition::Unreadable;
+    MarkIndexDamaged();
+    return IndexCondition::Damaged;
+  }
 }
 
 void MarkIndexDamaged() {

@@ -290,11 +290,17 @@ void SearchIndex(const ParsedQuery& query, Ranking ranking, const std::function<
                  bool keepConnection) {
   if (query.IsEmpty()) return;
   std::wstring path = IndexDatabasePath();
-  std::unique_ptr<SqliteDatabase> db = OpenSearchConnection(path, keepConnection);
-  if (!db) return;
-  // A query that fails (a damaged index) drops its connection with it.
-  SearchWith(*db, query, ranking, onHit);
-  if (keepConnection) KeepConnection(std::move(path), std::move(db));
+  try {
+    std::unique_ptr<SqliteDatabase> db = OpenSearchConnection(path, keepConnection);
+    if (!db) return;
+    // A query that fails (a damaged index) drops its connection with it.
+    SearchWith(*db, query, ranking, onHit);
+    if (keepConnection) KeepConnection(std::move(path), std::move(db));
+  } catch (const SqliteError& e) {
+    // Whichever route the query came by, the next pass rebuilds the index.
+    if (e.IsDamage()) MarkIndexDamaged();
+    throw;
+  }
 }
 
 namespace {

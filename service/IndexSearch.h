@@ -16,7 +16,8 @@ struct SearchHit {
 };
 
 // Calls `onHit` for each hit, best first, until it returns false. Throws
-// SqliteError when the index cannot be read; an index not built yet has no hits.
+// SqliteError when the index cannot be read, having marked a damaged one for
+// the next pass to rebuild; an index not built yet has no hits.
 // With `keepConnection`, the connection to the index stays open for the next
 // query of this process (its cache is what makes that one fast) until
 // LingerWithKeptSearchConnections() closes it.

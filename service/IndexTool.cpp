@@ -18,6 +18,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <sqlite3.h>
+
 #include <cstdint>
 #include <cwchar>
 #include <ctime>
@@ -73,6 +75,20 @@ void ErrorLine(const std::wstring& text) {
 }
 
 std::wstring Number(std::uint64_t value) { return std::to_wstring(value); }
+
+// Why the index could not be written, in the user's words.
+std::wstring WriteFailureCause(const SqliteError& error) {
+  switch (error.Code() & 0xFF) {
+    case SQLITE_FULL:
+      return L"the disk holding the index is full";
+    case SQLITE_READONLY:
+      return L"the index is read-only (a read-only file, folder or disk)";
+    case SQLITE_IOERR:
+      return L"the disk holding the index reported an error reading or writing it";
+    default:  // cannot open, no permission
+      return L"the index cannot be opened for writing (access denied, a read-only disk or its folder gone)";
+  }
+}
 
 std::wstring LocalTime(std::int64_t seconds) {
   if (seconds == 0) return L"never";
@@ -185,6 +201,14 @@ int IndexNow() {
   } catch (const IndexBusy&) {
     Line(L"Another index pass is running; try again when it has finished.");
     return kBusy;
+  } catch (const SqliteError& e) {
+    if (!e.IsWriteFailure()) throw;
+    if (console) Write(L"\r" + std::wstring(79, L' ') + L"\r");
+    // Nothing records this pass as done, so the next automatic pass tries again.
+    Line(L"The index could not be written: " + WriteFailureCause(e) + L" (" + IndexDatabasePath() +
+         L"). The pass has stopped; queries answer from what the index already holds, and the next pass "
+         L"tries again.");
+    return kFailed;
   }
   if (console) Write(L"\r" + std::wstring(79, L' ') + L"\r");
   if (report.rebuilt) Line(L"The index was damaged; it has been rebuilt from the indexed folders.");
@@ -217,8 +241,15 @@ int ShowStatus() {
   std::vector<std::wstring> roots = RootList().All();
   Line(L"Indexed folders: " + Number(roots.size()));
   for (const std::wstring& root : roots) Line(L"  " + root);
-  if (IsIndexMarkedDamaged()) {
-    Line(L"The index is damaged; \"quorvane-index index\" rebuilds it.");
+  std::wstring problem;
+  IndexCondition condition = IsIndexMarkedDamaged() ? IndexCondition::Damaged : CheckIndexCondition(2000, &problem);
+  if (condition == IndexCondition::Damaged) {
+    Line(L"The index is damaged" + (problem.empty() ? L"" : L" (" + problem + L")") +
+         L"; \"quorvane-index index\" rebuilds it.");
+  } else if (condition == IndexCondition::Unreadable) {
+    Line(L"The index cannot be read: " + problem);
+  } else if (condition == IndexCondition::EarlierVersion) {
+    Line(L"The index was made by an earlier version; \"quorvane-index index\" builds it anew.");
   } else {
     Line(L"Files in the index: " + Number(static_cast<std::uint64_t>(IndexedFileCount())));
     Line(L"Documents skipped or cut off (damaged, encrypted or hostile): " +
@@ -259,14 +290,21 @@ int Query(const std::wstring& text, Ranking ranking) {
   ParsedQuery query = ParseQuery(text);
   std::wstring warning = query.Warning();
   if (!warning.empty()) ErrorLine(L"Warning: " + warning);
-  if (!OpenIndexForSearch()) {
-    ErrorLine(L"There is no index yet. Run \"quorvane-index index\" to build it.");
+  try {
+    if (!OpenIndexForSearch()) {
+      ErrorLine(L"There is no index yet. Run \"quorvane-index index\" to build it.");
+      return kFailed;
+    }
+    SearchIndex(query, ranking, [](SearchHit&& hit) {
+      Line(hit.path);
+      return true;
+    });
+  } catch (const SqliteError& e) {
+    if (!e.IsDamage()) throw;
+    MarkIndexDamaged();
+    ErrorLine(L"The index is damaged; the next pass rebuilds it (\"quorvane-index index\" does so now).");
     return kFailed;
   }
-  SearchIndex(query, ranking, [](SearchHit&& hit) {
-    Line(hit.path);
-    return true;
-  });
   return kOk;
 }
 

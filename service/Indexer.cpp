@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sqlite3.h>
+
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -42,12 +44,30 @@ std::int64_t FileTimeValue(const FILETIME& time) {
 }
 
 // Only one pass at a time, across processes: the lock file is held open
-// without sharing and goes away with its handle.
+// without sharing and goes away with its handle. A data folder that cannot
+// take the file at all (a full or read-only disk) is no other pass.
 UniqueHandle TakeIndexLock() {
-  HANDLE lock = CreateFileW(IndexLockPath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+  std::wstring path = IndexLockPath();
+  HANDLE lock = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (lock == INVALID_HANDLE_VALUE) throw IndexBusy();
-  return UniqueHandle(lock);
+  if (lock != INVALID_HANDLE_VALUE) return UniqueHandle(lock);
+  DWORD error = GetLastError();
+  // Denied a lock that is there: the last pass's, still being deleted.
+  bool lockThere = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() == ERROR_ACCESS_DENIED;
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+      throw IndexBusy();
+    case ERROR_ACCESS_DENIED:
+      if (lockThere) throw IndexBusy();
+      throw SqliteError(SQLITE_CANTOPEN, "the index lock cannot be made");
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      throw SqliteError(SQLITE_FULL, "the data folder is full");
+    case ERROR_WRITE_PROTECT:
+      throw SqliteError(SQLITE_READONLY, "the data folder is read-only");
+    default:
+      throw SqliteError(SQLITE_CANTOPEN, "the index lock cannot be made");
+  }
 }
 
 class IndexPass {
@@ -82,8 +102,9 @@ class IndexPass {
   }
 
   // Roots are indexed one by one, each ending in a commit: when a root fails
-  // half-way (its files cannot be written), its unfinished batch is rolled back
-  // and the roots before and after it keep what they have.
+  // half-way, its unfinished batch is rolled back and the roots before and
+  // after it keep what they have. A damaged index or one that cannot be
+  // written at all (a full disk) ends the pass: no other root would fare better.
   void IndexRoot(const std::wstring& root) {
     try {
       IndexRootFiles(root);
@@ -91,7 +112,7 @@ class IndexPass {
     } catch (const SqliteError& e) {
       transaction_.reset();
       indexed_.clear();
-      if (e.IsDamage()) throw;
+      if (e.IsDamage() || e.IsWriteFailure()) throw;
       report_.failedRoots.push_back(root);
     }
   }
@@ -100,6 +121,7 @@ class IndexPass {
     BeginWrite();
     db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_pass', strftime('%s','now'))");
     CommitWrites();
+    GiveSpaceBack(db_, report_.counts.filesRemoved, /*fullPass=*/true);
     Report();
   }
 
@@ -132,6 +154,7 @@ class IndexPass {
     BeginWrite();
     db_.Execute("INSERT OR REPLACE INTO index_state(key, value) VALUES('last_update', strftime('%s','now'))");
     CommitWrites();
+    GiveSpaceBack(db_, report_.counts.filesRemoved, /*fullPass=*/false);
   }
 
  private:

@@ -5,8 +5,6 @@
 #include <memory>
 
 #include "common/Holders.h"
-#include "service/IndexDatabase.h"
-#include "service/SqliteDatabase.h"
 
 namespace qv::service {
 namespace {
@@ -53,10 +51,9 @@ void RunQuery(const ParsedQuery& query, Ranking ranking, ResultStream& stream, b
           return true;
         },
         keepConnection);
-  } catch (const SqliteError& e) {
-    if (e.IsDamage()) MarkIndexDamaged();
   } catch (...) {
-    // The results so far stand; the caller sees the query as finished.
+    // The results so far stand; the caller sees the query as finished (a
+    // damaged index is marked for rebuilding by the search itself).
   }
   stream.Finish();
 }

@@ -27,6 +27,12 @@ bool SqliteError::IsRowRefused() const {
   return primary == SQLITE_CONSTRAINT || primary == SQLITE_TOOBIG || primary == SQLITE_MISMATCH;
 }
 
+bool SqliteError::IsWriteFailure() const {
+  int primary = code_ & 0xFF;
+  return primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_READONLY ||
+         primary == SQLITE_CANTOPEN || primary == SQLITE_PERM;
+}
+
 namespace detail {
 void CloseDatabase(sqlite3* db) { sqlite3_close_v2(db); }
 void FinalizeStatement(sqlite3_stmt* statement) { sqlite3_finalize(statement); }

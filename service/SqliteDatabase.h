@@ -25,6 +25,10 @@ class SqliteError {
   // One row was refused (a constraint, a value too big); the connection and its
   // transaction go on.
   bool IsRowRefused() const;
+  // Writing failed for a reason outside the database (a full disk, an I/O
+  // error, a read-only file or medium, a file that cannot be opened): what was
+  // committed is intact, and nothing more can be written until that is mended.
+  bool IsWriteFailure() const;
 
  private:
   int code_;

@@ -15,6 +15,11 @@
 //   QUORVANE_BENCH_KEEP=<folder>: make the tree and its index in that folder
 //     and keep them; a later run with the same FILES finds them there and
 //     skips generating and indexing (the index figures are then not printed).
+//   quorvane_service_bench folders [WATCHED] [DELETED]
+//     the watcher on WATCHED folders (default 5000) of one file each, DELETED
+//     (default 2000) of them deleted at once, after the same at a tenth of
+//     both: the time from the last deletion until the index has none of their
+//     files, and the watcher's CPU time
 
 #include <windows.h>
 #include <ole2.h>
@@ -37,6 +42,7 @@
 #include "common/Text.h"
 #include "common/DesktopSearchInterfaces.h"
 #include "service/BackgroundIndexing.h"
+#include "service/IndexDatabase.h"
 #include "service/CQueryApi.h"
 #include "service/IndexWatcher.h"
 #include "service/Indexer.h"
@@ -267,6 +273,36 @@ std::uint64_t ThreadCpuMs(HANDLE thread) {
   auto value = [](const FILETIME& t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
   return (value(kernel) + value(user)) / 10000;
 }
+
+// The watcher in a thread of this process, so its CPU time can be read.
+class WatcherThread {
+ public:
+  WatcherThread() {
+    thread_ = std::thread([this] {
+      HANDLE self = nullptr;
+      DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS);
+      handle_.Reset(self);
+      IndexWatcher().Run(stop_.Get(), rootsChanged_.Get());
+    });
+  }
+  WatcherThread(const WatcherThread&) = delete;
+  WatcherThread& operator=(const WatcherThread&) = delete;
+  ~WatcherThread() { Stop(); }
+
+  std::uint64_t CpuMs() const { return ThreadCpuMs(handle_.Get()); }
+  void Stop() {
+    if (!thread_.joinable()) return;
+    SetEvent(stop_.Get());
+    thread_.join();
+  }
+
+ private:
+  UniqueHandle stop_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  UniqueHandle rootsChanged_{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  UniqueHandle handle_;
+  std::thread thread_;
+};
 
 // 200 changes of four kinds, ten at a time: each is timed from the moment it
 // was made to the first query that shows it.
@@ -707,18 +743,8 @@ int Run(int files, bool queriesOnly) {
     return 0;
   }
 
-  // The watcher on the same tree, in a thread of this process so its CPU time
-  // can be read.
-  UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  UniqueHandle rootsChanged(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-  UniqueHandle thread;
-  std::thread watcher([&] {
-    HANDLE self = nullptr;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
-    thread.Reset(self);
-    IndexWatcher().Run(stop.Get(), rootsChanged.Get());
-  });
+  // The watcher on the same tree.
+  WatcherThread watcher;
   WriteFile(tree + "\\watcher ready.txt", "zqready");
   start = Now();
   while (CountResults(api.Get(), client.cookies[0], L"zqready") == 0 && Seconds(start, Now()) < 300) Sleep(50);
@@ -726,14 +752,13 @@ int Run(int files, bool queriesOnly) {
   MeasureFreshness(api.Get(), client.cookies[0], tree, paths);
 
   Sleep(2000);
-  std::uint64_t cpuBefore = ThreadCpuMs(thread.Get());
+  std::uint64_t cpuBefore = watcher.CpuMs();
   Sleep(60000);
-  std::uint64_t idleCpu = ThreadCpuMs(thread.Get()) - cpuBefore;
+  std::uint64_t idleCpu = watcher.CpuMs() - cpuBefore;
   std::printf("Watcher CPU time over 60 idle seconds: %llu ms (goal under 1000 ms)\n",
               static_cast<unsigned long long>(idleCpu));
   std::printf("idle cpu ms per minute: %llu\n", static_cast<unsigned long long>(idleCpu));
-  SetEvent(stop.Get());
-  watcher.join();
+  watcher.Stop();
 
   MeasureDocumentThroughput(base);
 
@@ -742,10 +767,108 @@ int Run(int files, bool queriesOnly) {
   return 0;
 }
 
+std::int64_t FilesInIndex() {
+  try {
+    auto db = OpenIndexForSearch();
+    return db ? db->ScalarInteger("SELECT count(*) FROM files") : -1;
+  } catch (const SqliteError&) {
+    return -1;  // a batch is being written
+  }
+}
+
+// Waits until the index holds `files` files; the seconds from `since`, or -1
+// after two minutes.
+double UntilIndexHolds(std::int64_t files, LARGE_INTEGER since) {
+  LARGE_INTEGER start = Now();
+  while (FilesInIndex() != files) {
+    if (Seconds(start, Now()) > 120) return -1;
+    Sleep(10);
+  }
+  return Seconds(since, Now());
+}
+
+std::string WatchedFolder(const std::string& tree, int i) {
+  return tree + "\\g" + std::to_string(i / 100) + "\\d" + std::to_string(i);
+}
+
+struct RemovalFigures {
+  double seconds = 0;      // from the last deletion until the index had none of their files
+  std::uint64_t cpuMs = 0;  // the watcher's CPU time from the first deletion to then
+};
+
+// A tree of `watched` folders of one file each in `base`, indexed, the watcher
+// started on it, and `deleted` of the folders deleted as fast as they can be.
+RemovalFigures MeasureFolderRemoval(const std::string& base, int watched, int deleted) {
+  std::string tree = base + "\\tree";
+  CreateDirectoryA(base.c_str(), nullptr);
+  CreateDirectoryA(tree.c_str(), nullptr);
+  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data").c_str()).c_str());
+  SetRefreshIntervalMinutes(0);
+  for (int i = 0; i < watched; ++i) {
+    if (i % 100 == 0) CreateDirectoryA((tree + "\\g" + std::to_string(i / 100)).c_str(), nullptr);
+    CreateDirectoryA(WatchedFolder(tree, i).c_str(), nullptr);
+    WriteFile(WatchedFolder(tree, i) + "\\f" + std::to_string(i) + ".txt", "folder " + std::to_string(i));
+  }
+  RootList().Add(ToWide(tree.c_str()));
+  Indexer().Run();
+
+  WatcherThread watcher;
+  LARGE_INTEGER start = Now();
+  WriteFile(WatchedFolder(tree, watched - 1) + "\\ready.txt", "ready");
+  double ready = UntilIndexHolds(watched + 1, start);
+  // The catch-up pass is over and every folder watched once the watcher is idle.
+  Sleep(3000);
+
+  RemovalFigures figures;
+  std::uint64_t cpuBefore = watcher.CpuMs();
+  for (int i = 0; i < deleted; ++i) {
+    std::string folder = WatchedFolder(tree, i);
+    DeleteFileA((folder + "\\f" + std::to_string(i) + ".txt").c_str());
+    RemoveDirectoryA(folder.c_str());
+  }
+  figures.seconds = UntilIndexHolds(watched + 1 - deleted, Now());
+  figures.cpuMs = watcher.CpuMs() - cpuBefore;
+  std::printf("%d of %d watched folders deleted at once (watcher ready in %.1f s): in the index %.0f ms after the "
+              "last deletion, watcher CPU %llu ms\n",
+              deleted, watched, ready, figures.seconds * 1000, static_cast<unsigned long long>(figures.cpuMs));
+  std::fflush(stdout);
+  watcher.Stop();
+  return figures;
+}
+
+// The watcher on WATCHED folders with DELETED of them deleted at once, after
+// the same with a tenth of each: from a tenth to all, a cost growing with
+// N log N grows about 14 times, one growing with N^2 about 100 times.
+int RunFolderRemoval(int watched, int deleted) {
+  std::wstring temp = TempFolder();
+  std::wstring folder = temp.empty() ? std::wstring() : temp + L"qv-bench-" + std::to_wstring(GetCurrentProcessId());
+  if (!IsPlainAsciiPath(folder) || deleted < 10 || deleted >= watched) {
+    std::fprintf(stderr, "needs a plain ASCII temporary folder, and 10 or more deleted of more watched folders\n");
+    return 2;
+  }
+  std::string base = ToUtf8(folder);
+  RemoveTree(base);
+  CreateDirectoryA(base.c_str(), nullptr);
+  RemovalFigures tenth = MeasureFolderRemoval(base + "\\tenth", watched / 10, deleted / 10);
+  RemovalFigures all = MeasureFolderRemoval(base + "\\all", watched, deleted);
+  std::printf("From a tenth to all: %.1f times the time, %.1f times the watcher's CPU\n",
+              tenth.seconds > 0 ? all.seconds / tenth.seconds : 0.0,
+              tenth.cpuMs ? static_cast<double>(all.cpuMs) / static_cast<double>(tenth.cpuMs) : 0.0);
+  std::printf("folder removal ms: %.0f\n", all.seconds * 1000);
+  RemoveTree(base);
+  return 0;
+}
+
 }  // namespace
 }  // namespace qv::service
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "folders") {
+    if (FAILED(OleInitialize(nullptr))) return 2;
+    int result = qv::service::RunFolderRemoval(argc > 2 ? std::atoi(argv[2]) : 5000, argc > 3 ? std::atoi(argv[3]) : 2000);
+    OleUninitialize();
+    return result;
+  }
   int files = argc > 1 ? std::atoi(argv[1]) : 100000;
   bool queriesOnly = argc > 2 && std::string(argv[2]) == "queries";
   if (files <= 0) files = 100000;

@@ -157,6 +157,37 @@ TEST_F(IndexWatcherTest, TooManyChangesAreRecheckedByAPassOverTheRoot) {
   watcher.join();
 }
 
+// Many watched folders deleted at once all leave the index, and the folders
+// beside them (whose names begin with a deleted one's) are still watched.
+TEST_F(IndexWatcherTest, ManyFoldersDeletedAtOnceLeaveTheIndexAndTheirNeighboursStayWatched) {
+  constexpr int kFolders = 300;
+  for (int i = 0; i < kFolders; ++i) AddFile("d" + std::to_string(i) + "\\f.txt", "medlar");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  UniqueHandle roots(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  std::thread watcher([&] { IndexWatcher().Run(stop.Get(), roots.Get()); });
+  auto found = [&](std::size_t count) {
+    return WaitFor([&] { return RunQuery(cookie_, L"medlar").results.size() == count; }, 30000);
+  };
+  EXPECT_TRUE(found(kFolders));
+  // Let the watcher reach its watching after the catch-up pass.
+  Sleep(1000);
+
+  // d1, d3, ... go; d10, d12, ... (named like d1 and more) stay.
+  for (int i = 1; i < kFolders; i += 2) {
+    std::wstring folder = TreePath("d" + std::to_string(i));
+    ASSERT_TRUE(DeleteFileW((folder + L"\\f.txt").c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(folder.c_str()));
+  }
+  EXPECT_TRUE(found(kFolders / 2));
+  AddFile("d10\\new.txt", "rowan");
+  AddFile("d100\\new.txt", "rowan");
+  EXPECT_TRUE(Shows(L"rowan", {L"new.txt", L"new.txt"}));
+
+  SetEvent(stop.Get());
+  watcher.join();
+}
+
 // Registering for a user starts the watcher and makes it start at logon;
 // unregistering stops it and removes the logon entry.
 TEST_F(IndexWatcherTest, UserRegistrationStartsTheWatcherAtLogonAndNow) {

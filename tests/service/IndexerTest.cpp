@@ -17,37 +17,6 @@
 namespace qv::service::test {
 namespace {
 
-// Runs a command of the host's shell in a folder when the tests run under Wine,
-// which starts Unix programs it is handed; waits until `done` holds. False on
-// Windows or when the command did not do its work in time.
-bool RunUnderWineShell(const std::wstring& folder, const std::string& command, const std::function<bool()>& done) {
-  if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return false;
-  std::wstring commandLine = L"sh -c \"" + Wide(command) + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &process)) {
-    return false;
-  }
-  // Wine hands back no handle for a Unix process: its work is awaited instead.
-  if (process.hProcess) CloseHandle(process.hProcess);
-  if (process.hThread) CloseHandle(process.hThread);
-  for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
-  return done();
-}
-
-// The Unix path of a Windows path under Wine, for the host's shell.
-std::string UnixPathOf(const std::wstring& path) {
-  using UnixName = char*(CDECL*)(const wchar_t*);
-  auto unixName = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  char* name = unixName ? unixName(path.c_str()) : nullptr;
-  std::string result = name ? name : "";
-  if (name) HeapFree(GetProcessHeap(), 0, name);
-  return result;
-}
-
 // The names a folder lists, exactly as listed.
 std::vector<std::wstring> ListedNames(const std::wstring& folder) {
   std::vector<std::wstring> names;
@@ -276,6 +245,71 @@ TEST_F(Indexing, ADamagedIndexIsRebuiltFromTheRoots) {
   EXPECT_TRUE(rebuilt.rebuilt);
   EXPECT_FALSE(IsIndexMarkedDamaged());
   EXPECT_EQ(Names({L"fig.txt"}), Find(L"fig"));
+}
+
+std::uint64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Words no other file holds, so that every file adds its own entries.
+std::string WordsOfFile(int file) {
+  std::string text;
+  for (int word = 0; word < 300; ++word) text += "w" + std::to_string(file) + "x" + std::to_string(word) + " ";
+  return text;
+}
+
+TEST_F(Indexing, TheIndexGivesSpaceBackWhenFilesLeave) {
+  qv::test::TempDirectory kept;
+  for (int i = 0; i < 5; ++i) qv::test::WriteFileText(kept.File("kept" + std::to_string(i) + ".txt"), WordsOfFile(i));
+  std::wstring keptRoot = NormalizeFolderPath(Wide(kept.Path()));
+  // The size of a fresh index of the files that stay, in a data folder of its own.
+  std::uint64_t fresh = 0;
+  {
+    qv::test::TempDirectory data;
+    SetEnvironmentVariableW(kDataFolderVariable, Wide(data.Path()).c_str());
+    ASSERT_EQ(AddRootResult::Added, RootList().Add(keptRoot));
+    Pass();
+    fresh = FileSize(IndexDatabasePath());
+    SetEnvironmentVariableW(kDataFolderVariable, Wide(data_.Path()).c_str());
+  }
+  ASSERT_GT(fresh, 0u);
+  for (int i = 0; i < 400; ++i) AddFile("leaving\\" + std::to_string(i) + ".txt", WordsOfFile(100 + i));
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(keptRoot));
+  auto fill = [&] {
+    ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+    Pass();
+    ASSERT_GT(FileSize(IndexDatabasePath()), 3 * fresh);
+  };
+  auto expectShrunk = [&](const char* after) {
+    SCOPED_TRACE(after);
+    EXPECT_LE(FileSize(IndexDatabasePath()), fresh * 3 / 2) << "fresh: " << fresh;
+    EXPECT_EQ(2, OpenIndexForSearch()->ScalarInteger("PRAGMA auto_vacuum"));
+    EXPECT_EQ(Names({L"kept3.txt"}), Find(L"w3x7"));
+    EXPECT_EQ(Names({}), Find(L"w107x7"));
+  };
+
+  // A root removed.
+  fill();
+  ASSERT_TRUE(RootList().Remove(TreePath()));
+  Pass();
+  expectShrunk("a root removed");
+
+  // An index made before it gave space back is converted on its next pass.
+  fill();
+  OpenIndexForSearch()->Execute("PRAGMA auto_vacuum = NONE; VACUUM");
+  ASSERT_EQ(0, OpenIndexForSearch()->ScalarInteger("PRAGMA auto_vacuum"));
+  ASSERT_TRUE(RootList().Remove(TreePath()));
+  Pass();
+  expectShrunk("an index without auto-vacuum");
+
+  // An index of an earlier version, built anew in its own file.
+  fill();
+  OpenIndexForSearch()->Execute("PRAGMA user_version = 2");
+  ASSERT_TRUE(RootList().Remove(TreePath()));
+  EXPECT_TRUE(Pass().upgraded);
+  expectShrunk("a rebuild");
 }
 
 TEST_F(Indexing, OnlyOnePassRunsAtATime) {

@@ -193,8 +193,10 @@ void ServiceTest::TearDownTestSuite() {
   g_service = nullptr;
 }
 
-void ServiceTest::SetUp() {
-  SetEnvironmentVariableW(kDataFolderVariable, Wide(data_.Path()).c_str());
+void ServiceTest::SetUp() { UseDataFolder(Wide(data_.Path())); }
+
+void ServiceTest::UseDataFolder(const std::wstring& folder) {
+  SetEnvironmentVariableW(kDataFolderVariable, folder.c_str());
   // Tests run their own passes; a background one would race them.
   SetRefreshIntervalMinutes(0);
 }
@@ -221,5 +223,82 @@ void ServiceTest::IndexTree() {
 }
 
 void ServiceTest::IndexAgain() { Indexer().Run(); }
+
+bool RunUnderWineShell(const std::wstring& folder, const std::string& command, const std::function<bool()>& done) {
+  if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return false;
+  std::wstring commandLine = L"sh -c \"" + Wide(command) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                      &startup, &process)) {
+    return false;
+  }
+  // Wine hands back no handle for a Unix process: its work is awaited instead.
+  if (process.hProcess) CloseHandle(process.hProcess);
+  if (process.hThread) CloseHandle(process.hThread);
+  for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
+  return done();
+}
+
+std::string UnixPathOf(const std::wstring& path) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = unixName ? unixName(path.c_str()) : nullptr;
+  std::string result = name ? name : "";
+  if (name) HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+namespace {
+
+std::uint64_t DiskSize(const std::wstring& folder) {
+  ULARGE_INTEGER total = {};
+  return GetDiskFreeSpaceExW(folder.c_str(), nullptr, &total, nullptr) ? total.QuadPart : 0;
+}
+
+// A size the disk reports once mounted: tmpfs rounds to whole pages.
+bool HasSize(const std::wstring& folder, std::uint64_t bytes) {
+  std::uint64_t size = DiskSize(folder);
+  return size >= bytes / 2 && size <= bytes + 65536;
+}
+
+std::string MountOptions(std::uint64_t bytes) { return "size=" + std::to_string(bytes / 1024) + "k"; }
+
+}  // namespace
+
+SmallDisk::SmallDisk(const std::wstring& folder, std::uint64_t bytes) : folder_(folder) {
+  std::string unix = UnixPathOf(folder);
+  if (unix.empty() || HasSize(folder, bytes)) return;
+  mounted_ = RunUnderWineShell(L"C:\\", "mount -t tmpfs -o " + MountOptions(bytes) + " tmpfs '" + unix + "'",
+                               [&] { return HasSize(folder, bytes); });
+}
+
+SmallDisk::~SmallDisk() {
+  if (!mounted_) return;
+  std::uint64_t size = DiskSize(folder_);
+  // Lazily: a process may still hold a file of it open for a moment.
+  RunUnderWineShell(L"C:\\", "umount -l '" + UnixPathOf(folder_) + "'", [&] { return DiskSize(folder_) != size; });
+}
+
+bool SmallDisk::Resize(std::uint64_t bytes) {
+  return mounted_ && RunUnderWineShell(L"C:\\", "mount -o remount," + MountOptions(bytes) + " '" +
+                                                      UnixPathOf(folder_) + "'",
+                                       [&] { return HasSize(folder_, bytes); });
+}
+
+bool SmallDisk::MakeReadOnly() {
+  std::wstring probe = folder_ + L"\\probe";
+  auto writable = [&] {
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+  };
+  return mounted_ && RunUnderWineShell(L"C:\\", "mount -o remount,ro '" + UnixPathOf(folder_) + "'",
+                                       [&] { return !writable(); });
+}
 
 }  // namespace qv::service::test

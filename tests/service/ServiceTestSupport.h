@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,9 +67,38 @@ class ServiceTest : public ::testing::Test {
   // Adds the tree as a root and runs one index pass.
   void IndexTree();
   void IndexAgain();
+  // The service's data in `folder` from here on (SetUp gives each test its own).
+  static void UseDataFolder(const std::wstring& folder);
 
   qv::test::TempDirectory data_;
   qv::test::TempDirectory tree_;
+};
+
+// Runs a command of the host's shell in a folder when the tests run under Wine,
+// which starts Unix programs it is handed; waits until `done` holds. False on
+// Windows or when the command did not do its work in time.
+bool RunUnderWineShell(const std::wstring& folder, const std::string& command, const std::function<bool()>& done);
+
+// The Unix path of a Windows path under Wine, for the host's shell.
+std::string UnixPathOf(const std::wstring& path);
+
+// A disk of its own, of `bytes`, for a folder: under Wine, a tmpfs mounted on
+// it from the host's shell (which takes root, as the tests run here and in CI).
+// Unmounted when it goes.
+class SmallDisk {
+ public:
+  SmallDisk(const std::wstring& folder, std::uint64_t bytes);
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  ~SmallDisk();
+  // False where it could not be mounted: the test skips.
+  bool Mounted() const { return mounted_; }
+  bool Resize(std::uint64_t bytes);
+  bool MakeReadOnly();
+
+ private:
+  std::wstring folder_;
+  bool mounted_ = false;
 };
 
 using Names = std::vector<std::wstring>;
