@@ -22,6 +22,11 @@ class RootList {
   AddRootResult Add(const std::wstring& folder, std::vector<std::wstring>* replaced = nullptr);
   bool Remove(const std::wstring& folder);
 
+  // Whether the user ever added or removed a folder (a user who did is not
+  // offered the default ones); MarkChosen records that they did.
+  bool WereChosen();
+  void MarkChosen();
+
  private:
   std::unique_ptr<SqliteDatabase> db_;
 };
