@@ -38,6 +38,7 @@ std::wstring Grouped(std::uint64_t value) {
   wchar_t thousands[8] = L",";
   GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, thousands, 8);
   format.Grouping = 3;
+  format.LeadingZero = 1;  // without it, 0 shows as nothing
   format.lpDecimalSep = decimal;
   format.lpThousandSep = thousands;
   if (GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, text, 64) == 0) return digits;
@@ -99,7 +100,8 @@ class OptionsWindow {
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
       case WM_INITDIALOG:
-        SendDlgItemMessageW(window_, IDC_PATTERN, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"*.tmp"));
+        SendDlgItemMessageW(window_, IDC_PATTERN, EM_SETCUEBANNER, TRUE,
+                            reinterpret_cast<LPARAM>(L"a file or folder name, * and ? as wildcards: *.tmp"));
         FillLists();
         RefreshState();
         SetTimer(window_, kRefreshTimer, kRefreshMs, nullptr);
@@ -296,12 +298,13 @@ class OptionsWindow {
 
   void RefreshState() {
     bool damaged = IsIndexMarkedDamaged();
+    auto files = static_cast<std::uint64_t>(IndexedFileCount());
     SetDlgItemTextW(window_, IDC_STATE_FILES,
-                    (L"Files in the index: " + Grouped(static_cast<std::uint64_t>(IndexedFileCount())) +
+                    (L"Files in the index: " + Grouped(files) +
                      (damaged ? L" (to be rebuilt by the next pass)" : L""))
                         .c_str());
     SetDlgItemTextW(window_, IDC_STATE_SKIPPED,
-                    (L"Documents cut off or skipped (damaged, encrypted or hostile): " +
+                    (L"Documents cut off or skipped: " +
                      Grouped(static_cast<std::uint64_t>(SkippedDocumentCount())))
                         .c_str());
     SetDlgItemTextW(window_, IDC_STATE_LAST_PASS, (L"Last pass: " + LocalTime(LastIndexPassTime())).c_str());
@@ -318,9 +321,13 @@ class OptionsWindow {
     bool running = ReadPassProgress(&progress);
     bool marquee = running && progress.filesExpected == 0;
     LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
-    if (marquee != ((style & PBS_MARQUEE) != 0)) {
-      SetWindowLongPtrW(bar, GWL_STYLE, marquee ? (style | PBS_MARQUEE) : (style & ~static_cast<LONG_PTR>(PBS_MARQUEE)));
-      SendMessageW(bar, PBM_SETMARQUEE, marquee ? TRUE : FALSE, 50);
+    if (marquee && !(style & PBS_MARQUEE)) {
+      SetWindowLongPtrW(bar, GWL_STYLE, style | PBS_MARQUEE);
+      SendMessageW(bar, PBM_SETMARQUEE, TRUE, 50);
+    } else if (!marquee && (style & PBS_MARQUEE)) {
+      SendMessageW(bar, PBM_SETMARQUEE, FALSE, 0);
+      SetWindowLongPtrW(bar, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+      InvalidateRect(bar, nullptr, TRUE);
     }
     std::wstring text;
     if (!running) {
@@ -328,7 +335,8 @@ class OptionsWindow {
       SendMessageW(bar, PBM_SETPOS, 0, 0);
       text = L"No index pass is running.";
     } else if (marquee) {
-      text = L"Indexing: " + Grouped(progress.filesSeen) + L" files so far";
+      // A first pass publishes its count now and then; what it wrote may be more.
+      text = L"Indexing: " + Grouped(progress.filesSeen > files ? progress.filesSeen : files) + L" files so far";
     } else {
       std::uint64_t expected = progress.filesExpected;
       std::uint64_t done = progress.filesSeen < expected ? progress.filesSeen : expected;
