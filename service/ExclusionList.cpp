@@ -38,6 +38,14 @@ std::wstring UserTempFolder() {
 
 }  // namespace
 
+std::wstring ExcludeRefusal(ExcludeResult result, const std::wstring& given) {
+  switch (result) {
+    case ExcludeResult::NotAFolder: return L"Not a folder: " + given;
+    case ExcludeResult::ExcludesEverything: return L"That pattern would leave out every file: " + given;
+    default: return {};
+  }
+}
+
 bool IsFolderExclusion(const std::wstring& text) { return text.find_first_of(L"\\/:") != std::wstring::npos; }
 
 ExclusionList::ExclusionList() : db_(OpenServiceDatabase()) {}

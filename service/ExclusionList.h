@@ -22,6 +22,9 @@ bool IsFolderExclusion(const std::wstring& text);
 
 enum class ExcludeResult { Added, AlreadyExcluded, NotAFolder, ExcludesEverything };
 
+// What to tell the user when an exclusion was refused; empty when it was not.
+std::wstring ExcludeRefusal(ExcludeResult result, const std::wstring& given);
+
 class ExclusionList {
  public:
   ExclusionList();

@@ -103,15 +103,10 @@ int Usage() {
 
 int AddRoot(const std::wstring& folder) {
   std::vector<std::wstring> replaced;
-  switch (RootList().Add(folder, &replaced)) {
-    case AddRootResult::NotAFolder:
-      Line(L"Not a folder: " + folder);
-      return kFailed;
-    case AddRootResult::AlreadyCovered:
-      Line(L"Already indexed as part of another folder: " + folder);
-      return kOk;
-    case AddRootResult::Added:
-      break;
+  AddRootResult result = RootList().Add(folder, &replaced);
+  if (result != AddRootResult::Added) {
+    Line(AddRootRefusal(result, folder));
+    return result == AddRootResult::AlreadyCovered ? kOk : kFailed;
   }
   for (const std::wstring& root : replaced) Line(L"Now covered by the new folder: " + root);
   if (IsWatcherRunning()) {
@@ -139,18 +134,14 @@ int RemoveRoot(const std::wstring& folder) {
 
 int Exclude(const std::wstring& pathOrPattern) {
   std::wstring entry;
-  switch (ExclusionList().Add(pathOrPattern, &entry)) {
-    case ExcludeResult::NotAFolder:
-      Line(L"Not a folder: " + pathOrPattern);
-      return kFailed;
-    case ExcludeResult::ExcludesEverything:
-      Line(L"That pattern would leave out every file: " + pathOrPattern);
-      return kFailed;
-    case ExcludeResult::AlreadyExcluded:
-      Line(L"Already excluded: " + entry);
-      return kOk;
-    case ExcludeResult::Added:
-      break;
+  ExcludeResult result = ExclusionList().Add(pathOrPattern, &entry);
+  if (result == ExcludeResult::AlreadyExcluded) {
+    Line(L"Already excluded: " + entry);
+    return kOk;
+  }
+  if (result != ExcludeResult::Added) {
+    Line(ExcludeRefusal(result, pathOrPattern));
+    return kFailed;
   }
   if (IsWatcherRunning()) {
     NotifyWatcherRootsChanged();

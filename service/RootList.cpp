@@ -6,6 +6,14 @@
 
 namespace qv::service {
 
+std::wstring AddRootRefusal(AddRootResult result, const std::wstring& given) {
+  switch (result) {
+    case AddRootResult::NotAFolder: return L"Not a folder: " + given;
+    case AddRootResult::AlreadyCovered: return L"Already indexed as part of another folder: " + given;
+    default: return {};
+  }
+}
+
 RootList::RootList() : db_(OpenServiceDatabase()) {}
 
 std::vector<std::wstring> RootList::All() {

@@ -13,6 +13,9 @@ namespace qv::service {
 
 enum class AddRootResult { Added, AlreadyCovered, NotAFolder };
 
+// What to tell the user when a folder was not added; empty when it was.
+std::wstring AddRootRefusal(AddRootResult result, const std::wstring& given);
+
 class RootList {
  public:
   RootList();

@@ -160,16 +160,10 @@ class OptionsWindow {
   void AddRoot() {
     std::wstring folder = PickFolder(window_, L"Choose a folder to index");
     if (folder.empty()) return;
-    std::vector<std::wstring> replaced;
-    switch (RootList().Add(folder, &replaced)) {
-      case AddRootResult::NotAFolder:
-        Tell(L"Not a folder: " + folder);
-        return;
-      case AddRootResult::AlreadyCovered:
-        Tell(L"Already indexed as part of another folder: " + folder);
-        return;
-      case AddRootResult::Added:
-        break;
+    AddRootResult result = RootList().Add(folder);
+    if (result != AddRootResult::Added) {
+      Tell(AddRootRefusal(result, folder));
+      return;
     }
     Changed();
     FillLists();
@@ -201,17 +195,11 @@ class OptionsWindow {
   }
 
   bool Exclude(const std::wstring& entry) {
-    switch (ExclusionList().Add(entry)) {
-      case ExcludeResult::NotAFolder:
-        Tell(L"Not a folder: " + entry);
-        return false;
-      case ExcludeResult::ExcludesEverything:
-        Tell(L"That pattern would leave out every file: " + entry);
-        return false;
-      case ExcludeResult::AlreadyExcluded:
-        return true;
-      case ExcludeResult::Added:
-        break;
+    ExcludeResult result = ExclusionList().Add(entry);
+    if (result == ExcludeResult::AlreadyExcluded) return true;
+    if (result != ExcludeResult::Added) {
+      Tell(ExcludeRefusal(result, entry));
+      return false;
     }
     Changed();
     FillLists();
