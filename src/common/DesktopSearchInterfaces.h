@@ -94,7 +94,8 @@ IQuorvaneIndexStatus : public IUnknown {
   // the first pass (or a rebuild) runs, kIndexNotBuilt when none has finished
   // and none runs. *files: the files in the index so far. *folders: how many
   // folders are indexed (0: the user has not chosen any). Each pointer may be
-  // null. Reads a few small files; quick enough for a view's status bar.
+  // null. It opens the service's databases and counts the files in the index:
+  // ask it once when a fill ends, or at most once a second, never per row.
   virtual HRESULT STDMETHODCALLTYPE GetIndexStatus(LONG* state, LONG* files, LONG* folders) = 0;
 };
 
