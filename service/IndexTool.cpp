@@ -143,6 +143,12 @@ int Exclude(const std::wstring& pathOrPattern) {
     Line(ExcludeRefusal(result, pathOrPattern));
     return kFailed;
   }
+  // An indexed folder is never excluded: the user chose it.
+  for (const std::wstring& root : RootList().All()) {
+    if (IsFolderExclusion(entry) && IsInsideFolder(root, entry)) {
+      Line(L"Still indexed, as you chose it: " + root + L" (\"quorvane-index remove\" stops that).");
+    }
+  }
   if (IsWatcherRunning()) {
     NotifyWatcherRootsChanged();
     Line(L"Excluded " + entry + L". The watcher takes what it covers out of the index now.");

@@ -124,6 +124,10 @@ TEST_F(IndexTool, ExcludesAndIncludesFoldersAndPatternsAndListsThem) {
     EXPECT_NE(std::string::npos, listed.output.find(line + "\r\n")) << line << "\n" << listed.output;
   }
 
+  // An indexed folder stays indexed however it is excluded.
+  ToolRun chosen = RunTool("exclude \"" + root + "\"");
+  EXPECT_NE(std::string::npos, chosen.output.find("Still indexed, as you chose it: " + root)) << chosen.output;
+
   EXPECT_EQ(0u, RunTool("index").exitCode);
   LONG cookie = RegisterClient();
   EXPECT_EQ(Names({L"plum.txt"}), Titles(RunQuery(cookie, L"plum").results));
