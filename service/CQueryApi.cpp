@@ -43,6 +43,7 @@ HRESULT ReadRanking(const VARIANT& value, Ranking* ranking) {
 const InterfaceEntry* CQueryApi::InterfaceTable() {
   static const InterfaceEntry table[] = {QV_INTERFACE(CQueryApi, IDesktopSearchQueryApi),
                                          QV_INTERFACE_VIA(CQueryApi, IDispatch, IDesktopSearchQueryApi),
+                                         QV_INTERFACE(CQueryApi, IQuorvaneIndexStatus),
                                          {}};
   return table;
 }
@@ -74,9 +75,20 @@ HRESULT CQueryApi::Query(LONG cookie, BSTR searchString, VARIANT category, VARIA
     *results = resultSet.Detach();
     // Upkeep never fails a query that has already started.
     try {
-      RefreshIndexIfStale();
+      if (!KeepIndexRunning()) RefreshIndexIfStale();
     } catch (const SqliteError&) {
     }
+    return S_OK;
+  });
+}
+
+HRESULT CQueryApi::GetIndexStatus(LONG* state, LONG* files, LONG* folders) {
+  return ServiceBoundary([&]() -> HRESULT {
+    IndexStatus status = ReadIndexStatus();
+    auto clamp = [](std::int64_t value) { return static_cast<LONG>(value > 0x7FFFFFFF ? 0x7FFFFFFF : value); };
+    if (state) *state = status.state;
+    if (files) *files = clamp(status.files);
+    if (folders) *folders = clamp(status.folders);
     return S_OK;
   });
 }

@@ -1,5 +1,6 @@
 #include "service/CRegistrar.h"
 
+#include "service/BackgroundIndexing.h"
 #include "service/CQueryRegistration.h"
 
 namespace qv::service {
@@ -43,7 +44,13 @@ HRESULT CRegistrar::GetRegistrationInterface(BSTR registrationType, IUnknown** r
 HRESULT CRegistrar::FinishComponentRegistration() {
   return ServiceBoundary([&]() -> HRESULT {
     RegistrationStore store;
-    return pending_->Finish(store) ? S_OK : E_UNEXPECTED;
+    if (!pending_->Finish(store)) return E_UNEXPECTED;
+    // A client registering is a user starting to use search.
+    try {
+      KeepIndexRunning();
+    } catch (const SqliteError&) {
+    }
+    return S_OK;
   });
 }
 

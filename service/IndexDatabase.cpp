@@ -13,8 +13,9 @@ namespace qv::service {
 namespace {
 
 // Version 3 added creation times, the folder words and the trigram table the
-// query language searches; version 4 the table of names alone.
-constexpr int kSchemaVersion = 4;
+// query language searches; version 4 the table of names alone; version 5 the
+// tokenizer that also folds letters such as ø, æ and ß.
+constexpr int kSchemaVersion = 5;
 
 // A file is known by its exact path: a case-sensitive folder holds "Report.txt"
 // and "report.txt" side by side, and the listing of a case-insensitive one never
@@ -50,9 +51,9 @@ constexpr char kSchema[] =
     "CREATE INDEX IF NOT EXISTS files_by_folded_path ON files(path COLLATE NOCASE);"
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_text USING fts5("
     "  name, content, folder, content='', contentless_delete=1,"
-    "  tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
+    "  tokenize='quorvane_fold', prefix='2 3');"
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_names USING fts5("
-    "  name, content='', contentless_delete=1, tokenize='unicode61 remove_diacritics 2', prefix='2 3');"
+    "  name, content='', contentless_delete=1, tokenize='quorvane_fold', prefix='2 3');"
     "CREATE VIRTUAL TABLE IF NOT EXISTS files_unspaced USING fts5("
     "  name, content, content='', contentless_delete=1, tokenize='trigram remove_diacritics 1');";
 

@@ -3,13 +3,21 @@
 //
 //   quorvane-index add FOLDER      index FOLDER and everything under it
 //   quorvane-index remove FOLDER   stop indexing FOLDER
-//   quorvane-index list            the indexed folders
+//   quorvane-index exclude PATH-OR-PATTERN
+//                                  leave out a folder, or files and folders of a
+//                                  name (* and ? as wildcards), under every root
+//   quorvane-index include PATH-OR-PATTERN
+//                                  undo an exclusion
+//   quorvane-index list            the indexed folders and the exclusions
 //   quorvane-index index           bring the index up to date now, showing progress
 //   quorvane-index watch           keep the index current as files change (one per user)
 //   quorvane-index stop            end the running watcher
+//   quorvane-index pause           stop the watcher and every automatic pass until resumed
+//   quorvane-index resume          start them again
 //   quorvane-index status          folders, file count, last pass, watcher, registered clients
 //   quorvane-index refresh MINUTES how often queries start a background pass
 //                                  when the index is older ("off" or 0: never)
+//   quorvane-index options         the indexing options window
 //   quorvane-index query TEXT [--recent]
 //                                  the paths of the files matching TEXT, best (or
 //                                  newest) first; what was read literally is named
@@ -27,8 +35,10 @@
 #include <vector>
 
 #include "common/Holders.h"
+#include "common/RegistryWriter.h"
 #include "common/Text.h"
 #include "service/BackgroundIndexing.h"
+#include "service/ExclusionList.h"
 #include "service/IndexDatabase.h"
 #include "service/IndexSearch.h"
 #include "service/QueryParser.h"
@@ -38,6 +48,7 @@
 #include "service/RootList.h"
 #include "service/ServicePaths.h"
 #include "service/WatcherInstance.h"
+#include "service/options/OptionsDialog.h"
 
 namespace qv::service {
 namespace {
@@ -101,22 +112,17 @@ std::wstring LocalTime(std::int64_t seconds) {
 }
 
 int Usage() {
-  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | list | index | watch | stop | status | refresh MINUTES|off"
-       L" | query TEXT [--recent]");
+  Line(L"usage: quorvane-index add FOLDER | remove FOLDER | exclude PATH-OR-PATTERN | include PATH-OR-PATTERN | list"
+       L" | index | watch | stop | pause | resume | status | refresh MINUTES|off | query TEXT [--recent] | options");
   return kUsage;
 }
 
 int AddRoot(const std::wstring& folder) {
   std::vector<std::wstring> replaced;
-  switch (RootList().Add(folder, &replaced)) {
-    case AddRootResult::NotAFolder:
-      Line(L"Not a folder: " + folder);
-      return kFailed;
-    case AddRootResult::AlreadyCovered:
-      Line(L"Already indexed as part of another folder: " + folder);
-      return kOk;
-    case AddRootResult::Added:
-      break;
+  AddRootResult result = RootList().Add(folder, &replaced);
+  if (result != AddRootResult::Added) {
+    Line(AddRootRefusal(result, folder));
+    return result == AddRootResult::AlreadyCovered ? kOk : kFailed;
   }
   for (const std::wstring& root : replaced) Line(L"Now covered by the new folder: " + root);
   if (IsWatcherRunning()) {
@@ -142,10 +148,51 @@ int RemoveRoot(const std::wstring& folder) {
   return kOk;
 }
 
+int Exclude(const std::wstring& pathOrPattern) {
+  std::wstring entry;
+  ExcludeResult result = ExclusionList().Add(pathOrPattern, &entry);
+  if (result == ExcludeResult::AlreadyExcluded) {
+    Line(L"Already excluded: " + entry);
+    return kOk;
+  }
+  if (result != ExcludeResult::Added) {
+    Line(ExcludeRefusal(result, pathOrPattern));
+    return kFailed;
+  }
+  // An indexed folder is never excluded: the user chose it.
+  for (const std::wstring& root : RootList().All()) {
+    if (IsFolderExclusion(entry) && IsInsideFolder(root, entry)) {
+      Line(L"Still indexed, as you chose it: " + root + L" (\"quorvane-index remove\" stops that).");
+    }
+  }
+  if (IsWatcherRunning()) {
+    NotifyWatcherRootsChanged();
+    Line(L"Excluded " + entry + L". The watcher takes what it covers out of the index now.");
+  } else {
+    Line(L"Excluded " + entry + L". What it covers leaves the index on the next pass.");
+  }
+  return kOk;
+}
+
+int Include(const std::wstring& pathOrPattern) {
+  if (!ExclusionList().Remove(pathOrPattern)) {
+    Line(L"Not excluded: " + pathOrPattern);
+    return kFailed;
+  }
+  if (IsWatcherRunning()) {
+    NotifyWatcherRootsChanged();
+    Line(L"No longer excluded: " + pathOrPattern + L". The watcher indexes what it covered now.");
+  } else {
+    Line(L"No longer excluded: " + pathOrPattern + L". What it covered is indexed on the next pass.");
+  }
+  return kOk;
+}
+
 int ListRoots() {
   std::vector<std::wstring> roots = RootList().All();
   if (roots.empty()) Line(L"No folders are indexed. Add one with \"quorvane-index add FOLDER\".");
   for (const std::wstring& root : roots) Line(root);
+  for (const std::wstring& entry : ExclusionList().All()) Line(L"Excluded: " + entry);
   return kOk;
 }
 
@@ -159,6 +206,10 @@ std::wstring RateText(std::uint64_t files, ULONGLONG elapsedMs) {
 }
 
 int Watch() {
+  if (IsIndexingPaused()) {
+    Line(L"Indexing is paused; \"quorvane-index resume\" resumes it.");
+    return kOk;
+  }
   WatcherInstance instance;
   if (!instance.IsOwner()) {
     Line(L"The watcher is already running for this user.");
@@ -179,6 +230,26 @@ int Stop() {
     return kFailed;
   }
   Line(L"The watcher has stopped.");
+  return kOk;
+}
+
+int Pause() {
+  SetIndexingPaused(true);
+  if (!StopWatcher(30000)) {
+    Line(L"Indexing is paused, but the watcher did not stop within 30 seconds.");
+    return kFailed;
+  }
+  Line(L"Indexing is paused: no watcher runs and no pass starts on its own until \"quorvane-index resume\".");
+  return kOk;
+}
+
+int Resume() {
+  SetIndexingPaused(false);
+  if (!IsWatcherRunning() && !StartWatcherProcess(ModuleFilePath(nullptr))) {
+    Line(L"Indexing is resumed, but the watcher could not be started.");
+    return kFailed;
+  }
+  Line(L"Indexing is resumed; the watcher keeps the index current.");
   return kOk;
 }
 
@@ -256,6 +327,7 @@ int ShowStatus() {
          Number(static_cast<std::uint64_t>(SkippedDocumentCount())));
     Line(L"Last index pass: " + LocalTime(LastIndexPassTime()));
   }
+  if (IsIndexingPaused()) Line(L"Indexing is paused (\"quorvane-index resume\" resumes it)");
   if (IsWatcherRunning()) {
     std::wstring mode = WatchModeText();
     Line(L"Watcher: running; changes reach the index within seconds" + (mode.empty() ? L"" : L" (" + mode + L")"));
@@ -317,15 +389,41 @@ int Run(const std::vector<std::wstring>& args) {
   const std::wstring& command = args[0];
   if (command == L"add" && args.size() == 2) return AddRoot(args[1]);
   if (command == L"remove" && args.size() == 2) return RemoveRoot(args[1]);
+  if (command == L"exclude" && args.size() == 2) return Exclude(args[1]);
+  if (command == L"include" && args.size() == 2) return Include(args[1]);
   if (command == L"list" && args.size() == 1) return ListRoots();
   if (command == L"index" && args.size() == 1) return IndexNow();
   if (command == L"status" && args.size() == 1) return ShowStatus();
   if (command == L"watch" && args.size() == 1) return Watch();
   if (command == L"stop" && args.size() == 1) return Stop();
+  if (command == L"pause" && args.size() == 1) return Pause();
+  if (command == L"resume" && args.size() == 1) return Resume();
   if (command == L"refresh" && args.size() == 2) return SetRefresh(args[1]);
+  if (command == L"options" && args.size() == 1) return ShowIndexingOptions(GetModuleHandleW(nullptr));
   if (command == L"query" && args.size() == 2) return Query(args[1], Ranking::Relevance);
   if (command == L"query" && args.size() == 3 && args[2] == L"--recent") return Query(args[1], Ranking::Recency);
   return Usage();
+}
+
+}  // namespace
+}  // namespace qv::service
+
+namespace qv::service {
+namespace {
+
+// The program is a windows program, so that the options window (and a pass
+// started from a shortcut) comes without a console. Its output goes where
+// its caller sent it; run at a command prompt, to that prompt's console.
+void AttachOutput() {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output && output != INVALID_HANDLE_VALUE) return;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  if (console == INVALID_HANDLE_VALUE) return;
+  SetStdHandle(STD_OUTPUT_HANDLE, console);
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (!error || error == INVALID_HANDLE_VALUE) SetStdHandle(STD_ERROR_HANDLE, console);
 }
 
 }  // namespace
@@ -337,6 +435,8 @@ int main() {
   std::vector<std::wstring> args;
   for (int i = 1; argv && i < count; ++i) args.emplace_back(argv[i]);
   LocalFree(argv);
+  // The watcher keeps no console: closing one would end it.
+  if (args.empty() || (args[0] != L"options" && args[0] != L"watch")) qv::service::AttachOutput();
   try {
     return qv::service::Run(args);
   } catch (const qv::service::SqliteError& e) {

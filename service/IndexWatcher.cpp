@@ -10,6 +10,7 @@
 #include "common/Holders.h"
 #include "service/Indexer.h"
 #include "service/PathText.h"
+#include "service/ExclusionList.h"
 #include "service/RootList.h"
 #include "service/ServiceDatabase.h"
 #include "service/ServicePaths.h"
@@ -156,6 +157,19 @@ class WatchSession {
     }
     std::set<std::wstring> wanted;
     for (const std::wstring& root : roots) wanted.insert(FoldPathCase(root));
+    ExclusionRules exclusions = ExclusionRules::Load();
+    if (!(exclusions == exclusions_)) {
+      // What the exclusions now cover leaves, and what they no longer cover
+      // comes in, with a whole pass; folders are watched anew by the new rules.
+      exclusions_ = exclusions;
+      if (recheckNew) {
+        for (const auto& [key, root] : roots_) {
+          RetireUnder(root);
+          if (!WatchRoot(root)) unreachable_.insert(key);
+        }
+        removedRoots_ = true;
+      }
+    }
     // Roots removed: stop watching them; the pass takes their files out.
     std::vector<std::wstring> gone;
     for (const auto& [key, root] : roots_) {
@@ -193,7 +207,7 @@ class WatchSession {
     std::size_t room = settings_.maxFolderWatches > watches_.size() ? settings_.maxFolderWatches - watches_.size() : 0;
     CollectSubfolders(folder, folders, room);
     for (const std::wstring& sub : folders) {
-      if (!IsIgnored(sub)) Watch(sub, root, false);
+      if (!IsIgnored(sub) && !exclusions_.ExcludesUnder(root, sub)) Watch(sub, root, false);
     }
   }
 
@@ -333,6 +347,9 @@ class WatchSession {
     }
     for (auto& [action, path] : entries) {
       if (IsIgnored(path)) continue;
+      // Inside an excluded folder nothing is indexed; an excluded name itself
+      // still goes to the index, which takes it out.
+      if (exclusions_.ExcludesUnder(root, path.substr(0, path.find_last_of(L'\\')))) continue;
       switch (action) {
         case FILE_ACTION_MODIFIED:
           // A folder is "modified" when its entries change; they report themselves.
@@ -340,7 +357,7 @@ class WatchSession {
           break;
         case FILE_ACTION_ADDED:
         case FILE_ACTION_RENAMED_NEW_NAME:
-          if (eachFolder && IsFolder(path)) {
+          if (eachFolder && IsFolder(path) && !exclusions_.ExcludesUnder(root, path)) {
             Watch(path, root, false);
             WatchFoldersUnder(path, root);
           }
@@ -456,6 +473,7 @@ class WatchSession {
   HANDLE stop_ = nullptr;
   std::wstring dataFolder_;
   std::map<std::wstring, std::wstring> roots_;  // folded path -> path
+  ExclusionRules exclusions_;
   std::set<std::wstring> unreachable_;
   std::map<std::wstring, std::unique_ptr<FolderWatch>> watches_;  // by folded path
   std::vector<std::unique_ptr<FolderWatch>> retired_;

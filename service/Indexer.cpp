@@ -9,7 +9,9 @@
 #include <unordered_map>
 
 #include "common/Holders.h"
+#include "service/ExclusionList.h"
 #include "service/IndexDatabase.h"
+#include "service/PassProgress.h"
 #include "service/PathText.h"
 #include "service/RootList.h"
 #include "service/ServicePaths.h"
@@ -86,7 +88,8 @@ class IndexPass {
         insertName_(db.Prepare("INSERT INTO files_names(rowid, name) VALUES(?1, ?2)")),
         deleteName_(db.Prepare("DELETE FROM files_names WHERE rowid = ?1")),
         insertUnspaced_(db.Prepare("INSERT INTO files_unspaced(rowid, name, content) VALUES(?1, ?2, ?3)")),
-        deleteUnspaced_(db.Prepare("DELETE FROM files_unspaced WHERE rowid = ?1")) {}
+        deleteUnspaced_(db.Prepare("DELETE FROM files_unspaced WHERE rowid = ?1")),
+        exclusions_(ExclusionRules::Load()) {}
 
   void RemoveFilesOutside(const std::vector<std::wstring>& roots) {
     std::vector<std::int64_t> orphans;
@@ -125,8 +128,12 @@ class IndexPass {
     Report();
   }
 
-  // One path the watcher saw change.
-  void IndexPath(const std::wstring& path) {
+  // One path the watcher saw change, under `root`.
+  void IndexPath(const std::wstring& path, const std::wstring& root) {
+    if (exclusions_.ExcludesUnder(root, path)) {
+      RemoveFilesAt(path);
+      return;
+    }
     WIN32_FIND_DATAW entry;
     if (!FindSearchHandle(FindFirstFileExW(ForFileApi(path).c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
                                            nullptr, 0))) {
@@ -286,6 +293,8 @@ class IndexPass {
     do {
       std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
+      // Left unseen, what is excluded leaves the index with the root's vanished files.
+      if (exclusions_.Excludes(folder, name)) continue;
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         // Junctions and links could lead in circles or out of the root.
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) folders.push_back(prefix + name);
@@ -422,6 +431,7 @@ class IndexPass {
   SqliteStatement deleteUnspaced_;
   std::unique_ptr<SqliteTransaction> transaction_;
   int writes_ = 0;
+  ExclusionRules exclusions_;
   // The root being indexed, as listed and as the file system resolves it.
   std::wstring root_;
   std::wstring rootFinalPath_;
@@ -453,12 +463,23 @@ IndexReport Indexer::Run() {
   std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt, true, &report.upgraded);
   RereadFilesOfNewReaders(*db);
   std::vector<std::wstring> roots = RootList().All();
-  {
-    IndexPass pass(*db, progress_, report);
+  // Other processes follow a whole pass through its published counts.
+  auto expected = static_cast<std::uint64_t>(db->ScalarInteger("SELECT count(*) FROM files"));
+  ProgressCallback publish = [&](const IndexProgress& progress) {
+    PublishPassProgress(progress, expected);
+    if (progress_) progress_(progress);
+  };
+  PublishPassProgress({}, expected, true);
+  try {
+    IndexPass pass(*db, publish, report);
     pass.RemoveFilesOutside(roots);
     for (const std::wstring& root : roots) pass.IndexRoot(root);
     pass.Finish();
+  } catch (...) {
+    ClearPassProgress();
+    throw;
   }
+  ClearPassProgress();
   return report;
 }
 
@@ -473,17 +494,18 @@ IndexReport Indexer::Update(const std::vector<std::wstring>& paths) {
       for (const std::wstring& root : roots) pass.IndexRoot(root);
     } else {
       for (const std::wstring& path : paths) {
-        bool covered = false;
+        const std::wstring* covering = nullptr;
         bool isRoot = false;
         for (const std::wstring& root : roots) {
-          covered = covered || IsInsideFolder(path, root);
-          isRoot = isRoot || (IsInsideFolder(path, root) && IsInsideFolder(root, path));
+          if (!IsInsideFolder(path, root)) continue;
+          covering = &root;
+          isRoot = isRoot || IsInsideFolder(root, path);
         }
         // A root that is gone is a drive unplugged or a share offline: its files stay.
         if (isRoot) {
           pass.IndexRoot(path);
-        } else if (covered) {
-          pass.IndexPath(path);
+        } else if (covering) {
+          pass.IndexPath(path, *covering);
         }
       }
     }

@@ -6,6 +6,14 @@
 
 namespace qv::service {
 
+std::wstring AddRootRefusal(AddRootResult result, const std::wstring& given) {
+  switch (result) {
+    case AddRootResult::NotAFolder: return L"Not a folder: " + given;
+    case AddRootResult::AlreadyCovered: return L"Already indexed as part of another folder: " + given;
+    default: return {};
+  }
+}
+
 RootList::RootList() : db_(OpenServiceDatabase()) {}
 
 std::vector<std::wstring> RootList::All() {
@@ -33,6 +41,7 @@ AddRootResult RootList::Add(const std::wstring& folder, std::vector<std::wstring
     if (replaced) replaced->push_back(other);
   }
   db_->Prepare("INSERT INTO roots(path) VALUES(?1)").Bind(1, root).Run();
+  MarkChosen();
   transaction.Commit();
   return AddRootResult::Added;
 }
@@ -40,7 +49,15 @@ AddRootResult RootList::Add(const std::wstring& folder, std::vector<std::wstring
 bool RootList::Remove(const std::wstring& folder) {
   std::wstring root = NormalizeFolderPath(folder);
   db_->Prepare("DELETE FROM roots WHERE path = ?1").Bind(1, root).Run();
-  return db_->ScalarInteger("SELECT changes()") > 0;
+  bool removed = db_->ScalarInteger("SELECT changes()") > 0;
+  if (removed) MarkChosen();
+  return removed;
+}
+
+bool RootList::WereChosen() { return db_->ScalarInteger("SELECT count(*) FROM settings WHERE key = 'folders_chosen'") > 0; }
+
+void RootList::MarkChosen() {
+  db_->Execute("INSERT OR REPLACE INTO settings(key, value) VALUES('folders_chosen', 1)");
 }
 
 }  // namespace qv::service

@@ -13,6 +13,9 @@ namespace qv::service {
 
 enum class AddRootResult { Added, AlreadyCovered, NotAFolder };
 
+// What to tell the user when a folder was not added; empty when it was.
+std::wstring AddRootRefusal(AddRootResult result, const std::wstring& given);
+
 class RootList {
  public:
   RootList();
@@ -21,6 +24,11 @@ class RootList {
   // `replaced` receives the roots the new one takes over.
   AddRootResult Add(const std::wstring& folder, std::vector<std::wstring>* replaced = nullptr);
   bool Remove(const std::wstring& folder);
+
+  // Whether the user ever added or removed a folder (a user who did is not
+  // offered the default ones); MarkChosen records that they did.
+  bool WereChosen();
+  void MarkChosen();
 
  private:
   std::unique_ptr<SqliteDatabase> db_;

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "common/Text.h"
+#include "service/FoldingTokenizer.h"
 
 namespace qv::service {
 namespace {
@@ -96,6 +97,8 @@ SqliteDatabase::SqliteDatabase(const std::wstring& path, bool create, int busyMs
   }
   sqlite3_extended_result_codes(db_.Get(), 1);
   sqlite3_busy_timeout(db_.Get(), busyMs);
+  // The index's word tables are made and read through it.
+  RegisterFoldingTokenizer(db_.Get());
 }
 
 void SqliteDatabase::Execute(const char* sql) {

@@ -29,6 +29,11 @@ constexpr HRESULT kRegistrationLost = static_cast<HRESULT>(0x80040002);
 constexpr LONG kResultSetComplete = 2;
 constexpr LONG kResultSetSearching = 3;
 
+// IQuorvaneIndexStatus states.
+constexpr LONG kIndexReady = 0;
+constexpr LONG kIndexBuilding = 1;
+constexpr LONG kIndexNotBuilt = 2;
+
 }  // namespace qv
 
 // One result of a query.
@@ -80,6 +85,21 @@ IDesktopSearchQueryRegistration : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE RegisterQueryClient(BSTR componentGuid, LONG readAllowed, LONG* cookie) = 0;
 };
 
+// The bundled service's own addition, asked of its query object with
+// QueryInterface (other services do not have it): how far the index is, for a
+// view to say that the index is still being built, or that nothing is indexed.
+MIDL_INTERFACE("3FA0AB6E-FF2F-4887-BA59-283A9946D41B")
+IQuorvaneIndexStatus : public IUnknown {
+  // *state: kIndexReady when an index pass has finished, kIndexBuilding while
+  // the first pass (or a rebuild) runs, kIndexNotBuilt when none has finished
+  // and none runs. *files: the files in the index so far. *folders: how many
+  // folders are indexed (0: the user has not chosen any). Each pointer may be
+  // null. It opens the service's databases and counts the files in the index:
+  // ask it once when a fill ends, or at most once a second, never per row.
+  virtual HRESULT STDMETHODCALLTYPE GetIndexStatus(LONG* state, LONG* files, LONG* folders) = 0;
+};
+
+__CRT_UUID_DECL(IQuorvaneIndexStatus, 0x3FA0AB6E, 0xFF2F, 0x4887, 0xBA, 0x59, 0x28, 0x3A, 0x99, 0x46, 0xD4, 0x1B)
 __CRT_UUID_DECL(IDesktopSearchResult, 0x2E7C367B, 0xF2F9, 0x4FC2, 0x81, 0xEE, 0x58, 0xC3, 0xBC, 0xB2, 0x1E, 0xBB)
 __CRT_UUID_DECL(IDesktopSearchResultSet, 0x745C5E13, 0x3B8D, 0x43C3, 0x9C, 0x84, 0x0B, 0xD1, 0xBE, 0x5B, 0x47, 0x5B)
 __CRT_UUID_DECL(IDesktopSearchQueryApi, 0xCE714D64, 0x8BA7, 0x4C0A, 0xBC, 0x7A, 0xB9, 0x24, 0x97, 0x31, 0xE3, 0xF6)

@@ -6,7 +6,10 @@
 #include "common/Holders.h"
 #include "common/Text.h"
 #include "service/IndexDatabase.h"
+#include "service/ExclusionList.h"
 #include "service/Indexer.h"
+#include "service/RootList.h"
+#include "service/options/OptionsResources.h"
 
 namespace qv::service::test {
 namespace {
@@ -89,6 +92,120 @@ TEST_F(IndexTool, RefusesWhatItCannotDo) {
   EXPECT_EQ(2u, missing.exitCode);
   EXPECT_NE(std::string::npos, missing.output.find("Not a folder")) << missing.output;
   EXPECT_EQ(2u, RunTool("remove \"" + ToUtf8(TreePath()) + "\"").exitCode);
+}
+
+TEST_F(IndexTool, ExcludesAndIncludesFoldersAndPatternsAndListsThem) {
+  AddFile("docs\\plum.txt", "damson");
+  AddFile("docs\\cache\\plum copy.txt", "damson");
+  AddFile("docs\\plum.bak", "damson");
+  IndexTree();
+  std::string cache = ToUtf8(TreePath("docs\\cache"));
+  ToolRun folder = RunTool("exclude \"" + cache + "\"");
+  EXPECT_EQ(0u, folder.exitCode) << folder.output;
+  EXPECT_NE(std::string::npos, folder.output.find("Excluded " + cache + ". What it covers leaves the index on the next pass."))
+      << folder.output;
+  EXPECT_EQ(0u, RunTool("exclude *.bak").exitCode);
+  ToolRun again = RunTool("exclude node_modules");
+  EXPECT_EQ(0u, again.exitCode);
+  EXPECT_NE(std::string::npos, again.output.find("Already excluded: node_modules")) << again.output;
+  ToolRun everything = RunTool("exclude *");
+  EXPECT_EQ(2u, everything.exitCode);
+  EXPECT_NE(std::string::npos, everything.output.find("every file")) << everything.output;
+  ToolRun missing = RunTool("exclude \"" + ToUtf8(TreePath("no such folder")) + "\"");
+  EXPECT_EQ(2u, missing.exitCode);
+  EXPECT_NE(std::string::npos, missing.output.find("Not a folder")) << missing.output;
+
+  ToolRun listed = RunTool("list");
+  std::string root = ToUtf8(TreePath());
+  root.pop_back();  // the tree's path ends in a backslash, a root's does not
+  EXPECT_NE(std::string::npos, listed.output.find(root + "\r\n")) << listed.output;
+  for (const std::string& line : {"Excluded: " + cache, std::string("Excluded: *.bak"), std::string("Excluded: .git"),
+                                  std::string("Excluded: node_modules")}) {
+    EXPECT_NE(std::string::npos, listed.output.find(line + "\r\n")) << line << "\n" << listed.output;
+  }
+
+  // An indexed folder stays indexed however it is excluded.
+  ToolRun chosen = RunTool("exclude \"" + root + "\"");
+  EXPECT_NE(std::string::npos, chosen.output.find("Still indexed, as you chose it: " + root)) << chosen.output;
+
+  EXPECT_EQ(0u, RunTool("index").exitCode);
+  LONG cookie = RegisterClient();
+  EXPECT_EQ(Names({L"plum.txt"}), Titles(RunQuery(cookie, L"plum").results));
+  ToolRun included = RunTool("include *.bak");
+  EXPECT_EQ(0u, included.exitCode) << included.output;
+  EXPECT_EQ(2u, RunTool("include *.bak").exitCode);
+  EXPECT_EQ(0u, RunTool("include \"" + cache + "\"").exitCode);
+  EXPECT_EQ(0u, RunTool("index").exitCode);
+  EXPECT_EQ(Names({L"plum copy.txt", L"plum.bak", L"plum.txt"}), Sorted(Titles(RunQuery(cookie, L"plum").results)));
+  EXPECT_EQ(std::string::npos, RunTool("list").output.find("*.bak"));
+}
+
+std::vector<std::wstring> ListBoxLines(HWND list) {
+  std::vector<std::wstring> lines;
+  auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    wchar_t text[1024] = {};
+    if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 1024) SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+    lines.emplace_back(text);
+  }
+  return lines;
+}
+
+std::wstring ControlText(HWND dialog, int id) {
+  wchar_t text[512] = {};
+  GetDlgItemTextW(dialog, id, text, 512);
+  return text;
+}
+
+TEST_F(IndexTool, OptionsOpensTheIndexingOptionsWindowWithFoldersExclusionsAndState) {
+  AddFile("docs\\pear.txt", "perry");
+  IndexTree();
+  ASSERT_EQ(ExcludeResult::Added, ExclusionList().Add(L"*.bak"));
+  const char* tool = std::getenv("QUORVANE_INDEX_TOOL");
+  ASSERT_NE(nullptr, tool);
+  std::string commandLine = "\"" + qv::test::HostPathToWindows(tool) + "\" options";
+  STARTUPINFOA startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process));
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  HWND dialog = nullptr;
+  for (int i = 0; i < 200 && !dialog; ++i) {
+    Sleep(100);
+    dialog = FindWindowW(nullptr, L"Indexing options - quorvane");
+  }
+  ASSERT_NE(nullptr, dialog);
+  // The state is filled when the window opens, and every second.
+  for (int i = 0; i < 30 && ControlText(dialog, IDC_STATE_FILES).empty(); ++i) Sleep(100);
+
+  std::wstring root = TreePath();
+  root.pop_back();
+  EXPECT_EQ(std::vector<std::wstring>({root}), ListBoxLines(GetDlgItem(dialog, IDC_ROOTS)));
+  std::vector<std::wstring> exclusions = ListBoxLines(GetDlgItem(dialog, IDC_EXCLUSIONS));
+  EXPECT_NE(exclusions.end(), std::find(exclusions.begin(), exclusions.end(), L"*.bak"));
+  EXPECT_NE(exclusions.end(), std::find(exclusions.begin(), exclusions.end(), L"node_modules"));
+  EXPECT_EQ(L"Files in the index: 1", ControlText(dialog, IDC_STATE_FILES));
+  EXPECT_NE(std::wstring::npos, ControlText(dialog, IDC_STATE_WATCHER).find(L"Watcher: not running"));
+  EXPECT_EQ(L"No index pass is running.", ControlText(dialog, IDC_PROGRESS_TEXT));
+  EXPECT_EQ(L"&Pause indexing", ControlText(dialog, IDC_PAUSE));
+  EXPECT_EQ(L"&Update now", ControlText(dialog, IDC_UPDATE_NOW));
+  EXPECT_EQ(L"Re&build", ControlText(dialog, IDC_REBUILD));
+
+  // A pattern typed and added shows in the list and is stored.
+  SetDlgItemTextW(dialog, IDC_PATTERN, L"*.old");
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_EXCLUDE_PATTERN, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_EXCLUDE_PATTERN)));
+  exclusions = ListBoxLines(GetDlgItem(dialog, IDC_EXCLUSIONS));
+  EXPECT_NE(exclusions.end(), std::find(exclusions.begin(), exclusions.end(), L"*.old"));
+  std::vector<std::wstring> stored = ExclusionList().All();
+  EXPECT_NE(stored.end(), std::find(stored.begin(), stored.end(), L"*.old"));
+
+  PostMessageW(dialog, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(processHandle.Get(), 10000));
+  DWORD exitCode = 1;
+  GetExitCodeProcess(processHandle.Get(), &exitCode);
+  EXPECT_EQ(0u, exitCode);
 }
 
 TEST_F(IndexTool, TellsWhenItRebuildsADamagedIndex) {

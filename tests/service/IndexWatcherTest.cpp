@@ -1,14 +1,21 @@
 // The watcher keeps the index current: what happens to files inside a watched
 // root shows in query results within seconds, without an index pass.
 
+#include <windows.h>
+#include <shlobj.h>
+
 #include <cstdlib>
 #include <functional>
 #include <thread>
 
 #include "ServiceTestSupport.h"
+#include "common/DesktopSearchInterfaces.h"
 #include "common/Holders.h"
 #include "common/Text.h"
+#include "service/BackgroundIndexing.h"
+#include "service/ExclusionList.h"
 #include "service/IndexWatcher.h"
+#include "service/Indexer.h"
 #include "service/RootList.h"
 #include "service/WatcherInstance.h"
 #include "support/ProgramRun.h"
@@ -133,6 +140,84 @@ TEST_F(IndexWatcherTest, OneWatcherPerUserStopsOnRequestAndPicksUpNewRoots) {
   EXPECT_FALSE(IsWatcherRunning());
   status = qv::test::RunProgram(ToolCommand("status"));
   EXPECT_NE(std::string::npos, status.output.find("Watcher: not running")) << status.output;
+}
+
+TEST_F(IndexWatcherTest, TheWatcherSkipsWhatIsExcludedAndAppliesANewExclusionAtOnce) {
+  AddFile("work\\notes.txt", "medlar notes");
+  AddFile("work\\build\\out.txt", "medlar output");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  StartWatcher();
+  EXPECT_TRUE(Shows(L"medlar", Names({L"notes.txt", L"out.txt"})));
+  AddFile("work\\node_modules\\pkg\\readme.txt", "medlar readme");
+  AddFile("work\\seen.txt", "medlar seen");
+  EXPECT_TRUE(Shows(L"medlar", Names({L"notes.txt", L"out.txt", L"seen.txt"})));
+
+  qv::test::ProgramRun excluded = qv::test::RunProgram(ToolCommand("exclude \"" + ToUtf8(TreePath("work\\build")) + "\""));
+  EXPECT_EQ(0u, excluded.exitCode) << excluded.output;
+  EXPECT_NE(std::string::npos, excluded.output.find("The watcher takes what it covers out of the index now"))
+      << excluded.output;
+  EXPECT_TRUE(Shows(L"medlar", Names({L"notes.txt", L"seen.txt"})));
+  AddFile("work\\build\\later.txt", "medlar later");
+  AddFile("work\\also.txt", "medlar also");
+  EXPECT_TRUE(Shows(L"medlar", Names({L"also.txt", L"notes.txt", L"seen.txt"})));
+}
+
+// Using the service starts the user's watcher when none runs, once, and not
+// while indexing is paused; the query object tells how far the index is.
+TEST_F(IndexWatcherTest, UsingTheServiceStartsTheWatcherWhichBuildsTheIndex) {
+  AddFile("auto\\rowan.txt", "rowan berry");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  ComPtr<IDesktopSearchQueryApi> api;
+  ASSERT_EQ(S_OK, CreateServiceObject(kQueryApiProgId, &api));
+  ComPtr<IQuorvaneIndexStatus> status;
+  ASSERT_EQ(S_OK, api->QueryInterface(__uuidof(IQuorvaneIndexStatus), status.PutVoid()));
+  LONG state = -1, files = -1, folders = -1;
+  EXPECT_EQ(S_OK, status->GetIndexStatus(&state, &files, &folders));
+  EXPECT_EQ(kIndexNotBuilt, state);
+  EXPECT_EQ(0, files);
+  EXPECT_EQ(1, folders);
+
+  SetIndexingPaused(true);
+  SetRefreshIntervalMinutes(5);
+  Find(L"rowan");
+  Sleep(1000);
+  EXPECT_FALSE(IsWatcherRunning());
+  qv::test::ProgramRun paused = qv::test::RunProgram(ToolCommand("watch"));
+  EXPECT_NE(std::string::npos, paused.output.find("Indexing is paused")) << paused.output;
+
+  // Resumed, the next use starts it (a new client's registration, here).
+  SetIndexingPaused(false);
+  EXPECT_NE(0, RegisterClient(L"{9E1F3D2C-5B4A-4C3D-8E7F-112233445566}"));
+  EXPECT_TRUE(WaitFor(IsWatcherRunning));
+  EXPECT_TRUE(Shows(L"rowan", {L"rowan.txt"}));
+  EXPECT_EQ(S_OK, status->GetIndexStatus(&state, &files, nullptr));
+  EXPECT_EQ(kIndexReady, state);
+  EXPECT_EQ(1, files);
+
+  qv::test::ProgramRun pause = qv::test::RunProgram(ToolCommand("pause"));
+  EXPECT_EQ(0u, pause.exitCode) << pause.output;
+  EXPECT_FALSE(IsWatcherRunning());
+  EXPECT_TRUE(IsIndexingPaused());
+  qv::test::ProgramRun resume = qv::test::RunProgram(ToolCommand("resume"));
+  EXPECT_EQ(0u, resume.exitCode) << resume.output;
+  EXPECT_TRUE(WaitFor(IsWatcherRunning));
+  EXPECT_TRUE(StopWatcher(20000));
+}
+
+TEST_F(IndexWatcherTest, AUserWhoNeverChoseFoldersGetsDocumentsAndDesktopOnce) {
+  EXPECT_TRUE(OfferDefaultFolders());
+  std::vector<std::wstring> roots = RootList().All();
+  for (const KNOWNFOLDERID* id : {&FOLDERID_Documents, &FOLDERID_Desktop}) {
+    TaskMemory<wchar_t> path;
+    ASSERT_EQ(S_OK, SHGetKnownFolderPath(*id, 0, nullptr, path.Put()));
+    bool covered = false;
+    for (const std::wstring& root : roots) covered = covered || IsInsideFolder(path.Get(), root);
+    EXPECT_TRUE(covered) << ToUtf8(path.Get());
+  }
+  // Nothing is indexed here: the test's own passes would read the prefix's folders.
+  for (const std::wstring& root : roots) EXPECT_TRUE(RootList().Remove(root));
+  EXPECT_FALSE(OfferDefaultFolders());
+  EXPECT_TRUE(RootList().All().empty());
 }
 
 // More changes than the watcher keeps one by one: it re-checks the root with an

@@ -7,11 +7,13 @@
 #include "common/Holders.h"
 #include "common/Text.h"
 #include "service/BackgroundIndexing.h"
+#include "service/ExclusionList.h"
 #include "service/IndexDatabase.h"
 #include "service/TextExtractor.h"
 #include "service/Indexer.h"
 #include "service/RootList.h"
 #include "service/ServicePaths.h"
+#include "service/WatcherInstance.h"
 #include "support/TempDirectory.h"
 
 namespace qv::service::test {
@@ -105,6 +107,73 @@ TEST_F(Indexing, SecondPassSkipsUnchangedFilesAndPicksUpRenamesDeletesAndEdits) 
   EXPECT_EQ(Names({}), Find(L"beta"));
   EXPECT_EQ(Names({L"gamma.log"}), Find(L"blossom"));
   EXPECT_EQ(Names({}), Find(L"tree"));
+}
+
+TEST_F(Indexing, ExclusionsLeaveOutFoldersAndNamesAndTheNextPassAppliesAChange) {
+  // Each file holds a word of its own (a .tmp file is found by its name).
+  struct Entry {
+    const char* path;
+    const char* word;
+    bool kept;
+  };
+  std::vector<Entry> entries = {
+      {"keep\\plain.txt", "apple", true},
+      {"keep\\node_modules\\lib\\index.txt", "banana", false},     // a default name, deep
+      {"keep\\deep\\.GIT\\config.txt", "cherry", false},         // names match in any case
+      {"keep\\scratch.tmp", "scratch", false},                      // a pattern with * (found by name)
+      {"keep\\draft-1.txt", "elder", false},                        // a pattern with ?
+      {"keep\\draft-10.txt", "fig", true},
+      {"skip\\inner\\notes.txt", "grape", false},                  // an excluded folder
+      {"skipped\\notes.txt", "huckleberry", true},                 // its sibling with a longer name
+      {"node_modules.txt", "jackfruit", true},                       // a name that only starts alike
+  };
+  for (const Entry& entry : entries) AddFile(entry.path, entry.word);
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
+  EXPECT_EQ(ExcludeResult::Added, ExclusionList().Add(L"*.tmp"));
+  EXPECT_EQ(ExcludeResult::Added, ExclusionList().Add(L"draft-?.txt"));
+  EXPECT_EQ(ExcludeResult::Added, ExclusionList().Add(TreePath("skip") + L"\\"));
+  EXPECT_EQ(ExcludeResult::AlreadyExcluded, ExclusionList().Add(TreePath("SKIP")));
+  EXPECT_EQ(ExcludeResult::NotAFolder, ExclusionList().Add(TreePath("nowhere")));
+  EXPECT_EQ(ExcludeResult::ExcludesEverything, ExclusionList().Add(L"*"));
+  EXPECT_EQ(ExcludeResult::ExcludesEverything, ExclusionList().Add(L"*.*"));
+  Pass();
+  for (const Entry& entry : entries) {
+    std::wstring name = Wide(entry.path).substr(Wide(entry.path).find_last_of(L'\\') + 1);
+    EXPECT_EQ(entry.kept ? Names({name}) : Names({}), Find(Wide(entry.word).c_str())) << entry.path;
+  }
+
+  // Newly excluded files leave on the next pass; what is included again comes back.
+  EXPECT_TRUE(ExclusionList().Remove(L"*.tmp"));
+  EXPECT_FALSE(ExclusionList().Remove(L"*.tmp"));
+  EXPECT_TRUE(ExclusionList().Remove(L"node_modules"));
+  EXPECT_EQ(ExcludeResult::Added, ExclusionList().Add(L"plain.txt"));
+  Pass();
+  EXPECT_EQ(Names({}), Find(L"apple"));
+  EXPECT_EQ(Names({L"scratch.tmp"}), Find(L"scratch"));
+  EXPECT_EQ(Names({L"index.txt"}), Find(L"banana"));
+  EXPECT_EQ(Names({L"notes.txt"}), Find(L"huckleberry"));
+}
+
+TEST_F(Indexing, ANewDataFolderStartsWithTheDefaultExclusionsAndARootIsNeverExcluded) {
+  std::vector<std::wstring> defaults = ExclusionList().All();
+  for (const wchar_t* name : {L"$Recycle.Bin", L"System Volume Information", L".git", L".svn", L".hg", L"node_modules"}) {
+    EXPECT_NE(defaults.end(), std::find(defaults.begin(), defaults.end(), name)) << ToUtf8(name);
+  }
+  // The user's temporary folder is there too, by its full path; the test's
+  // own tree lies in it and is indexed all the same, being a root.
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetLongPathNameW(Wide(tree_.Path()).c_str(), temp, MAX_PATH + 1);
+  bool tempListed = false;
+  for (const std::wstring& entry : defaults) tempListed = tempListed || (IsFolderExclusion(entry) && IsInsideFolder(temp, entry));
+  EXPECT_TRUE(tempListed);
+  AddFile("node_modules\\kept.txt", "quince");
+  ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath("node_modules")));
+  Pass();
+  EXPECT_EQ(Names({L"kept.txt"}), Find(L"quince"));
+  // Removed, a default stays removed.
+  EXPECT_TRUE(ExclusionList().Remove(L".svn"));
+  defaults = ExclusionList().All();
+  EXPECT_EQ(defaults.end(), std::find(defaults.begin(), defaults.end(), L".svn"));
 }
 
 TEST_F(Indexing, ARenameThatOnlyChangesCaseIsPickedUp) {
@@ -325,12 +394,14 @@ TEST_F(Indexing, AQueryStartsABackgroundPassWhenTheIndexIsStale) {
   ASSERT_EQ(AddRootResult::Added, RootList().Add(TreePath()));
   SetRefreshIntervalMinutes(5);
   EXPECT_EQ(Names({}), Find(L"durian"));
-  // The tool beside the service DLL indexes in its own process.
+  // The tool beside the service DLL indexes in its own process: the watcher
+  // the query started catches up with a pass.
   for (int i = 0; i < 300 && (LastIndexPassTime() == 0 || FileExists(IndexLockPath())); ++i) Sleep(100);
   EXPECT_NE(0, LastIndexPassTime());
   EXPECT_EQ(Names({L"durian.txt"}), Find(L"durian"));
-  // Fresh now: the next query starts nothing.
+  // Fresh now, and kept so by the watcher: the next query starts nothing.
   EXPECT_FALSE(RefreshIndexIfStale());
+  EXPECT_TRUE(StopWatcher(20000));
 }
 
 TEST_F(Indexing, QueriesBeforeAnyIndexHaveNoResults) {

@@ -318,6 +318,41 @@ TEST_F(QueryLanguage, EachOperatorAndTheirCombinationsFindExactlyTheirFiles) {
   for (const Case& c : cases) EXPECT_EQ(Sorted(c.expected), Sorted(Find(c.query))) << ToUtf8(c.query);
 }
 
+TEST_F(QueryLanguage, LettersTypedWithoutTheirStrokeOrLigatureFindNamesAndText) {
+  AddFile("folded\\Troms\xc3\xb8.txt", "x");
+  AddFile("folded\\Gr\xc3\xbc\xc3\x9f" "e.txt", "x");
+  AddFile("folded\\\xc5\x81\xc3\xb3" "d\xc5\xba.txt", "x");
+  AddFile("folded\\\xc3\x86" "ble.txt", "x");
+  AddFile("folded\\menu.txt", "Sm\xc3\xb8rrebr\xc3\xb8" "d and \xc5\x93uvre, \xc3\x9eing, D\xc3\xb0r, \xc4\x90" "ak, "
+          "d\xc4\xb1zzy, STRA\xe1\xba\x9e" "E");
+  IndexAgain();
+  const std::wstring menu = L"menu.txt";
+  struct Case {
+    std::wstring query;
+    Names expected;
+  };
+  std::vector<Case> cases = {
+      {L"tromso", {L"Troms\u00f8.txt"}},
+      {L"TROMSO", {L"Troms\u00f8.txt"}},
+      {L"troms\u00d8", {L"Troms\u00f8.txt"}},
+      {L"grusse", {L"Gr\u00fc\u00dfe.txt"}},
+      {L"lodz", {L"\u0141\u00f3d\u017a.txt"}},
+      {L"aeble", {L"\u00c6ble.txt"}},
+      {L"name:AEBLE", {L"\u00c6ble.txt"}},
+      {L"smorrebrod", {menu}},
+      {L"smorre", {menu}},
+      {L"sm\u00f8rrebr\u00f8d", {menu}},
+      {L"oeuvre", {menu}},
+      {L"thing", {menu}},
+      {L"ddr", {menu}},
+      {L"dak", {menu}},
+      {L"dizzy", {menu}},
+      {L"strasse", {menu}},
+      {L"\"smorrebrod and oeuvre\"", {menu}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Sorted(c.expected), Sorted(Find(c.query))) << ToUtf8(c.query);
+}
+
 TEST_F(QueryLanguage, RelevanceRanksPhrasesInNamesFirstAndRecencyNewestFirst) {
   AddFile("ranked\\annual report.txt", "x");
   AddFile("ranked\\report for annual.txt", "y");

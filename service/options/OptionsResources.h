@@ -1,0 +1,21 @@
+#pragma once
+// Resource identifiers of quorvane-index.exe: the indexing options dialog.
+
+#define IDD_INDEXING_OPTIONS 100
+#define IDC_ROOTS 1001
+#define IDC_ADD_ROOT 1002
+#define IDC_REMOVE_ROOT 1003
+#define IDC_EXCLUSIONS 1004
+#define IDC_EXCLUDE_FOLDER 1005
+#define IDC_PATTERN 1006
+#define IDC_EXCLUDE_PATTERN 1007
+#define IDC_REMOVE_EXCLUSION 1008
+#define IDC_STATE_FILES 1009
+#define IDC_STATE_SKIPPED 1010
+#define IDC_STATE_LAST_PASS 1011
+#define IDC_STATE_WATCHER 1012
+#define IDC_PROGRESS 1013
+#define IDC_PROGRESS_TEXT 1014
+#define IDC_UPDATE_NOW 1015
+#define IDC_REBUILD 1016
+#define IDC_PAUSE 1017
