@@ -196,7 +196,9 @@ MarkupText XmlText(const std::string& xml, std::size_t limit) {
     out.push_back(c);
     ++i;
   }
-  if (out.size() > limit) out.resize(limit);
+  // The limit may have stopped the scan inside a character.
+  out.resize(out.size() - PartialUtf8Tail(out));
+  CutUtf8(out, limit);
   return result;
 }
 
@@ -220,7 +222,7 @@ MarkupText HtmlText(const std::string& html, std::size_t limit) {
   std::string* target = &out;
   Tag tag;
   for (std::size_t i = 0; i < html.size();) {
-    if (out.size() >= limit) {
+    if (out.size() >= limit || result.title.size() >= limit) {
       result.cutOff = true;
       break;
     }
@@ -253,7 +255,11 @@ MarkupText HtmlText(const std::string& html, std::size_t limit) {
     target->push_back(c);
     ++i;
   }
-  if (out.size() > limit) out.resize(limit);
+  // The limit may have stopped the scan inside a character.
+  out.resize(out.size() - PartialUtf8Tail(out));
+  CutUtf8(out, limit);
+  result.title.resize(result.title.size() - PartialUtf8Tail(result.title));
+  CutUtf8(result.title, limit);
   while (!result.title.empty() && result.title.back() == ' ') result.title.pop_back();
   while (!result.title.empty() && result.title.front() == ' ') result.title.erase(0, 1);
   return result;
