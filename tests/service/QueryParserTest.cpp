@@ -114,11 +114,17 @@ TEST(QueryParser, MalformedStringsAreReadLiterallyAndNamed) {
 // nesting bound are read as words and named.
 TEST(QueryParser, DeepGroupsAndLongChainsCompileFlat) {
   ExpectReadings({
-      {L"a OR (b OR (c OR (d)))", "{name content} : \"a\" OR {name content} : \"b\" OR {name content} : \"c\" OR {name content} : \"d\" *", "1", L""},
-      {L"a (b (c (d)))", "({name content} : \"a\") AND ({name content} : \"b\") AND ({name content} : \"c\") AND ({name content} : \"d\" *)", "1", L""},
+      {L"a OR (b OR (c OR (d)))",
+       "{name content} : \"a\" OR {name content} : \"b\" OR {name content} : \"c\" OR {name content} : \"d\" *",
+       "1", L""},
+      {L"a (b (c (d)))",
+       "({name content} : \"a\") AND ({name content} : \"b\") AND ({name content} : \"c\") AND "
+       "({name content} : \"d\" *)",
+       "1", L""},
       {L"--a", "{name content} : \"a\" *", "1", L""},
       {L"-(-(a)) b", "({name content} : \"a\") AND ({name content} : \"b\" *)", "1", L""},
-      {L"(((((((((((a)))))))))) b", "({name content} : \"a\") AND ({name content} : \"b\" *)", "1", L"Read literally: ( ) (nested too deep)"},
+      {L"(((((((((((a)))))))))) b", "({name content} : \"a\") AND ({name content} : \"b\" *)", "1",
+       L"Read literally: ( ) (nested too deep)"},
   });
   ParsedQuery deep = ParseQuery(std::wstring(100000, L'(') + L"x" + std::wstring(100000, L')'));
   EXPECT_EQ(L"Read literally: ( ) (nested too deep)", deep.Warning());

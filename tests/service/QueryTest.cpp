@@ -102,8 +102,8 @@ TEST_F(Query, EveryShapeOfQueryIsAnswered) {
     std::wstring nested = L"lisbon";
     for (int i = 0; i < depth; ++i) {
       orChain = L"zz" + std::to_wstring(i) + L" OR (" + orChain + L")";
-      nested = i % 2 ? L"(zz" + std::to_wstring(i) + L" OR " + nested + L")" : L"(" + nested + L" -yy" +
-                                                                                 std::to_wstring(i) + L")";
+      std::wstring number = std::to_wstring(i);
+      nested = i % 2 ? L"(zz" + number + L" OR " + nested + L")" : L"(" + nested + L" -yy" + number + L")";
     }
     EXPECT_EQ(Names({L"holiday plans.md"}), answer(orChain)) << depth;
     std::vector<std::wstring> found = answer(nested);
@@ -119,7 +119,9 @@ TEST_F(Query, EveryShapeOfQueryIsAnswered) {
   for (int i = 0; i < 5000; ++i) terms += L"size:<" + std::to_wstring(100000 + i) + L" ";
   EXPECT_EQ(Names({L"holiday plans.md"}), answer(terms + L"lisbon"));
   std::wstring exclusions = L"lisbon";
-  for (int i = 0; i < 600; ++i) exclusions += L" -(size:>" + std::to_wstring(100000 + i) + L" OR ext:e" + std::to_wstring(i) + L")";
+  for (int i = 0; i < 600; ++i) {
+    exclusions += L" -(size:>" + std::to_wstring(100000 + i) + L" OR ext:e" + std::to_wstring(i) + L")";
+  }
   EXPECT_EQ(Names({L"holiday plans.md"}), answer(exclusions));
 }
 
