@@ -181,35 +181,25 @@ void Range(const char* column, const QueryNode& node, bool highInclusive, SqlTex
   sql.Add(")");
 }
 
-// Children [first, last) joined by the separator, halved into parenthesised
-// groups: SQLite's expression tree grows with the logarithm of the terms, not
-// with their number.
-void Group(const QueryNode& node, std::size_t first, std::size_t last, const char* separator, SqlText& sql) {
-  if (last - first == 1) {
-    Condition(node.children[first], sql);
-    return;
-  }
-  std::size_t middle = first + (last - first) / 2;
-  sql.Add("(");
-  Group(node, first, middle, separator, sql);
-  sql.Add(separator);
-  Group(node, middle, last, separator, sql);
-  sql.Add(")");
-}
-
-SqlText JoinBalanced(const std::vector<SqlText>& parts, std::size_t first, std::size_t last, const char* separator) {
+// Parts [first, last) joined by the separator, halved into parenthesised
+// groups: SQLite's expression tree grows with the logarithm of the parts, not
+// with their number. `wrap`: the whole in parentheses too.
+SqlText JoinBalanced(const std::vector<SqlText>& parts, std::size_t first, std::size_t last, const char* separator,
+                     bool wrap) {
   if (last - first == 1) return parts[first];
   std::size_t middle = first + (last - first) / 2;
   SqlText joined;
-  joined.Add("(").Add(JoinBalanced(parts, first, middle, separator)).Add(separator);
-  joined.Add(JoinBalanced(parts, middle, last, separator)).Add(")");
+  if (wrap) joined.Add("(");
+  joined.Add(JoinBalanced(parts, first, middle, separator, true)).Add(separator);
+  joined.Add(JoinBalanced(parts, middle, last, separator, true));
+  if (wrap) joined.Add(")");
   return joined;
 }
 
 void Group(const QueryNode& node, const char* separator, SqlText& sql) {
-  sql.Add("(");
-  Group(node, 0, node.children.size(), separator, sql);
-  sql.Add(")");
+  std::vector<SqlText> parts(node.children.size());
+  for (std::size_t i = 0; i < parts.size(); ++i) Condition(node.children[i], parts[i]);
+  sql.Add("(").Add(JoinBalanced(parts, 0, parts.size(), separator, false)).Add(")");
 }
 
 // The node as an SQL condition over "files f".
@@ -374,7 +364,8 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
   compiled.exclusions = exclusions.empty() ? std::string() : Join(exclusions, " OR ");
   if (!words.empty() && exclusions.empty() && filtersOnNames) compiled.namesWords = Join(namesWords, " AND ");
   compiled.namesOnly = words.empty() && !filters.empty() && filtersOnNames && exclusionsOnNames;
-  compiled.conditions = conditions.empty() ? SqlText{"1", {}} : JoinBalanced(conditions, 0, conditions.size(), " AND ");
+  compiled.conditions =
+      conditions.empty() ? SqlText{"1", {}} : JoinBalanced(conditions, 0, conditions.size(), " AND ", false);
   return compiled;
 }
 

@@ -69,6 +69,11 @@ class Lexer {
         }
         --depth;
       }
+      // A run of minus signs is one sign or none.
+      if (token.kind == Token::Kind::Minus && !tokens.empty() && tokens.back().kind == Token::Kind::Minus) {
+        tokens.pop_back();
+        continue;
+      }
       if (tokens.size() + 1 >= kMaxTokens && token.kind != Token::Kind::End && token.kind != Token::Kind::Close) {
         literal_->push_back(L"... (too long: the rest was left out)");
         // Close what is open, so the groups read so far stay groups.

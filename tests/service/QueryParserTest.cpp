@@ -42,10 +42,10 @@ TEST(QueryParser, WordsPhrasesAndExclusionsBecomeQuotedFullTextTerms) {
 
 TEST(QueryParser, OrParenthesesAndNegatedGroups) {
   ExpectReadings({
-      {L"a OR b", "({name content} : \"a\") OR ({name content} : \"b\" *)", "1", L""},
-      {L"a | b c", "({name content} : \"a\") OR (({name content} : \"b\") AND ({name content} : \"c\" *))", "1", L""},
-      {L"(a OR b) c", "(({name content} : \"a\") OR ({name content} : \"b\")) AND ({name content} : \"c\" *)", "1", L""},
-      {L"x -(a OR b)", "({name content} : \"x\" *) NOT (({name content} : \"a\") OR ({name content} : \"b\"))", "1",
+      {L"a OR b", "{name content} : \"a\" OR {name content} : \"b\" *", "1", L""},
+      {L"a | b c", "{name content} : \"a\" OR {name content} : \"b\" AND {name content} : \"c\" *", "1", L""},
+      {L"(a OR b) c", "({name content} : \"a\" OR {name content} : \"b\") AND ({name content} : \"c\" *)", "1", L""},
+      {L"x -(a OR b)", "({name content} : \"x\" *) NOT ({name content} : \"a\" OR {name content} : \"b\")", "1",
        L""},
       // "or" in lower case is a word.
       {L"this or that", "({name content} : \"this\") AND ({name content} : \"or\") AND ({name content} : \"that\" *)",
@@ -123,7 +123,7 @@ TEST(QueryParser, DeepGroupsAndLongChainsCompileFlat) {
        "1", L""},
       {L"--a", "{name content} : \"a\" *", "1", L""},
       {L"-(-(a)) b", "({name content} : \"a\") AND ({name content} : \"b\" *)", "1", L""},
-      {L"(((((((((((a)))))))))) b", "({name content} : \"a\") AND ({name content} : \"b\" *)", "1",
+      {L"(((((((((((a))))))))))) b", "({name content} : \"a\") AND ({name content} : \"b\" *)", "1",
        L"Read literally: ( ) (nested too deep)"},
   });
   ParsedQuery deep = ParseQuery(std::wstring(100000, L'(') + L"x" + std::wstring(100000, L')'));
@@ -138,13 +138,13 @@ TEST(QueryParser, DeepGroupsAndLongChainsCompileFlat) {
 
 TEST(QueryParser, NothingWrittenReachesFullTextOrSqlSyntax) {
   ExpectReadings({
-      {L"\"a\" OR 1=1; --", "({name content} : \"a\") OR ({name content} : \"1=1;\")", "1", L""},
-      {L"a\"b OR NOT c*", "({name content} : \"a\"\"b\") OR (({name content} : \"NOT\") AND ({name content} : \"c\" *))",
+      {L"\"a\" OR 1=1; --", "{name content} : \"a\" OR {name content} : \"1=1;\"", "1", L""},
+      {L"a\"b OR NOT c*", "{name content} : \"a\"\"b\" OR {name content} : \"NOT\" AND {name content} : \"c\" *",
        "1", L""},
       {L"NEAR(", "{name content} : \"NEAR(\"", "1", L"Read literally: ( ) (unbalanced parentheses)"},
       {L"col:x", "{name content} : \"col:x\" *", "1", L""},
       {L"^a", "{name content} : \"^a\" *", "1", L""},
-      {L"name:\"x\"\" OR 1=1", "(name : \"x\") OR ({name content} : \"1=1\" *)", "1",
+      {L"name:\"x\"\" OR 1=1", "name : \"x\" OR {name content} : \"1=1\" *", "1",
        L"Read literally: \" (unbalanced quote)"},
       {L"ext:'); DROP TABLE files; --",
        "({name content} : \"DROP\") AND ({name content} : \"TABLE\") AND ({name content} : \"files;\")",
