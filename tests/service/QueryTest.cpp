@@ -97,7 +97,8 @@ TEST_F(Query, EveryShapeOfQueryIsAnswered) {
     EXPECT_EQ(kResultSetComplete, outcome.finalState) << ToUtf8(text.substr(0, 60)) << " (" << text.size() << ")";
     return Titles(outcome.results);
   };
-  for (int depth : {1, 2, 7, 8, 15, 100, 2000}) {
+  // Up to 300 levels the chain stays within the 1,000 terms a query holds.
+  for (int depth : {1, 2, 7, 8, 15, 300, 2000}) {
     std::wstring orChain = L"lisbon";
     std::wstring nested = L"lisbon";
     for (int i = 0; i < depth; ++i) {
@@ -105,8 +106,9 @@ TEST_F(Query, EveryShapeOfQueryIsAnswered) {
       std::wstring number = std::to_wstring(i);
       nested = i % 2 ? L"(zz" + number + L" OR " + nested + L")" : L"(" + nested + L" -yy" + number + L")";
     }
-    EXPECT_EQ(Names({L"holiday plans.md"}), answer(orChain)) << depth;
-    std::vector<std::wstring> found = answer(nested);
+    std::vector<std::wstring> found = answer(orChain);
+    if (depth <= 300) EXPECT_EQ(Names({L"holiday plans.md"}), found) << depth;
+    found = answer(nested);
     if (depth <= 8) EXPECT_EQ(Names({L"holiday plans.md"}), found) << depth;
     std::wstring parentheses = std::wstring(depth, L'(') + L"lisbon" + std::wstring(depth, L')');
     EXPECT_EQ(Names({L"holiday plans.md"}), answer(parentheses)) << depth;
@@ -117,7 +119,8 @@ TEST_F(Query, EveryShapeOfQueryIsAnswered) {
   }
   std::wstring terms;
   for (int i = 0; i < 5000; ++i) terms += L"size:<" + std::to_wstring(100000 + i) + L" ";
-  EXPECT_EQ(Names({L"holiday plans.md"}), answer(terms + L"lisbon"));
+  // Terms past the 1,000th are left out.
+  EXPECT_EQ(Names({L"holiday plans.md"}), answer(L"lisbon " + terms));
   std::wstring exclusions = L"lisbon";
   for (int i = 0; i < 600; ++i) {
     exclusions += L" -(size:>" + std::to_wstring(100000 + i) + L" OR ext:e" + std::to_wstring(i) + L")";
