@@ -67,7 +67,8 @@ class Lexer {
           --flattened;
           continue;
         }
-        --depth;
+        // A ")" with nothing open (the parser passes over it) closes nothing.
+        if (depth > 0) --depth;
       }
       // A run of minus signs is one sign or none.
       if (token.kind == Token::Kind::Minus && !tokens.empty() && tokens.back().kind == Token::Kind::Minus) {
@@ -187,6 +188,10 @@ class Parser {
   QueryNode ParseOr() {
     QueryNode any;
     any.kind = QueryNode::Kind::Any;
+    // An OR with nothing on one side is the word itself, held beside the
+    // alternatives (never around them: a run of such words nests nothing).
+    QueryNode words;
+    words.kind = QueryNode::Kind::All;
     Add(any, ParseAnd());
     while (Peek() == Token::Kind::Or) {
       const Token& op = tokens_[position_++];
@@ -194,21 +199,18 @@ class Parser {
       bool joins = !any.children.empty() && next != Token::Kind::End && next != Token::Kind::Close &&
                    next != Token::Kind::Or;
       if (!joins) {
-        // Nothing on one side: the word itself.
         literal_->push_back(op.text + L" (nothing to join)");
-        QueryNode all;
-        all.kind = QueryNode::Kind::All;
-        if (!any.children.empty()) Add(all, Simplify(std::move(any)));
-        Add(all, Word(op.text, true));
-        any = QueryNode{};
-        any.kind = QueryNode::Kind::Any;
-        Add(any, Simplify(std::move(all)));
+        Add(words, Word(op.text, true));
         continue;
       }
       Add(any, ParseAnd());
     }
-    if (any.children.empty()) return QueryNode{};
-    return Simplify(std::move(any));
+    QueryNode all;
+    all.kind = QueryNode::Kind::All;
+    if (!any.children.empty()) Add(all, Simplify(std::move(any)));
+    for (QueryNode& word : words.children) Add(all, std::move(word));
+    if (all.children.empty()) return QueryNode{};
+    return Simplify(std::move(all));
   }
 
   QueryNode ParseAnd() {
