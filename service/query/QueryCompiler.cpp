@@ -40,14 +40,21 @@ std::string TextMatch(const QueryNode& node, bool names = false) {
   return match;
 }
 
-std::string Join(const std::vector<std::string>& parts, const char* separator) {
+// Parts joined by AND or OR. A part is put in parentheses only when it needs
+// them (an OR list inside AND, an exclusion): each level of them costs the
+// full-text engine's parser part of its fixed stack.
+std::string Join(const std::vector<std::string>& parts, const std::vector<bool>& compound, const char* separator) {
   if (parts.size() == 1) return parts[0];
   std::string joined;
-  for (const std::string& part : parts) {
+  for (std::size_t i = 0; i < parts.size(); ++i) {
     if (!joined.empty()) joined += separator;
-    joined += "(" + part + ")";
+    joined += compound[i] ? "(" + parts[i] + ")" : parts[i];
   }
   return joined;
+}
+
+std::string Join(const std::vector<std::string>& parts, const char* separator) {
+  return Join(parts, std::vector<bool>(parts.size(), true), separator);
 }
 
 // The node as one FTS5 expression, when it is made of words alone (and has
@@ -59,25 +66,32 @@ std::optional<std::string> FullText(const QueryNode& node, bool names = false) {
       return TextMatch(node, names);
     case QueryNode::Kind::All: {
       std::vector<std::string> held, excluded;
+      std::vector<bool> heldCompound, excludedCompound;
       for (const QueryNode& child : node.children) {
         bool negated = child.kind == QueryNode::Kind::Not;
-        std::optional<std::string> part = FullText(negated ? child.children[0] : child, names);
+        const QueryNode& term = negated ? child.children[0] : child;
+        std::optional<std::string> part = FullText(term, names);
         if (!part) return std::nullopt;
         (negated ? excluded : held).push_back(*part);
+        // AND binds tighter than OR; an exclusion's own NOT needs its group.
+        (negated ? excludedCompound : heldCompound).push_back(term.kind != QueryNode::Kind::Text);
       }
       if (held.empty()) return std::nullopt;
-      std::string expression = Join(held, " AND ");
-      if (!excluded.empty()) expression = "(" + expression + ") NOT (" + Join(excluded, " OR ") + ")";
+      std::string expression = Join(held, heldCompound, " AND ");
+      if (!excluded.empty()) expression = "(" + expression + ") NOT (" + Join(excluded, excludedCompound, " OR ") + ")";
       return expression;
     }
     case QueryNode::Kind::Any: {
       std::vector<std::string> parts;
+      std::vector<bool> compound;
       for (const QueryNode& child : node.children) {
         std::optional<std::string> part = child.kind == QueryNode::Kind::Not ? std::nullopt : FullText(child, names);
         if (!part) return std::nullopt;
         parts.push_back(*part);
+        compound.push_back(child.kind == QueryNode::Kind::All && !child.children.empty() &&
+                           child.children.back().kind == QueryNode::Kind::Not);
       }
-      return Join(parts, " OR ");
+      return Join(parts, compound, " OR ");
     }
     default:
       return std::nullopt;
@@ -167,13 +181,25 @@ void Range(const char* column, const QueryNode& node, bool highInclusive, SqlTex
   sql.Add(")");
 }
 
+// Parts [first, last) joined by the separator, halved into parenthesised
+// groups: SQLite's expression tree grows with the logarithm of the parts, not
+// with their number. `wrap`: the whole in parentheses too.
+SqlText JoinBalanced(const std::vector<SqlText>& parts, std::size_t first, std::size_t last, const char* separator,
+                     bool wrap) {
+  if (last - first == 1) return parts[first];
+  std::size_t middle = first + (last - first) / 2;
+  SqlText joined;
+  if (wrap) joined.Add("(");
+  joined.Add(JoinBalanced(parts, first, middle, separator, true)).Add(separator);
+  joined.Add(JoinBalanced(parts, middle, last, separator, true));
+  if (wrap) joined.Add(")");
+  return joined;
+}
+
 void Group(const QueryNode& node, const char* separator, SqlText& sql) {
-  sql.Add("(");
-  for (std::size_t i = 0; i < node.children.size(); ++i) {
-    if (i) sql.Add(separator);
-    Condition(node.children[i], sql);
-  }
-  sql.Add(")");
+  std::vector<SqlText> parts(node.children.size());
+  for (std::size_t i = 0; i < parts.size(); ++i) Condition(node.children[i], parts[i]);
+  sql.Add("(").Add(JoinBalanced(parts, 0, parts.size(), separator, false)).Add(")");
 }
 
 // The node as an SQL condition over "files f".
@@ -274,11 +300,8 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
   bool filtersOnNames = true;
   std::vector<const QueryNode*> wordClauses;
   std::vector<const QueryNode*> excludedClauses;
-  SqlText conditions;
-  auto condition = [&](const QueryNode& node) {
-    if (!conditions.sql.empty()) conditions.Add(" AND ");
-    Condition(node, conditions);
-  };
+  std::vector<SqlText> conditions;
+  auto condition = [&](const QueryNode& node) { Condition(node, conditions.emplace_back()); };
   for (const QueryNode& clause : query.root.children) {
     if (clause.kind == QueryNode::Kind::Not) {
       excludedClauses.push_back(&clause);
@@ -341,7 +364,8 @@ CompiledQuery CompileQuery(const ParsedQuery& query) {
   compiled.exclusions = exclusions.empty() ? std::string() : Join(exclusions, " OR ");
   if (!words.empty() && exclusions.empty() && filtersOnNames) compiled.namesWords = Join(namesWords, " AND ");
   compiled.namesOnly = words.empty() && !filters.empty() && filtersOnNames && exclusionsOnNames;
-  compiled.conditions = conditions.sql.empty() ? SqlText{"1", {}} : conditions;
+  compiled.conditions =
+      conditions.empty() ? SqlText{"1", {}} : JoinBalanced(conditions, 0, conditions.size(), " AND ", false);
   return compiled;
 }
 

@@ -33,6 +33,13 @@ bool HasUnbalancedParentheses(const std::wstring& text) {
   return depth != 0;
 }
 
+// Groups nest at most this deep; parentheses deeper in are read as spaces.
+// Every nesting costs the full-text engine's parser part of its fixed stack.
+constexpr int kMaxGroupDepth = 8;
+// A query holds at most this many terms; the rest is left out. More terms than
+// this make a statement past SQLite's limits on parameters and expressions.
+constexpr std::size_t kMaxTokens = 1000;
+
 class Lexer {
  public:
   Lexer(const std::wstring& text, std::vector<std::wstring>* literal) : text_(text), literal_(literal) {
@@ -42,8 +49,39 @@ class Lexer {
 
   std::vector<Token> Tokens() {
     std::vector<Token> tokens;
+    int depth = 0;
+    int flattened = 0;  // parentheses read as spaces, still open
     while (true) {
       Token token = Next();
+      if (token.kind == Token::Kind::Open) {
+        if (depth >= kMaxGroupDepth) {
+          if (flattened++ == 0 && !tooDeep_) {
+            tooDeep_ = true;
+            literal_->push_back(L"( ) (nested too deep)");
+          }
+          continue;
+        }
+        ++depth;
+      } else if (token.kind == Token::Kind::Close) {
+        if (flattened > 0) {
+          --flattened;
+          continue;
+        }
+        // A ")" with nothing open (the parser passes over it) closes nothing.
+        if (depth > 0) --depth;
+      }
+      // A run of minus signs is one sign or none.
+      if (token.kind == Token::Kind::Minus && !tokens.empty() && tokens.back().kind == Token::Kind::Minus) {
+        tokens.pop_back();
+        continue;
+      }
+      if (tokens.size() + 1 >= kMaxTokens && token.kind != Token::Kind::End && token.kind != Token::Kind::Close) {
+        literal_->push_back(L"... (too long: the rest was left out)");
+        // Close what is open, so the groups read so far stay groups.
+        for (; depth > 0; --depth) tokens.push_back({Token::Kind::Close, L")", {}});
+        tokens.push_back({Token::Kind::End, {}, {}});
+        return tokens;
+      }
       tokens.push_back(token);
       if (token.kind == Token::Kind::End) return tokens;
     }
@@ -97,6 +135,7 @@ class Lexer {
   const std::wstring& text_;
   std::vector<std::wstring>* literal_;
   bool parentheses_ = true;
+  bool tooDeep_ = false;
   std::size_t i_ = 0;
 };
 
@@ -149,6 +188,10 @@ class Parser {
   QueryNode ParseOr() {
     QueryNode any;
     any.kind = QueryNode::Kind::Any;
+    // An OR with nothing on one side is the word itself, held beside the
+    // alternatives (never around them: a run of such words nests nothing).
+    QueryNode words;
+    words.kind = QueryNode::Kind::All;
     Add(any, ParseAnd());
     while (Peek() == Token::Kind::Or) {
       const Token& op = tokens_[position_++];
@@ -156,21 +199,18 @@ class Parser {
       bool joins = !any.children.empty() && next != Token::Kind::End && next != Token::Kind::Close &&
                    next != Token::Kind::Or;
       if (!joins) {
-        // Nothing on one side: the word itself.
         literal_->push_back(op.text + L" (nothing to join)");
-        QueryNode all;
-        all.kind = QueryNode::Kind::All;
-        if (!any.children.empty()) Add(all, Simplify(std::move(any)));
-        Add(all, Word(op.text, true));
-        any = QueryNode{};
-        any.kind = QueryNode::Kind::Any;
-        Add(any, Simplify(std::move(all)));
+        Add(words, Word(op.text, true));
         continue;
       }
       Add(any, ParseAnd());
     }
-    if (any.children.empty()) return QueryNode{};
-    return Simplify(std::move(any));
+    QueryNode all;
+    all.kind = QueryNode::Kind::All;
+    if (!any.children.empty()) Add(all, Simplify(std::move(any)));
+    for (QueryNode& word : words.children) Add(all, std::move(word));
+    if (all.children.empty()) return QueryNode{};
+    return Simplify(std::move(all));
   }
 
   QueryNode ParseAnd() {
@@ -183,18 +223,21 @@ class Parser {
     return Simplify(std::move(all));
   }
 
+  // Exclusions: "--a" is "a"; a run of minus signs is read without recursion.
   QueryNode ParseUnary() {
-    if (Peek() == Token::Kind::Minus) {
+    bool negated = false;
+    while (Peek() == Token::Kind::Minus) {
       ++position_;
-      if (Peek() == Token::Kind::End || Peek() == Token::Kind::Close || Peek() == Token::Kind::Or) return QueryNode{};
-      QueryNode inner = ParseUnary();
-      if (inner.kind == QueryNode::Kind::All && inner.children.empty()) return QueryNode{};
-      QueryNode negated;
-      negated.kind = QueryNode::Kind::Not;
-      negated.children.push_back(std::move(inner));
-      return negated;
+      negated = !negated;
     }
-    return ParsePrimary();
+    if (Peek() == Token::Kind::End || Peek() == Token::Kind::Close || Peek() == Token::Kind::Or) return QueryNode{};
+    QueryNode inner = ParsePrimary();
+    if (!negated || (inner.kind == QueryNode::Kind::All && inner.children.empty())) return inner;
+    if (inner.kind == QueryNode::Kind::Not) return std::move(inner.children[0]);
+    QueryNode negation;
+    negation.kind = QueryNode::Kind::Not;
+    negation.children.push_back(std::move(inner));
+    return negation;
   }
 
   QueryNode ParsePrimary() {

@@ -215,6 +215,57 @@ TEST_F(DocumentText, DamagedAndHostileDocumentsAreCutOffAndIndexingGoesOn) {
   EXPECT_EQ(0u, again.counts.filesIndexed);
 }
 
+// A directory listing one deflated member under many names: every name but
+// the first is the same data, and all of them together cost one budget.
+std::string RepeatedSlides(std::size_t names, const std::string& data) {
+  std::string archive = Zip({{"ppt/slides/slide1.xml", data}});
+  std::size_t directoryAt = archive.find("PK\x01\x02");
+  std::string entry = archive.substr(directoryAt, archive.find("PK\x05\x06") - directoryAt);
+  archive.resize(directoryAt);
+  std::string directory;
+  for (std::size_t i = 0; i < names; ++i) {
+    std::string name = "ppt/slides/slide" + std::to_string(i + 1) + ".xml";
+    std::string copy = entry.substr(0, 46) + name;
+    copy[28] = static_cast<char>(name.size());
+    directory += copy;
+  }
+  archive += directory;
+  Put32(archive, 0x06054b50);
+  Put16(archive, 0), Put16(archive, 0), Put16(archive, static_cast<unsigned>(names));
+  Put16(archive, static_cast<unsigned>(names));
+  Put32(archive, static_cast<std::uint32_t>(directory.size())), Put32(archive, static_cast<std::uint32_t>(directoryAt));
+  Put16(archive, 0);
+  return archive;
+}
+
+// Hostile documents cost their budget and no more, end cut off with what was
+// read, and hand on valid UTF-8 only.
+TEST_F(DocumentText, HostileDocumentsCostNoMoreThanTheirBudget) {
+  std::string text;
+  std::string slide = "<a:t>orchard</a:t>" + std::string(30 * 1024 * 1024, ' ');
+  EXPECT_EQ(ReadTextResult::Damaged, Read("repeated.pptx", RepeatedSlides(20000, slide), &text));
+  EXPECT_EQ("orchard", text.substr(0, 7));
+  // Members each inflating to nearly the part limit, with few words, share
+  // one budget: the second is cut off.
+  std::string quiet = "<a:t>pear</a:t><!--" + std::string(30 * 1024 * 1024, ' ') + "-->";
+  Members many;
+  for (int i = 1; i <= 3; ++i) many.emplace_back("ppt/slides/slide" + std::to_string(i) + ".xml", quiet);
+  EXPECT_EQ(ReadTextResult::Damaged, Read("many.pptx", Zip(many), &text));
+  EXPECT_EQ("pear pear", text);
+  // RTF: one group of 8 MB of text stops at the limit; \u escapes out of
+  // range give no bytes, a surrogate pair one character.
+  std::string rtf =
+      "{\\rtf1\\ansi \\u-10179?\\u-8694? \\u70000? \\u-99999999999? " + std::string(8 << 20, 'w') + "}";
+  EXPECT_EQ(ReadTextResult::Damaged, Read("long.rtf", rtf, &text));
+  EXPECT_LE(text.size(), kMaxIndexedTextBytes);
+  EXPECT_EQ("\xF0\x9F\x98\x8A", text.substr(0, 4));
+  EXPECT_TRUE(IsUtf8(text.data(), text.size()));
+  // Invalid bytes inside an XML part are replaced, not indexed.
+  std::string bytes = Zip({{"word/document.xml", "<w:t>caf\xE9 \xC0\xAF</w:t>"}});
+  EXPECT_EQ(ReadTextResult::Read, Read("bytes.docx", bytes, &text));
+  EXPECT_EQ("caf\xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD", text);
+}
+
 // Indexing changes neither a file's times nor its contents. (The reader also
 // asks the system to keep the last-access time; under Wine the host file
 // system updates it on any read, so only the other times are checked here.)

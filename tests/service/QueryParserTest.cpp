@@ -42,10 +42,10 @@ TEST(QueryParser, WordsPhrasesAndExclusionsBecomeQuotedFullTextTerms) {
 
 TEST(QueryParser, OrParenthesesAndNegatedGroups) {
   ExpectReadings({
-      {L"a OR b", "({name content} : \"a\") OR ({name content} : \"b\" *)", "1", L""},
-      {L"a | b c", "({name content} : \"a\") OR (({name content} : \"b\") AND ({name content} : \"c\" *))", "1", L""},
-      {L"(a OR b) c", "(({name content} : \"a\") OR ({name content} : \"b\")) AND ({name content} : \"c\" *)", "1", L""},
-      {L"x -(a OR b)", "({name content} : \"x\" *) NOT (({name content} : \"a\") OR ({name content} : \"b\"))", "1",
+      {L"a OR b", "{name content} : \"a\" OR {name content} : \"b\" *", "1", L""},
+      {L"a | b c", "{name content} : \"a\" OR {name content} : \"b\" AND {name content} : \"c\" *", "1", L""},
+      {L"(a OR b) c", "({name content} : \"a\" OR {name content} : \"b\") AND ({name content} : \"c\" *)", "1", L""},
+      {L"x -(a OR b)", "({name content} : \"x\" *) NOT ({name content} : \"a\" OR {name content} : \"b\")", "1",
        L""},
       // "or" in lower case is a word.
       {L"this or that", "({name content} : \"this\") AND ({name content} : \"or\") AND ({name content} : \"that\" *)",
@@ -109,15 +109,42 @@ TEST(QueryParser, MalformedStringsAreReadLiterallyAndNamed) {
   EXPECT_TRUE(ParseQuery(L"()").IsEmpty());
 }
 
+// Nesting and chains within the engines' limits: an OR chain is one OR list
+// without needless parentheses, runs of minus signs cancel, groups past the
+// nesting bound are read as words and named.
+TEST(QueryParser, DeepGroupsAndLongChainsCompileFlat) {
+  ExpectReadings({
+      {L"a OR (b OR (c OR (d)))",
+       "{name content} : \"a\" OR {name content} : \"b\" OR {name content} : \"c\" OR {name content} : \"d\" *",
+       "1", L""},
+      {L"a (b (c (d)))",
+       "({name content} : \"a\") AND ({name content} : \"b\") AND ({name content} : \"c\") AND "
+       "({name content} : \"d\" *)",
+       "1", L""},
+      {L"--a", "{name content} : \"a\" *", "1", L""},
+      {L"-(-(a)) b", "({name content} : \"a\") AND ({name content} : \"b\" *)", "1", L""},
+      {L"(((((((((((a))))))))))) b", "({name content} : \"a\") AND ({name content} : \"b\" *)", "1",
+       L"Read literally: ( ) (nested too deep)"},
+  });
+  ParsedQuery deep = ParseQuery(std::wstring(100000, L'(') + L"x" + std::wstring(100000, L')'));
+  EXPECT_EQ(L"Read literally: ( ) (nested too deep)", deep.Warning());
+  ParsedQuery minus = ParseQuery(std::wstring(100001, L'-') + L"x");
+  ASSERT_EQ(1u, minus.root.children.size());
+  EXPECT_EQ(QueryNode::Kind::Not, minus.root.children[0].kind);
+  std::wstring many;
+  for (int i = 0; i < 3000; ++i) many += L"w" + std::to_wstring(i) + L" ";
+  EXPECT_NE(std::wstring::npos, ParseQuery(many).Warning().find(L"too long"));
+}
+
 TEST(QueryParser, NothingWrittenReachesFullTextOrSqlSyntax) {
   ExpectReadings({
-      {L"\"a\" OR 1=1; --", "({name content} : \"a\") OR ({name content} : \"1=1;\")", "1", L""},
-      {L"a\"b OR NOT c*", "({name content} : \"a\"\"b\") OR (({name content} : \"NOT\") AND ({name content} : \"c\" *))",
+      {L"\"a\" OR 1=1; --", "{name content} : \"a\" OR {name content} : \"1=1;\"", "1", L""},
+      {L"a\"b OR NOT c*", "{name content} : \"a\"\"b\" OR {name content} : \"NOT\" AND {name content} : \"c\" *",
        "1", L""},
       {L"NEAR(", "{name content} : \"NEAR(\"", "1", L"Read literally: ( ) (unbalanced parentheses)"},
       {L"col:x", "{name content} : \"col:x\" *", "1", L""},
       {L"^a", "{name content} : \"^a\" *", "1", L""},
-      {L"name:\"x\"\" OR 1=1", "(name : \"x\") OR ({name content} : \"1=1\" *)", "1",
+      {L"name:\"x\"\" OR 1=1", "name : \"x\" OR {name content} : \"1=1\" *", "1",
        L"Read literally: \" (unbalanced quote)"},
       {L"ext:'); DROP TABLE files; --",
        "({name content} : \"DROP\") AND ({name content} : \"TABLE\") AND ({name content} : \"files;\")",

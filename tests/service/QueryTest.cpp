@@ -87,6 +87,47 @@ TEST_F(Query, MalformedQueriesAreReadLiterally) {
   EXPECT_EQ(Names({}), Find(L""));
 }
 
+// Deep nestings and long chains, each against the index: every one is
+// answered in full. Chains of one operator and runs of minus signs keep their
+// meaning at any length; groups past the nesting bound are read as words.
+TEST_F(Query, EveryShapeOfQueryIsAnswered) {
+  auto answer = [&](const std::wstring& text) {
+    QueryOutcome outcome = RunQuery(cookie_, text.c_str());
+    EXPECT_EQ(S_OK, outcome.hr) << text.size();
+    EXPECT_EQ(kResultSetComplete, outcome.finalState) << ToUtf8(text.substr(0, 60)) << " (" << text.size() << ")";
+    return Titles(outcome.results);
+  };
+  // Up to 300 levels the chain stays within the 1,000 terms a query holds.
+  for (int depth : {1, 2, 7, 8, 15, 300, 2000}) {
+    std::wstring orChain = L"lisbon";
+    std::wstring nested = L"lisbon";
+    for (int i = 0; i < depth; ++i) {
+      orChain = L"zz" + std::to_wstring(i) + L" OR (" + orChain + L")";
+      std::wstring number = std::to_wstring(i);
+      nested = i % 2 ? L"(zz" + number + L" OR " + nested + L")" : L"(" + nested + L" -yy" + number + L")";
+    }
+    std::vector<std::wstring> found = answer(orChain);
+    if (depth <= 300) EXPECT_EQ(Names({L"holiday plans.md"}), found) << depth;
+    found = answer(nested);
+    if (depth <= 8) EXPECT_EQ(Names({L"holiday plans.md"}), found) << depth;
+    std::wstring parentheses = std::wstring(depth, L'(') + L"lisbon" + std::wstring(depth, L')');
+    EXPECT_EQ(Names({L"holiday plans.md"}), answer(parentheses)) << depth;
+  }
+  for (int minus : {1, 2, 999, 1000, 4000}) {
+    std::vector<std::wstring> found = answer(std::wstring(minus, L'-') + L"lisbon tight");
+    EXPECT_EQ(minus % 2 ? Names({}) : Names({L"holiday plans.md"}), found) << minus;
+  }
+  std::wstring terms;
+  for (int i = 0; i < 5000; ++i) terms += L"size:<" + std::to_wstring(100000 + i) + L" ";
+  // Terms past the 1,000th are left out.
+  EXPECT_EQ(Names({L"holiday plans.md"}), answer(L"lisbon " + terms));
+  std::wstring exclusions = L"lisbon";
+  for (int i = 0; i < 600; ++i) {
+    exclusions += L" -(size:>" + std::to_wstring(100000 + i) + L" OR ext:e" + std::to_wstring(i) + L")";
+  }
+  EXPECT_EQ(Names({L"holiday plans.md"}), answer(exclusions));
+}
+
 TEST_F(Query, OnlyTheFileCategoryHasResults) {
   EXPECT_EQ(1u, RunQuery(cookie_, L"lisbon", nullptr).results.size());
   EXPECT_EQ(1u, RunQuery(cookie_, L"lisbon", L"FILE").results.size());

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "common/Text.h"
 #include "service/TextExtractor.h"
+#include "service/extract/MarkupText.h"
+#include "service/extract/RtfText.h"
 
 namespace qv::service {
 namespace {
@@ -36,6 +39,38 @@ TEST(TextExtractor, MarkupKeepsOnlyTheWordsBetweenTags) {
   EXPECT_TRUE(IsTextExtension(L"cpp"));
   EXPECT_FALSE(IsTextExtension(L"exe"));
   EXPECT_TRUE(IsTextExtension(L"xlsx"));
+}
+
+// Text in the system's code page (Windows-1252 here) is read, not dropped;
+// whatever the bytes, what comes out is valid UTF-8 within the limit.
+TEST(TextExtractor, EveryTextBecomesValidUtf8) {
+  std::string text;
+  ASSERT_TRUE(DecodeText("Caf\xE9 na\xEFve \x80", &text));
+  EXPECT_EQ("Caf\xC3\xA9 na\xC3\xAFve \xE2\x82\xAC", text);
+  ASSERT_TRUE(DecodeText("\xEF\xBB\xBF" "a\xC0\xAF\xED\xA0\x80z", &text));
+  EXPECT_TRUE(IsUtf8(text.data(), text.size()));
+  EXPECT_EQ('z', text.back());
+  // A lone surrogate in UTF-16 is one replacement character, not the end of the text.
+  ASSERT_TRUE(DecodeText(std::string("\xFF\xFE" "a\0\x00\xD8z\0", 8), &text));
+  EXPECT_EQ("a\xEF\xBF\xBDz", text);
+  RtfContent rtf = RtfText("{\\rtf1 \\u65535? \\u-1? \\u55296? \\u1114112? \\u-2147483649? ok}", 1024);
+  EXPECT_TRUE(IsUtf8(rtf.text.data(), rtf.text.size()));
+  EXPECT_NE(std::string::npos, rtf.text.find("ok"));
+}
+
+// Markup is read in one pass: a page of many scripts or of ampersands without
+// a ';' costs time in proportion to its size.
+TEST(TextExtractor, MarkupIsReadInOnePass) {
+  std::string page = "<html><body>";
+  while (page.size() < 4 * 1024 * 1024) page += "<p>row</p><script>var a = 1 < 2;</script><STYLE>p{}</STYLE>";
+  page += "tail</body></html>";
+  MarkupText html = HtmlText(page, 64 * 1024 * 1024);
+  EXPECT_EQ(std::string::npos, html.text.find("var"));
+  EXPECT_NE(std::string::npos, html.text.find("tail"));
+  std::string ampersands(4 * 1024 * 1024, '&');
+  EXPECT_EQ(ampersands.size() + 1, HtmlText(ampersands + "&amp;", 64 * 1024 * 1024).text.size());
+  EXPECT_EQ("a & b", HtmlText("a &amp; b", 1024).text);
+  EXPECT_EQ("&verylongentityname; &#x;", HtmlText("&verylongentityname; &#x;", 1024).text);
 }
 
 }  // namespace
