@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "common/Holders.h"
@@ -10,7 +11,9 @@
 #include "service/ServicePaths.h"
 #include "service/TextExtractor.h"
 #include "service/extract/EmailText.h"
+#include "service/extract/MappedFile.h"
 #include "service/extract/MarkupText.h"
+#include "service/extract/PdfText.h"
 #include "service/extract/RtfText.h"
 #include "service/extract/ZipArchive.h"
 
@@ -23,8 +26,10 @@ constexpr std::size_t kMaxPartBytes = 32 * 1024 * 1024;
 // RTF and e-mail files are read whole up to this size (pictures and
 // attachments make up most of a large one).
 constexpr std::size_t kMaxFileBytes = 32 * 1024 * 1024;
+// PDF files are mapped, not read: their text is spread all over them.
+constexpr unsigned long long kMaxPdfBytes = 2ull * 1024 * 1024 * 1024;
 
-enum class Kind { None, WordProcessing, Spreadsheet, Presentation, OpenDocument, Rtf, Email };
+enum class Kind { None, WordProcessing, Spreadsheet, Presentation, OpenDocument, Rtf, Email, Pdf };
 
 Kind KindOf(const std::wstring& extension) {
   if (extension == L"docx" || extension == L"docm" || extension == L"dotx") return Kind::WordProcessing;
@@ -33,6 +38,7 @@ Kind KindOf(const std::wstring& extension) {
   if (extension == L"odt" || extension == L"ods" || extension == L"odp" || extension == L"ott") return Kind::OpenDocument;
   if (extension == L"rtf") return Kind::Rtf;
   if (extension == L"eml") return Kind::Email;
+  if (extension == L"pdf") return Kind::Pdf;
   return Kind::None;
 }
 
@@ -140,6 +146,21 @@ Extracted ReadPackage(HANDLE file, Kind kind, std::size_t limit) {
   return out;
 }
 
+Extracted ReadPdf(HANDLE file, std::size_t limit) {
+  Extracted out;
+  MappedFile mapped;
+  if (!mapped.Open(file, kMaxPdfBytes)) {
+    out.damaged = true;
+    return out;
+  }
+  std::unique_ptr<pdf::Crypto> crypto = pdf::CreatePdfCrypto();
+  PdfContent pdf = PdfText(mapped.Bytes(), limit, crypto.get());
+  out.title = std::move(pdf.title);
+  out.text = std::move(pdf.text);
+  out.damaged = !pdf.isPdf || pdf.encrypted || pdf.damaged || pdf.cutOff;
+  return out;
+}
+
 bool ReadWhole(HANDLE file, std::size_t limit, std::string* bytes, bool* cutOff) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file, &size)) return false;
@@ -219,7 +240,7 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
   char magic[5] = {};
   DWORD read = 0;
   if (!ReadFile(file, magic, sizeof magic, &read, nullptr)) return ReadTextResult::Unreadable;
-  bool isPackage = kind != Kind::Rtf && kind != Kind::Email;
+  bool isPackage = kind != Kind::Rtf && kind != Kind::Email && kind != Kind::Pdf;
   if ((isPackage && (read < 4 || std::memcmp(magic, "PK\x03\x04", 4) != 0)) ||
       (kind == Kind::Rtf && (read < 5 || std::memcmp(magic, "{\\rtf", 5) != 0))) {
     return ReadTextResult::Damaged;
@@ -243,6 +264,8 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
       out.text = std::move(email.text);
       out.damaged = cutOff || email.cutOff;
     }
+  } else if (kind == Kind::Pdf) {
+    out = ReadPdf(file, limit);
   } else {
     out = ReadPackage(file, kind, limit);
   }
