@@ -418,21 +418,79 @@ std::string OfficeDocument(int kind, const std::string& words) {
   }
 }
 
-// The index rate of a tree of mixed office documents against plain text files
-// holding the same words.
+// A PDF as word processors write it: a title, a Type 1 font in WinAnsi, lines
+// of text in a deflated content stream, words kerned inside and spaced apart.
+std::string PdfDocument(const std::string& words) {
+  std::string content = "BT /F1 11 Tf 72 760 Td 13 TL\n";
+  std::size_t start = 0;
+  while (start < words.size()) {
+    std::size_t end = std::min(words.size(), start + 80);
+    std::string line = words.substr(start, end - start);
+    std::size_t middle = line.find(' ', line.size() / 2);
+    if (middle == std::string::npos) middle = line.size();
+    content += "[(" + line.substr(0, middle) + ") -12 (" + line.substr(middle) + ")] TJ T*\n";
+    start = end;
+  }
+  content += "ET";
+  std::string stream(compressBound(static_cast<uLong>(content.size())), '\0');
+  uLongf packed = static_cast<uLongf>(stream.size());
+  compress(reinterpret_cast<Bytef*>(stream.data()), &packed, reinterpret_cast<const Bytef*>(content.data()),
+           static_cast<uLong>(content.size()));
+  stream.resize(packed);
+  const std::string objects[] = {
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+      "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" + stream + "\nendstream",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+      "<< /Title (bench) /Producer (bench) >>"};
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < std::size(objects); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(std::size(objects) + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+    pdf += entry;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(std::size(objects) + 1) + " /Root 1 0 R /Info 6 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+// Indexes one folder in a data folder of its own; files a second.
+double IndexRate(const std::string& base, const std::string& folder, unsigned long long* skipped) {
+  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data-" + folder).c_str()).c_str());
+  RootList().Add(ToWide((base + "\\" + folder).c_str()));
+  LARGE_INTEGER start = Now();
+  IndexReport report = Indexer().Run();
+  double seconds = Seconds(start, Now());
+  if (skipped) *skipped = static_cast<unsigned long long>(report.counts.filesSkipped);
+  return static_cast<double>(report.counts.filesIndexed) / seconds;
+}
+
+// The index rate of a tree of mixed office documents, and of one of PDF files,
+// against plain text files holding the same words.
 void MeasureDocumentThroughput(const std::string& base) {
   const char* const extensions[] = {"docx", "xlsx", "pptx", "odt", "rtf", "eml"};
   constexpr int kDocuments = 3000;
   std::string documents = base + "\\documents";
   std::string texts = base + "\\texts";
+  std::string pdfs = base + "\\pdfs";
   CreateDirectoryA(documents.c_str(), nullptr);
   CreateDirectoryA(texts.c_str(), nullptr);
+  CreateDirectoryA(pdfs.c_str(), nullptr);
   std::mt19937 random(5);
   for (int i = 0; i < kDocuments; ++i) {
     std::string folder = std::to_string(i / kFilesPerFolder);
     if (i % kFilesPerFolder == 0) {
       CreateDirectoryA((documents + "\\" + folder).c_str(), nullptr);
       CreateDirectoryA((texts + "\\" + folder).c_str(), nullptr);
+      CreateDirectoryA((pdfs + "\\" + folder).c_str(), nullptr);
     }
     std::string words;
     int sentences = 5 + static_cast<int>(random() % 30);
@@ -440,23 +498,18 @@ void MeasureDocumentThroughput(const std::string& base) {
     WriteFile(documents + "\\" + folder + "\\doc " + std::to_string(i) + "." + extensions[i % 6],
               OfficeDocument(i % 6, words));
     WriteFile(texts + "\\" + folder + "\\text " + std::to_string(i) + ".txt", words);
+    WriteFile(pdfs + "\\" + folder + "\\paper " + std::to_string(i) + ".pdf", PdfDocument(words));
   }
-  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data-texts").c_str()).c_str());
-  RootList().Add(ToWide(texts.c_str()));
-  LARGE_INTEGER start = Now();
-  IndexReport textReport = Indexer().Run();
-  double textSeconds = Seconds(start, Now());
-  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data-documents").c_str()).c_str());
-  RootList().Add(ToWide(documents.c_str()));
-  start = Now();
-  IndexReport documentReport = Indexer().Run();
-  double documentSeconds = Seconds(start, Now());
-  double documentRate = static_cast<double>(documentReport.counts.filesIndexed) / documentSeconds;
-  double textRate = static_cast<double>(textReport.counts.filesIndexed) / textSeconds;
+  double textRate = IndexRate(base, "texts", nullptr);
+  unsigned long long documentsSkipped = 0, pdfsSkipped = 0;
+  double documentRate = IndexRate(base, "documents", &documentsSkipped);
+  double pdfRate = IndexRate(base, "pdfs", &pdfsSkipped);
   std::printf("\nDocument throughput: %.0f office documents/s (docx, xlsx, pptx, odt, rtf, eml; %llu skipped) against "
               "%.0f plain text files/s of the same words (%.2fx)\n",
-              documentRate, static_cast<unsigned long long>(documentReport.counts.filesSkipped), textRate,
-              documentRate / textRate);
+              documentRate, documentsSkipped, textRate, documentRate / textRate);
+  std::printf("PDF throughput: %.0f PDF documents/s (%llu skipped) against %.0f plain text files/s of the same words "
+              "(%.2fx)\n",
+              pdfRate, pdfsSkipped, textRate, pdfRate / textRate);
 }
 
 struct IndexerMemory {
@@ -541,7 +594,7 @@ bool IsPlainAsciiPath(const std::wstring& path) {
          std::all_of(path.begin(), path.end(), [](wchar_t c) { return c > 0 && c < 0x80; });
 }
 
-int Run(int files, bool queriesOnly) {
+int Run(int files, bool queriesOnly, bool documentsOnly) {
   // The tree maker works with ANSI paths of its own making: the folder it works
   // in is taken only when its name survives that (plain ASCII, well short of
   // MAX_PATH). A temporary folder named otherwise is taken by its short name.
@@ -570,6 +623,11 @@ int Run(int files, bool queriesOnly) {
   }
   SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data").c_str()).c_str());
   SetRefreshIntervalMinutes(0);
+  if (documentsOnly) {
+    MeasureDocumentThroughput(base);
+    if (!kept) RemoveTree(base);
+    return 0;
+  }
 
   std::printf(reuse ? "Reusing the kept tree and index of %d files in %s\n" : "Generating %d files...\n", files,
               base.c_str());
@@ -748,9 +806,10 @@ int Run(int files, bool queriesOnly) {
 int main(int argc, char** argv) {
   int files = argc > 1 ? std::atoi(argv[1]) : 100000;
   bool queriesOnly = argc > 2 && std::string(argv[2]) == "queries";
+  bool documentsOnly = argc > 2 && std::string(argv[2]) == "documents";
   if (files <= 0) files = 100000;
   if (FAILED(OleInitialize(nullptr))) return 2;
-  int result = qv::service::Run(files, queriesOnly);
+  int result = qv::service::Run(files, queriesOnly, documentsOnly);
   OleUninitialize();
   return result;
 }

@@ -121,6 +121,12 @@ class PageReader {
 
   void Append(char32_t c) {
     if (out_.size() >= limit_) return;
+    // Ligatures are the letters they join, so that "file" finds "\uFB01le".
+    static const char* const kLigatures[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
+    if (c >= 0xFB00 && c <= 0xFB06) {
+      for (const char* letter = kLigatures[c - 0xFB00]; *letter; ++letter) Append(static_cast<char32_t>(*letter));
+      return;
+    }
     if (c < 0x20 || c == 0xFFFD || (c >= 0xD800 && c < 0xE000)) c = U' ';
     if (c == U' ' && (out_.empty() || out_.back() == ' ' || out_.back() == '\n')) return;
     AppendUtf8(out_, c);
