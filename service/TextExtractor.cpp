@@ -7,10 +7,8 @@
 #include <iterator>
 
 #include "common/Holders.h"
-#include "common/Text.h"
 #include "service/PathText.h"
 #include "service/extract/DocumentText.h"
-#include "service/extract/MarkupText.h"
 
 namespace qv::service {
 namespace {
@@ -27,105 +25,12 @@ bool IsHtmlExtension(const std::wstring& extension) {
   return extension == L"html" || extension == L"htm" || extension == L"xhtml";
 }
 
-// UTF-16 without a byte-order mark: in Latin text every other byte is zero.
-// Returns 0 when the bytes do not look like it, else 1 (little-endian) or 2.
-int GuessUnmarkedUtf16(const std::string& bytes) {
-  std::size_t pairs = std::min<std::size_t>(bytes.size(), 4096) / 2;
-  if (pairs < 4) return 0;
-  std::size_t evenZeros = 0;
-  std::size_t oddZeros = 0;
-  for (std::size_t i = 0; i < pairs; ++i) {
-    evenZeros += bytes[2 * i] == '\0';
-    oddZeros += bytes[2 * i + 1] == '\0';
-  }
-  if (oddZeros * 10 >= pairs * 4 && evenZeros * 50 <= pairs) return 1;
-  if (evenZeros * 10 >= pairs * 4 && oddZeros * 50 <= pairs) return 2;
-  return 0;
-}
-
-bool IsValidUtf8(const std::string& bytes) {
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                             nullptr, 0) > 0;
-}
-
-std::string WideBytesToUtf8(const std::string& bytes, std::size_t offset, bool bigEndian) {
-  std::wstring wide((bytes.size() - offset) / 2, L'\0');
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    auto first = static_cast<unsigned char>(bytes[offset + 2 * i]);
-    auto second = static_cast<unsigned char>(bytes[offset + 2 * i + 1]);
-    wide[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
-  }
-  return ToUtf8(wide);
-}
-
-// A file cut at the size limit may end inside a multi-byte character.
-std::string TrimPartialUtf8(const std::string& bytes) {
-  std::size_t end = bytes.size();
-  std::size_t continuation = 0;
-  while (continuation < 3 && end > continuation &&
-         (static_cast<unsigned char>(bytes[end - 1 - continuation]) & 0xC0) == 0x80) {
-    ++continuation;
-  }
-  if (end == continuation) return bytes;
-  auto lead = static_cast<unsigned char>(bytes[end - 1 - continuation]);
-  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-  if (length > 1 && continuation + 1 < length) return bytes.substr(0, end - 1 - continuation);
-  return bytes;
-}
-
 }  // namespace
 
 bool IsTextExtension(const std::wstring& extension) {
   return IsDocumentExtension(extension) ||
          std::find_if(std::begin(kTextExtensions), std::end(kTextExtensions),
                       [&](const wchar_t* known) { return extension == known; }) != std::end(kTextExtensions);
-}
-
-bool DecodeText(const std::string& bytes, std::string* utf8) {
-  utf8->clear();
-  auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  if (bytes.size() >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
-    *utf8 = TrimPartialUtf8(bytes.substr(3));
-    return true;
-  }
-  if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) {
-    *utf8 = WideBytesToUtf8(bytes, 2, false);
-    return true;
-  }
-  if (bytes.size() >= 2 && at(0) == 0xFE && at(1) == 0xFF) {
-    *utf8 = WideBytesToUtf8(bytes, 2, true);
-    return true;
-  }
-  if (int utf16 = GuessUnmarkedUtf16(bytes)) {
-    *utf8 = WideBytesToUtf8(bytes, 0, utf16 == 2);
-    return true;
-  }
-  // Otherwise NULs mean binary data.
-  if (bytes.find('\0') != std::string::npos) return false;
-  std::string trimmed = TrimPartialUtf8(bytes);
-  if (IsValidUtf8(trimmed)) {
-    *utf8 = std::move(trimmed);
-  } else {
-    *utf8 = ToUtf8(ToWide(bytes.c_str()));
-  }
-  return true;
-}
-
-std::string StripMarkup(const std::string& text) {
-  std::string result;
-  result.reserve(text.size());
-  bool inTag = false;
-  for (char c : text) {
-    if (c == '<') {
-      inTag = true;
-      result.push_back(' ');
-    } else if (c == '>' && inTag) {
-      inTag = false;
-    } else if (!inTag) {
-      result.push_back(c);
-    }
-  }
-  return result;
 }
 
 ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extension, std::string* text) {
@@ -176,14 +81,9 @@ ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extens
     total += read;
   }
   bytes.resize(total);
-  std::string decoded;
-  if (!DecodeText(bytes, &decoded)) return ReadTextResult::NotText;
-  if (IsHtmlExtension(extension)) {
-    MarkupText page = HtmlText(decoded, kMaxIndexedTextBytes);
-    *text = page.title.empty() ? std::move(page.text) : page.title + " " + page.text;
-  } else {
-    *text = extension == L"xml" ? StripMarkup(decoded) : std::move(decoded);
-  }
+  bool cutOff = false;
+  PlainKind kind = IsHtmlExtension(extension) ? PlainKind::Html : extension == L"xml" ? PlainKind::Xml : PlainKind::Text;
+  if (!PlainFileText(bytes, kind, kMaxIndexedTextBytes, text, &cutOff)) return ReadTextResult::NotText;
   return ReadTextResult::Read;
 }
 

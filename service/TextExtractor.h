@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "service/extract/PlainText.h"
+
 namespace qv::service {
 
 // Only this much of a text file is indexed; longer files are found by the words
@@ -25,13 +27,5 @@ enum class ReadTextResult {
 };
 
 ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extension, std::string* text);
-
-// Decodes raw file bytes (UTF-8 or UTF-16 with or without a byte-order mark,
-// otherwise the ANSI code page) to UTF-8; false for binary data. UTF-16 without
-// a mark is recognised by the zero bytes of Latin text.
-bool DecodeText(const std::string& bytes, std::string* utf8);
-
-// Replaces markup tags with spaces so only the words between them are indexed.
-std::string StripMarkup(const std::string& text);
 
 }  // namespace qv::service

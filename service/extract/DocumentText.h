@@ -4,8 +4,10 @@
 // document's title, where it has one, comes first in its text so its words are
 // found too.
 //
-// Every reader is bounded in memory and time. A damaged, encrypted or hostile
-// file yields what could be read (maybe nothing) and says so. While a document
+// The readers themselves are functions of the document's bytes (see
+// DocumentReader.h), bounded by one budget per document. A damaged, encrypted,
+// hostile or over-budget file yields what could be read (maybe nothing) and
+// says so. While a document
 // is read, its path is noted in the data folder; a reader that brings the
 // process down leaves the note behind, and the next pass skips that file.
 

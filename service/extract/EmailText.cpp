@@ -1,11 +1,10 @@
 #include "service/extract/EmailText.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cctype>
 #include <vector>
 
+#include "service/extract/CodePage.h"
 #include "service/extract/MarkupText.h"
 
 namespace qv::service {
@@ -14,6 +13,7 @@ namespace {
 // Messages inside messages inside messages: past this, the rest is left out.
 constexpr int kMaxPartDepth = 8;
 constexpr std::size_t kMaxParts = 200;
+constexpr unsigned kUtf8CodePage = 65001;
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -27,9 +27,9 @@ std::string Trim(const std::string& text) {
   return text.substr(begin, end - begin + 1);
 }
 
-UINT CodePageOf(const std::string& charset) {
+unsigned CodePageOf(const std::string& charset) {
   std::string name = Lower(Trim(charset));
-  if (name.empty() || name == "us-ascii" || name == "utf-8" || name == "utf8") return CP_UTF8;
+  if (name.empty() || name == "us-ascii" || name == "utf-8" || name == "utf8") return kUtf8CodePage;
   if (name == "iso-8859-1" || name == "latin1" || name == "windows-1252" || name == "cp1252") return 1252;
   if (name == "iso-8859-15") return 28605;
   if (name == "iso-8859-2") return 28592;
@@ -41,18 +41,15 @@ UINT CodePageOf(const std::string& charset) {
   if (name == "euc-kr") return 51949;
   if (name == "gb2312" || name == "gbk") return 936;
   if (name == "big5") return 950;
-  return CP_UTF8;
+  return kUtf8CodePage;
 }
 
-std::string ToUtf8From(const std::string& bytes, UINT codePage) {
-  if (bytes.empty() || codePage == CP_UTF8) return bytes;
-  int length = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  if (length <= 0) return bytes;
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), length);
-  int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), size, nullptr, nullptr);
+std::string ToUtf8From(const std::string& bytes, unsigned codePage) {
+  std::string utf8;
+  if (codePage == kUtf8CodePage || !CodePageToUtf8(codePage, bytes, &utf8)) {
+    utf8 = bytes;
+    MakeValidUtf8(utf8);
+  }
   return utf8;
 }
 

@@ -28,18 +28,25 @@ const NamedEntity kEntities[] = {
     {"oslash", 0xF8}, {"aelig", 0xE6},   {"shy", 0xAD},    {"iexcl", 0xA1},  {"iquest", 0xBF},
 };
 
+// Entities are short: the ';' is looked for only this far.
+constexpr std::size_t kMaxEntityLength = 12;
+
 // Decodes the entity starting at text[at] ('&'); returns the characters used, 0
 // when it is not an entity.
 std::size_t DecodeEntity(const std::string& text, std::size_t at, std::string& out) {
-  std::size_t semicolon = text.find(';', at);
-  if (semicolon == std::string::npos || semicolon - at > 12 || semicolon == at + 1) return 0;
+  std::size_t end = std::min(text.size(), at + kMaxEntityLength + 1);
+  std::size_t semicolon = at + 1;
+  while (semicolon < end && text[semicolon] != ';') ++semicolon;
+  if (semicolon >= end || semicolon == at + 1) return 0;
   std::string name = text.substr(at + 1, semicolon - at - 1);
   unsigned long codePoint = 0;
   if (name[0] == '#') {
-    char* end = nullptr;
+    char* stop = nullptr;
     bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
-    codePoint = std::strtoul(name.c_str() + (hex ? 2 : 1), &end, hex ? 16 : 10);
-    if (*end != '\0' || codePoint == 0 || codePoint > 0x10FFFF) return 0;
+    const char* digits = name.c_str() + (hex ? 2 : 1);
+    if (!std::isxdigit(static_cast<unsigned char>(*digits))) return 0;
+    codePoint = std::strtoul(digits, &stop, hex ? 16 : 10);
+    if (*stop != '\0' || codePoint == 0 || codePoint > 0x10FFFF) return 0;
   } else {
     auto known = std::find_if(std::begin(kEntities), std::end(kEntities),
                               [&](const NamedEntity& e) { return name == e.name; });
@@ -48,6 +55,20 @@ std::size_t DecodeEntity(const std::string& text, std::size_t at, std::string& o
   }
   AppendUtf8(out, codePoint == 0xA0 ? ' ' : codePoint);
   return semicolon - at + 1;
+}
+
+// Where the end tag "</name" (any case) starts at or after `from`; npos when
+// there is none.
+std::size_t FindEndTag(const std::string& text, std::size_t from, const std::string& name) {
+  for (std::size_t at = text.find("</", from); at != std::string::npos; at = text.find("</", at + 2)) {
+    if (text.size() - at - 2 < name.size()) return std::string::npos;
+    bool same = true;
+    for (std::size_t k = 0; k < name.size() && same; ++k) {
+      same = std::tolower(static_cast<unsigned char>(text[at + 2 + k])) == name[k];
+    }
+    if (same) return at;
+  }
+  return std::string::npos;
 }
 
 std::string LowerAscii(std::string text) {
@@ -128,25 +149,6 @@ void AppendSpace(std::string& out) {
 }
 
 }  // namespace
-
-void AppendUtf8(std::string& out, unsigned long c) {
-  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 MarkupText XmlText(const std::string& xml, std::size_t limit) {
   MarkupText result;
@@ -231,10 +233,9 @@ MarkupText HtmlText(const std::string& html, std::size_t limit) {
       std::string name = LowerAscii(tag.name);
       if (!tag.closing && (name == "script" || name == "style")) {
         // Their contents run to the matching end tag, whatever they hold.
-        std::string lowered = LowerAscii(html.substr(i, std::min<std::size_t>(html.size() - i, 16 * 1024 * 1024)));
-        std::size_t close = lowered.find("</" + name);
+        std::size_t close = FindEndTag(html, i, name);
         if (close == std::string::npos) break;
-        i += close;
+        i = close;
         continue;
       }
       if (name == "title") target = tag.closing ? &out : &result.title;

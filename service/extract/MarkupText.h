@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "service/extract/Utf8Text.h"
+
 namespace qv::service {
 
 struct MarkupText {
@@ -26,8 +28,5 @@ std::string XmlElementText(const std::string& xml, const std::string& name);
 
 // Text of an HTML page (already decoded to UTF-8), with its title.
 MarkupText HtmlText(const std::string& html, std::size_t limit);
-
-// Appends the UTF-8 form of a code point.
-void AppendUtf8(std::string& out, unsigned long codePoint);
 
 }  // namespace qv::service

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "service/extract/MarkupText.h"
+#include "service/extract/Utf8Text.h"
 
 namespace qv::service::pdf {
 namespace {

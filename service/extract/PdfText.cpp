@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "service/extract/MarkupText.h"
+#include "service/extract/Utf8Text.h"
 #include "service/extract/PdfEncoding.h"
 #include "service/extract/PdfFile.h"
 #include "service/extract/PdfFont.h"

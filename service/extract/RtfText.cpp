@@ -1,17 +1,21 @@
 #include "service/extract/RtfText.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cctype>
 #include <vector>
 
-#include "service/extract/MarkupText.h"
+#include "service/extract/CodePage.h"
+#include "service/extract/Utf8Text.h"
 
 namespace qv::service {
 namespace {
 
 constexpr std::size_t kMaxGroupDepth = 1000;
+// Code-page bytes are converted a run at a time; a run this long is converted
+// at the next byte that cannot be part of a multi-byte character, and one
+// twice as long at once.
+constexpr std::size_t kBytesRun = 4096;
+constexpr std::size_t kMaxTitleBytes = 4096;
 
 // Destinations whose contents are not the document's words.
 bool IsSkippedDestination(const std::string& word) {
@@ -136,22 +140,21 @@ class RtfReader {
       ControlWord(groups.back(), word, hasParameter, parameter, pendingSkip);
     }
     FlushBytes(groups.back());
+    FlushSurrogate(groups.back());
     return content_;
   }
 
  private:
   void ControlWord(Group& group, const std::string& word, bool hasParameter, long parameter, std::size_t& pendingSkip) {
     if (word == "ansicpg" && hasParameter) {
-      codePage_ = static_cast<UINT>(parameter);
+      codePage_ = static_cast<unsigned>(parameter);
     } else if (word == "uc" && hasParameter) {
       group.unicodeSkip = static_cast<int>(std::clamp(parameter, 0L, 8L));
     } else if (word == "u" && hasParameter) {
       FlushBytes(group);
-      long code = parameter < 0 ? parameter + 65536 : parameter;
-      if (!group.skip) {
-        std::string utf8;
-        AppendUtf8(utf8, static_cast<unsigned long>(code));
-        AddText(group, utf8);
+      // A signed 16-bit UTF-16 unit; characters past U+FFFF come as two.
+      if (parameter >= -32768 && parameter <= 65535 && !group.skip) {
+        AddUnit(group, static_cast<char16_t>(parameter < 0 ? parameter + 65536 : parameter));
       }
       pendingSkip = static_cast<std::size_t>(group.unicodeSkip);
     } else if (word == "par" || word == "line" || word == "tab" || word == "cell" || word == "row" ||
@@ -169,37 +172,74 @@ class RtfReader {
     if (bytesGroup_ != &group) FlushBytes(group);
     bytesGroup_ = &group;
     bytes_.push_back(byte);
+    if ((bytes_.size() >= kBytesRun && static_cast<unsigned char>(byte) < 0x40) || bytes_.size() >= 2 * kBytesRun) {
+      FlushBytes(group);
+    }
+  }
+
+  void AddUnit(Group& group, char16_t unit) {
+    if (highSurrogate_ && unit >= 0xDC00 && unit <= 0xDFFF) {
+      char16_t pair[] = {highSurrogate_, unit};
+      highSurrogate_ = 0;
+      std::string utf8;
+      AppendUtf16(utf8, pair, 2);
+      AddText(group, utf8);
+      return;
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      FlushSurrogate(group);
+      highSurrogate_ = unit;
+      return;
+    }
+    std::string utf8;
+    AppendUtf16(utf8, &unit, 1);
+    AddText(group, utf8);
+  }
+
+  // A high surrogate no low one followed.
+  void FlushSurrogate(Group& group) {
+    if (!highSurrogate_) return;
+    highSurrogate_ = 0;
+    Append(group.title, "\xEF\xBF\xBD");
   }
 
   // Bytes of the document's code page become UTF-8 a run at a time, so
   // multi-byte characters stay whole.
   void FlushBytes(Group& group) {
     if (bytes_.empty()) return;
-    int length = MultiByteToWideChar(codePage_, 0, bytes_.data(), static_cast<int>(bytes_.size()), nullptr, 0);
-    if (length <= 0) {
-      codePage_ = CP_ACP;
-      length = MultiByteToWideChar(codePage_, 0, bytes_.data(), static_cast<int>(bytes_.size()), nullptr, 0);
-    }
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    MultiByteToWideChar(codePage_, 0, bytes_.data(), static_cast<int>(bytes_.size()), wide.data(), length);
+    FlushSurrogate(group);
     std::string utf8;
-    int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    utf8.resize(static_cast<std::size_t>(std::max(size, 0)));
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr, nullptr);
+    if (!CodePageToUtf8(codePage_, bytes_, &utf8)) {
+      codePage_ = kAnsiCodePage;
+      if (!CodePageToUtf8(codePage_, bytes_, &utf8)) {
+        utf8 = bytes_;
+        MakeValidUtf8(utf8);
+      }
+    }
     bytes_.clear();
     bool title = bytesGroup_ ? bytesGroup_->title : group.title;
     bytesGroup_ = nullptr;
-    (title ? content_.title : content_.text) += utf8;
+    Append(title, utf8);
   }
 
   void AddText(Group& group, const std::string& utf8) {
     if (group.skip) return;
     FlushBytes(group);
-    (group.title ? content_.title : content_.text) += utf8;
+    if (highSurrogate_) FlushSurrogate(group);
+    Append(group.title, utf8);
+  }
+
+  void Append(bool title, const std::string& utf8) {
+    if (title) {
+      if (content_.title.size() < kMaxTitleBytes) content_.title += utf8;
+    } else {
+      content_.text += utf8;
+    }
   }
 
   std::size_t limit_;
-  UINT codePage_ = 1252;
+  unsigned codePage_ = 1252;
+  char16_t highSurrogate_ = 0;
   std::string bytes_;
   Group* bytesGroup_ = nullptr;
   RtfContent content_;
@@ -209,7 +249,11 @@ class RtfReader {
 
 RtfContent RtfText(const std::string& rtf, std::size_t limit) {
   RtfContent content = RtfReader(limit).Read(rtf);
-  if (content.text.size() > limit) content.text.resize(limit);
+  if (content.text.size() > limit) {
+    CutUtf8(content.text, limit);
+    content.cutOff = true;
+  }
+  CutUtf8(content.title, kMaxTitleBytes);
   return content;
 }
 

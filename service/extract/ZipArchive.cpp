@@ -22,6 +22,8 @@ constexpr std::size_t kMaxDirectoryBytes = 8 * 1024 * 1024;
 constexpr std::uint16_t kEncryptedFlag = 0x0001;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
+// Compressed input is read, and output grown, this much at a time.
+constexpr std::size_t kChunk = 64 * 1024;
 
 std::uint16_t Read16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t Read32(const unsigned char* p) {
@@ -31,24 +33,14 @@ std::uint32_t Read32(const unsigned char* p) {
 
 }  // namespace
 
-bool ZipArchive::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
-  if (offset > fileSize_ || size > fileSize_ - offset) return false;
-  OVERLAPPED at = {};
-  at.Offset = static_cast<DWORD>(offset);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  DWORD read = 0;
-  return ReadFile(file_, buffer, static_cast<DWORD>(size), &read, &at) && read == size;
-}
-
-bool ZipArchive::Open(HANDLE file) {
-  file_ = file;
+bool ZipArchive::Open(const ByteSource& source) {
+  source_ = &source;
   members_.clear();
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file, &size) || size.QuadPart < static_cast<LONGLONG>(kEndOfDirectorySize)) return false;
-  fileSize_ = static_cast<std::uint64_t>(size.QuadPart);
-  std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize_, kMaxEndSearch));
+  std::uint64_t fileSize = source.Size();
+  if (fileSize < kEndOfDirectorySize) return false;
+  std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxEndSearch));
   std::vector<unsigned char> tail(tailSize);
-  if (!ReadAt(fileSize_ - tailSize, tail.data(), tailSize)) return false;
+  if (!source.ReadAt(fileSize - tailSize, tail.data(), tailSize)) return false;
   std::size_t end = std::string::npos;
   for (std::size_t i = tailSize - kEndOfDirectorySize + 1; i-- > 0;) {
     if (Read32(&tail[i]) == kEndOfDirectorySignature) {
@@ -63,8 +55,9 @@ bool ZipArchive::Open(HANDLE file) {
   // Zip64 archives (over 4 GB or 65535 members) are not documents people keep.
   if (count > kMaxMembers || directorySize > kMaxDirectoryBytes) return false;
   std::vector<unsigned char> directory(directorySize);
-  if (!ReadAt(directoryOffset, directory.data(), directory.size())) return false;
+  if (!source.ReadAt(directoryOffset, directory.data(), directory.size())) return false;
   std::size_t at = 0;
+  members_.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     if (at + kDirectoryEntrySize > directory.size() || Read32(&directory[at]) != kDirectoryEntrySignature) return false;
     const unsigned char* entry = &directory[at];
@@ -85,55 +78,75 @@ bool ZipArchive::Open(HANDLE file) {
   return true;
 }
 
-ZipArchive::ReadResult ZipArchive::Read(const std::string& name, std::size_t limit, std::string* bytes) const {
-  bytes->clear();
+const ZipArchive::Member* ZipArchive::Find(const std::string& name) const {
   for (const Member& member : members_) {
-    if (member.name == name) return ReadMember(member, limit, bytes);
+    if (member.name == name) return &member;
   }
-  return ReadResult::Missing;
+  return nullptr;
 }
 
-ZipArchive::ReadResult ZipArchive::ReadMember(const Member& member, std::size_t limit, std::string* bytes) const {
+ZipArchive::ReadResult ZipArchive::Read(const std::string& name, std::size_t limit, ReadBudget& budget,
+                                        std::string* bytes) const {
+  bytes->clear();
+  const Member* member = Find(name);
+  return member ? Read(*member, limit, budget, bytes) : ReadResult::Missing;
+}
+
+ZipArchive::ReadResult ZipArchive::Read(const Member& member, std::size_t limit, ReadBudget& budget,
+                                        std::string* bytes) const {
+  bytes->clear();
+  if (!budget.TakeMember()) return ReadResult::CutOff;
   if ((member.flags & kEncryptedFlag) || (member.method != kStored && member.method != kDeflated)) {
     return ReadResult::Damaged;
   }
+  std::uint64_t fileSize = source_->Size();
   unsigned char header[kLocalHeaderSize];
-  if (!ReadAt(member.localHeaderOffset, header, sizeof header) || Read32(header) != kLocalHeaderSignature) {
+  if (!source_->ReadAt(member.localHeaderOffset, header, sizeof header) || Read32(header) != kLocalHeaderSignature) {
     return ReadResult::Damaged;
   }
   std::uint64_t dataOffset = member.localHeaderOffset + kLocalHeaderSize + Read16(header + 26) + Read16(header + 28);
-  if (dataOffset > fileSize_ || member.compressedSize > fileSize_ - dataOffset) return ReadResult::Damaged;
+  if (dataOffset > fileSize || member.compressedSize > fileSize - dataOffset) return ReadResult::Damaged;
 
   if (member.method == kStored) {
     std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(member.compressedSize, limit));
+    take = static_cast<std::size_t>(budget.TakeInflated(take));
     bytes->resize(take);
-    if (!ReadAt(dataOffset, bytes->data(), take)) return ReadResult::Damaged;
+    if (!source_->ReadAt(dataOffset, bytes->data(), take)) return ReadResult::Damaged;
+    if (take < member.compressedSize && take < limit) budget.Exhausted();
     return take < member.compressedSize ? ReadResult::CutOff : ReadResult::Read;
   }
+  return Inflate(dataOffset, member.compressedSize, limit, budget, bytes);
+}
 
+ZipArchive::ReadResult ZipArchive::Inflate(std::uint64_t offset, std::uint64_t compressedSize, std::size_t limit,
+                                           ReadBudget& budget, std::string* bytes) const {
+  // The budget pays for what is made; the output never grows past what it grants.
+  std::size_t allowed = static_cast<std::size_t>(budget.TakeInflated(limit));
   z_stream stream = {};
-  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return ReadResult::Damaged;
-  std::vector<unsigned char> input(64 * 1024);
-  std::uint64_t remaining = member.compressedSize;
-  std::uint64_t position = dataOffset;
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
+    budget.GiveBackInflated(allowed);
+    return ReadResult::Damaged;
+  }
+  std::vector<unsigned char> input(kChunk);
+  std::uint64_t remaining = compressedSize;
   ReadResult result = ReadResult::Damaged;
-  bytes->resize(std::min<std::size_t>(limit, 256 * 1024));
   std::size_t produced = 0;
   for (;;) {
     if (stream.avail_in == 0 && remaining > 0) {
       std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input.size()));
-      if (!ReadAt(position, input.data(), chunk)) break;
-      position += chunk;
+      if (!source_->ReadAt(offset, input.data(), chunk)) break;
+      offset += chunk;
       remaining -= chunk;
       stream.next_in = input.data();
       stream.avail_in = static_cast<uInt>(chunk);
     }
     if (produced == bytes->size()) {
-      if (produced >= limit) {
+      if (produced >= allowed) {
         result = ReadResult::CutOff;
+        if (allowed < limit) budget.Exhausted();
         break;
       }
-      bytes->resize(std::min(limit, produced * 2));
+      bytes->resize(std::min(allowed, std::max(produced * 2, kChunk)));
     }
     stream.next_out = reinterpret_cast<Bytef*>(bytes->data() + produced);
     stream.avail_out = static_cast<uInt>(bytes->size() - produced);
@@ -148,6 +161,7 @@ ZipArchive::ReadResult ZipArchive::ReadMember(const Member& member, std::size_t 
   }
   inflateEnd(&stream);
   bytes->resize(produced);
+  budget.GiveBackInflated(allowed - produced);
   return result;
 }
 

@@ -1,16 +1,17 @@
 #pragma once
 // Reads members of a zip archive (the container of Office Open XML and
-// OpenDocument files) through zlib, with every size bounded: a member is read
-// up to a limit and no further, whatever its headers claim, so a zip bomb costs
-// no more than the limit.
-
-#include <windows.h>
+// OpenDocument files) through zlib, with every size bounded: a member is
+// inflated in chunks up to a limit and no further, whatever its headers claim,
+// and every byte inflated is taken from the document's budget, so neither a zip
+// bomb nor a directory listing one member thousands of times costs more than
+// the budget.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "common/Holders.h"
+#include "service/extract/ByteSource.h"
+#include "service/extract/ReadBudget.h"
 
 namespace qv::service {
 
@@ -27,24 +28,27 @@ class ZipArchive {
 
   enum class ReadResult {
     Read,       // the whole member
-    CutOff,     // the first `limit` bytes: the member is larger
+    CutOff,     // the first `limit` bytes (or what the budget allowed): the member is larger
     Missing,    // no such member
     Damaged,    // the archive or the member is damaged, encrypted or uses an unknown method
   };
 
-  // Opens the archive in `file` (read from its start); false when it is not a
-  // zip archive or its directory is damaged.
-  bool Open(HANDLE file);
+  // Opens the archive in `source`; false when it is not a zip archive or its
+  // directory is damaged. The source must outlive the archive.
+  bool Open(const ByteSource& source);
 
   const std::vector<Member>& Members() const { return members_; }
-  ReadResult Read(const std::string& name, std::size_t limit, std::string* bytes) const;
+  const Member* Find(const std::string& name) const;
+  // Reads at most `limit` bytes of the member, within the budget (which also
+  // pays one member per read).
+  ReadResult Read(const Member& member, std::size_t limit, ReadBudget& budget, std::string* bytes) const;
+  ReadResult Read(const std::string& name, std::size_t limit, ReadBudget& budget, std::string* bytes) const;
 
  private:
-  ReadResult ReadMember(const Member& member, std::size_t limit, std::string* bytes) const;
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+  ReadResult Inflate(std::uint64_t offset, std::uint64_t compressedSize, std::size_t limit, ReadBudget& budget,
+                     std::string* bytes) const;
 
-  HANDLE file_ = nullptr;
-  std::uint64_t fileSize_ = 0;
+  const ByteSource* source_ = nullptr;
   std::vector<Member> members_;
 };
 

@@ -18,6 +18,8 @@ bool HasWordCharacter(const std::wstring& text) {
 std::string QuoteForMatch(const std::wstring& text) {
   std::string quoted = "\"";
   for (char c : ToUtf8(text)) {
+    // The full-text engine reads its expression as a C string.
+    if (c == '\0') c = ' ';
     quoted.push_back(c);
     if (c == '"') quoted.push_back('"');
   }
