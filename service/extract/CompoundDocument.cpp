@@ -188,8 +188,9 @@ ReadTextResult ReadCompoundDocument(const std::wstring& path, const std::wstring
   *text = title.empty() ? std::move(content.text) : title + " " + content.text;
   MakeValidUtf8(*text);
   CutUtf8(*text, limit);
-  bool damaged = content.damaged || content.encrypted || content.cutOff || streamCutOff;
-  return damaged ? ReadTextResult::Damaged : ReadTextResult::Read;
+  if (content.encrypted) return ReadTextResult::Encrypted;
+  if (content.damaged) return ReadTextResult::Damaged;
+  return content.cutOff || streamCutOff ? ReadTextResult::CutOff : ReadTextResult::Read;
 }
 
 }  // namespace qv::service

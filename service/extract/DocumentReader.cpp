@@ -31,6 +31,7 @@ struct Extracted {
   std::string title;
   std::string text;
   bool damaged = false;  // nothing could be read, or only part of it
+  bool encrypted = false;
 };
 
 // Appends the words of one XML member.
@@ -129,7 +130,7 @@ Extracted ReadPackage(const ByteSource& source, DocumentKind kind, ReadBudget& b
       std::string manifest;
       zip.Read("META-INF/manifest.xml", kMaxPropertiesBytes, budget, &manifest);
       if (manifest.find("encryption-data") != std::string::npos) {
-        out.damaged = true;
+        out.damaged = out.encrypted = true;
         return out;
       }
       out.title = MetadataTitle(zip, "meta.xml", budget);
@@ -166,6 +167,7 @@ Extracted ReadPdf(const ByteSource& source, ReadBudget& budget) {
   out.title = std::move(pdf.title);
   out.text = std::move(pdf.text);
   out.damaged = !pdf.isPdf || pdf.encrypted || pdf.damaged;
+  out.encrypted = pdf.encrypted;
   if (pdf.cutOff) budget.Exhausted();
   return out;
 }
@@ -245,6 +247,8 @@ DocumentContent ReadDocument(DocumentKind kind, const ByteSource& source, ReadBu
   MakeValidUtf8(content.text);
   CutUtf8(content.text, budget.text);
   content.damaged = out.damaged || budget.cutOff;
+  content.encrypted = out.encrypted;
+  content.cutOff = budget.cutOff && !out.damaged;
   return content;
 }
 

@@ -21,6 +21,8 @@ struct DocumentContent {
   std::string text;      // UTF-8, the title first
   bool damaged = false;     // not a document of its kind, damaged, encrypted, or cut off (see budget.cutOff)
   bool unreadable = false;  // the bytes could not be read (a lock): try again later
+  bool encrypted = false;   // damaged because it needs a password
+  bool cutOff = false;      // damaged only because the budget ran out
 };
 
 // False when the first bytes are plainly not a document of this kind.

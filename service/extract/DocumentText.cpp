@@ -129,6 +129,8 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
   DocumentContent content = ReadDocument(kind, kind == DocumentKind::Pdf ? static_cast<const ByteSource&>(view) : source, budget);
   if (content.unreadable) return ReadTextResult::Unreadable;
   *text = std::move(content.text);
+  if (content.encrypted) return ReadTextResult::Encrypted;
+  if (content.cutOff) return ReadTextResult::CutOff;
   return content.damaged ? ReadTextResult::Damaged : ReadTextResult::Read;
 }
 

@@ -445,7 +445,7 @@ bool File::ReadStream(const Object& stream, std::string* out) {
     raw = decrypted;
   }
   DecodeResult result = DecodeFilters(raw, filters, budget_, out);
-  if (result == DecodeResult::Damaged || result == DecodeResult::CutOff) damaged_ = true;
+  if (result == DecodeResult::Damaged) damaged_ = true;  // a cut-off is the budget's, not the file's
   return result == DecodeResult::Decoded || (result == DecodeResult::Damaged && !out->empty());
 }
 

@@ -309,7 +309,10 @@ std::string TitleOf(pdf::File& file, const Object& catalog) {
   }
   Object metadata = file.Resolve(catalog.Get("Metadata"));
   std::string xml;
-  if (metadata.IsStream() && file.ReadStream(metadata, &xml)) return Trimmed(XmlElementText(xml, "dc:title"));
+  if (!metadata.IsStream() || !file.ReadStream(metadata, &xml)) return {};
+  // The markup reader takes valid UTF-8; XMP is UTF-8 by rule, but not always in fact.
+  MakeValidUtf8(xml);
+  return Trimmed(XmlElementText(xml, "dc:title"));
   return {};
 }
 

@@ -211,12 +211,23 @@ TEST_F(CompoundDocuments, EncryptedAndDamagedOnesAreCountedAndSkipped) {
   cut[1].second.resize(7);  // the piece table cut short
   WriteCompound(AddFile("cut.doc"), cut);
   AddFile("plain.msg", "not a compound file at all");
+  const std::pair<const char*, ReadTextResult> expected[] = {
+      {"locked.doc", ReadTextResult::Encrypted}, {"locked.xls", ReadTextResult::Encrypted},
+      {"nothing.ppt", ReadTextResult::Damaged},  {"cut.doc", ReadTextResult::Damaged},
+      {"plain.msg", ReadTextResult::Damaged}};
   std::string text;
-  for (const char* name : {"locked.doc", "locked.xls", "nothing.ppt", "cut.doc", "plain.msg"}) {
-    EXPECT_EQ(ReadTextResult::Damaged, Read(name, &text)) << name;
-  }
+  for (const auto& [name, result] : expected) EXPECT_EQ(result, Read(name, &text)) << name;
   IndexTree();
   EXPECT_EQ(5, SkippedDocumentCount());
+  // Counted by format, as the index tool's status lists them.
+  std::vector<FormatCounts> formats = DocumentCountsByFormat();
+  ASSERT_EQ(4u, formats.size());
+  auto counts = [](const FormatCounts& f) { return std::vector<std::uint64_t>{f.read, f.cutOff, f.encrypted, f.damaged}; };
+  EXPECT_EQ(L"doc", formats[0].extension);
+  EXPECT_EQ((std::vector<std::uint64_t>{0, 0, 1, 1}), counts(formats[0]));
+  EXPECT_EQ((std::vector<std::uint64_t>{0, 0, 0, 1}), counts(formats[1]));  // msg
+  EXPECT_EQ((std::vector<std::uint64_t>{0, 0, 0, 1}), counts(formats[2]));  // ppt
+  EXPECT_EQ((std::vector<std::uint64_t>{0, 0, 1, 0}), counts(formats[3]));  // xls
   // Not read again until they change.
   EXPECT_EQ(0u, Indexer().Run().counts.filesIndexed);
 }

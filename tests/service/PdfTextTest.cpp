@@ -3,12 +3,14 @@
 // damaged and hostile ones are cut off within the document's budget.
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "ServiceTestSupport.h"
 #include "common/Text.h"
+#include "service/IndexDatabase.h"
 #include "service/Indexer.h"
 #include "service/TextExtractor.h"
 #include "service/extract/PdfText.h"
@@ -84,6 +86,12 @@ TEST_F(PdfDocuments, RealFilesGiveTheirWordsAndTitle) {
     EXPECT_NE(found.end(), std::find(found.begin(), found.end(), Wide(sample.name))) << sample.query;
   }
   EXPECT_EQ(Names({L"fonts.pdf"}), Titles(RunQuery(cookie, L"jelly").results));
+
+  // An index made before PDF files were read has them by name only: they are
+  // read again once.
+  EXPECT_EQ(0u, Indexer().Run().counts.filesIndexed);
+  OpenIndexForSearch()->Execute("UPDATE index_state SET value = 2 WHERE key = 'readers'");
+  EXPECT_EQ(std::size(samples), Indexer().Run().counts.filesIndexed);
 }
 
 TEST_F(PdfDocuments, DamagedAndHostileFilesAreCutOff) {
@@ -130,6 +138,13 @@ TEST_F(PdfDocuments, DamagedAndHostileFilesAreCutOff) {
   LONG cookie = RegisterClient();
   EXPECT_EQ(Names({L"good.pdf"}), Titles(RunQuery(cookie, L"hazelnut").results));
   EXPECT_EQ(3, SkippedDocumentCount());
+  std::vector<FormatCounts> formats = DocumentCountsByFormat();
+  ASSERT_EQ(1u, formats.size());
+  EXPECT_EQ(L"pdf", formats[0].extension);
+  EXPECT_EQ(1u, formats[0].read);
+  EXPECT_EQ(1u, formats[0].cutOff);     // bomb.pdf
+  EXPECT_EQ(1u, formats[0].encrypted);  // locked.pdf
+  EXPECT_EQ(1u, formats[0].damaged);    // not.pdf
 }
 
 }  // namespace
