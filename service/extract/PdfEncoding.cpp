@@ -463,33 +463,12 @@ bool GlyphNameText(std::string_view name, std::u32string* out) {
 std::string TextStringUtf8(std::string_view bytes) {
   std::string out;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE && static_cast<unsigned char>(bytes[1]) == 0xFF) {
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      char32_t unit = static_cast<char32_t>((static_cast<unsigned char>(bytes[i]) << 8) | static_cast<unsigned char>(bytes[i + 1]));
-      if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-        char32_t low = static_cast<char32_t>((static_cast<unsigned char>(bytes[i + 2]) << 8) | static_cast<unsigned char>(bytes[i + 3]));
-        if (low >= 0xDC00 && low < 0xE000) {
-          AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-          i += 2;
-          continue;
-        }
-      }
-      if (unit >= 0xD800 && unit < 0xE000) continue;
-      AppendUtf8(out, unit == 0 ? U' ' : unit);
-    }
-    return out;
+    return Utf16BytesToUtf8(bytes.substr(2), true);
   }
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     // Kept only when it is UTF-8 throughout.
     std::string_view body = bytes.substr(3);
-    bool valid = true;
-    for (std::size_t i = 0; i < body.size() && valid;) {
-      unsigned char c = static_cast<unsigned char>(body[i]);
-      std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-      valid = length > 0 && i + length <= body.size();
-      for (std::size_t j = 1; valid && j < length; ++j) valid = (static_cast<unsigned char>(body[i + j]) & 0xC0) == 0x80;
-      i += length;
-    }
-    if (valid) return std::string(body);
+    if (IsValidUtf8(body)) return std::string(body);
   }
   for (char c : bytes) {
     std::uint16_t code = kPdfDoc[static_cast<unsigned char>(c)];
