@@ -39,6 +39,8 @@ class File {
   // Something was malformed, missing or cut off on the way.
   bool Damaged() const { return damaged_; }
   void MarkDamaged() { damaged_ = true; }
+  // The document's budget, for what is read from the objects (fonts' maps).
+  Budget& DocumentBudget() { return budget_; }
 
  private:
   struct Entry {

@@ -7,8 +7,12 @@
 namespace qv::service::pdf {
 namespace {
 
-// Entries of one CMap before the rest is taken as hostile.
-constexpr std::size_t kMaxMappings = 1 << 20;
+// Entries of one CMap before the rest is taken as hostile; each also takes
+// this many bytes of the document's budget, for the memory it holds.
+constexpr std::size_t kMaxMappings = 1 << 16;
+constexpr std::size_t kMappingCost = 64;
+// Code space ranges of one CMap (real ones have a handful).
+constexpr std::size_t kMaxCodeSpaces = 64;
 
 std::uint32_t CodeOf(std::string_view bytes) {
   std::uint32_t code = 0;
@@ -60,8 +64,7 @@ Font::Font(File& file, const Object& dictionary) {
     } else if (encoding.IsStream()) {
       std::string cmap;
       file.ReadStream(encoding, &cmap);
-      Budget budget(0, kMaxMappings);
-      ReadToUnicode(cmap, budget);  // the code space only: its maps name CIDs, not text
+      ReadToUnicode(cmap, file.DocumentBudget());  // the code space only: its maps name CIDs, not text
       map_.clear();
       ranges_.clear();
       vertical_ = encoding.Get("WMode").Int(0) == 1;
@@ -73,8 +76,7 @@ Font::Font(File& file, const Object& dictionary) {
   if (toUnicode.IsStream()) {
     std::string cmap;
     file.ReadStream(toUnicode, &cmap);
-    Budget budget(0, kMaxMappings);
-    ReadToUnicode(cmap, budget);
+    ReadToUnicode(cmap, file.DocumentBudget());
   }
   if (!encodingSpace.empty()) {
     codeSpace_ = std::move(encodingSpace);
@@ -94,8 +96,10 @@ void Font::ReadToUnicode(const std::string& cmap, Budget& budget) {
   Object token;
   enum class Section { None, CodeSpace, Char, Range } section = Section::None;
   std::vector<Object> operands;
+  std::size_t mappings = 0;
+  auto mapped = [&] { return ++mappings <= kMaxMappings && budget.TakeBytes(kMappingCost); };
   while (lexer.Next(&token)) {
-    if (!budget.TakeObjects(1)) return;
+    if (!budget.TakeObjects(1)) break;
     if (token.Is(Object::Type::Keyword)) {
       const std::string& word = token.text;
       if (word == "begincodespacerange") section = Section::CodeSpace;
@@ -122,11 +126,12 @@ void Font::ReadToUnicode(const std::string& cmap, Budget& budget) {
     if (section == Section::CodeSpace && operands.size() == 2) {
       const std::string& low = operands[0].text;
       const std::string& high = operands[1].text;
-      if (!low.empty() && low.size() <= 4 && low.size() == high.size()) {
+      if (!low.empty() && low.size() <= 4 && low.size() == high.size() && codeSpace_.size() < kMaxCodeSpaces) {
         codeSpace_.push_back({static_cast<int>(low.size()), CodeOf(low), CodeOf(high)});
       }
       operands.clear();
     } else if (section == Section::Char && operands.size() == 2) {
+      if (!mapped()) break;
       if (operands[0].Is(Object::Type::String) && operands[1].Is(Object::Type::String)) {
         map_[CodeOf(operands[0].text)] = Utf16(operands[1].text);
       } else if (operands[1].Is(Object::Type::Name)) {
@@ -141,10 +146,10 @@ void Font::ReadToUnicode(const std::string& cmap, Budget& budget) {
         if (operands[2].Is(Object::Type::Array)) {
           std::uint32_t code = low;
           for (const Object& item : *operands[2].array) {
-            if (code > high) break;
+            if (code > high || !mapped()) break;
             map_[code++] = Utf16(item.text);
           }
-        } else if (operands[2].Is(Object::Type::String) && !operands[2].text.empty()) {
+        } else if (operands[2].Is(Object::Type::String) && !Utf16(operands[2].text).empty() && mapped()) {
           ranges_.push_back({low, high, Utf16(operands[2].text)});
         }
       }

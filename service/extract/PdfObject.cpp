@@ -254,6 +254,7 @@ bool Parser::ParseValue(Object& token, Object* out, int depth) {
             pending_.insert(pending_.begin(), std::move(key));
             break;
           }
+          if (!budget_.TakeObjects(1)) return false;
           continue;
         }
         Object item;
