@@ -332,6 +332,7 @@ PdfContent PdfText(std::string_view bytes, std::size_t limit, pdf::Crypto* crypt
   }
   Object catalog = file.Resolve(file.Trailer().Get("Root"));
   content.title = TitleOf(file, catalog);
+  MakeValidUtf8(content.title);  // the markup reader may cut it inside a character
   PageReader reader(file, budget, limit, content.text);
   // The page tree walked in order without recursion; each node once.
   struct Node {
@@ -365,6 +366,7 @@ PdfContent PdfText(std::string_view bytes, std::size_t limit, pdf::Crypto* crypt
   if (!catalog.Is(Object::Type::Dictionary) || pages == 0) content.damaged = true;
   content.damaged = content.damaged || file.Damaged();
   content.cutOff = budget.Exhausted() || content.text.size() >= limit;
+  CutUtf8(content.text, limit);  // the last character may have gone past it
   while (!content.text.empty() && (content.text.back() == ' ' || content.text.back() == '\n')) content.text.pop_back();
   return content;
 }
