@@ -3,8 +3,9 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 #   bash scripts/fuzz.sh [TARGET] [SECONDS]
 # TARGET is a name of fuzz/<name>.cpp (all of them, one after another, when
-# omitted or "all"); SECONDS per target (default 600). Installs Debian's clang
-# and zlib1g-dev when missing; SQLite comes from the source the product builds
+# omitted or "all"); SECONDS per target (default 600). Installs Debian's clang,
+# zlib1g-dev and libssl-dev (the PDF reader's ciphers) when missing; SQLite
+# comes from the source the product builds
 # with (cmake/BundledSqlite.cmake). The corpus grows in build-fuzz/corpus/<name>
 # from fuzz/seeds/<name>; a fault's input is written to build-fuzz/faults/<name>/.
 # Copy it into fuzz/regressions/<name>/ with the fix: the test suite replays
@@ -15,7 +16,7 @@ target="${1:-all}"
 seconds="${2:-600}"
 build="${QUORVANE_FUZZ_BUILD:-$root/build-fuzz}"
 
-packages=(clang zlib1g-dev cmake make)
+packages=(clang zlib1g-dev libssl-dev cmake make)
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes the small seed corpus of each fuzz target into fuzz/seeds/<target>/
 # (kept in the repository; run again after changing this script). A readers
-# seed is one byte choosing the reader (see fuzz/readers.cpp) and the file.
+# seed is one byte choosing the reader (see fuzz/readers.cpp) and the file; a
+# pdf seed is a file.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 command -v python3 >/dev/null 2>&1 || {
@@ -65,4 +66,43 @@ for target, seeds in (("readers", readers), ("query", queries)):
         with open(os.path.join(out, target, name), "wb") as f:
             f.write(data)
 PY
+# Office 97-2003 streams as tests/service/CompoundDocumentTest.cpp writes
+# them; the first byte picks the reader (see fuzz/office.cpp).
+python3 - "$root/fuzz/seeds/office" <<'PY'
+import os, struct, sys
+out = sys.argv[1]
+os.makedirs(out, exist_ok=True)
+def u16(text): return text.encode("utf-16-le")
+# Word: header, an 8-bit piece with a field and a UTF-16 piece, the piece table after them.
+first = b"Quarterly r\xe9sum\xe9 \x13 HYPERLINK \"x\" \x14link text\x15 mulberry\r"
+second = u16("\u65e5\u672c\u8a9e orchard\r")
+fib = bytearray(1024)
+fib[0:4] = b"\xec\xa5\xc1\x00"; fib[32] = 14; fib[62] = 22; fib[152] = 93
+doc = bytes(fib) + first
+doc += b"\0" * (2048 - len(doc)) + second
+pieces = struct.pack("<III", 0, len(first), len(first) + len(second) // 2)
+pieces += struct.pack("<HIH", 0, (1024 * 2) | 0x40000000, 0) + struct.pack("<HIH", 0, 2048, 0)
+table = b"\x02" + struct.pack("<I", len(pieces)) + pieces
+doc = bytearray(doc + table)
+doc[0x1A2:0x1AA] = struct.pack("<II", len(doc) - len(table), len(table))
+def record(kind, payload): return struct.pack("<HH", kind, len(payload)) + payload
+bof = struct.pack("<HHIII", 0x600, 5, 0, 0, 0)
+sst = struct.pack("<II", 3, 3) + struct.pack("<HB", 9, 0) + b"nectarine" + struct.pack("<HB", 4, 0) + b"caf\xe9"
+sst += struct.pack("<HB", 8, 0) + b"plum"
+xls = (record(0x809, bof) + record(0x85, struct.pack("<IBBBB", 0, 0, 0, 6, 0) + b"Ledger") + record(0xFC, sst)
+       + record(0x3C, b"\x01" + u16("tree")) + record(0xA, b"") + record(0x809, bof)
+       + record(0x203, b"\0" * 6 + struct.pack("<d", 1234.5)) + record(0x27E, b"\0" * 6 + struct.pack("<I", (42 << 2) | 2))
+       + record(0xBD, b"\0" * 4 + struct.pack("<HI", 0, 7 << 2 | 2) * 2 + b"\0\0")
+       + record(0x204, b"\0" * 6 + struct.pack("<HB", 6, 0) + b"quince") + record(0xA, b""))
+def atom(version, kind, body): return struct.pack("<HHI", version, kind, len(body)) + body
+ppt = atom(0xF, 0x3E8, atom(0, 0x3E9, b"\0" * 40) + atom(0xF, 0xFF0, atom(0, 0xFA0, u16("Persimmon grove"))
+                                                          + atom(0, 0xFA8, b"speaker notes")))
+for name, kind, data in (("doc", 0, bytes(doc)), ("xls", 1, xls), ("ppt", 2, ppt)):
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(bytes([kind]) + data)
+PY
+# The PDF reader's seeds are the test suite's samples, made by real tools
+# (tests/service/samples/make-pdf-samples.sh).
+mkdir -p "$root/fuzz/seeds/pdf"
+cp "$root"/tests/service/samples/*.pdf "$root/fuzz/seeds/pdf/"
 echo "Seeds written to fuzz/seeds/"

@@ -325,6 +325,10 @@ int ShowStatus() {
     Line(L"Files in the index: " + Number(static_cast<std::uint64_t>(IndexedFileCount())));
     Line(L"Documents skipped or cut off (damaged, encrypted or hostile): " +
          Number(static_cast<std::uint64_t>(SkippedDocumentCount())));
+    for (const FormatCounts& format : DocumentCountsByFormat()) {
+      Line(L"  " + format.extension + L": " + Number(format.read) + L" read, " + Number(format.cutOff) + L" cut off, " +
+           Number(format.encrypted) + L" encrypted, " + Number(format.damaged) + L" damaged");
+    }
     Line(L"Last index pass: " + LocalTime(LastIndexPassTime()));
   }
   if (IsIndexingPaused()) Line(L"Indexing is paused (\"quorvane-index resume\" resumes it)");

@@ -17,6 +17,7 @@
 #include "service/ServicePaths.h"
 #include "service/SqliteDatabase.h"
 #include "service/TextExtractor.h"
+#include "service/extract/DocumentText.h"
 #include "service/query/QueryText.h"
 #include "common/Text.h"
 
@@ -31,7 +32,9 @@ constexpr std::uint64_t kFilesPerProgressReport = 500;
 // (damaged, encrypted or hostile), not read again until it changes.
 constexpr std::int64_t kIncomplete = 0;
 constexpr std::int64_t kComplete = 1;
-constexpr std::int64_t kSkippedDocument = 2;
+constexpr std::int64_t kSkippedDocument = 2;  // damaged or hostile
+constexpr std::int64_t kCutOffDocument = 3;
+constexpr std::int64_t kEncryptedDocument = 4;
 
 struct IndexedFile {
   std::int64_t id;
@@ -329,7 +332,7 @@ class IndexPass {
     std::wstring extension = ExtensionOf(name);
     std::string text;
     bool complete = true;
-    bool skipped = false;
+    std::int64_t skipped = 0;
     if (size > 0 && IsTextExtension(extension)) {
       switch (ReadFileText(path, extension, &text)) {
         case ReadTextResult::Vanished:
@@ -340,7 +343,15 @@ class IndexPass {
           ++report_.counts.filesUnreadable;
           break;
         case ReadTextResult::Damaged:
-          skipped = true;
+          skipped = kSkippedDocument;
+          ++report_.counts.filesSkipped;
+          break;
+        case ReadTextResult::CutOff:
+          skipped = kCutOffDocument;
+          ++report_.counts.filesSkipped;
+          break;
+        case ReadTextResult::Encrypted:
+          skipped = kEncryptedDocument;
           ++report_.counts.filesSkipped;
           break;
         case ReadTextResult::Read:
@@ -350,7 +361,7 @@ class IndexPass {
     }
     try {
       WriteFile(previous ? previous->id : 0, path, name, extension, size, mtime, ctime,
-                skipped ? kSkippedDocument : complete ? kComplete : kIncomplete, text);
+                skipped ? skipped : complete ? kComplete : kIncomplete, text);
     } catch (const SqliteError& e) {
       // A file the index cannot take (a name it already holds under another
       // spelling, say) is left out; the rest of the pass goes on.
@@ -441,7 +452,7 @@ class IndexPass {
 
 // Files indexed before their format had a reader (or a better one) are read
 // again once, on the first pass after the readers changed.
-constexpr std::int64_t kReadersVersion = 2;
+constexpr std::int64_t kReadersVersion = 3;
 
 void RereadFilesOfNewReaders(SqliteDatabase& db) {
   if (db.ScalarInteger("SELECT coalesce((SELECT value FROM index_state WHERE key = 'readers'), 0)") >= kReadersVersion) {
@@ -450,8 +461,9 @@ void RereadFilesOfNewReaders(SqliteDatabase& db) {
   SqliteTransaction transaction(db);
   db.Execute(
       "UPDATE files SET complete = 0 WHERE ext IN ('docx', 'docm', 'dotx', 'xlsx', 'xlsm', 'pptx', 'pptm', 'ppsx', "
-      "'odt', 'ods', 'odp', 'ott', 'rtf', 'eml', 'html', 'htm', 'xhtml', 'txt', 'text');"
-      "INSERT OR REPLACE INTO index_state(key, value) VALUES('readers', 2)");
+      "'odt', 'ods', 'odp', 'ott', 'rtf', 'eml', 'html', 'htm', 'xhtml', 'txt', 'text', 'pdf', 'doc', 'dot', 'xls', "
+      "'xlt', 'ppt', 'pps', 'pot', 'msg');"
+      "INSERT OR REPLACE INTO index_state(key, value) VALUES('readers', 3)");
   transaction.Commit();
 }
 
@@ -536,7 +548,28 @@ std::int64_t LastIndexUpdateTime() {
 }
 
 std::int64_t SkippedDocumentCount() {
-  return ReadIndexNumber("SELECT count(*) FROM files WHERE complete = 2");
+  return ReadIndexNumber("SELECT count(*) FROM files WHERE complete >= 2");
+}
+
+std::vector<FormatCounts> DocumentCountsByFormat() {
+  std::vector<FormatCounts> formats;
+  std::unique_ptr<SqliteDatabase> db = OpenIndexForSearch();
+  if (!db) return formats;
+  SqliteStatement select =
+      db->Prepare("SELECT ext, complete, count(*) FROM files WHERE complete >= 1 GROUP BY ext, complete ORDER BY ext");
+  while (select.Step()) {
+    std::wstring extension = select.Text(0);
+    if (!IsDocumentExtension(extension)) continue;
+    if (formats.empty() || formats.back().extension != extension) formats.push_back({extension});
+    std::uint64_t count = static_cast<std::uint64_t>(select.Integer(2));
+    switch (select.Integer(1)) {
+      case kComplete: formats.back().read += count; break;
+      case kCutOffDocument: formats.back().cutOff += count; break;
+      case kEncryptedDocument: formats.back().encrypted += count; break;
+      default: formats.back().damaged += count; break;
+    }
+  }
+  return formats;
 }
 
 std::int64_t IndexedFileCount() { return ReadIndexNumber("SELECT count(*) FROM files"); }

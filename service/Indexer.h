@@ -64,6 +64,17 @@ std::int64_t LastIndexUpdateTime();
 // The number of documents indexed only as far as was safe (damaged, encrypted
 // or hostile).
 std::int64_t SkippedDocumentCount();
+
+// Per document format (extension): how many were read whole, cut off at their
+// budget, encrypted, or damaged.
+struct FormatCounts {
+  std::wstring extension;
+  std::uint64_t read = 0;
+  std::uint64_t cutOff = 0;
+  std::uint64_t encrypted = 0;
+  std::uint64_t damaged = 0;
+};
+std::vector<FormatCounts> DocumentCountsByFormat();
 // The number of files in the index.
 std::int64_t IndexedFileCount();
 

@@ -22,8 +22,11 @@ enum class ReadTextResult {
   NotText,     // the bytes are binary; nothing to index
   Vanished,    // the file no longer exists
   Unreadable,  // locked or access denied: try again on a later pass
-  Damaged,     // damaged, encrypted or hostile: `text` holds what could be read
-               // (maybe nothing); not tried again until the file changes
+  Damaged,     // damaged or hostile: `text` holds what could be read (maybe
+               // nothing); not tried again until the file changes
+  CutOff,      // whole but past the document's budget: `text` holds its first
+               // part; not tried again until the file changes
+  Encrypted,   // needs a password: nothing read; not tried again until it changes
 };
 
 ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extension, std::string* text);

@@ -454,21 +454,145 @@ std::string OfficeDocument(int kind, const std::string& words) {
   }
 }
 
-// The index rate of a tree of mixed office documents against plain text files
+// A PDF as word processors write it: a title, a Type 1 font in WinAnsi, lines
+// of text in a deflated content stream, words kerned inside and spaced apart.
+std::string PdfDocument(const std::string& words) {
+  std::string content = "BT /F1 11 Tf 72 760 Td 13 TL\n";
+  std::size_t start = 0;
+  while (start < words.size()) {
+    std::size_t end = std::min(words.size(), start + 80);
+    std::string line = words.substr(start, end - start);
+    std::size_t middle = line.find(' ', line.size() / 2);
+    if (middle == std::string::npos) middle = line.size();
+    content += "[(" + line.substr(0, middle) + ") -12 (" + line.substr(middle) + ")] TJ T*\n";
+    start = end;
+  }
+  content += "ET";
+  std::string stream(compressBound(static_cast<uLong>(content.size())), '\0');
+  uLongf packed = static_cast<uLongf>(stream.size());
+  compress(reinterpret_cast<Bytef*>(stream.data()), &packed, reinterpret_cast<const Bytef*>(content.data()),
+           static_cast<uLong>(content.size()));
+  stream.resize(packed);
+  const std::string objects[] = {
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+      "<< /Length " + std::to_string(stream.size()) + " /Filter /FlateDecode >>\nstream\n" + stream + "\nendstream",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+      "<< /Title (bench) /Producer (bench) >>"};
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < std::size(objects); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(std::size(objects) + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+    pdf += entry;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(std::size(objects) + 1) + " /Root 1 0 R /Info 6 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+// An Office 97-2003 document or an Outlook message holding `words`: a compound
+// file made by the platform's structured storage, its streams as the formats
+// document them (a Word piece table over one 8-bit piece, an Excel shared
+// string, a PowerPoint text atom, a message's subject and body).
+void WriteCompoundDocument(const std::string& path, int kind, const std::string& words) {
+  if (!g_writeTree) return;
+  auto put = [](std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  };
+  auto utf16 = [](const std::string& text) {
+    std::string out;
+    for (char c : text) out += std::string(1, c) + '\0';
+    return out;
+  };
+  std::vector<std::pair<std::wstring, std::string>> streams;
+  if (kind == 0) {
+    std::string document(1024, '\0');
+    document[0] = '\xEC', document[1] = '\xA5', document[32] = 14, document[62] = 22, document[152] = 93;
+    document += words;
+    std::string table = "\x02";
+    put(table, 16, 4), put(table, 0, 4), put(table, static_cast<std::uint32_t>(words.size()), 4);
+    put(table, 0, 2), put(table, (1024u * 2) | 0x40000000u, 4), put(table, 0, 2);
+    std::string clx;
+    put(clx, 0, 4), put(clx, static_cast<std::uint32_t>(table.size()), 4);
+    document.replace(0x1A2, 8, clx);
+    streams = {{L"WordDocument", document}, {L"0Table", table}};
+  } else if (kind == 1) {
+    auto record = [&](unsigned type, const std::string& payload) {
+      std::string out;
+      put(out, type, 2), put(out, static_cast<std::uint32_t>(payload.size()), 2);
+      return out + payload;
+    };
+    std::string bof, sst;
+    put(bof, 0x0600, 2), put(bof, 5, 2), put(bof, 0, 12);
+    std::string text = words.substr(0, 8000);
+    put(sst, 1, 4), put(sst, 1, 4), put(sst, static_cast<std::uint32_t>(text.size()), 2), put(sst, 0, 1);
+    streams = {{L"Workbook", record(0x0809, bof) + record(0x00FC, sst + text) + record(0x000A, "")}};
+  } else if (kind == 2) {
+    std::string atom;
+    put(atom, 0, 2), put(atom, 0x0FA8, 2), put(atom, static_cast<std::uint32_t>(words.size()), 4);
+    std::string container;
+    put(container, 0x0F, 2), put(container, 0x03E8, 2), put(container, static_cast<std::uint32_t>(atom.size() + words.size()), 4);
+    streams = {{L"PowerPoint Document", container + atom + words}};
+  } else {
+    streams = {{L"__substg1.0_0037001F", utf16("bench")}, {L"__substg1.0_1000001F", utf16(words)}};
+  }
+  ComPtr<IStorage> storage;
+  if (FAILED(StgCreateStorageEx(ToWide(path.c_str()).c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
+                                STGFMT_STORAGE, 0, nullptr, nullptr, IID_IStorage, storage.PutVoid()))) {
+    return;
+  }
+  for (const auto& [name, data] : streams) {
+    ComPtr<IStream> stream;
+    ULONG written = 0;
+    if (SUCCEEDED(storage->CreateStream(name.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                        stream.Put()))) {
+      stream->Write(data.data(), static_cast<ULONG>(data.size()), &written);
+    }
+  }
+  storage->Commit(STGC_DEFAULT);
+}
+
+// Indexes one folder in a data folder of its own; files a second.
+double IndexRate(const std::string& base, const std::string& folder, unsigned long long* skipped) {
+  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data-" + folder).c_str()).c_str());
+  RootList().Add(ToWide((base + "\\" + folder).c_str()));
+  LARGE_INTEGER start = Now();
+  IndexReport report = Indexer().Run();
+  double seconds = Seconds(start, Now());
+  if (skipped) *skipped = static_cast<unsigned long long>(report.counts.filesSkipped);
+  return static_cast<double>(report.counts.filesIndexed) / seconds;
+}
+
+// The index rate of a tree of mixed office documents, of one of PDF files and
+// of one of Office 97-2003 documents and messages, against plain text files
 // holding the same words.
 void MeasureDocumentThroughput(const std::string& base) {
   const char* const extensions[] = {"docx", "xlsx", "pptx", "odt", "rtf", "eml"};
   constexpr int kDocuments = 3000;
   std::string documents = base + "\\documents";
   std::string texts = base + "\\texts";
+  std::string pdfs = base + "\\pdfs";
+  std::string compounds = base + "\\compounds";
+  CreateDirectoryA(compounds.c_str(), nullptr);
   CreateDirectoryA(documents.c_str(), nullptr);
   CreateDirectoryA(texts.c_str(), nullptr);
+  CreateDirectoryA(pdfs.c_str(), nullptr);
   std::mt19937 random(5);
   for (int i = 0; i < kDocuments; ++i) {
     std::string folder = std::to_string(i / kFilesPerFolder);
     if (i % kFilesPerFolder == 0) {
       CreateDirectoryA((documents + "\\" + folder).c_str(), nullptr);
       CreateDirectoryA((texts + "\\" + folder).c_str(), nullptr);
+      CreateDirectoryA((pdfs + "\\" + folder).c_str(), nullptr);
+      CreateDirectoryA((compounds + "\\" + folder).c_str(), nullptr);
     }
     std::string words;
     int sentences = 5 + static_cast<int>(random() % 30);
@@ -476,23 +600,26 @@ void MeasureDocumentThroughput(const std::string& base) {
     WriteFile(documents + "\\" + folder + "\\doc " + std::to_string(i) + "." + extensions[i % 6],
               OfficeDocument(i % 6, words));
     WriteFile(texts + "\\" + folder + "\\text " + std::to_string(i) + ".txt", words);
+    WriteFile(pdfs + "\\" + folder + "\\paper " + std::to_string(i) + ".pdf", PdfDocument(words));
+    const char* const compoundExtensions[] = {"doc", "xls", "ppt", "msg"};
+    WriteCompoundDocument(compounds + "\\" + folder + "\\old " + std::to_string(i) + "." + compoundExtensions[i % 4],
+                          i % 4, words);
   }
-  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data-texts").c_str()).c_str());
-  RootList().Add(ToWide(texts.c_str()));
-  LARGE_INTEGER start = Now();
-  IndexReport textReport = Indexer().Run();
-  double textSeconds = Seconds(start, Now());
-  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data-documents").c_str()).c_str());
-  RootList().Add(ToWide(documents.c_str()));
-  start = Now();
-  IndexReport documentReport = Indexer().Run();
-  double documentSeconds = Seconds(start, Now());
-  double documentRate = static_cast<double>(documentReport.counts.filesIndexed) / documentSeconds;
-  double textRate = static_cast<double>(textReport.counts.filesIndexed) / textSeconds;
+  double textRate = IndexRate(base, "texts", nullptr);
+  unsigned long long documentsSkipped = 0, pdfsSkipped = 0;
+  double documentRate = IndexRate(base, "documents", &documentsSkipped);
+  double pdfRate = IndexRate(base, "pdfs", &pdfsSkipped);
+  unsigned long long compoundsSkipped = 0;
+  double compoundRate = IndexRate(base, "compounds", &compoundsSkipped);
   std::printf("\nDocument throughput: %.0f office documents/s (docx, xlsx, pptx, odt, rtf, eml; %llu skipped) against "
               "%.0f plain text files/s of the same words (%.2fx)\n",
-              documentRate, static_cast<unsigned long long>(documentReport.counts.filesSkipped), textRate,
-              documentRate / textRate);
+              documentRate, documentsSkipped, textRate, documentRate / textRate);
+  std::printf("PDF throughput: %.0f PDF documents/s (%llu skipped) against %.0f plain text files/s of the same words "
+              "(%.2fx)\n",
+              pdfRate, pdfsSkipped, textRate, pdfRate / textRate);
+  std::printf("Office 97-2003 throughput: %.0f documents/s (doc, xls, ppt, msg; %llu skipped) against %.0f plain "
+              "text files/s of the same words (%.2fx)\n",
+              compoundRate, compoundsSkipped, textRate, compoundRate / textRate);
 }
 
 struct IndexerMemory {
@@ -577,7 +704,7 @@ bool IsPlainAsciiPath(const std::wstring& path) {
          std::all_of(path.begin(), path.end(), [](wchar_t c) { return c > 0 && c < 0x80; });
 }
 
-int Run(int files, bool queriesOnly) {
+int Run(int files, bool queriesOnly, bool documentsOnly) {
   // The tree maker works with ANSI paths of its own making: the folder it works
   // in is taken only when its name survives that (plain ASCII, well short of
   // MAX_PATH). A temporary folder named otherwise is taken by its short name.
@@ -606,6 +733,11 @@ int Run(int files, bool queriesOnly) {
   }
   SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data").c_str()).c_str());
   SetRefreshIntervalMinutes(0);
+  if (documentsOnly) {
+    MeasureDocumentThroughput(base);
+    if (!kept) RemoveTree(base);
+    return 0;
+  }
 
   std::printf(reuse ? "Reusing the kept tree and index of %d files in %s\n" : "Generating %d files...\n", files,
               base.c_str());
@@ -871,9 +1003,10 @@ int main(int argc, char** argv) {
   }
   int files = argc > 1 ? std::atoi(argv[1]) : 100000;
   bool queriesOnly = argc > 2 && std::string(argv[2]) == "queries";
+  bool documentsOnly = argc > 2 && std::string(argv[2]) == "documents";
   if (files <= 0) files = 100000;
   if (FAILED(OleInitialize(nullptr))) return 2;
-  int result = qv::service::Run(files, queriesOnly);
+  int result = qv::service::Run(files, queriesOnly, documentsOnly);
   OleUninitialize();
   return result;
 }

@@ -16,6 +16,9 @@ class ByteSource {
   // Exactly `size` bytes at `offset`; false when they are not all there or
   // cannot be read.
   virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const = 0;
+  // All the bytes at once where the source holds them so (memory, a mapped
+  // file); empty otherwise.
+  virtual std::string_view View() const { return {}; }
 };
 
 class MemorySource : public ByteSource {
@@ -27,6 +30,7 @@ class MemorySource : public ByteSource {
     if (size) std::memcpy(buffer, bytes_.data() + offset, size);
     return true;
   }
+  std::string_view View() const override { return bytes_; }
 
  private:
   std::string_view bytes_;

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
 #include "service/extract/EmailText.h"
 #include "service/extract/MarkupText.h"
+#include "service/extract/PdfText.h"
 #include "service/extract/RtfText.h"
 #include "service/extract/Utf8Text.h"
 #include "service/extract/ZipArchive.h"
@@ -28,6 +31,7 @@ struct Extracted {
   std::string title;
   std::string text;
   bool damaged = false;  // nothing could be read, or only part of it
+  bool encrypted = false;
 };
 
 // Appends the words of one XML member.
@@ -126,7 +130,7 @@ Extracted ReadPackage(const ByteSource& source, DocumentKind kind, ReadBudget& b
       std::string manifest;
       zip.Read("META-INF/manifest.xml", kMaxPropertiesBytes, budget, &manifest);
       if (manifest.find("encryption-data") != std::string::npos) {
-        out.damaged = true;
+        out.damaged = out.encrypted = true;
         return out;
       }
       out.title = MetadataTitle(zip, "meta.xml", budget);
@@ -147,6 +151,27 @@ bool ReadWhole(const ByteSource& source, std::size_t limit, std::string* bytes, 
   return source.ReadAt(0, bytes->data(), bytes->size());
 }
 
+// PDF from a source that holds the whole file in memory (a mapped file).
+Extracted ReadPdf(const ByteSource& source, ReadBudget& budget) {
+  Extracted out;
+  std::string copy;
+  std::string_view bytes = source.View();
+  if (bytes.size() != source.Size()) {
+    bool cutOff = false;
+    if (!ReadWhole(source, kMaxFileBytes, &copy, &cutOff)) cutOff = true;
+    if (cutOff) budget.Exhausted();
+    bytes = copy;
+  }
+  std::unique_ptr<pdf::Crypto> crypto = pdf::CreatePdfCrypto();
+  PdfContent pdf = PdfText(bytes, budget.text, crypto.get(), static_cast<std::size_t>(budget.inflated));
+  out.title = std::move(pdf.title);
+  out.text = std::move(pdf.text);
+  out.damaged = !pdf.isPdf || pdf.encrypted || pdf.damaged;
+  out.encrypted = pdf.encrypted;
+  if (pdf.cutOff) budget.Exhausted();
+  return out;
+}
+
 bool StartsWith(const ByteSource& source, const char* magic) {
   std::size_t length = std::strlen(magic);
   char start[8] = {};
@@ -164,6 +189,7 @@ DocumentKind DocumentKindOf(const std::wstring& extension) {
   }
   if (extension == L"rtf") return DocumentKind::Rtf;
   if (extension == L"eml") return DocumentKind::Email;
+  if (extension == L"pdf") return DocumentKind::Pdf;
   return DocumentKind::None;
 }
 
@@ -175,6 +201,12 @@ bool LooksLikeDocument(DocumentKind kind, const ByteSource& source) {
       return StartsWith(source, "{\\rtf");
     case DocumentKind::Email:
       return true;
+    case DocumentKind::Pdf: {
+      // The header may follow a little junk.
+      char start[1024] = {};
+      std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), sizeof start));
+      return source.ReadAt(0, start, length) && std::string_view(start, length).find("%PDF-") != std::string_view::npos;
+    }
     default:
       return StartsWith(source, "PK\x03\x04");
   }
@@ -202,6 +234,8 @@ DocumentContent ReadDocument(DocumentKind kind, const ByteSource& source, ReadBu
       out.text = std::move(email.text);
       if (email.cutOff) budget.Exhausted();
     }
+  } else if (kind == DocumentKind::Pdf) {
+    out = ReadPdf(source, budget);
   } else if (kind != DocumentKind::None) {
     out = ReadPackage(source, kind, budget);
   } else {
@@ -213,6 +247,8 @@ DocumentContent ReadDocument(DocumentKind kind, const ByteSource& source, ReadBu
   MakeValidUtf8(content.text);
   CutUtf8(content.text, budget.text);
   content.damaged = out.damaged || budget.cutOff;
+  content.encrypted = out.encrypted;
+  content.cutOff = budget.cutOff && !out.damaged;
   return content;
 }
 

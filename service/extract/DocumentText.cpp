@@ -1,15 +1,21 @@
 #include "service/extract/DocumentText.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/Holders.h"
 #include "service/PathText.h"
 #include "service/ServicePaths.h"
 #include "service/TextExtractor.h"
+#include "service/extract/CompoundDocument.h"
 #include "service/extract/DocumentReader.h"
+#include "service/extract/MappedFile.h"
 
 namespace qv::service {
 namespace {
+
+// PDF files up to this size are read.
+constexpr unsigned long long kMaxMappedBytes = 2ull * 1024 * 1024 * 1024;
 
 // A document file read through its handle, at any offset.
 class FileSource : public ByteSource {
@@ -93,7 +99,9 @@ class ReadingNote {
 
 }  // namespace
 
-bool IsDocumentExtension(const std::wstring& extension) { return DocumentKindOf(extension) != DocumentKind::None; }
+bool IsDocumentExtension(const std::wstring& extension) {
+  return DocumentKindOf(extension) != DocumentKind::None || IsCompoundDocumentExtension(extension);
+}
 
 ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std::wstring& extension,
                                 std::size_t limit, std::string* text) {
@@ -103,14 +111,26 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
   char first = 0;
   if (source.Size() > 0 && !source.ReadAt(0, &first, 1)) return ReadTextResult::Unreadable;
   // What is plainly not such a document is skipped before any reader looks at it.
-  if (!LooksLikeDocument(kind, source)) return ReadTextResult::Damaged;
+  bool compound = IsCompoundDocumentExtension(extension);
+  char magic[8] = {};
+  if (compound ? !source.ReadAt(0, magic, 8) || std::memcmp(magic, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) != 0
+               : !LooksLikeDocument(kind, source)) {
+    return ReadTextResult::Damaged;
+  }
   ReadingNote note(path);
   if (note.CrashedBefore()) return ReadTextResult::Damaged;
+  if (compound) return ReadCompoundDocument(path, extension, limit, text);
   ReadBudget budget;
   budget.text = limit;
-  DocumentContent content = ReadDocument(kind, source, budget);
+  // A PDF's parts are spread all over it: it is read through a view of the whole file.
+  MappedFile mapped;
+  if (kind == DocumentKind::Pdf && !mapped.Open(file, kMaxMappedBytes)) return ReadTextResult::Damaged;
+  MemorySource view(mapped.Bytes());
+  DocumentContent content = ReadDocument(kind, kind == DocumentKind::Pdf ? static_cast<const ByteSource&>(view) : source, budget);
   if (content.unreadable) return ReadTextResult::Unreadable;
   *text = std::move(content.text);
+  if (content.encrypted) return ReadTextResult::Encrypted;
+  if (content.cutOff) return ReadTextResult::CutOff;
   return content.damaged ? ReadTextResult::Damaged : ReadTextResult::Read;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The words of the documents people keep: Office Open XML (.docx, .xlsx,
-// .pptx), OpenDocument (.odt, .ods, .odp), RTF and e-mail (.eml). A document's
-// title, where it has one, comes first in its text so its words are found too.
+// .pptx), OpenDocument (.odt, .ods, .odp), RTF, e-mail (.eml) and PDF. A
+// document's title, where it has one, comes first in its text so its words are
+// found too.
 //
 // The readers themselves are functions of the document's bytes (see
 // DocumentReader.h), bounded by one budget per document. A damaged, encrypted,

@@ -195,12 +195,13 @@ TEST_F(DocumentText, DamagedAndHostileDocumentsAreCutOffAndIndexingGoesOn) {
   EXPECT_LE(text.size(), kMaxIndexedTextBytes);
   std::string nested;
   for (int i = 0; i < 100000; ++i) nested += "<a>";
-  EXPECT_EQ(ReadTextResult::Damaged, Read("deep.odt", Zip({{"content.xml", nested + "deep"}}), &text));
+  // Nesting past reason is read as far as the bound.
+  EXPECT_EQ(ReadTextResult::CutOff, Read("deep.odt", Zip({{"content.xml", nested + "deep"}}), &text));
   EXPECT_EQ(ReadTextResult::Damaged, Read("locked.docx", Zip({{"word/document.xml", "<w:t>x</w:t>"}}, 1), &text));
   std::string docx = Docx();
   EXPECT_EQ(ReadTextResult::Damaged, Read("cut.docx", docx.substr(0, docx.size() / 2), &text));
   EXPECT_EQ(ReadTextResult::Damaged, Read("noise.xlsx", std::string(5000, '\x7F'), &text));
-  EXPECT_EQ(ReadTextResult::Damaged, Read("braces.rtf", "{\\rtf1 " + std::string(200000, '{'), &text));
+  EXPECT_EQ(ReadTextResult::CutOff, Read("braces.rtf", "{\\rtf1 " + std::string(200000, '{'), &text));
   // A huge single line of text is read up to the limit.
   EXPECT_EQ(ReadTextResult::Read, Read("line.txt", std::string(3 * 1024 * 1024, 'z'), &text));
   EXPECT_EQ(kMaxIndexedTextBytes, text.size());
