@@ -55,9 +55,8 @@ using KeptResults = std::shared_ptr<const std::vector<SearchResultText>>;
 // Kept results less the files gone since they were kept, in a folder of files.
 KeptResults StillThere(KeptResults kept, const std::wstring& category) {
   if (!kept || !ShowsOnlyExistingFiles(category)) return kept;
-  auto present = std::make_shared<std::vector<SearchResultText>>();
-  for (const SearchResultText& result : *kept)
-    if (ResultFileExists(result.path)) present->push_back(result);
+  auto present = std::make_shared<std::vector<SearchResultText>>(*kept);
+  ExistingFiles().KeepExisting(*present);
   return present;
 }
 
