@@ -8,8 +8,9 @@ namespace qv {
 
 namespace {
 
-// Results read from the service before their files are checked together.
-constexpr std::size_t kCheckBatch = 4096;
+// Results read from the service before their files are checked together: as
+// many as one look takes, so a directory is listed once per look.
+constexpr std::size_t kCheckBatch = 1u << 16;
 
 }  // namespace
 

@@ -17,7 +17,7 @@ namespace {
 // Only element nodes can be search folders: a comment or a processing
 // instruction in a hand-edited document has no folder behind it.
 // Results read before their files are checked together.
-constexpr std::size_t kEnumerationCheckBatch = 4096;
+constexpr std::size_t kEnumerationCheckBatch = 1u << 16;
 
 bool IsElement(IXMLDOMNode* node) {
   DOMNodeType type = NODE_INVALID;
