@@ -1,12 +1,16 @@
 // Times opening a search folder of N results (each an existing file, from the
 // stand-in search service) in the component's view, against the shell's own view
 // of a plain folder of the same N files: bind, view object, view window, list
-// filled and painted, in one host and one run. Prints both times, their ratio
-// and the process's working set per N; the last line is "open ratio at N: X"
-// for the largest N measured side by side. Above 10,000 only the search folder
-// opens (its files in directories of 1,000), and its list scrolls to the last
-// row and paints: Wine makes each new file of one directory look through all the
-// others, so a plain folder of that size takes longer to make than to measure.
+// filled and painted, in one host and one run. At each N the two open in turn,
+// five rounds each, every search round cold (no kept results); it prints the
+// median of each, the ratio of the medians, the medians of the time to the first
+// painted rows, and the growth of the process's working set over the search
+// folder's complete list. Above 10,000 only the search folder opens (its files
+// in directories of 1,000), its list scrolls to the last row and paints, and
+// "open N complete ms: X" follows the table with its working set. The last line
+// is "open ratio at N: X" for the largest N measured side by side. Wine makes
+// each new file of one directory look through all the others, so a plain folder
+// of 100,000 takes longer to make than to measure.
 //
 //   quorvane_open_bench [N ...]     (default: 1000 10000)
 
@@ -15,6 +19,7 @@
 #include <psapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -39,7 +44,7 @@ namespace {
 
 using qv::ComPtr;
 
-int RoundsFor(int count) { return count >= 10000 ? 1 : 3; }
+constexpr int kRounds = 5;
 constexpr int kLargestSideBySide = 10000;
 
 using qv::bench::NowMs;
@@ -59,41 +64,90 @@ BOOL CALLBACK FindList(HWND window, LPARAM found) {
   return FALSE;
 }
 
+// One open: milliseconds to the first painted page of rows and to the complete
+// painted list, and the working set with the complete list shown.
+struct Open {
+  double firstRows = -1;
+  double complete = -1;
+  double workingSetMb = 0;
+};
+
+void Paint(HWND list) { RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
 // Shows the folder's view in a fresh browser window until its list holds
-// `count` rows and has painted; the milliseconds that took, or -1.
-double OpenAndFill(const std::function<ComPtr<IShellFolder>()>& bind, int count) {
+// `count` rows and has painted; complete is -1 when it never did. Messages are
+// handled one at a time, as a host's loop would, so the first rows are seen as
+// soon as they could paint (a paint comes before the view's next timer).
+Open OpenAndFill(const std::function<ComPtr<IShellFolder>()>& bind, int count) {
+  Open open;
   double start = NowMs();
   ComPtr<IShellFolder> folder = bind();
-  if (!folder) return -1;
+  if (!folder) return open;
   auto browser = qv::MakeComObject<qv::test::TestBrowser>();
   ComPtr<IShellView> view;
-  if (FAILED(folder->CreateViewObject(browser->Frame(), IID_IShellView, view.PutVoid())) || !view) return -1;
-  if (FAILED(browser->Show(view.Get(), nullptr, FVM_DETAILS))) return -1;
+  if (FAILED(folder->CreateViewObject(browser->Frame(), IID_IShellView, view.PutVoid())) || !view) return open;
+  RECT area = {};
+  GetClientRect(browser->Frame(), &area);
+  FOLDERSETTINGS settings = {FVM_DETAILS, 0};
+  HWND window = nullptr;
+  if (FAILED(view->CreateViewWindow(nullptr, &settings, browser.Get(), &area, &window)) || !window) return open;
   HWND list = nullptr;
-  // A view may fill after its window exists: wait (pumping) until every row is there.
+  int rows = 0;
   for (double limit = NowMs() + 600000; NowMs() < limit;) {
-    if (!list) EnumChildWindows(browser->ViewWindow(), FindList, reinterpret_cast<LPARAM>(&list));
-    if (list && SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) >= count) break;
-    qv::test::PumpMessages();
-    Sleep(1);
+    if (!list) EnumChildWindows(window, FindList, reinterpret_cast<LPARAM>(&list));
+    rows = list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    if (open.firstRows < 0 && rows > 0 &&
+        (rows >= count || rows >= static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0)))) {
+      Paint(list);
+      open.firstRows = NowMs() - start;
+    }
+    if (rows >= count) break;
+    MSG message;
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
   }
-  if (!list || SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) < count) return -1;
-  if (count > kLargestSideBySide) SendMessageW(list, LVM_ENSUREVISIBLE, count - 1, FALSE);
-  RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  double elapsed = NowMs() - start;
-  browser->BrowseAway();
+  if (rows >= count) {
+    if (count > kLargestSideBySide) SendMessageW(list, LVM_ENSUREVISIBLE, count - 1, FALSE);
+    Paint(list);
+    open.complete = NowMs() - start;
+    open.workingSetMb = WorkingSetMb();
+  }
+  view->UIActivate(SVUIA_DEACTIVATE);
+  view->DestroyViewWindow();
   qv::test::PumpMessages();
-  return elapsed;
+  return open;
 }
 
-double Best(int rounds, const std::function<ComPtr<IShellFolder>()>& bind, int count) {
-  double best = -1;
-  for (int round = 0; round < rounds; ++round) {
-    double elapsed = OpenAndFill(bind, count);
-    if (elapsed < 0) return -1;
-    if (best < 0 || elapsed < best) best = elapsed;
+double Median(std::vector<double> values) {
+  if (values.empty()) return -1;
+  std::sort(values.begin(), values.end());
+  std::size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The rounds of one side at one N.
+struct Side {
+  std::vector<double> firstRows;
+  std::vector<double> complete;
+  double peakWorkingSetMb = 0;
+
+  bool Add(const Open& open) {
+    if (open.complete < 0) return false;
+    firstRows.push_back(open.firstRows);
+    complete.push_back(open.complete);
+    peakWorkingSetMb = std::max(peakWorkingSetMb, open.workingSetMb);
+    return true;
   }
-  return best;
+};
+
+std::string Figure(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  return value < 0 ? "-" : text;
 }
 
 int Run(const std::vector<int>& counts) {
@@ -102,9 +156,6 @@ int Run(const std::vector<int>& counts) {
   mirror.Copy();
   IShellFolder* desktop = bench.Desktop();
   std::function<ComPtr<IShellFolder>()> searchFolder = [] {
-    // Every round opens cold: the results a round before kept for a re-open
-    // would show at once and time nothing.
-    qv::resultcache::Clear();
     auto root = qv::MakeComObject<qv::CShellFolder>();
     qv::test::TestItemList rootList;
     rootList.Root();
@@ -118,7 +169,10 @@ int Run(const std::vector<int>& counts) {
     return ComPtr<IShellFolder>::Share(static_cast<IShellFolder*>(folder.Get()));
   };
 
-  std::printf("%8s %14s %14s %8s %16s\n", "N", "search ms", "plain ms", "ratio", "working set MB");
+  std::printf("%d rounds each, medians\n", kRounds);
+  std::printf("%8s %11s %11s %7s %16s %15s %14s\n", "N", "search ms", "plain ms", "ratio", "first rows ms", "plain first ms",
+              "working set MB");
+  std::vector<std::string> completeLines;
   double ratio = 0;
   int last = 0;
   for (int count : counts) {
@@ -133,27 +187,45 @@ int Run(const std::vector<int>& counts) {
       CoTaskMemFree(absolute);
       return folder;
     };
-    double search = Best(RoundsFor(count), searchFolder, count);
-    double workingSet = WorkingSetMb();
-    if (!sideBySide) {
-      if (search < 0) {
+    double before = WorkingSetMb();
+    Side search;
+    Side plain;
+    for (int round = 0; round < kRounds; ++round) {
+      // Every round opens cold: the results a round before kept for a re-open
+      // would show at once and time nothing. They go before the clock starts.
+      qv::resultcache::Clear();
+      if (!search.Add(OpenAndFill(searchFolder, count))) {
         std::fprintf(stderr, "N=%d: the search folder's view did not fill\n", count);
         return 1;
       }
-      std::printf("%8d %14.1f %14s %8s %16.1f\n", count, search, "-", "-", workingSet);
-      std::fflush(stdout);
-      continue;
+      if (sideBySide && !plain.Add(OpenAndFill(plainFolder, count))) {
+        std::fprintf(stderr, "N=%d: the plain folder's view did not fill\n", count);
+        return 1;
+      }
     }
-    double plain = Best(RoundsFor(count), plainFolder, count);
-    if (search < 0 || plain < 0) {
-      std::fprintf(stderr, "N=%d: a view did not fill (search %.0f ms, plain %.0f ms)\n", count, search, plain);
-      return 1;
+    double searchMs = Median(search.complete);
+    double plainMs = sideBySide ? Median(plain.complete) : -1;
+    std::string ratioText = "-";
+    if (sideBySide && plainMs > 0) {
+      ratio = searchMs / plainMs;
+      last = count;
+      char text[16];
+      std::snprintf(text, sizeof text, "%.2f", ratio);
+      ratioText = text;
     }
-    ratio = plain > 0 ? search / plain : 0;
-    last = count;
-    std::printf("%8d %14.1f %14.1f %8.2f %16.1f\n", count, search, plain, ratio, workingSet);
+    std::printf("%8d %11s %11s %7s %16s %15s %14s\n", count, Figure(searchMs).c_str(), Figure(plainMs).c_str(),
+                ratioText.c_str(), Figure(Median(search.firstRows)).c_str(),
+                Figure(sideBySide ? Median(plain.firstRows) : -1).c_str(), Figure(search.peakWorkingSetMb).c_str());
     std::fflush(stdout);
+    if (!sideBySide) {
+      double growthMb = std::max(0.0, search.peakWorkingSetMb - before);
+      char line[256];
+      std::snprintf(line, sizeof line, "open %d complete ms: %.1f\nopen %d working set MB: %.1f (+%.1f, %.2f KB a result)",
+                    count, searchMs, count, search.peakWorkingSetMb, growthMb, growthMb * 1024.0 / count);
+      completeLines.push_back(line);
+    }
   }
+  for (const std::string& line : completeLines) std::printf("%s\n", line.c_str());
   if (last) std::printf("open ratio at %d: %.2f\n", last, ratio);
   return 0;
 }

@@ -1,17 +1,18 @@
 #include "search/ResultFeed.h"
 
+#include <algorithm>
 #include <climits>
 
-#include "common/ModulePaths.h"
-#include "common/Text.h"
 
 namespace qv {
 
-bool ResultFileExists(const std::string& path) {
-  if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
-  DWORD attributes = GetFileAttributesW(ExtendedLengthPath(ToWide(path)).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+namespace {
+
+// Results read from the service before their files are checked together: as
+// many as one look takes, so a directory is listed once per look.
+constexpr std::size_t kCheckBatch = 1u << 16;
+
+}  // namespace
 
 bool ShowsOnlyExistingFiles(const std::wstring& category) { return lstrcmpiW(category.c_str(), L"file") == 0; }
 
@@ -51,28 +52,41 @@ ResultFeed::Progress ResultFeed::Take(std::vector<SearchResultText>& out, DWORD 
       if (limit_ != 0 && available >= 0 && static_cast<ULONG>(available) >= limit_) whole = true;
       if (whole) available = LONG_MAX;
     }
-    for (unsigned taken = 0; read_ < available; ++taken) {
-      // The clock is read now and then: a result costs microseconds.
-      if ((taken & 63) == 63 && GetTickCount64() - start >= budgetMs) return Progress::More;
-      ComPtr<IDesktopSearchResult> result;
-      ThrowIfFailed(results_->Next(result.Put()), iid);
-      if (!result) {
+    for (;;) {
+      // A batch of results, then their files checked together: a directory
+      // holding many of them is listed once.
+      const std::size_t from = out.size();
+      const std::size_t wanted = limit_ != 0 ? std::min<std::size_t>(kCheckBatch, limit_ - kept_) : kCheckBatch;
+      bool ended = false;
+      bool outOfTime = false;
+      for (unsigned taken = 0; read_ < available && out.size() - from < wanted; ++taken) {
+        // The clock is read now and then: a result costs microseconds.
+        if ((taken & 63) == 63 && GetTickCount64() - start >= budgetMs) {
+          outOfTime = true;
+          break;
+        }
+        ComPtr<IDesktopSearchResult> result;
+        ThrowIfFailed(results_->Next(result.Put()), iid);
+        if (!result) {
+          ended = true;
+          break;
+        }
+        ++read_;
+        SearchResultText text = ReadSearchResult(result.Get());
+        // A path no item can hold (tens of thousands of characters) is not shown
+        // rather than shown cut.
+        if (text.path.size() + text.name.size() > kMaxResultText) continue;
+        out.push_back(std::move(text));
+      }
+      if (fileFolder_) files_.KeepExisting(out, from);
+      kept_ += static_cast<ULONG>(out.size() - from);
+      if (ended || (limit_ != 0 && kept_ >= limit_)) {
         Finish();
         return Progress::Complete;
       }
-      ++read_;
-      SearchResultText text = ReadSearchResult(result.Get());
-      // A path no item can hold (tens of thousands of characters) is not shown
-      // rather than shown cut.
-      if (text.path.size() + text.name.size() > kMaxResultText) continue;
-      if (fileFolder_ && !ResultFileExists(text.path)) continue;
-      out.push_back(std::move(text));
-      if (++kept_ == limit_) {
-        Finish();
-        return Progress::Complete;
-      }
+      if (outOfTime || GetTickCount64() - start >= budgetMs) return Progress::More;
+      if (read_ >= available) return Progress::Waiting;
     }
-    return Progress::Waiting;
   } catch (const ComError&) {
     // The service failed while it was read: the folder shows what came so far.
     failed_ = true;

@@ -11,14 +11,12 @@
 
 #include "common/ComBase.h"
 #include "common/DesktopSearchInterfaces.h"
+#include "search/ExistingFiles.h"
 #include "search/SearchQuery.h"
 #include "search/SearchResultItem.h"
 
 namespace qv {
 
-// Whether a "file" folder's result names an existing file at exactly its path
-// (a cheap look at the file system, no shell parse).
-bool ResultFileExists(const std::string& path);
 // Whether a folder of the category shows only results that exist as files.
 bool ShowsOnlyExistingFiles(const std::wstring& category);
 
@@ -50,6 +48,8 @@ class ResultFeed {
   void Finish();
 
   ComPtr<IDesktopSearchResultSet> results_;
+  // A "file" folder's results are checked by directory, a batch at a time.
+  ExistingFiles files_;
   bool fileFolder_ = false;
   ULONG limit_ = 0;
   LONG read_ = 0;

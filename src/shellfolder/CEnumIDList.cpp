@@ -16,6 +16,9 @@ namespace {
 
 // Only element nodes can be search folders: a comment or a processing
 // instruction in a hand-edited document has no folder behind it.
+// Results read before their files are checked together.
+constexpr std::size_t kEnumerationCheckBatch = 1u << 16;
+
 bool IsElement(IXMLDOMNode* node) {
   DOMNodeType type = NODE_INVALID;
   return SUCCEEDED(node->get_nodeType(&type)) && type == NODE_ELEMENT;
@@ -85,9 +88,28 @@ void CEnumIDList::AddResults(IXMLDOMNode* element) {
   const bool fileFolder = ShowsOnlyExistingFiles(ToWide(record.category));
   // Unsigned, so a negative maximum sets no limit, as 0 does.
   const auto limit = static_cast<ULONG>(record.maxResults);
+  // A "file" folder shows only files that exist at exactly their path, checked
+  // a batch at a time by directory. The shell's own list of a file is made when
+  // something needs it, not here: parsing every result would cost milliseconds
+  // each.
+  ExistingFiles files;
+  std::vector<SearchResultText> batch;
+  auto appendBatch = [&] {
+    if (fileFolder) files.KeepExisting(batch);
+    for (const SearchResultText& text : batch) {
+      if (resultCount_ == limit && limit != 0) break;
+      LPITEMIDLIST item = manager_.CreateResultItem(text.name, text.path, 0);
+      if (!item) throw std::bad_alloc();
+      // Its place among the results shown, as the view's "Rank" column counts it.
+      CPidlManager::SetResultRank(item, resultCount_ + 1);
+      Append(item);
+      ++resultCount_;
+    }
+    batch.clear();
+  };
   try {
     ComPtr<IDesktopSearchResultSet> results = RunSearchQuery(record, folderCount_ != 0);
-    while (results) {
+    while (results && (limit == 0 || resultCount_ < limit)) {
       ComPtr<IDesktopSearchResult> result;
       ThrowIfFailed(results->Next(result.Put()), __uuidof(IDesktopSearchResultSet));
       if (!result) break;
@@ -95,21 +117,14 @@ void CEnumIDList::AddResults(IXMLDOMNode* element) {
       // A path no item can hold (tens of thousands of characters) is not shown
       // rather than shown cut.
       if (text.path.size() + text.name.size() > kMaxResultText) continue;
-      // A "file" folder shows only files that exist at exactly their path. The
-      // shell's own list of a file is made when something needs it, not here:
-      // parsing every result would cost milliseconds each.
-      if (fileFolder && !ResultFileExists(text.path)) continue;
-      LPITEMIDLIST item = manager_.CreateResultItem(text.name, text.path, 0);
-      if (!item) throw std::bad_alloc();
-      // Its place among the results shown, as the view's "Rank" column counts it.
-      CPidlManager::SetResultRank(item, resultCount_ + 1);
-      Append(item);
-      if (++resultCount_ == limit) break;
+      batch.push_back(std::move(text));
+      if (batch.size() >= kEnumerationCheckBatch || (limit != 0 && resultCount_ + batch.size() >= limit)) appendBatch();
     }
   } catch (const ComError&) {
     // The service failed while it was awaited or read: the folder shows what
     // came so far.
   }
+  appendBatch();
 }
 
 STDMETHODIMP CEnumIDList::Next(ULONG count, PITEMID_CHILD* items, ULONG* fetched) {

@@ -63,8 +63,8 @@ STDMETHODIMP CStubResultSet::Next(IDesktopSearchResult** result) {
   *result = nullptr;
   HRESULT scripted = S_OK;
   if (IsScripted(kStubNext, scripted)) return scripted;
-  if (next_ >= results_.size()) return S_OK;
-  *result = new CStubResult(results_[next_++]);
+  if (next_ >= results_->size()) return S_OK;
+  *result = new CStubResult((*results_)[next_++]);
   return S_OK;
 }
 
@@ -80,7 +80,7 @@ STDMETHODIMP CStubResultSet::get_AvailableCount(LONG* count) {
   if (!count) return E_POINTER;
   HRESULT scripted = S_OK;
   if (IsScripted(kStubAvailableCount, scripted)) return scripted;
-  *count = ScriptValue(State().availableCounts, countReads_++, static_cast<LONG>(results_.size()));
+  *count = ScriptValue(State().availableCounts, countReads_++, static_cast<LONG>(results_->size()));
   return S_OK;
 }
 

@@ -55,7 +55,7 @@ class CStubResultSet final : public StubObject<CStubResultSet, IDesktopSearchRes
   STDMETHODIMP get_AvailableCount(LONG* count) override;
 
  private:
-  std::vector<ScriptedResult> results_;
+  std::shared_ptr<const ScriptedResults> results_;
   std::size_t next_ = 0;
   std::size_t readyStateReads_ = 0;
   std::size_t countReads_ = 0;

@@ -35,7 +35,9 @@ SEARCH_STUB_API void WINAPI StubReset() {
 SEARCH_STUB_API void WINAPI StubAddResult(const WCHAR* uri, const WCHAR* title) {
   qv::stub::ScriptedResult result{uri ? uri : L"", std::nullopt};
   if (title) result.title = title;
-  State().results.push_back(std::move(result));
+  std::shared_ptr<qv::stub::ScriptedResults>& results = State().results;
+  if (results.use_count() > 1) results = std::make_shared<qv::stub::ScriptedResults>(*results);
+  results->push_back(std::move(result));
 }
 
 SEARCH_STUB_API void WINAPI StubSetReadyStates(const LONG* states, int count) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,8 +23,13 @@ struct CallScript {
   int times = 0;  // 0: the call answers normally
 };
 
+using ScriptedResults = std::vector<ScriptedResult>;
+
 struct StubState {
-  std::vector<ScriptedResult> results;
+  // Shared with the result sets made from them; a result added while a set
+  // holds them goes to a copy, so each set keeps what was scripted when it was
+  // made (and a large script costs no copy per query).
+  std::shared_ptr<ScriptedResults> results = std::make_shared<ScriptedResults>();
   std::vector<LONG> readyStates{2};
   std::vector<LONG> availableCounts;  // empty: the number of results
   LONG nextCookie = 1;

@@ -134,6 +134,31 @@ TEST_F(EnumIDList, FileFoldersLeaveOutWhatIsNoExistingFileWithoutCountingIt) {
   EXPECT_STREQ(L"file", stub_.Queries().back().category);
 }
 
+TEST_F(EnumIDList, FileFolderOfManyFilesInOneDirectoryKeepsTheServicesOrderLessTheMissing) {
+  UseDocument(
+      "<root name='root'><folder name='Many' query='x' category='file' maxResults='0'/>"
+      "<folder name='Five' query='x' category='file' maxResults='5'/></root>");
+  // Newest first: r40 ... r1, with two of them gone and one that is a directory.
+  AddFileResults(40);
+  std::vector<std::wstring> paths;
+  for (int n = 40; n >= 1; --n) paths.push_back(ToWide(dir_.File("r" + std::to_string(n) + ".txt")));
+  stub_.Reset();
+  for (const std::wstring& path : paths) stub_.AddResult(path, L"");
+  DeleteFileW(paths[1].c_str());
+  DeleteFileW(paths[2].c_str());
+  DeleteFileW(paths[5].c_str());
+  CreateDirectoryW(paths[5].c_str(), nullptr);
+  NameList expected;
+  for (int n = 40; n >= 1; --n) {
+    if (n != 39 && n != 38 && n != 35) expected.push_back("r" + std::to_string(n) + ".txt");
+  }
+  auto many = Enumerate(Folder({"Many"}));
+  EXPECT_EQ(expected, NamesOf(many.Get()));
+  EXPECT_EQ(expected.size(), many->ResultCount());
+  auto five = Enumerate(Folder({"Five"}));
+  EXPECT_EQ(NameList(expected.begin(), expected.begin() + 5), NamesOf(five.Get()));
+}
+
 TEST_F(EnumIDList, ResultItemsReachTheirFiles) {
   AddFileResults(1);
   auto enumerator = Enumerate(Folder({"Everything"}));

@@ -1,0 +1,158 @@
+#include "search/ExistingFiles.h"
+
+#include <unordered_map>
+#include <utility>
+
+#include "common/ModulePaths.h"
+#include "common/Text.h"
+
+namespace qv {
+namespace {
+
+// Splits a path of the form "X:\dir\...\name" into its directory and name.
+// Anything else (a share, a relative path, forward slashes, "." or ".."
+// components, a doubled backslash) is checked one by one, as the file system
+// reads it.
+bool SplitListablePath(const std::wstring& path, std::wstring& directory, std::wstring& name) {
+  if (path.size() < 4 || path[1] != L':' || path[2] != L'\\') return false;
+  wchar_t drive = path[0];
+  if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
+  if (path.find(L'/') != std::wstring::npos || path.find(L"\\\\", 2) != std::wstring::npos) return false;
+  std::size_t slash = path.rfind(L'\\');
+  if (slash + 1 >= path.size()) return false;
+  for (std::size_t start = 3; start <= path.size();) {
+    std::size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    std::wstring_view part(path.data() + start, end - start);
+    if (part == L"." || part == L"..") return false;
+    start = end + 1;
+  }
+  directory = path.substr(0, slash);
+  name = path.substr(slash + 1);
+  return true;
+}
+
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE handle) : handle_(handle) {}
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  ~FindHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+  }
+  HANDLE Get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+bool ResultFileExists(const std::string& path) {
+  if (path.empty() || path.find_first_of("*?") != std::string::npos) return false;
+  DWORD attributes = GetFileAttributesW(ExtendedLengthPath(ToWide(path)).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ExistingFiles::IsRemote(const std::wstring& directory) {
+  wchar_t letter = directory[0] >= L'a' ? static_cast<wchar_t>(directory[0] - L'a' + L'A') : directory[0];
+  UINT& type = driveTypes_[letter - L'A'];
+  if (type == 0) {
+    wchar_t root[] = {letter, L':', L'\\', L'\0'};
+    type = GetDriveTypeW(root);
+    if (type == 0) type = DRIVE_UNKNOWN;
+  }
+  // A share answers each request across the network: a listing of a large
+  // directory there costs far more than looking up a few of its files.
+  return type == DRIVE_REMOTE || type == DRIVE_UNKNOWN || type == DRIVE_NO_ROOT_DIR;
+}
+
+std::unique_ptr<ExistingFiles::Listing> ExistingFiles::List(const std::wstring& directory, std::size_t most) {
+  std::wstring pattern = ExtendedLengthPath(directory + L"\\*");
+  WIN32_FIND_DATAW found;
+  FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH));
+  // A directory that cannot be listed (gone, or listing is denied while its
+  // files can still be opened) leaves its results to be checked one by one.
+  if (find.Get() == INVALID_HANDLE_VALUE) return nullptr;
+  auto listing = std::make_unique<Listing>();
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  std::size_t entries = 0;
+  do {
+    // Far more files than results: looking the results up one by one is cheaper.
+    if (++entries > most) return nullptr;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    std::size_t length = wcsnlen(found.cFileName, ARRAYSIZE(found.cFileName));
+    spans.emplace_back(listing->names.size(), length);
+    listing->names.append(found.cFileName, length);
+  } while (FindNextFileW(find.Get(), &found));
+  if (GetLastError() != ERROR_NO_MORE_FILES) return nullptr;
+  listing->files.reserve(spans.size());
+  for (const auto& [offset, length] : spans) listing->files.emplace(listing->names.data() + offset, length);
+  ++listed_;
+  return listing;
+}
+
+std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& paths) {
+  std::vector<bool> exists(paths.size(), false);
+  // Each result's name, and the results of each directory in the order they came.
+  std::vector<std::wstring> names(paths.size());
+  std::unordered_map<std::wstring, std::vector<std::size_t>> byDirectory;
+  std::vector<std::wstring> directories;
+  std::vector<std::size_t> alone;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = *paths[i];
+    if (path.empty() || path.find_first_of("*?") != std::string::npos) continue;
+    std::wstring directory;
+    if (!SplitListablePath(ToWide(path), directory, names[i])) {
+      alone.push_back(i);
+      continue;
+    }
+    auto [entry, added] = byDirectory.try_emplace(std::move(directory));
+    if (added) directories.push_back(entry->first);
+    entry->second.push_back(i);
+  }
+  for (const std::wstring& directory : directories) {
+    const std::vector<std::size_t>& members = byDirectory[directory];
+    // Chosen by what is known before listing: how many results the directory
+    // holds, and where it lies.
+    std::unique_ptr<Listing> listing;
+    if (members.size() >= kListingResults && !IsRemote(directory)) {
+      listing = List(directory, members.size() * kEntriesPerResult);
+      if (listing) Listed(directory);
+    }
+    for (std::size_t i : members) {
+      // Only a file listed under exactly this name is taken from the listing:
+      // a name that differs in letter case, or one missing from it, is left to
+      // the file system, which knows whether it compares names by case and
+      // whether the file came after the listing.
+      if (listing && listing->files.count(names[i])) {
+        exists[i] = true;
+      } else {
+        alone.push_back(i);
+      }
+    }
+  }
+  for (std::size_t i : alone) {
+    exists[i] = ResultFileExists(*paths[i]);
+    ++oneByOne_;
+  }
+  return exists;
+}
+
+void ExistingFiles::KeepExisting(std::vector<SearchResultText>& results, std::size_t from) {
+  if (from >= results.size()) return;
+  std::vector<const std::string*> paths;
+  paths.reserve(results.size() - from);
+  for (std::size_t i = from; i < results.size(); ++i) paths.push_back(&results[i].path);
+  std::vector<bool> exists = Check(paths);
+  std::size_t kept = from;
+  for (std::size_t i = from; i < results.size(); ++i) {
+    if (!exists[i - from]) continue;
+    if (kept != i) results[kept] = std::move(results[i]);
+    ++kept;
+  }
+  results.erase(results.begin() + static_cast<std::ptrdiff_t>(kept), results.end());
+}
+
+}  // namespace qv
