@@ -80,8 +80,20 @@ IDesktopSearchQueryRegistration : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE RegisterQueryClient(BSTR componentGuid, LONG readAllowed, LONG* cookie) = 0;
 };
 
+// The bundled service's own addition to its result sets (other services answer
+// E_NOINTERFACE): what the query's text was read as, for a client that shows
+// the user a query as it is typed.
+MIDL_INTERFACE("4C8D817C-20C4-4DE0-90B4-3B40FE1303FA")
+IQuorvaneQueryNotes : public IUnknown {
+  // One line naming what was read literally ("size:>>1 (not a size)"), as the
+  // index tool's query command writes it after "Warning: "; empty when the
+  // whole text was understood.
+  virtual HRESULT STDMETHODCALLTYPE GetLiteralWarning(BSTR* warning) = 0;
+};
+
 __CRT_UUID_DECL(IDesktopSearchResult, 0x2E7C367B, 0xF2F9, 0x4FC2, 0x81, 0xEE, 0x58, 0xC3, 0xBC, 0xB2, 0x1E, 0xBB)
 __CRT_UUID_DECL(IDesktopSearchResultSet, 0x745C5E13, 0x3B8D, 0x43C3, 0x9C, 0x84, 0x0B, 0xD1, 0xBE, 0x5B, 0x47, 0x5B)
 __CRT_UUID_DECL(IDesktopSearchQueryApi, 0xCE714D64, 0x8BA7, 0x4C0A, 0xBC, 0x7A, 0xB9, 0x24, 0x97, 0x31, 0xE3, 0xF6)
 __CRT_UUID_DECL(IDesktopSearchRegistrar, 0xB7BC8A9B, 0xDC73, 0x42D4, 0xAB, 0x7D, 0x17, 0x17, 0x86, 0x19, 0xC8, 0xE4)
 __CRT_UUID_DECL(IDesktopSearchQueryRegistration, 0x4A2168E6, 0x7128, 0x453C, 0x9F, 0x0E, 0xBE, 0xE8, 0x26, 0x95, 0x52, 0x66)
+__CRT_UUID_DECL(IQuorvaneQueryNotes, 0x4C8D817C, 0x20C4, 0x4DE0, 0x90, 0xB4, 0x3B, 0x40, 0xFE, 0x13, 0x03, 0xFA)
