@@ -44,22 +44,21 @@ class ResultChangesTest : public StoredFolderViewTest {
     header[27] = static_cast<char>(counter);
     WriteFileText(folder + "index.db", header);
   }
-  static void WaitAndPump(DWORD milliseconds) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-      PumpMessages();
-      Sleep(20);
-    }
+  // The folder's view, filled with the three files.
+  ComPtr<IShellView> ShowFiles(CShellFolder* files) {
+    ComPtr<IShellView> view = Show(files);
+    if (!view) return view;
+    WaitForFill(view.Get());
+    EXPECT_EQ((Names{"alpha.txt", "beta.txt", "gamma.txt"}), Column(ListOf(view.Get()), 0));
+    return view;
   }
 };
 
 TEST_F(ResultChangesTest, RenamedAndDeletedResultsChangeTheirRowsAtOnceWithoutAskingTheService) {
   ComPtr<CShellFolder> files = TopFolder("Files");
-  ComPtr<IShellView> view = Show(files.Get());
+  ComPtr<IShellView> view = ShowFiles(files.Get());
   ASSERT_TRUE(view);
-  WaitForFill(view.Get());
   HWND list = ListOf(view.Get());
-  ASSERT_EQ((Names{"alpha.txt", "beta.txt", "gamma.txt"}), Column(list, 0));
   int queries = stub_.CallCount(kStubQuery);
 
   // The service goes on answering "beta.txt": the row takes the new name all
@@ -88,11 +87,9 @@ TEST_F(ResultChangesTest, ViewRefillsWhenTheIndexChangesAndKeepsItsSelection) {
   SetEnvironmentVariableW(kSearchDataVariable, ToWide(data.Path()).c_str());
   WriteIndexStamp(data.Path(), 1);
   ComPtr<CShellFolder> files = TopFolder("Files");
-  ComPtr<IShellView> view = Show(files.Get());
+  ComPtr<IShellView> view = ShowFiles(files.Get());
   ASSERT_TRUE(view);
-  WaitForFill(view.Get());
   HWND list = ListOf(view.Get());
-  ASSERT_EQ((Names{"alpha.txt", "beta.txt", "gamma.txt"}), Column(list, 0));
   ListView_SetItemState(list, 2, LVIS_SELECTED, LVIS_SELECTED);
 
   // Nothing changed: the view does not ask again.
