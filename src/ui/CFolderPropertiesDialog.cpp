@@ -189,7 +189,8 @@ INT_PTR CALLBACK CFolderPropertiesDialog::DialogProc(HWND window, UINT message, 
           return TRUE;
         case IDC_QUERY_SYNTAX:
         case IDC_HELP_ADDRESS:
-          if (!OpenHelpPage(window)) {
+          // A click (BN_CLICKED and STN_CLICKED are both 0).
+          if (HIWORD(wParam) == BN_CLICKED && !OpenHelpPage(window)) {
             ShowInformation(window,
                             FormatText(LoadResourceText(IDS_HELP_PAGE_MISSING).c_str(), ToUtf8(HelpPagePath()).c_str())
                                 .c_str(),
