@@ -40,6 +40,15 @@ RequestExecutionLevel highest
 !include nsDialogs.nsh
 !include MUI2.nsh
 
+; The progress list holds lines in words: what each step does, and a failure.
+; The commands' own lines (the programs they run, each file and shortcut) are
+; left out.
+!macro Say Text
+  SetDetailsPrint listonly
+  DetailPrint "${Text}"
+  SetDetailsPrint none
+!macroend
+
 !define PRODUCT "quorvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane"
 !define RUNONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
@@ -83,7 +92,7 @@ Page custom ScopePage ScopePageLeave
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "quorvane is installed"
-!define MUI_FINISHPAGE_TEXT "The search folders are on the desktop, under quorvane, in Explorer and in the file dialogs; the Start menu opens them too.$\r$\n$\r$\nThe index fills in the background: search folders show more files as it grows."
+!define MUI_FINISHPAGE_TEXT "The search folders are under quorvane on the desktop, in Explorer and in file dialogs. The index fills in the background."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Index my Documents and Desktop"
 !define MUI_FINISHPAGE_RUN_FUNCTION IndexMyFolders
@@ -144,14 +153,14 @@ UninstPage custom un.DataPage un.DataPageLeave
 ; Registers or unregisters one DLL in the chosen scope; $0 is the exit code.
 ; The progress list says what happens, in words, and names a failure.
 !macro RunRegsvr32 Program Switches Dll What
-  DetailPrint "${What}"
+  !insertmacro Say "${What}"
   ${If} $AllUsers == 1
     ExecWait '"${Program}" /s ${Switches} "${Dll}"' $0
   ${Else}
     ExecWait '"${Program}" /s ${Switches} /n /i:user "${Dll}"' $0
   ${EndIf}
   ${If} $0 != 0
-    DetailPrint "  That did not succeed (regsvr32 ended with $0)."
+    !insertmacro Say "  That did not succeed (regsvr32 ended with $0)."
   ${EndIf}
 !macroend
 
@@ -159,7 +168,7 @@ UninstPage custom un.DataPage un.DataPageLeave
 ; indexes them in the background.
 Function IndexMyFolders
   SetShellVarContext current
-  DetailPrint "Indexing your Documents and Desktop folders"
+  !insertmacro Say "Indexing your Documents and Desktop folders"
   nsExec::Exec '"$INSTDIR\quorvane-index.exe" add "$DOCUMENTS"'
   Pop $1
   nsExec::Exec '"$INSTDIR\quorvane-index.exe" add "$DESKTOP"'
@@ -224,6 +233,7 @@ Function .onInit
 FunctionEnd
 
 Section "quorvane"
+  SetDetailsPrint none
   ; A file of this name in a folder chosen with /D= is the user's own.
   ; Installed again over itself, the first install's answer holds.
   StrCpy $KeptCookie 0
@@ -237,8 +247,7 @@ Section "quorvane"
     StrCpy $KeptCookie 1
   ${EndIf}
   ; The progress list says in words what is copied, not each file's path.
-  DetailPrint "Copying quorvane into $INSTDIR"
-  SetDetailsPrint none
+  !insertmacro Say "Copying quorvane into $INSTDIR"
   SetOutPath "$INSTDIR"
   File "/oname=quorvane.dll" "${QV_DLL}"
   File "/oname=quorvane-search.dll" "${QV_SEARCH_DLL}"
@@ -252,13 +261,12 @@ Section "quorvane"
     SetOutPath "$INSTDIR"
   !endif
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  SetDetailsPrint both
 
   ; The search service first, so the folders find it when they register with it.
   !insertmacro RunRegsvr32 $Regsvr32 "" "$INSTDIR\quorvane-search.dll" "Setting up the search service"
   !insertmacro RunRegsvr32 $Regsvr32 "" "$INSTDIR\quorvane.dll" "Adding the search folders to Explorer"
   ${If} $0 != 0
-    DetailPrint "The search folders could not be added to Explorer."
+    !insertmacro Say "The search folders could not be added to Explorer."
     SetErrorLevel 3
   ${EndIf}
   !ifdef QV_X86_DLL
@@ -275,7 +283,7 @@ Section "quorvane"
   ${EndIf}
   ; The installing user's watcher starts now, not at the next logon (a
   ; per-user registration has started it already; a second start ends at once).
-  DetailPrint "Starting the index watcher"
+  !insertmacro Say "Starting the index watcher"
   Exec '"$SYSDIR\rundll32.exe" "$INSTDIR\quorvane-search.dll",StartIndexWatcher'
   ; Which folders are indexed is the finish page's choice. A silent install
   ; for the current user indexes that user's Documents and Desktop, as the
@@ -285,6 +293,7 @@ Section "quorvane"
     Call IndexMyFolders
   ${EndIf}
 
+  !insertmacro Say "Adding quorvane to the Start menu"
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\quorvane search folders.lnk" "$INSTDIR\quorvane-browse.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk" "$INSTDIR\quorvane-index.exe" "index"
@@ -309,6 +318,7 @@ Section "quorvane"
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "KeptCookie" $KeptCookie
   ; Left from an uninstall that waited for a restart.
   DeleteRegValue SHCTX "${RUNONCE_KEY}" "quorvane uninstall"
+  SetDetailsPrint both
 SectionEnd
 
 Function un.onInit
@@ -430,11 +440,11 @@ Function un.WaitForIndexing
       ${Break}
     ${EndIf}
     ${If} $1 == 0
-      DetailPrint "Waiting for the running index pass to finish..."
+      !insertmacro Say "Waiting for the running index pass to finish..."
     ${EndIf}
     IntOp $1 $1 + 1
     ${If} $1 >= ${INDEX_WAIT}
-      DetailPrint "The index pass is still running; what it holds is removed at the next restart."
+      !insertmacro Say "The index pass is still running; what it holds is removed at the next restart."
       ${Break}
     ${EndIf}
     Sleep 500
@@ -479,10 +489,12 @@ Function un.RemoveEveryUsersData
 FunctionEnd
 
 Section "Uninstall"
+  SetDetailsPrint none
   ; An index pass writes the index and runs the index tool from this folder:
   ; both are removed once it has finished.
   SetShellVarContext current
   ; This user's watcher ends cleanly first; it would hold the index open.
+  !insertmacro Say "Stopping the index watcher"
   nsExec::Exec '"$INSTDIR\quorvane-index.exe" stop'
   Pop $1
   ${If} $AllUsers == 1
@@ -503,7 +515,7 @@ Section "Uninstall"
       ExecWait '"$Regsvr32" /s "$OtherDir\quorvane.dll"' $0
     ${EndIf}
     ${If} $0 != 0
-      DetailPrint "  The other install's search folders could not register again (regsvr32 ended with $0)."
+      !insertmacro Say "  The other install's search folders could not register again (regsvr32 ended with $0)."
     ${EndIf}
   ${EndIf}
   !insertmacro RunRegsvr32 $Regsvr32 "/u" "$INSTDIR\quorvane-search.dll" "Removing the search service"
@@ -513,6 +525,7 @@ Section "Uninstall"
     !insertmacro RunRegsvr32 $Regsvr32x86 "/u" "$INSTDIR\x86\quorvane-search.dll" "Removing the search service for 32-bit programs"
   ${EndIf}
 
+  !insertmacro Say "Removing quorvane from the Start menu"
   Delete "$SMPROGRAMS\${PRODUCT}\quorvane search folders.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Search index status.lnk"
@@ -523,8 +536,7 @@ Section "Uninstall"
   ; Only the files the install put here: a folder chosen with /D= may hold the
   ; user's own. What is in use (a DLL Explorer has loaded, the index tool of a
   ; pass that did not finish) goes at the next restart.
-  DetailPrint "Removing the files from $INSTDIR"
-  SetDetailsPrint none
+  !insertmacro Say "Removing the files from $INSTDIR"
   Delete /REBOOTOK "$INSTDIR\quorvane.dll"
   Delete /REBOOTOK "$INSTDIR\quorvane-search.dll"
   Delete /REBOOTOK "$INSTDIR\x86\quorvane.dll"
@@ -541,11 +553,10 @@ Section "Uninstall"
   Delete /REBOOTOK "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR\x86"
   RMDir /REBOOTOK "$INSTDIR"
-  SetDetailsPrint both
 
   ${If} $RemoveData == 1
     ${If} $OtherScope == 1
-      DetailPrint "The search folders and index stay: quorvane is also installed in the other scope."
+      !insertmacro Say "The search folders and index stay: quorvane is also installed in the other scope."
     ${Else}
       ${If} $AllUsers == 1
         Call un.RemoveEveryUsersData
@@ -568,8 +579,9 @@ Section "Uninstall"
     ${Else}
       WriteRegStr SHCTX "${RUNONCE_KEY}" "quorvane uninstall" '"$SYSDIR\reg.exe" delete "HKCU\${UNINSTALL_KEY}" /f'
     ${EndIf}
-    DetailPrint "Some files are in use; they are removed at the next restart."
+    !insertmacro Say "Some files are in use; they are removed at the next restart."
   ${Else}
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
   ${EndIf}
+  SetDetailsPrint both
 SectionEnd

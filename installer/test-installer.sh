@@ -270,14 +270,15 @@ page() {  # page NAME KEYS...: a screenshot, then the keys
 if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v import >/dev/null; then
   echo "== the installer's pages, clicked through (screenshots in $shots)"
   rm -rf "$shots"; mkdir -p "$shots"
-  wine "$setup" /CURRENTUSER &
+  # For everyone: Wine opens the search folders from the machine's classes only.
+  wine "$setup" /ALLUSERS &
   shown=$!
   if window=$(setup_window "quorvane Setup"); then
     xdotool windowactivate "$window" 2>/dev/null || true
     page 1-welcome Return
     page 2-scope Return
     page 3-folder Return
-    for _ in $(seq 120); do [ -f "$user_dir/uninstall.exe" ] && break; sleep 0.5; done
+    for _ in $(seq 120); do [ -f "$all_dir/uninstall.exe" ] && break; sleep 0.5; done
     sleep 3
     page 4-progress Return
     # Both options checked; "Open the search folders" is left out here, so
@@ -285,22 +286,25 @@ if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v import >
     page 5-finish Tab space
     page 6-finish-chosen Return
     wait $shown || fail "pages: the installer reported $?"
-    watcher=$(wine "$user_dir/quorvane-index.exe" status 2>&1 | tr -d '\r' | grep '^Watcher:')
+    watcher=$(wine "$all_dir/quorvane-index.exe" status 2>&1 | tr -d '\r' | grep '^Watcher:')
     case $watcher in "Watcher: running"*) ;; *) fail "pages: the watcher did not start: $watcher" ;; esac
-    folders=$(wine "$user_dir/quorvane-index.exe" list 2>&1 | tr -d '\r')
+    folders=$(wine "$all_dir/quorvane-index.exe" list 2>&1 | tr -d '\r')
     grep -q 'No folders' <<<"$folders" && fail "pages: \"Index my Documents and Desktop\" indexed nothing"
     # With the search folders open, the uninstaller asks to close them first.
-    wine "$user_dir/quorvane-browse.exe" >/dev/null 2>&1 &
+    wine "$all_dir/quorvane-browse.exe" >/dev/null 2>&1 &
     browse=$!
     sleep 3
-    wine "$user_dir/uninstall.exe" &
+    wine "$all_dir/uninstall.exe" &
     if window=$(setup_window "quorvane Uninstall"); then
       page 7-uninstall Return
       page 8-close-windows
-      # Abort: nothing is removed while they are open.
+      # The question is a second window of the uninstaller's; Abort (its
+      # default) removes nothing while the search folders are open.
+      asked=$(xdotool search --onlyvisible --name "quorvane Uninstall" 2>/dev/null | wc -l)
+      [ "$asked" -ge 2 ] || fail "pages: the uninstaller did not ask to close the search folders"
       xdotool key Return
       sleep 2
-      [ -f "$user_dir/quorvane.dll" ] || fail "pages: the uninstall went on with the search folders open"
+      [ -f "$all_dir/quorvane.dll" ] || fail "pages: the uninstall went on with the search folders open"
     else
       fail "pages: the uninstaller's window did not show"
     fi
@@ -309,8 +313,8 @@ if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v import >
     fail "pages: the installer's window did not show"
     kill "$shown" 2>/dev/null
   fi
-  wine "$user_dir/quorvane-index.exe" stop >/dev/null 2>&1
-  [ -f "$user_dir/uninstall.exe" ] && uninstall "$user_dir" /REMOVEDATA
+  wine "$all_dir/quorvane-index.exe" stop >/dev/null 2>&1
+  [ -f "$all_dir/uninstall.exe" ] && uninstall "$all_dir" /REMOVEDATA
 fi
 wineserver -k >/dev/null 2>&1
 [ $failures -eq 0 ] && echo "installer: all checks passed"
