@@ -15,15 +15,20 @@
 ; needs no administrator rights. Without either switch an administrator installs
 ; for all users and anyone else for themselves.
 ;
-; Each user's search folders and search index are theirs: an install for all
-; users indexes nothing by itself, and an uninstall removes them only when asked
+; Pages: welcome, "Only for me" or "For everyone on this computer", the folder,
+; progress, and a finish page whose "Index my Documents and Desktop" indexes the
+; installing user's folders and "Open the search folders" opens them. The
+; installing user's index watcher starts at once.
+;
+; Each user's search folders and search index are theirs: a silent install for
+; all users indexes nothing by itself, and an uninstall removes them only when asked
 ; (the check box on its page, or /REMOVEDATA) and only when no install of the
 ; other scope still uses them. It removes the files it installed and nothing
 ; else of the folder, waits for a running index pass first, and what is still in
 ; use goes at the next restart, with the uninstall entry kept until then.
 ;
 ; makensis defines: QV_VERSION, QV_OUTFILE, QV_DLL, QV_SEARCH_DLL, QV_INDEX_EXE,
-; QV_BROWSE_EXE, QV_ICON and, for the 32-bit copies, QV_X86_DLL and QV_X86_SEARCH_DLL (optional).
+; QV_BROWSE_EXE, QV_HELP_PAGE, QV_ICON and, for the 32-bit copies, QV_X86_DLL and QV_X86_SEARCH_DLL (optional).
 
 Unicode true
 Target amd64-unicode
@@ -33,6 +38,16 @@ RequestExecutionLevel highest
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include nsDialogs.nsh
+!include MUI2.nsh
+
+; The progress list holds lines in words: what each step does, and a failure.
+; The commands' own lines (the programs they run, each file and shortcut) are
+; left out.
+!macro Say Text
+  SetDetailsPrint listonly
+  DetailPrint "${Text}"
+  SetDetailsPrint none
+!macroend
 
 !define PRODUCT "quorvane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\quorvane"
@@ -48,8 +63,6 @@ RequestExecutionLevel highest
 
 Name "${PRODUCT}"
 OutFile "${QV_OUTFILE}"
-Icon "${QV_ICON}"
-UninstallIcon "${QV_ICON}"
 InstallDir ""
 ShowInstDetails show
 ShowUninstDetails show
@@ -62,12 +75,39 @@ Var OtherScope     ; 1 when an install of the other scope is there as well
 Var OtherDir       ; its folder
 Var KeptCookie     ; 1 when the install folder held a file named cookie before
 Var RemoveDataBox
+Var DirectoryGiven ; 1 when /D= chose the folder
+Var ForMeButton
+Var ForEveryoneButton
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
+!define MUI_ICON "${QV_ICON}"
+!define MUI_UNICON "${QV_ICON}"
+!define MUI_ABORTWARNING
+
+!define MUI_WELCOMEPAGE_TITLE "Welcome to quorvane"
+!define MUI_WELCOMEPAGE_TEXT "quorvane adds search folders to Explorer: each one is a saved search that lists the files it finds, kept up to date while you work.$\r$\n$\r$\nThis installs the search folders, the search service that indexes your files, and its tools. Your files are only read, never changed.$\r$\n$\r$\nClick Next to continue."
+!insertmacro MUI_PAGE_WELCOME
+Page custom ScopePage ScopePageLeave
+!insertmacro MUI_PAGE_DIRECTORY
+; The progress list stays until the user goes on.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TITLE "quorvane is installed"
+!define MUI_FINISHPAGE_TEXT "The search folders are under quorvane on the desktop, in Explorer and in file dialogs. The index fills in the background."
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Index my Documents and Desktop"
+!define MUI_FINISHPAGE_RUN_FUNCTION IndexMyFolders
+!define MUI_FINISHPAGE_SHOWREADME
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Open the search folders"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION OpenSearchFolders
+!insertmacro MUI_PAGE_FINISH
+
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE un.CloseSearchFolderWindows
+!insertmacro MUI_UNPAGE_CONFIRM
 UninstPage custom un.DataPage un.DataPageLeave
-UninstPage instfiles
+!define MUI_UNFINISHPAGE_NOAUTOCLOSE
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
 
 !macro ChooseScope
   ${GetParameters} $R0
@@ -102,29 +142,98 @@ UninstPage instfiles
   StrCpy $Regsvr32x86 "$WINDIR\SysWOW64\regsvr32.exe"
 !macroend
 
+!macro DefaultDirectory
+  ${If} $AllUsers == 1
+    StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
+  ${Else}
+    StrCpy $INSTDIR "$LOCALAPPDATA\Programs\${PRODUCT}"
+  ${EndIf}
+!macroend
+
 ; Registers or unregisters one DLL in the chosen scope; $0 is the exit code.
-!macro RunRegsvr32 Program Switches Dll
+; The progress list says what happens, in words, and names a failure.
+!macro RunRegsvr32 Program Switches Dll What
+  !insertmacro Say "${What}"
   ${If} $AllUsers == 1
     ExecWait '"${Program}" /s ${Switches} "${Dll}"' $0
   ${Else}
     ExecWait '"${Program}" /s ${Switches} /n /i:user "${Dll}"' $0
   ${EndIf}
-  DetailPrint "regsvr32 ${Switches} ${Dll}: $0"
+  ${If} $0 != 0
+    !insertmacro Say "  That did not succeed (regsvr32 ended with $0)."
+  ${EndIf}
 !macroend
+
+; The installing user's Documents and Desktop join the index; the watcher
+; indexes them in the background.
+Function IndexMyFolders
+  SetShellVarContext current
+  !insertmacro Say "Indexing your Documents and Desktop folders"
+  nsExec::Exec '"$INSTDIR\quorvane-index.exe" add "$DOCUMENTS"'
+  Pop $1
+  nsExec::Exec '"$INSTDIR\quorvane-index.exe" add "$DESKTOP"'
+  Pop $1
+  !insertmacro UseScope
+FunctionEnd
+
+Function OpenSearchFolders
+  Exec '"$INSTDIR\quorvane-browse.exe"'
+FunctionEnd
+
+; Only for me, or for everyone on this computer (administrators only). The
+; folder follows the choice unless /D= named one.
+Function ScopePage
+  !insertmacro MUI_HEADER_TEXT "Choose who uses quorvane" "Install quorvane for yourself alone, or for everyone who uses this computer."
+  nsDialogs::Create 1018
+  Pop $0
+  ${NSD_CreateRadioButton} 0 0 100% 12u "Only for me"
+  Pop $ForMeButton
+  ${NSD_CreateLabel} 12u 14u 95% 20u "Installs into your own application folder. No administrator rights are needed, and other users of this computer do not see quorvane."
+  Pop $0
+  ${NSD_CreateRadioButton} 0 42u 100% 12u "For everyone on this computer"
+  Pop $ForEveryoneButton
+  ${NSD_CreateLabel} 12u 56u 95% 28u "Installs into Program Files for every user. Needs administrator rights. Each user still has search folders and an index of their own."
+  Pop $0
+  UserInfo::GetAccountType
+  Pop $1
+  ${If} $1 != "Admin"
+    EnableWindow $ForEveryoneButton 0
+    ${NSD_CreateLabel} 12u 88u 95% 20u "Run the installer as an administrator to install for everyone."
+    Pop $0
+  ${EndIf}
+  ${If} $AllUsers == 1
+    ${NSD_Check} $ForEveryoneButton
+  ${Else}
+    ${NSD_Check} $ForMeButton
+  ${EndIf}
+  nsDialogs::Show
+FunctionEnd
+
+Function ScopePageLeave
+  ${NSD_GetState} $ForEveryoneButton $0
+  ${If} $0 == ${BST_CHECKED}
+    StrCpy $AllUsers 1
+  ${Else}
+    StrCpy $AllUsers 0
+  ${EndIf}
+  !insertmacro UseScope
+  ${If} $DirectoryGiven != 1
+    !insertmacro DefaultDirectory
+  ${EndIf}
+FunctionEnd
 
 Function .onInit
   !insertmacro ChooseScope
   !insertmacro UseScope
+  StrCpy $DirectoryGiven 1
   ${If} $INSTDIR == ""
-    ${If} $AllUsers == 1
-      StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
-    ${Else}
-      StrCpy $INSTDIR "$LOCALAPPDATA\Programs\${PRODUCT}"
-    ${EndIf}
+    StrCpy $DirectoryGiven 0
+    !insertmacro DefaultDirectory
   ${EndIf}
 FunctionEnd
 
 Section "quorvane"
+  SetDetailsPrint none
   ; A file of this name in a folder chosen with /D= is the user's own.
   ; Installed again over itself, the first install's answer holds.
   StrCpy $KeptCookie 0
@@ -137,11 +246,14 @@ Section "quorvane"
   ${ElseIf} ${FileExists} "$INSTDIR\cookie"
     StrCpy $KeptCookie 1
   ${EndIf}
+  ; The progress list says in words what is copied, not each file's path.
+  !insertmacro Say "Copying quorvane into $INSTDIR"
   SetOutPath "$INSTDIR"
   File "/oname=quorvane.dll" "${QV_DLL}"
   File "/oname=quorvane-search.dll" "${QV_SEARCH_DLL}"
   File "/oname=quorvane-index.exe" "${QV_INDEX_EXE}"
   File "/oname=quorvane-browse.exe" "${QV_BROWSE_EXE}"
+  File "/oname=quorvane-help.htm" "${QV_HELP_PAGE}"
   !ifdef QV_X86_DLL
     SetOutPath "$INSTDIR\x86"
     File "/oname=quorvane.dll" "${QV_X86_DLL}"
@@ -151,33 +263,37 @@ Section "quorvane"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The search service first, so the folders find it when they register with it.
-  !insertmacro RunRegsvr32 $Regsvr32 "" "$INSTDIR\quorvane-search.dll"
-  !insertmacro RunRegsvr32 $Regsvr32 "" "$INSTDIR\quorvane.dll"
+  !insertmacro RunRegsvr32 $Regsvr32 "" "$INSTDIR\quorvane-search.dll" "Setting up the search service"
+  !insertmacro RunRegsvr32 $Regsvr32 "" "$INSTDIR\quorvane.dll" "Adding the search folders to Explorer"
   ${If} $0 != 0
-    DetailPrint "quorvane.dll could not be registered"
+    !insertmacro Say "The search folders could not be added to Explorer."
     SetErrorLevel 3
   ${EndIf}
   !ifdef QV_X86_DLL
     ${If} ${FileExists} "$Regsvr32x86"
-      !insertmacro RunRegsvr32 $Regsvr32x86 "" "$INSTDIR\x86\quorvane-search.dll"
-      !insertmacro RunRegsvr32 $Regsvr32x86 "" "$INSTDIR\x86\quorvane.dll"
+      !insertmacro RunRegsvr32 $Regsvr32x86 "" "$INSTDIR\x86\quorvane-search.dll" "Setting up the search service for 32-bit programs"
+      !insertmacro RunRegsvr32 $Regsvr32x86 "" "$INSTDIR\x86\quorvane.dll" "Adding the search folders to the file dialogs of 32-bit programs"
     ${EndIf}
   !endif
-  DetailPrint "Each user's search folders are saved in %APPDATA%\${PRODUCT}\quorvane.xml"
   ; Each user's index watcher starts at logon. A per-user registration writes
   ; its own entry (and starts the watcher); for all users the machine's entry
   ; starts one watcher in every user's session.
   ${If} $AllUsers == 1
     WriteRegStr HKLM "${RUN_KEY}" "${WATCHER_VALUE}" '"$SYSDIR\rundll32.exe" "$INSTDIR\quorvane-search.dll",StartIndexWatcher'
   ${EndIf}
-  ; The installing user's documents are indexed until they choose other
-  ; folders. An install for all users chooses nothing for anyone: each user adds
-  ; their own folders.
-  ${If} $AllUsers != 1
-    nsExec::Exec '"$INSTDIR\quorvane-index.exe" add "$DOCUMENTS"'
-    Pop $1
+  ; The installing user's watcher starts now, not at the next logon (a
+  ; per-user registration has started it already; a second start ends at once).
+  !insertmacro Say "Starting the index watcher"
+  Exec '"$SYSDIR\rundll32.exe" "$INSTDIR\quorvane-search.dll",StartIndexWatcher'
+  ; Which folders are indexed is the finish page's choice. A silent install
+  ; for the current user indexes that user's Documents and Desktop, as the
+  ; page would; one for all users chooses nothing for anyone.
+  ${If} ${Silent}
+  ${AndIf} $AllUsers != 1
+    Call IndexMyFolders
   ${EndIf}
 
+  !insertmacro Say "Adding quorvane to the Start menu"
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\quorvane search folders.lnk" "$INSTDIR\quorvane-browse.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk" "$INSTDIR\quorvane-index.exe" "index"
@@ -202,6 +318,7 @@ Section "quorvane"
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "KeptCookie" $KeptCookie
   ; Left from an uninstall that waited for a restart.
   DeleteRegValue SHCTX "${RUNONCE_KEY}" "quorvane uninstall"
+  SetDetailsPrint both
 SectionEnd
 
 Function un.onInit
@@ -230,6 +347,37 @@ Function un.onInit
     StrCpy $RemoveData 1
   ${EndIf}
   !insertmacro UseScope
+FunctionEnd
+
+; Before anything is removed: windows that show search folders hold
+; quorvane.dll (Explorer windows on quorvane, the search folders window, file
+; dialogs of other programs). The user is asked to close them; what stays open
+; is removed at the next restart.
+Function un.CloseSearchFolderWindows
+  ${Do}
+    StrCpy $1 0
+    FindWindow $0 "quorvaneBrowseWindow"
+    ${If} $0 != 0
+      StrCpy $1 1
+    ${EndIf}
+    ; A DLL a program has loaded cannot be opened for writing.
+    ${If} ${FileExists} "$INSTDIR\quorvane.dll"
+      ClearErrors
+      FileOpen $2 "$INSTDIR\quorvane.dll" a
+      ${If} ${Errors}
+        StrCpy $1 1
+      ${Else}
+        FileClose $2
+      ${EndIf}
+    ${EndIf}
+    ${If} $1 == 0
+      ${Break}
+    ${EndIf}
+    MessageBox MB_ABORTRETRYIGNORE|MB_ICONEXCLAMATION "Search folders are open in a window.$\r$\n$\r$\nClose every window that shows them (Explorer windows on quorvane, the quorvane search folders window, and file dialogs that show them), then click Retry.$\r$\n$\r$\nIgnore goes on: what those windows hold is removed at the next restart." /SD IDIGNORE IDRETRY retry IDIGNORE ignore
+    Quit
+    retry:
+  ${Loop}
+  ignore:
 FunctionEnd
 
 Function un.DataPage
@@ -292,11 +440,11 @@ Function un.WaitForIndexing
       ${Break}
     ${EndIf}
     ${If} $1 == 0
-      DetailPrint "Waiting for the running index pass to finish..."
+      !insertmacro Say "Waiting for the running index pass to finish..."
     ${EndIf}
     IntOp $1 $1 + 1
     ${If} $1 >= ${INDEX_WAIT}
-      DetailPrint "The index pass is still running; what it holds is removed at the next restart."
+      !insertmacro Say "The index pass is still running; what it holds is removed at the next restart."
       ${Break}
     ${EndIf}
     Sleep 500
@@ -341,10 +489,12 @@ Function un.RemoveEveryUsersData
 FunctionEnd
 
 Section "Uninstall"
+  SetDetailsPrint none
   ; An index pass writes the index and runs the index tool from this folder:
   ; both are removed once it has finished.
   SetShellVarContext current
   ; This user's watcher ends cleanly first; it would hold the index open.
+  !insertmacro Say "Stopping the index watcher"
   nsExec::Exec '"$INSTDIR\quorvane-index.exe" stop'
   Pop $1
   ${If} $AllUsers == 1
@@ -354,7 +504,7 @@ Section "Uninstall"
   Call un.WaitForIndexing
   !insertmacro UseScope
 
-  !insertmacro RunRegsvr32 $Regsvr32 "/u" "$INSTDIR\quorvane.dll"
+  !insertmacro RunRegsvr32 $Regsvr32 "/u" "$INSTDIR\quorvane.dll" "Removing the search folders from Explorer"
   ; Unregistering took the folders' registration with this user's search
   ; service, which the other install shares: it registers again, in its scope,
   ; while this install's service can still take the registration.
@@ -364,15 +514,18 @@ Section "Uninstall"
     ${Else}
       ExecWait '"$Regsvr32" /s "$OtherDir\quorvane.dll"' $0
     ${EndIf}
-    DetailPrint "regsvr32 $OtherDir\quorvane.dll: $0"
+    ${If} $0 != 0
+      !insertmacro Say "  The other install's search folders could not register again (regsvr32 ended with $0)."
+    ${EndIf}
   ${EndIf}
-  !insertmacro RunRegsvr32 $Regsvr32 "/u" "$INSTDIR\quorvane-search.dll"
+  !insertmacro RunRegsvr32 $Regsvr32 "/u" "$INSTDIR\quorvane-search.dll" "Removing the search service"
   ${If} ${FileExists} "$INSTDIR\x86\quorvane.dll"
   ${AndIf} ${FileExists} "$Regsvr32x86"
-    !insertmacro RunRegsvr32 $Regsvr32x86 "/u" "$INSTDIR\x86\quorvane.dll"
-    !insertmacro RunRegsvr32 $Regsvr32x86 "/u" "$INSTDIR\x86\quorvane-search.dll"
+    !insertmacro RunRegsvr32 $Regsvr32x86 "/u" "$INSTDIR\x86\quorvane.dll" "Removing the search folders from 32-bit programs"
+    !insertmacro RunRegsvr32 $Regsvr32x86 "/u" "$INSTDIR\x86\quorvane-search.dll" "Removing the search service for 32-bit programs"
   ${EndIf}
 
+  !insertmacro Say "Removing quorvane from the Start menu"
   Delete "$SMPROGRAMS\${PRODUCT}\quorvane search folders.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Search index status.lnk"
@@ -383,12 +536,14 @@ Section "Uninstall"
   ; Only the files the install put here: a folder chosen with /D= may hold the
   ; user's own. What is in use (a DLL Explorer has loaded, the index tool of a
   ; pass that did not finish) goes at the next restart.
+  !insertmacro Say "Removing the files from $INSTDIR"
   Delete /REBOOTOK "$INSTDIR\quorvane.dll"
   Delete /REBOOTOK "$INSTDIR\quorvane-search.dll"
   Delete /REBOOTOK "$INSTDIR\x86\quorvane.dll"
   Delete /REBOOTOK "$INSTDIR\x86\quorvane-search.dll"
   Delete /REBOOTOK "$INSTDIR\quorvane-index.exe"
   Delete /REBOOTOK "$INSTDIR\quorvane-browse.exe"
+  Delete /REBOOTOK "$INSTDIR\quorvane-help.htm"
   ; The registration cookie the folders kept beside the DLL, unless the folder
   ; held a file of that name before the install.
   ReadRegDWORD $R0 SHCTX "${UNINSTALL_KEY}" "KeptCookie"
@@ -401,7 +556,7 @@ Section "Uninstall"
 
   ${If} $RemoveData == 1
     ${If} $OtherScope == 1
-      DetailPrint "The search folders and index stay: quorvane is also installed in the other scope."
+      !insertmacro Say "The search folders and index stay: quorvane is also installed in the other scope."
     ${Else}
       ${If} $AllUsers == 1
         Call un.RemoveEveryUsersData
@@ -424,8 +579,9 @@ Section "Uninstall"
     ${Else}
       WriteRegStr SHCTX "${RUNONCE_KEY}" "quorvane uninstall" '"$SYSDIR\reg.exe" delete "HKCU\${UNINSTALL_KEY}" /f'
     ${EndIf}
-    DetailPrint "Some files are in use; they are removed at the next restart."
+    !insertmacro Say "Some files are in use; they are removed at the next restart."
   ${Else}
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
   ${EndIf}
+  SetDetailsPrint both
 SectionEnd

@@ -4,7 +4,8 @@
 # registry entries each install makes and that its search folders open,
 # uninstalls silently and checks that all of it is gone. Then: the two scopes
 # side by side, each uninstalled while the other stays; an uninstall while an
-# index pass runs; a user's own file in a folder chosen with /D=.
+# index pass runs; a user's own file in a folder chosen with /D=; with a
+# display, the pages clicked through, with screenshots.
 #   test-installer.sh SETUP.EXE
 set -uo pipefail
 setup=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -101,6 +102,14 @@ check_scope() {  # all|user
   # The index watcher starts at logon: the machine's entry, or the user's.
   expect_reg_data "$explorer\\Software\\Microsoft\\Windows\\CurrentVersion\\Run" "quorvane search watcher" StartIndexWatcher
   expect_reg_data "$explorer\\$uninstall_key" UninstallString "$dir_win\\uninstall.exe"
+  # The installing user's watcher runs from the install on, not from the next logon.
+  local watcher=""
+  for _ in $(seq 40); do
+    watcher=$(wine "$dir/quorvane-index.exe" status 2>&1 | tr -d '\r' | grep '^Watcher:')
+    case $watcher in "Watcher: running"*) break ;; esac
+    sleep 0.5
+  done
+  case $watcher in "Watcher: running"*) echo "$scope: $watcher" ;; *) fail "$scope: the watcher did not start: $watcher" ;; esac
   if [ "$scope" = user ]; then
     expect_no_reg "HKLM\\$namespace_key\\$folder_class"
     expect_no_reg "HKLM\\Software\\Classes\\CLSID\\$folder_class"
@@ -239,6 +248,74 @@ for file in quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-browse.
   [ ! -e "$custom/$file" ] || fail "/D=: $file left behind"
 done
 rm -rf "$custom"
+
+# The pages, clicked through as a user would, when there is a display (the
+# test command runs on its own): screenshots in build/installer/screenshots.
+shots=$(dirname "$setup")/screenshots
+setup_window() {  # the id of the visible installer or uninstaller window
+  local id
+  for _ in $(seq 60); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.5
+  done
+  return 1
+}
+shoot() { import -window root "$shots/$1.png" 2>/dev/null || fail "screenshot $1 could not be saved"; }
+page() {  # page NAME KEYS...: a screenshot, then the keys
+  local name=$1; shift
+  sleep 1.5; shoot "$name"
+  [ $# -gt 0 ] && xdotool key "$@"
+}
+if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v import >/dev/null; then
+  echo "== the installer's pages, clicked through (screenshots in $shots)"
+  rm -rf "$shots"; mkdir -p "$shots"
+  # For everyone: Wine opens the search folders from the machine's classes only.
+  wine "$setup" /ALLUSERS &
+  shown=$!
+  if window=$(setup_window "quorvane Setup"); then
+    xdotool windowactivate "$window" 2>/dev/null || true
+    page 1-welcome Return
+    page 2-scope Return
+    page 3-folder Return
+    for _ in $(seq 120); do [ -f "$all_dir/uninstall.exe" ] && break; sleep 0.5; done
+    sleep 3
+    page 4-progress Return
+    # Both options checked; "Open the search folders" is left out here, so
+    # nothing stays open after the test.
+    page 5-finish Tab space
+    page 6-finish-chosen Return
+    wait $shown || fail "pages: the installer reported $?"
+    watcher=$(wine "$all_dir/quorvane-index.exe" status 2>&1 | tr -d '\r' | grep '^Watcher:')
+    case $watcher in "Watcher: running"*) ;; *) fail "pages: the watcher did not start: $watcher" ;; esac
+    folders=$(wine "$all_dir/quorvane-index.exe" list 2>&1 | tr -d '\r')
+    grep -q 'No folders' <<<"$folders" && fail "pages: \"Index my Documents and Desktop\" indexed nothing"
+    # With the search folders open, the uninstaller asks to close them first.
+    wine "$all_dir/quorvane-browse.exe" >/dev/null 2>&1 &
+    browse=$!
+    sleep 3
+    wine "$all_dir/uninstall.exe" &
+    if window=$(setup_window "quorvane Uninstall"); then
+      page 7-uninstall Return
+      page 8-close-windows
+      # The question is a second window of the uninstaller's; Abort (its
+      # default) removes nothing while the search folders are open.
+      asked=$(xdotool search --onlyvisible --name "quorvane Uninstall" 2>/dev/null | wc -l)
+      [ "$asked" -ge 2 ] || fail "pages: the uninstaller did not ask to close the search folders"
+      xdotool key Return
+      sleep 2
+      [ -f "$all_dir/quorvane.dll" ] || fail "pages: the uninstall went on with the search folders open"
+    else
+      fail "pages: the uninstaller's window did not show"
+    fi
+    kill "$browse" 2>/dev/null; wait "$browse" 2>/dev/null
+  else
+    fail "pages: the installer's window did not show"
+    kill "$shown" 2>/dev/null
+  fi
+  wine "$all_dir/quorvane-index.exe" stop >/dev/null 2>&1
+  [ -f "$all_dir/uninstall.exe" ] && uninstall "$all_dir" /REMOVEDATA
+fi
 wineserver -k >/dev/null 2>&1
 [ $failures -eq 0 ] && echo "installer: all checks passed"
 exit $((failures > 0))

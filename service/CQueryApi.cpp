@@ -58,15 +58,16 @@ HRESULT CQueryApi::Query(LONG cookie, BSTR searchString, VARIANT category, VARIA
     Ranking order = Ranking::Relevance;
     if (FAILED(SearchesFiles(category, &files)) || FAILED(ReadRanking(ranking, &order))) return E_INVALIDARG;
 
-    auto stream = std::make_shared<ResultStream>();
-    ComPtr<IDesktopSearchResultSet> resultSet;
-    HRESULT hr = CreateComObject<CResultSet>(__uuidof(IDesktopSearchResultSet), resultSet.PutVoid(), stream);
-    if (FAILED(hr)) return hr;
     // The whole string, by the BSTR's own length: a NUL inside it separates
     // words rather than ending the search.
     std::wstring text(searchString ? searchString : L"", searchString ? SysStringLen(searchString) : 0);
     std::replace(text.begin(), text.end(), L'\0', L' ');
     ParsedQuery query = ParseQuery(text);
+    auto stream = std::make_shared<ResultStream>();
+    ComPtr<IDesktopSearchResultSet> resultSet;
+    HRESULT hr =
+        CreateComObject<CResultSet>(__uuidof(IDesktopSearchResultSet), resultSet.PutVoid(), stream, query.Warning());
+    if (FAILED(hr)) return hr;
     if (files && !query.IsEmpty()) {
       StartQuery(std::move(query), order, stream);
     } else {

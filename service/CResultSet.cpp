@@ -7,6 +7,7 @@ namespace qv::service {
 const InterfaceEntry* CResultSet::InterfaceTable() {
   static const InterfaceEntry table[] = {QV_INTERFACE(CResultSet, IDesktopSearchResultSet),
                                          QV_INTERFACE_VIA(CResultSet, IDispatch, IDesktopSearchResultSet),
+                                         QV_INTERFACE(CResultSet, IQuorvaneQueryNotes),
                                          {}};
   return table;
 }
@@ -34,6 +35,12 @@ HRESULT CResultSet::get_AvailableCount(LONG* count) {
   if (!count) return E_POINTER;
   *count = stream_->Count();
   return S_OK;
+}
+
+HRESULT CResultSet::GetLiteralWarning(BSTR* warning) {
+  if (!warning) return E_POINTER;
+  *warning = SysAllocStringLen(warning_.data(), static_cast<UINT>(warning_.size()));
+  return *warning ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace qv::service

@@ -5,6 +5,7 @@
 // or the end.
 
 #include <memory>
+#include <string>
 
 #include "common/DesktopSearchInterfaces.h"
 #include "service/ResultStream.h"
@@ -12,9 +13,11 @@
 
 namespace qv::service {
 
-class CResultSet final : public ServiceObject<CResultSet, NoTypeInfoDispatch<IDesktopSearchResultSet>> {
+class CResultSet final
+    : public ServiceObject<CResultSet, NoTypeInfoDispatch<IDesktopSearchResultSet>, IQuorvaneQueryNotes> {
  public:
-  explicit CResultSet(std::shared_ptr<ResultStream> stream) : stream_(std::move(stream)) {}
+  explicit CResultSet(std::shared_ptr<ResultStream> stream, std::wstring warning = {})
+      : stream_(std::move(stream)), warning_(std::move(warning)) {}
 
   static const InterfaceEntry* InterfaceTable();
 
@@ -22,6 +25,8 @@ class CResultSet final : public ServiceObject<CResultSet, NoTypeInfoDispatch<IDe
   STDMETHODIMP get_ReadyState(LONG* state) override;
   STDMETHODIMP UnusedSlot9() override { return E_NOTIMPL; }
   STDMETHODIMP get_AvailableCount(LONG* count) override;
+  // IQuorvaneQueryNotes
+  STDMETHODIMP GetLiteralWarning(BSTR* warning) override;
 
   // The worker of a query whose results nobody reads any more stops early.
   ~CResultSet() override { stream_->Cancel(); }
@@ -30,6 +35,7 @@ class CResultSet final : public ServiceObject<CResultSet, NoTypeInfoDispatch<IDe
 
   std::shared_ptr<ResultStream> stream_;
   std::size_t next_ = 0;
+  std::wstring warning_;
 };
 
 }  // namespace qv::service

@@ -3,21 +3,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "common/Holders.h"
+#include "common/SearchDataFolder.h"
 
 namespace qv::service {
 namespace {
-
-std::wstring ConfiguredFolder() {
-  wchar_t value[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(kDataFolderVariable, value, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) return value;
-  TaskMemory<wchar_t> localAppData;
-  if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, localAppData.Put()))) {
-    return {};
-  }
-  return std::wstring(localAppData.Get()) + L"\\quorvane\\Search";
-}
 
 std::wstring InDataFolder(const wchar_t* name) {
   std::wstring folder = DataFolder();
@@ -38,14 +27,14 @@ bool CreateFolderTree(const std::wstring& folder) {
 }
 
 std::wstring DataFolder() {
-  std::wstring folder = ConfiguredFolder();
+  std::wstring folder = SearchDataFolder();
   if (folder.empty()) return folder;
   if (folder.back() != L'\\') folder += L'\\';
   return CreateFolderTree(folder) ? folder : std::wstring();
 }
 
 std::wstring ServiceDatabasePath() { return InDataFolder(L"service.db"); }
-std::wstring IndexDatabasePath() { return InDataFolder(L"index.db"); }
+std::wstring IndexDatabasePath() { return InDataFolder(kSearchIndexFileName); }
 std::wstring IndexDamageMarkerPath() { return InDataFolder(L"index.damaged"); }
 std::wstring IndexLockPath() { return InDataFolder(L"index.lock"); }
 

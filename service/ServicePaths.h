@@ -9,9 +9,11 @@
 
 #include <string>
 
+#include "common/SearchDataFolder.h"
+
 namespace qv::service {
 
-constexpr wchar_t kDataFolderVariable[] = L"QUORVANE_SEARCH_DATA";
+constexpr const wchar_t* kDataFolderVariable = kSearchDataVariable;
 
 // The data folder with a trailing backslash, created when missing. Empty when it
 // cannot be determined or created.

@@ -49,6 +49,16 @@ CItemIdList JoinLists(LPCITEMIDLIST head, LPCITEMIDLIST tail) {
 
 }  // namespace
 
+CItemIdList RenamedResultItem(LPCITEMIDLIST item, const std::string& newName) {
+  CItemIdList renamed(RequirePidlManager());
+  if (!IsResult(item)) return renamed;
+  std::string path = CPidlManager::ResultPath(item);
+  std::size_t slash = path.find_last_of('\\');
+  if (path.empty() || slash == std::string::npos) return renamed;
+  renamed.Adopt(RequirePidlManager().CreateResultItem(newName, path.substr(0, slash + 1) + newName, 0));
+  return renamed;
+}
+
 FolderOperations::FolderOperations(CFolderStore& store, LPCITEMIDLIST absoluteList, bool isRoot,
                                    IOperationPrompts& prompts)
     : store_(&store), absolute_(RequirePidlManager(), absoluteList), root_(isRoot), prompts_(&prompts) {}
@@ -259,9 +269,16 @@ bool FolderOperations::RenameResultFile(LPCITEMIDLIST item, const char* newName)
       operation.fFlags = FOF_ALLOWUNDO;
       renamed = RunFileOperation(operation) == 0 && !operation.fAnyOperationsAborted;
     }
-    // The folder's rows are made again from the search: the renamed file's row
-    // is a new one.
-    if (renamed) NotifyShell(SHCNE_UPDATEDIR, absolute_.Get(), nullptr);
+    // The views change the file's row to its new name at once: the search
+    // service may answer the old path until its watcher has seen the rename.
+    if (renamed) {
+      CItemIdList renamedItem = RenamedResultItem(item, newName);
+      if (renamedItem.Get()) {
+        NotifyShell(SHCNE_RENAMEITEM, AbsoluteListOf(item).Get(), AbsoluteListOf(renamedItem.Get()).Get());
+      } else {
+        NotifyShell(SHCNE_UPDATEDIR, absolute_.Get(), nullptr);
+      }
+    }
     return renamed;
   } catch (...) {
     return false;

@@ -22,6 +22,10 @@ namespace qv {
 
 class CFolderStore;
 
+// The item a result becomes when its file is renamed to `newName` in the same
+// directory; an empty list for an item that is no result with a path.
+CItemIdList RenamedResultItem(LPCITEMIDLIST item, const std::string& newName);
+
 class FolderOperations {
  public:
   // `absoluteList` is the folder's list from the desktop; `isRoot` marks the

@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "folders/CFolderStore.h"
 #include "operations/FolderOperations.h"
+#include "operations/HelpPage.h"
 #include "operations/ShellRequests.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
@@ -73,19 +74,29 @@ HRESULT FolderOperations::OpenResult(LPCITEMIDLIST item) {
 
 void FolderOperations::OpenContainingFolder(LPCITEMIDLIST item) {
   if (CPidlManager::KindOf(item) != ItemKind::Result) return;
-  std::wstring directory = ToWide(CPidlManager::ResultPath(item));
-  std::size_t slash = directory.find_last_of(L'\\');
-  if (slash == std::wstring::npos) {
-    ReportMissingFile(nullptr, CPidlManager::ItemName(item));
-    return;
+  try {
+    std::wstring path = ToWide(CPidlManager::ResultPath(item));
+    if (path.empty() || GetFileAttributesW(ExtendedLengthPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+      ReportMissingFile(nullptr, CPidlManager::ItemName(item));
+      return;
+    }
+    // The file's folder opens with the file selected, by the shell's own list
+    // of the file.
+    LPCITEMIDLIST fileList = RequirePidlManager().GetFileIdList(item);
+    if (fileList && SUCCEEDED(RunOpenFolderAndSelect(fileList))) return;
+    // Where the shell cannot (a path it does not parse, a shell without the
+    // call), Explorer is asked to do the same.
+    std::wstring parameters = L"/select,\"" + path + L"\"";
+    SHELLEXECUTEINFOW info = BlankExecuteInfo();
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = L"explorer.exe";
+    info.lpParameters = parameters.c_str();
+    if (RunShellExecute(info)) return;
+    prompts_->Inform(nullptr, FormatText(LoadResourceText(IDS_FILE_NOT_SHOWN).c_str(), ToUtf8(path).c_str()),
+                     LoadResourceText(IDS_OPEN_CONTAINING_FOLDER));
+  } catch (...) {
   }
-  directory.resize(slash + 1);
-  SHELLEXECUTEINFOW info = BlankExecuteInfo();
-  info.fMask = SEE_MASK_IDLIST | SEE_MASK_CLASSNAME;
-  info.lpVerb = L"open";
-  info.lpFile = directory.c_str();
-  info.lpClass = L"folder";
-  RunShellExecute(info);
 }
 
 void FolderOperations::ShowProperties(HWND owner, LPCITEMIDLIST item) {
@@ -143,13 +154,16 @@ void FolderOperations::ShowAbout(HWND owner) {
         !productVersion) {
       return;
     }
-    // The directory that holds the folder definition document, without its
-    // trailing backslash.
-    std::wstring directory = store_->DocumentPath();
-    std::wstring::size_type slash = directory.find_last_of(L'\\');
-    if (slash != std::wstring::npos) directory.resize(slash);
+    // The module's directory and the one that holds the user's folder
+    // definitions, each without its trailing backslash.
+    auto withoutSlash = [](std::wstring directory) {
+      std::wstring::size_type slash = directory.find_last_of(L'\\');
+      if (slash != std::wstring::npos) directory.resize(slash);
+      return ToUtf8(directory);
+    };
     std::string text = FormatText(LoadResourceText(IDS_ABOUT).c_str(), ToUtf8(productVersion).c_str(),
-                                  ToUtf8(directory).c_str());
+                                  withoutSlash(ModuleDirectory()).c_str(), withoutSlash(store_->DocumentPath()).c_str(),
+                                  ToUtf8(HelpPageAddress()).c_str());
     prompts_->Inform(owner, text, kAboutCaption);
   } catch (...) {
   }

@@ -56,11 +56,20 @@ BOOL RunShellExecute(SHELLEXECUTEINFOW& info) {
     execution.verb = TextOf(info.lpVerb);
     execution.file = TextOf(info.lpFile);
     execution.className = TextOf(info.lpClass);
+    execution.parameters = TextOf(info.lpParameters);
     execution.idList = PathOf(static_cast<LPCITEMIDLIST>(info.lpIDList));
     g_log->executions.push_back(std::move(execution));
-    return TRUE;
+    return g_log->executeResult;
   }
   return ShellExecuteExW(&info);
+}
+
+HRESULT RunOpenFolderAndSelect(LPCITEMIDLIST file) {
+  if (g_log) {
+    g_log->selections.push_back(PathOf(file));
+    return g_log->selectionResult;
+  }
+  return SHOpenFolderAndSelectItems(file, 0, nullptr, 0);
 }
 
 }  // namespace qv

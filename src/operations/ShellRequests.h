@@ -19,10 +19,13 @@ int RunFileOperation(SHFILEOPSTRUCTW& operation);
 void NotifyShell(LONG event, LPCITEMIDLIST first, LPCITEMIDLIST second);
 // ShellExecuteExW; its result.
 BOOL RunShellExecute(SHELLEXECUTEINFOW& info);
+// SHOpenFolderAndSelectItems for one file by its shell list (from the
+// desktop): its folder opens with the file selected. Its result.
+HRESULT RunOpenFolderAndSelect(LPCITEMIDLIST file);
 
 // For tests: records every request while alive. File operations still run
 // unless `runFileOperations` is false (then they answer `fileOperationResult`);
-// ShellExecuteEx never runs and answers TRUE.
+// ShellExecuteEx never runs and answers `executeResult`.
 class ScopedShellRequestLog {
  public:
   struct FileOperation {
@@ -39,7 +42,7 @@ class ScopedShellRequestLog {
   };
   struct Execution {
     SHELLEXECUTEINFOW info;  // pointers inside are only valid during the call
-    std::string verb, file, className;  // UTF-8
+    std::string verb, file, className, parameters;  // UTF-8
     std::string idList;      // display path of lpIDList ("" when none)
   };
 
@@ -51,11 +54,18 @@ class ScopedShellRequestLog {
   std::vector<FileOperation> fileOperations;
   std::vector<Notification> notifications;
   std::vector<Execution> executions;
+  // The files shown in their folders (file system paths); each answers
+  // `selectionResult`.
+  std::vector<std::string> selections;
+  HRESULT selectionResult = S_OK;
+  // What ShellExecuteEx answers.
+  BOOL executeResult = TRUE;
 
  private:
   friend int RunFileOperation(SHFILEOPSTRUCTW&);
   friend void NotifyShell(LONG, LPCITEMIDLIST, LPCITEMIDLIST);
   friend BOOL RunShellExecute(SHELLEXECUTEINFOW&);
+  friend HRESULT RunOpenFolderAndSelect(LPCITEMIDLIST);
   bool runFileOperations_;
   int fileOperationResult_;
   ScopedShellRequestLog* previous_;

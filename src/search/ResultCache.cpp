@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <list>
 #include <mutex>
 #include <utility>
@@ -79,6 +80,29 @@ std::shared_ptr<const Results> Find(const SearchRequest& request) {
     if (entry.request == request) return entry.results;
   }
   return nullptr;
+}
+
+void FollowFile(const std::string& path, const SearchResultText* replacement) {
+  Cache& cache = TheCache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  for (Entry& entry : cache.entries) {
+    const Results& results = *entry.results;
+    auto listed = std::find_if(results.begin(), results.end(),
+                               [&path](const SearchResultText& result) { return result.path == path; });
+    if (listed == results.end()) continue;
+    // Answers are shared with whoever found them: the entry gets a new one.
+    auto followed = std::make_shared<Results>(results);
+    auto at = followed->begin() + (listed - results.begin());
+    if (replacement) {
+      *at = *replacement;
+    } else {
+      followed->erase(at);
+    }
+    cache.bytes -= entry.bytes;
+    entry.bytes = SizeOf(entry.request, *followed);
+    cache.bytes += entry.bytes;
+    entry.results = std::move(followed);
+  }
 }
 
 void Clear() {

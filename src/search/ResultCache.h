@@ -25,6 +25,9 @@ void Store(const SearchRequest& request, Results results);
 // The results kept for exactly this request, or null when none are (or they
 // are too old).
 std::shared_ptr<const Results> Find(const SearchRequest& request);
+// A file was deleted (`replacement` null) or renamed: every kept answer that
+// lists `path` lists the file under its new path and name, or no more.
+void FollowFile(const std::string& path, const SearchResultText* replacement);
 void Clear();
 
 }  // namespace qv::resultcache

@@ -12,6 +12,7 @@
 #include "common/Text.h"
 #include "pidl/CPidlManager.h"
 #include "operations/FolderOperations.h"
+#include "operations/HelpPage.h"
 #include "resources/resource.h"
 #include "ui/Confirmation.h"
 
@@ -21,6 +22,29 @@ namespace {
 constexpr const char* kCategories[] = {"all",     "email",    "web",  "im",   "file",
                                        "contact", "calendar", "task", "note", "journal"};
 constexpr char kAllCategories[] = "all";
+
+// The pause after the last key before the query is asked, and how often the
+// query in flight is looked at.
+constexpr UINT_PTR kPreviewPauseTimer = 1;
+constexpr UINT kPreviewPauseMs = 400;
+constexpr UINT_PTR kPreviewPollTimer = 2;
+constexpr UINT kPreviewPollMs = 50;
+
+// A count with the user's digit grouping ("1,234").
+std::wstring GroupedNumber(LONG value) {
+  std::wstring digits = std::to_wstring(value);
+  wchar_t grouped[64] = {};
+  NUMBERFMTW format = {};
+  wchar_t decimal[] = L".";
+  wchar_t thousand[8] = L",";
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, thousand, ARRAYSIZE(thousand));
+  format.Grouping = 3;
+  format.lpDecimalSep = decimal;
+  format.lpThousandSep = thousand;
+  if (GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, grouped, ARRAYSIZE(grouped)) > 0)
+    return grouped;
+  return digits;
+}
 
 std::vector<CFolderPropertiesDialog*>& OpenDialogs() {
   static std::vector<CFolderPropertiesDialog*> dialogs;
@@ -137,8 +161,42 @@ INT_PTR CALLBACK CFolderPropertiesDialog::DialogProc(HWND window, UINT message, 
   auto* dialog = reinterpret_cast<CFolderPropertiesDialog*>(GetWindowLongPtrW(window, DWLP_USER));
   if (!dialog) return FALSE;
   switch (message) {
+    case WM_TIMER:
+      if (wParam == kPreviewPauseTimer) {
+        KillTimer(window, kPreviewPauseTimer);
+        Guarded(false, [&] {
+          dialog->StartPreview();
+          return true;
+        });
+      } else if (wParam == kPreviewPollTimer) {
+        Guarded(false, [&] {
+          dialog->PollPreview();
+          return true;
+        });
+      }
+      return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
+        case IDC_SEARCH_STRING:
+          if (HIWORD(wParam) == EN_CHANGE) dialog->SearchChanged();
+          return TRUE;
+        case IDC_CATEGORY:
+          if (HIWORD(wParam) == CBN_SELCHANGE || HIWORD(wParam) == CBN_EDITCHANGE) dialog->SearchChanged();
+          return TRUE;
+        case IDC_RANK_RELEVANCE:
+        case IDC_RANK_RECENCY:
+          if (HIWORD(wParam) == BN_CLICKED) dialog->SearchChanged();
+          return TRUE;
+        case IDC_QUERY_SYNTAX:
+        case IDC_HELP_ADDRESS:
+          // A click (BN_CLICKED and STN_CLICKED are both 0).
+          if (HIWORD(wParam) == BN_CLICKED && !OpenHelpPage(window)) {
+            ShowInformation(window,
+                            FormatText(LoadResourceText(IDS_HELP_PAGE_MISSING).c_str(), ToUtf8(HelpPagePath()).c_str())
+                                .c_str(),
+                            "quorvane");
+          }
+          return TRUE;
         case IDC_APPLY_BUTTON:
           return dialog->Apply() ? TRUE : FALSE;
         case IDOK:
@@ -210,6 +268,74 @@ void CFolderPropertiesDialog::OnInitDialog(HWND window) {
   SendMessageW(category, CB_SETCURSEL, selected == CB_ERR ? 0 : selected, 0);
   shown_ = settings;
   shownCategoryText_ = ControlText(IDC_CATEGORY);
+
+  // The product's address is its help page, installed beside the module.
+  SetDlgItemTextW(window, IDC_HELP_ADDRESS, HelpPageAddress().c_str());
+  // What the folder's query finds now, without a pause.
+  StartPreview();
+}
+
+FolderSettings CFolderPropertiesDialog::EditedSearch() const {
+  FolderSettings search = shown_;
+  search.query = ControlText(IDC_SEARCH_STRING);
+  std::string category = ControlText(IDC_CATEGORY);
+  search.category = lstrcmpiW(ToWide(category).c_str(), ToWide(kAllCategories).c_str()) == 0 ? "" : category;
+  search.rankByRecency = IsDlgButtonChecked(window_, IDC_RANK_RELEVANCE) == BST_CHECKED ? 0 : 1;
+  search.maxResults = 0;
+  return search;
+}
+
+void CFolderPropertiesDialog::SearchChanged() {
+  if (!window_) return;
+  // Typing on restarts the pause.
+  SetTimer(window_, kPreviewPauseTimer, kPreviewPauseMs, nullptr);
+}
+
+void CFolderPropertiesDialog::StartPreview() {
+  if (preview_.Busy()) {
+    previewAgain_ = true;
+    return;
+  }
+  previewAgain_ = false;
+  SearchRequest request;
+  FolderSettings search = EditedSearch();
+  // An empty search string finds nothing to count (the folder then searches
+  // by its name, which the dialog does not edit here).
+  if (search.query.find_first_not_of(" \t\r\n") == std::string::npos ||
+      !MakeSearchRequest(search, true, request) || !preview_.Start(request)) {
+    SetDlgItemTextW(window_, IDC_QUERY_PREVIEW, L"");
+    return;
+  }
+  SetTimer(window_, kPreviewPollTimer, kPreviewPollMs, nullptr);
+  PollPreview();
+}
+
+void CFolderPropertiesDialog::PollPreview() {
+  QueryPreview::Answer answer;
+  if (!preview_.Poll(answer)) return;
+  KillTimer(window_, kPreviewPollTimer);
+  ShowPreview(answer);
+  if (previewAgain_) StartPreview();
+}
+
+void CFolderPropertiesDialog::ShowPreview(const QueryPreview::Answer& answer) {
+  std::string count;
+  if (!answer.complete) {
+    count = FormatText(LoadResourceText(IDS_AT_LEAST_FILES_MATCH).c_str(), ToUtf8(GroupedNumber(answer.count)).c_str());
+  } else if (answer.count == 0) {
+    count = LoadResourceText(IDS_NO_FILES_MATCH);
+  } else if (answer.count == 1) {
+    count = LoadResourceText(IDS_ONE_FILE_MATCHES);
+  } else {
+    count = FormatText(LoadResourceText(IDS_FILES_MATCH).c_str(), ToUtf8(GroupedNumber(answer.count)).c_str());
+  }
+  std::wstring text = ToWide(count);
+  if (!answer.warning.empty()) text += L"\r\n" + answer.warning;
+  SetDlgItemTextW(window_, IDC_QUERY_PREVIEW, text.c_str());
+  // The bundled service holds files only: a folder of any other category
+  // stays empty, and the dialog says so beside the list.
+  SetDlgItemTextW(window_, IDC_CATEGORY_NOTE,
+                  answer.bundledService ? ToWide(LoadResourceText(IDS_CATEGORIES_ANSWERED)).c_str() : L"");
 }
 
 std::string CFolderPropertiesDialog::ControlText(int control) const {

@@ -11,6 +11,7 @@
 #include "operations/IOperationPrompts.h"
 #include "pidl/CItemIdList.h"
 #include "pidl/FolderSettings.h"
+#include "search/QueryPreview.h"
 
 namespace qv {
 
@@ -44,6 +45,16 @@ class CFolderPropertiesDialog : public IOperationPrompts {
   void SetTitle(const std::string& name);
   // A control's text as UTF-8.
   std::string ControlText(int control) const;
+  // The settings the controls hold now (the name aside).
+  FolderSettings EditedSearch() const;
+
+  // Under the search string, a moment after the user stops typing: how many
+  // files the query finds now and what the service read literally. One query
+  // at a time: a change while one runs asks again once it has answered.
+  void SearchChanged();
+  void StartPreview();
+  void PollPreview();
+  void ShowPreview(const QueryPreview::Answer& answer);
 
   HWND window_ = nullptr;
   CItemIdList folder_;
@@ -52,6 +63,8 @@ class CFolderPropertiesDialog : public IOperationPrompts {
   // user changed against them.
   FolderSettings shown_;
   std::string shownCategoryText_;
+  QueryPreview preview_;
+  bool previewAgain_ = false;
 };
 
 // Opens the dialog for the folder `folderList` names (a child of the folder

@@ -72,6 +72,26 @@ bool CListWindow::AppendRow(LPITEMIDLIST item) {
 
 void CListWindow::ShowRows() { Send(LVM_SETITEMCOUNT, rows_.Count(), LVSICF_NOSCROLL); }
 
+void CListWindow::RemoveRow(int index) {
+  if (index < 0 || index >= rows_.Count()) return;
+  if (dropRow_ == index) dropRow_ = -1;
+  if (dropRow_ > index) --dropRow_;
+  rows_.Remove(index);
+  // The control moves the selection and focus of the later rows up by one.
+  Send(LVM_DELETEITEM, static_cast<WPARAM>(index));
+  if (ItemCount() != rows_.Count()) ShowRows();
+}
+
+bool CListWindow::ReplaceRow(int index, LPITEMIDLIST item) {
+  try {
+    rows_.Replace(index, item);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  RedrawItems(index, index);
+  return true;
+}
+
 void CListWindow::SetMode(int mode) {
   mode_ = mode;
   if (!control_) return;

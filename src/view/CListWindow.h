@@ -55,6 +55,11 @@ class CListWindow {
   bool AppendRow(LPITEMIDLIST item);
   // Tells the control how many rows there are now, keeping its scroll position.
   void ShowRows();
+  // Removes one row; the rows after it keep their selection and focus.
+  void RemoveRow(int index);
+  // A row's item changes (the row takes over `item`, freed when it cannot):
+  // the row keeps its place, selection and rank.
+  bool ReplaceRow(int index, LPITEMIDLIST item);
   ListRows& Rows() { return rows_; }
   void SetMode(int mode);
   int GetMode() const { return mode_; }

@@ -10,6 +10,8 @@
 #include "common/ModulePaths.h"
 #include "pidl/CPidlManager.h"
 #include "resources/resource.h"
+#include "search/IndexChanges.h"
+#include "search/ResultCache.h"
 #include "search/ServiceRegistration.h"
 #include "view/CBrowserPlaceholder.h"
 #include "view/CViewDropTarget.h"
@@ -25,6 +27,9 @@ namespace {
 // query of the file's stamp.
 constexpr UINT_PTR kDocumentTimer = 0x5156;
 constexpr UINT kDocumentTimerInterval = 500;
+// While a pass changes the index all the time, a view asks its query again at
+// most this often.
+constexpr ULONGLONG kIndexRefillIntervalMs = 1000;
 
 // The shell's change notifications about the folder, and the refresh that
 // several of them in a row are folded into.
@@ -317,6 +322,21 @@ void CShellView::FollowDocument() {
   Refresh();
 }
 
+void CShellView::FollowIndex() {
+  // Only a search folder's own fill, complete, and not while the user works
+  // on its rows.
+  if (!list_ || !list_->Control() || dialogBrowser_ || shownResults_ < 0 || feedRequest_.searchText.empty() || feed_ ||
+      editingLabel_ || trackedMenu_)
+    return;
+  std::uint32_t stamp = SearchIndexStamp();
+  if (stamp == shownIndexStamp_) return;
+  ULONGLONG now = GetTickCount64();
+  if (now - indexRefillTick_ < kIndexRefillIntervalMs) return;
+  shownIndexStamp_ = stamp;
+  indexRefillTick_ = now;
+  RefillResultsQuietly();
+}
+
 void CShellView::RegisterForChanges() {
   if (changeRegistration_ || !window_) return;
   // The folder's list from the desktop, as the folder object was placed.
@@ -370,10 +390,50 @@ void CShellView::OnChangeNotification(WPARAM wParam, LPARAM lParam) {
   // The shell may hand on notices about other folders (Wine matches ID lists it
   // cannot read loosely): only this folder and its items count.
   bool concerns = lists && (event & kWatchedEvents) && (ConcernsFolder(lists[0]) || ConcernsFolder(lists[1]));
+  // A result deleted or renamed here changes its own row: a refill would ask
+  // the search service, which may still answer the file's old path.
+  bool applied = concerns && ApplyResultNotice(event, lists[0], lists[1]);
   SHChangeNotification_Unlock(lock);
-  if (!concerns || refreshPosted_) return;
+  if (!concerns || applied || refreshPosted_) return;
   refreshPosted_ = PostMessageW(window_, kChangeRefreshMessage, 0, 0) != FALSE;
   if (!refreshPosted_) RefreshAfterChanges();
+}
+
+bool CShellView::IsResultHere(LPCITEMIDLIST list) const {
+  return list && ConcernsFolder(list) && CPidlManager::KindOf(CPidlManager::GetLastItem(list)) == ItemKind::Result;
+}
+
+bool CShellView::ApplyResultNotice(LONG event, LPCITEMIDLIST first, LPCITEMIDLIST second) {
+  if (!list_ || !list_->Control()) return false;
+  if (event == SHCNE_DELETE && IsResultHere(first)) {
+    RemoveResultRow(CPidlManager::GetLastItem(first));
+    return true;
+  }
+  if (event == SHCNE_RENAMEITEM && IsResultHere(first) && IsResultHere(second)) {
+    RenameResultRow(CPidlManager::GetLastItem(first), CPidlManager::GetLastItem(second));
+    return true;
+  }
+  return false;
+}
+
+void CShellView::RemoveResultRow(LPCITEMIDLIST item) {
+  int row = list_->FindItem(item);
+  if (row < 0) return;
+  list_->RemoveRow(row);
+  if (shownResults_ > 0) --shownResults_;
+  // A folder opened again does not show the file meanwhile either.
+  resultcache::FollowFile(CPidlManager::ResultPath(item), nullptr);
+  WriteStatusText();
+}
+
+void CShellView::RenameResultRow(LPCITEMIDLIST oldItem, LPCITEMIDLIST newItem) {
+  int row = list_->FindItem(oldItem);
+  if (row < 0) return;
+  LPITEMIDLIST copy = ThePidlManager()->Copy(newItem);
+  if (!copy || !list_->ReplaceRow(row, copy)) return;
+  SearchResultText renamed{CPidlManager::ItemName(newItem), CPidlManager::ResultPath(newItem)};
+  resultcache::FollowFile(CPidlManager::ResultPath(oldItem), &renamed);
+  SortAsKept();
 }
 
 void CShellView::RefreshAfterChanges() {
@@ -460,6 +520,7 @@ LRESULT CShellView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != kDocumentTimer) return DefWindowProcW(window_, message, wParam, lParam);
       if (refreshWaiting_ && !editingLabel_ && !trackedMenu_) RefreshAfterChanges();
       FollowDocument();
+      FollowIndex();
       return 0;
     case kChangeNotifyMessage:
       OnChangeNotification(wParam, lParam);

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <docobj.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,12 +104,24 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   // document now and then and fills its list again when what it shows changed.
   void RememberShownDocument();
   void FollowDocument();
+  // The search service's index changes (a pass, the watcher): a search
+  // folder's view asks its query again, at most once a second, and changes
+  // its rows only where the answer differs.
+  void FollowIndex();
+  void RefillResultsQuietly();
   // The view listens for the shell's change notifications about its folder and
   // the items in it; several notices in a row fill the list once.
   void RegisterForChanges();
   void DeregisterForChanges();
   void OnChangeNotification(WPARAM wParam, LPARAM lParam);
   bool ConcernsFolder(LPCITEMIDLIST list) const;
+  // Whether the list names a result item of this folder.
+  bool IsResultHere(LPCITEMIDLIST list) const;
+  // A notice that a result of this folder was deleted or renamed changes its
+  // row; true when the notice was one of those.
+  bool ApplyResultNotice(LONG event, LPCITEMIDLIST first, LPCITEMIDLIST second);
+  void RemoveResultRow(LPCITEMIDLIST item);
+  void RenameResultRow(LPCITEMIDLIST oldItem, LPCITEMIDLIST newItem);
   void RefreshAfterChanges();
 
   // The list (defined with the list presentation).
@@ -194,6 +207,12 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   SearchRequest feedRequest_;
   std::vector<SearchResultText> fedResults_;
   std::shared_ptr<const std::vector<SearchResultText>> keptResults_;
+  // The index's stamp when the list was last filled, when the view last asked
+  // because it changed, and whether that fill runs without a word in the
+  // status bar.
+  std::uint32_t shownIndexStamp_ = 0;
+  ULONGLONG indexRefillTick_ = 0;
+  bool quietFill_ = false;
   // The rows' counts when the view counted them itself (-1: the folder's counts).
   int shownResults_ = -1;
   int shownFolders_ = 0;

@@ -39,9 +39,29 @@ void ListRows::Append(LPITEMIDLIST item) {
   rows_.push_back(std::move(row));
 }
 
+void ListRows::Remove(int index) {
+  if (index < 0 || index >= Count()) return;
+  rows_.erase(rows_.begin() + index);
+}
+
+void ListRows::Replace(int index, LPITEMIDLIST item) {
+  std::unique_ptr<ITEMIDLIST, FreeItem> owned(item);
+  if (!owned) throw std::bad_alloc();
+  if (index < 0 || index >= Count()) return;
+  Row& row = rows_[static_cast<std::size_t>(index)];
+  Row replaced;
+  replaced.rank = row.rank;
+  replaced.item = std::move(owned);
+  row = std::move(replaced);
+}
+
 LPCITEMIDLIST ListRows::Item(int index) const {
   if (index < 0 || index >= Count()) return nullptr;
   return rows_[static_cast<std::size_t>(index)].item.get();
+}
+
+std::uint32_t ListRows::Rank(int index) const {
+  return index < 0 || index >= Count() ? 0 : rows_[static_cast<std::size_t>(index)].rank;
 }
 
 int ListRows::Find(LPCITEMIDLIST item) const {

@@ -28,10 +28,18 @@ class ListRows {
   // they are appended. Frees it and throws std::bad_alloc when it cannot.
   void Append(LPITEMIDLIST item);
   int Count() const { return static_cast<int>(rows_.size()); }
+  // Drops a row and frees its identifier.
+  void Remove(int index);
+  // Gives a row another identifier (taken over, the old one freed): what was
+  // read of the old item goes, the row keeps its rank. Frees `item` and throws
+  // std::bad_alloc when it cannot.
+  void Replace(int index, LPITEMIDLIST item);
   // The identifier a row holds, or null for an index out of range.
   LPCITEMIDLIST Item(int index) const;
   // The row whose identifier names the same item, or -1.
   int Find(LPCITEMIDLIST item) const;
+  // A result's place in the service's answer (1 for the first), 0 for a folder.
+  std::uint32_t Rank(int index) const;
   // The first row from `start` on (wrapping) whose name begins with `prefix`,
   // ignoring case, or -1.
   int FindByPrefix(const std::wstring& prefix, int start) const;

@@ -13,6 +13,8 @@
 
 #include "common/Holders.h"
 #include "folders/CFolderStore.h"
+#include "operations/FolderOperations.h"
+#include "search/IndexChanges.h"
 #include "search/ResultCache.h"
 #include "runtime/ModuleObjects.h"
 #include "common/ModulePaths.h"
@@ -131,6 +133,8 @@ void CShellView::FillList() {
   StopResultFill();
   // Taken first: a change made while the list fills is seen by the next look.
   RememberShownDocument();
+  shownIndexStamp_ = SearchIndexStamp();
+  quietFill_ = false;
   // A file dialog fills from the enumerator, whole: under Wine its list showed
   // and hit-tested only the rows there at the first paint when results were
   // appended later (not understood yet).
@@ -226,6 +230,29 @@ bool CShellView::StartResultFill() {
   return true;
 }
 
+void CShellView::RefillResultsQuietly() {
+  // The rows shown now, in the order the service gave them, stand for the
+  // answer being replaced: the fresh answer changes the rows only where it
+  // differs, and selection and scroll position stay.
+  ListRows& rows = list_->Rows();
+  std::vector<std::pair<std::uint32_t, SearchResultText>> ranked;
+  for (int row = 0; row < rows.Count(); ++row) {
+    LPCITEMIDLIST item = rows.Item(row);
+    if (!CPidlManager::IsResultItem(item)) continue;
+    ranked.push_back({rows.Rank(row), {CPidlManager::ItemName(item), CPidlManager::ResultPath(item)}});
+  }
+  std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  auto shown = std::make_shared<std::vector<SearchResultText>>();
+  shown->reserve(ranked.size());
+  for (auto& entry : ranked) shown->push_back(std::move(entry.second));
+  keptResults_ = std::move(shown);
+  fedResults_.clear();
+  quietFill_ = true;
+  feed_ = std::make_shared<ResultFeed>(feedRequest_);
+  FeedResults(kResultBudgetMs);
+  if (feed_ && window_) SetTimer(window_, kResultTimer, kResultTimerInterval, nullptr);
+}
+
 void CShellView::FeedResults(DWORD budgetMs) {
   if (!feed_ || !list_ || !list_->Control()) return;
   // Not while the user renames a row or a menu is open: the rows they work on
@@ -274,6 +301,7 @@ void CShellView::FinishResultFill() {
   if (window_) KillTimer(window_, kResultTimer);
   const bool whole = !feed_->Failed();
   feed_.reset();
+  quietFill_ = false;
   if (keptResults_) ReplaceShownResults();
   keptResults_.reset();
   FitTypeColumn();
@@ -473,10 +501,20 @@ void CShellView::OnEndLabelEdit(NMLVDISPINFOW* info) {
   if (!info->item.pszText || !info->item.pszText[0] || !list_) return;
   std::string name = ToUtf8(info->item.pszText);
   if (name.empty()) return;
-  LPCITEMIDLIST item = list_->ItemIdentifier(info->item.iItem);
-  if (!item) return;
+  LPCITEMIDLIST row = list_->ItemIdentifier(info->item.iItem);
+  if (!row) return;
+  // The row's own identifier may go while the rename runs (its notice arrives).
+  CItemIdList copy(*ThePidlManager(), row);
+  LPCITEMIDLIST item = copy.Get();
   bool renamingNewItem = pendingNewItem_.Get() && CPidlManager::IsSameItem(item, pendingNewItem_.Get());
   if (!viewFolder_->RenameItem(item, name.c_str())) return;
+  if (CPidlManager::IsResultItem(item)) {
+    // The file's row takes the new name now (its notice finds it done); the
+    // search service may still answer the old path for a moment.
+    CItemIdList renamed = RenamedResultItem(item, name);
+    if (renamed.Get()) RenameResultRow(item, renamed.Get());
+    return;
+  }
   if (renamingNewItem) {
     // Follow the new folder under its new name, so the refresh selects it.
     FolderSettings settings;
@@ -499,7 +537,7 @@ void CShellView::WriteStatusText() {
   std::string countText = shownResults_ >= 0 ? CountText(shownResults_, shownFolders_)
                                             : CountText(viewFolder_->ResultCount(), viewFolder_->FolderCount());
   // Until the service's set is complete the count says so.
-  if (feed_) countText += ", searching...";
+  if (feed_ && !quietFill_) countText += ", searching...";
   std::wstring counts = ToWide(countText);
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusCounts, reinterpret_cast<LPARAM>(counts.c_str()), &ignored);
   std::wstring query = ToWide(folder.query);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/ModulePaths.h"
 #include "support/OperationsFixture.h"
 #include "ui/Confirmation.h"
 #include "resources/resource.h"
@@ -89,9 +90,8 @@ TEST_F(FileTypesAndVerbsTest, VerbsAskTheShellWithTheDocumentedRequests) {
   Ops(work).OpenResult(unlisted.Get());  // no such file: the user is told, nothing runs
   EXPECT_EQ(1, told.Count());
   Ops(work).OpenResult(found.Get());
-  Ops(work).OpenContainingFolder(unlisted.Get());
   Ops(work).ShowProperties(kOwner, found.Get());
-  ASSERT_EQ(5u, log.executions.size());
+  ASSERT_EQ(4u, log.executions.size());
 
   const auto& explore = log.executions[0];
   EXPECT_EQ(DWORD{sizeof(SHELLEXECUTEINFOW)}, explore.info.cbSize);
@@ -109,18 +109,48 @@ TEST_F(FileTypesAndVerbsTest, VerbsAskTheShellWithTheDocumentedRequests) {
   EXPECT_EQ(dir_.File("doc.txt"), open.idList);
   EXPECT_EQ(nullptr, open.info.hwnd);
 
-  const auto& containing = log.executions[3];
-  EXPECT_EQ(ULONG{5}, containing.info.fMask);
-  EXPECT_EQ("open", containing.verb);
-  EXPECT_EQ("C:\\Docs\\", containing.file);
-  EXPECT_EQ("folder", containing.className);
-  EXPECT_EQ(nullptr, containing.info.lpIDList);
-
-  const auto& properties = log.executions[4];
+  const auto& properties = log.executions[3];
   EXPECT_EQ(ULONG{0xC}, properties.info.fMask);
   EXPECT_EQ("properties", properties.verb);
   EXPECT_EQ(dir_.File("doc.txt"), properties.file);
   EXPECT_EQ(SW_SHOW, properties.info.nShow);
+}
+
+// The file's folder opens with the file selected; where the shell cannot do
+// that, Explorer is asked to; a file that is gone or cannot be shown is named.
+TEST_F(FileTypesAndVerbsTest, OpenContainingFolderSelectsTheFileInItsFolder) {
+  ComPtr<CShellFolder> work = Work();
+  WriteFileText(dir_.File("doc.txt"), "x");
+  TestItemList found;
+  found.Result("doc.txt", dir_.File("doc.txt"));
+  TestItemList gone;
+  gone.Result("gone.txt", dir_.File("gone.txt"));
+  ScopedShellRequestLog log;
+  ScopedConfirmationAnswer told(true);
+
+  Ops(work).OpenContainingFolder(found.Get());
+  ASSERT_EQ(1u, log.selections.size());
+  EXPECT_EQ(dir_.File("doc.txt"), log.selections[0]);
+  EXPECT_TRUE(log.executions.empty());
+  EXPECT_EQ(0, told.Count());
+
+  log.selectionResult = E_FAIL;
+  Ops(work).OpenContainingFolder(found.Get());
+  ASSERT_EQ(1u, log.executions.size());
+  EXPECT_EQ("explorer.exe", log.executions[0].file);
+  EXPECT_EQ("/select,\"" + dir_.File("doc.txt") + "\"", log.executions[0].parameters);
+  EXPECT_EQ(0, told.Count());
+
+  log.executeResult = FALSE;
+  Ops(work).OpenContainingFolder(found.Get());
+  ASSERT_EQ(1, told.Count());
+  EXPECT_NE(std::string::npos, told.LastText().find(dir_.File("doc.txt"))) << told.LastText();
+
+  Ops(work).OpenContainingFolder(gone.Get());
+  EXPECT_EQ(2u, log.executions.size());
+  EXPECT_EQ(3u, log.selections.size());
+  ASSERT_EQ(2, told.Count());
+  EXPECT_NE(std::string::npos, told.LastText().find("gone.txt")) << told.LastText();
 }
 
 TEST_F(FileTypesAndVerbsTest, PropertiesOfTheRootBackgroundShowTheAboutBox) {
@@ -129,8 +159,17 @@ TEST_F(FileTypesAndVerbsTest, PropertiesOfTheRootBackgroundShowTheAboutBox) {
   ASSERT_EQ(1, shown.Count());
   EXPECT_EQ("About quorvane", shown.LastTitle());
   EXPECT_EQ(kOwner, shown.LastOwner());
-  std::string directory = dir_.Path().substr(0, dir_.Path().size() - 1);
-  EXPECT_EQ("quorvane\nversion: 1.0.0.0\npath :" + directory, shown.LastText().substr(0, shown.LastText().find("\nweb: ")));
+  std::string data = dir_.Path().substr(0, dir_.Path().size() - 1);
+  std::string module = ToUtf8(ModuleDirectory());
+  module.pop_back();
+  EXPECT_EQ("quorvane\nversion: 1.0.0.0\npath :" + module + "\ndata: " + data,
+            shown.LastText().substr(0, shown.LastText().find("\nweb: ")));
+  // The web address is the help page installed beside the module; no contact
+  // line names an address nobody reads.
+  EXPECT_NE(std::string::npos, shown.LastText().find("\nweb: file:")) << shown.LastText();
+  EXPECT_NE(std::string::npos, shown.LastText().find("quorvane-help.htm")) << shown.LastText();
+  EXPECT_EQ(std::string::npos, shown.LastText().find("example")) << shown.LastText();
+  EXPECT_EQ(std::string::npos, shown.LastText().find("email")) << shown.LastText();
 }
 
 }  // namespace

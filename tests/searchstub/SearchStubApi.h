@@ -63,6 +63,9 @@ typedef void (WINAPI *StubSetReadyStatesFn)(const LONG* states, int count);
 typedef void (WINAPI *StubSetAvailableCountsFn)(const LONG* counts, int count);
 // The cookie the next registration issues; later ones count up from it.
 typedef void (WINAPI *StubSetNextCookieFn)(LONG cookie);
+// The text result sets made afterwards answer as the bundled service's note of
+// what a query read literally (empty: the whole text was understood).
+typedef void (WINAPI *StubSetLiteralWarningFn)(const WCHAR* warning);
 // After `skip` normal answers, the call answers `result` (doing nothing else)
 // `times` times; times -1 means from then on. A success code with no object makes
 // the call "succeed" without its out value.

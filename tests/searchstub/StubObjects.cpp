@@ -56,7 +56,13 @@ STDMETHODIMP CStubResult::GetProperty(BSTR name, VARIANT* value) {
 // A set holds the results scripted when it was made; its ready states and
 // available counts follow the script as it stands when they are read, so a test
 // can let a set it has handed out complete later.
-CStubResultSet::CStubResultSet() : results_(State().results) {}
+CStubResultSet::CStubResultSet() : results_(State().results), warning_(State().literalWarning) {}
+
+STDMETHODIMP CStubResultSet::GetLiteralWarning(BSTR* warning) {
+  if (!warning) return E_POINTER;
+  *warning = SysAllocString(warning_.c_str());
+  return *warning ? S_OK : E_OUTOFMEMORY;
+}
 
 STDMETHODIMP CStubResultSet::Next(IDesktopSearchResult** result) {
   if (!result) return E_POINTER;

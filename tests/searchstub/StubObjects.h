@@ -12,8 +12,8 @@ namespace qv::stub {
 
 // IDispatch that answers nothing: the component calls the service through its
 // vtables only. Every stand-in object counts itself among the service's live objects.
-template <class Derived, class Interface>
-class StubObject : public ComObject<Derived, NotCounted, Interface> {
+template <class Derived, class Interface, class... More>
+class StubObject : public ComObject<Derived, NotCounted, Interface, More...> {
  public:
   StubObject() { ++State().liveObjects; }
   ~StubObject() override { --State().liveObjects; }
@@ -22,6 +22,7 @@ class StubObject : public ComObject<Derived, NotCounted, Interface> {
     static const InterfaceEntry table[] = {
         {&__uuidof(Interface), InterfaceOffset<Derived, Interface>()},
         {&IID_IDispatch, InterfaceOffset<Derived, IDispatch, Interface>()},
+        {&__uuidof(More), InterfaceOffset<Derived, More>()}...,
         {}};
     return table;
   }
@@ -46,9 +47,10 @@ class CStubResult final : public StubObject<CStubResult, IDesktopSearchResult> {
   ScriptedResult result_;
 };
 
-class CStubResultSet final : public StubObject<CStubResultSet, IDesktopSearchResultSet> {
+class CStubResultSet final : public StubObject<CStubResultSet, IDesktopSearchResultSet, IQuorvaneQueryNotes> {
  public:
   CStubResultSet();
+  STDMETHODIMP GetLiteralWarning(BSTR* warning) override;
   STDMETHODIMP Next(IDesktopSearchResult** result) override;
   STDMETHODIMP get_ReadyState(LONG* state) override;
   STDMETHODIMP UnusedSlot9() override { return E_NOTIMPL; }
@@ -59,6 +61,7 @@ class CStubResultSet final : public StubObject<CStubResultSet, IDesktopSearchRes
   std::size_t next_ = 0;
   std::size_t readyStateReads_ = 0;
   std::size_t countReads_ = 0;
+  std::wstring warning_;
 };
 
 class CStubQueryApi final : public StubObject<CStubQueryApi, IDesktopSearchQueryApi> {

@@ -50,6 +50,10 @@ SEARCH_STUB_API void WINAPI StubSetAvailableCounts(const LONG* counts, int count
 
 SEARCH_STUB_API void WINAPI StubSetNextCookie(LONG cookie) { State().nextCookie = cookie; }
 
+SEARCH_STUB_API void WINAPI StubSetLiteralWarning(const WCHAR* warning) {
+  State().literalWarning = warning ? warning : L"";
+}
+
 SEARCH_STUB_API void WINAPI StubScriptCall(StubCall call, HRESULT result, int skip, int times) {
   if (call < 0 || call >= kStubCallKinds) return;
   State().scripts[call] = qv::stub::CallScript{result, skip, times};

@@ -33,6 +33,7 @@ struct StubState {
   std::vector<LONG> readyStates{2};
   std::vector<LONG> availableCounts;  // empty: the number of results
   LONG nextCookie = 1;
+  std::wstring literalWarning;
   std::vector<LONG> issuedCookies;
   CallScript scripts[kStubCallKinds];
   int callCounts[kStubCallKinds] = {};

@@ -4,6 +4,7 @@
 
 #include "common/Holders.h"
 #include "common/Text.h"
+#include "service/QueryParser.h"
 
 namespace qv::service::test {
 namespace {
@@ -85,6 +86,14 @@ TEST_F(Query, MalformedQueriesAreReadLiterally) {
   EXPECT_EQ(Names({}), Find(L"lisbon AND OR NOT NEAR("));
   EXPECT_EQ(Names({L"Report.DOCX"}), Find(L"report*"));
   EXPECT_EQ(Names({}), Find(L""));
+  // The result set names what was read literally, as the index tool does.
+  const wchar_t* malformed = L"(zanzibar OR \"pelican size:>>1 kind:gizmo";
+  QueryOutcome outcome = RunQuery(cookie_, malformed);
+  EXPECT_EQ(ParseQuery(malformed).Warning(), outcome.warning);
+  EXPECT_EQ(0u, outcome.warning.find(L"Read literally: ")) << outcome.warning;
+  EXPECT_NE(std::wstring::npos, outcome.warning.find(L"kind:gizmo")) << outcome.warning;
+  EXPECT_EQ(L"", RunQuery(cookie_, L"lisbon").warning);
+  EXPECT_EQ(ParseQuery(L"size:>>1").Warning(), RunQuery(cookie_, L"size:>>1", L"email").warning);
 }
 
 // Deep nestings and long chains, each against the index: every one is

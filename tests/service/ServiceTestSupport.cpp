@@ -129,6 +129,13 @@ QueryOutcome RunQuery(LONG cookie, const wchar_t* text, const wchar_t* category,
   ComPtr<IDesktopSearchResultSet> resultSet;
   outcome.hr = api->Query(cookie, search.Get(), *categoryValue.Get(), *rankingValue.Get(), resultSet.Put());
   if (FAILED(outcome.hr) || !resultSet) return outcome;
+  if (ComPtr<IQuorvaneQueryNotes> notes = resultSet.As<IQuorvaneQueryNotes>()) {
+    Bstr warning;
+    EXPECT_EQ(S_OK, notes->GetLiteralWarning(warning.Put()));
+    if (warning.Get()) outcome.warning = warning.Get();
+  } else {
+    ADD_FAILURE() << "the result set has no literal note";
+  }
 
   ULONGLONG deadline = GetTickCount64() + 5000;
   for (;;) {

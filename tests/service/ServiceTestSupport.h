@@ -44,6 +44,8 @@ struct QueryOutcome {
   std::vector<Result> results;
   LONG finalCount = 0;
   LONG finalState = 0;
+  // What the result set says the query read literally.
+  std::wstring warning;
 };
 
 // One query as the component sends it: category as a BSTR (or missing when

@@ -67,6 +67,10 @@ void SearchStub::SetAvailableCounts(const std::vector<LONG>& counts) {
 
 void SearchStub::SetNextCookie(LONG cookie) { Function<StubSetNextCookieFn>("StubSetNextCookie")(cookie); }
 
+void SearchStub::SetLiteralWarning(const std::wstring& warning) {
+  Function<StubSetLiteralWarningFn>("StubSetLiteralWarning")(warning.c_str());
+}
+
 void SearchStub::ScriptCall(StubCall call, HRESULT result, int skip, int times) {
   Function<StubScriptCallFn>("StubScriptCall")(call, result, skip, times);
 }

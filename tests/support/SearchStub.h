@@ -35,6 +35,8 @@ class SearchStub {
   void SetReadyStates(const std::vector<LONG>& states);
   void SetAvailableCounts(const std::vector<LONG>& counts);
   void SetNextCookie(LONG cookie);
+  // What result sets made afterwards say the query read literally.
+  void SetLiteralWarning(const std::wstring& warning);
   // After `skip` normal answers the call answers `result`, `times` times (-1: always).
   void ScriptCall(StubCall call, HRESULT result, int skip = 0, int times = -1);
 

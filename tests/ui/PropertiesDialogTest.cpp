@@ -6,6 +6,8 @@
 #include "common/Text.h"
 #include "resources/resource.h"
 #include "support/OperationsFixture.h"
+#include "support/SearchStub.h"
+#include "support/WindowPicture.h"
 #include "ui/CFolderPropertiesDialog.h"
 #include "ui/Confirmation.h"
 
@@ -249,6 +251,88 @@ TEST_F(PropertiesDialogTest, ClosingFreesTheDialog) {
   EXPECT_EQ(second, OpenPropertiesDialog(0)->Window());
   Press(second, IDCANCEL);
   EXPECT_EQ(0, OpenPropertiesDialogCount());
+}
+
+// Under the search string the dialog says, a moment after the user stops
+// typing, how many files the query finds now and what the service read
+// literally; one query at a time.
+class PropertiesDialogPreviewTest : public PropertiesDialogTest {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) stub_.AddResult(ToWide(dir_.File(name)), ToWide(name));
+  }
+  // Handles messages until the control shows `expected` (or a few seconds
+  // have passed); what it shows then.
+  static std::string AwaitText(HWND dialog, int control, const std::string& expected) {
+    DWORD start = GetTickCount();
+    while (Text(dialog, control) != expected && GetTickCount() - start < 3000) {
+      PumpMessages();
+      Sleep(10);
+    }
+    return Text(dialog, control);
+  }
+  // Replaces the search string as typing does (a multi-line edit box tells
+  // its dialog of a change only then, not when its text is set).
+  static void TypeSearch(HWND dialog, const char* text) {
+    SendDlgItemMessageA(dialog, IDC_SEARCH_STRING, EM_SETSEL, 0, -1);
+    SendDlgItemMessageA(dialog, IDC_SEARCH_STRING, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+  }
+  static void PumpFor(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+      PumpMessages();
+      Sleep(10);
+    }
+  }
+  SearchStub stub_;
+};
+
+TEST_F(PropertiesDialogPreviewTest, ShowsTheCountAndWhatWasReadLiterallyAsTheUserTypes) {
+  stub_.SetLiteralWarning(L"Read literally: size:>>1 (not a size)");
+  HWND dialog = OpenDialog(Work().Get(), "Drafts");
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ("3 files match\r\nRead literally: size:>>1 (not a size)",
+            AwaitText(dialog, IDC_QUERY_PREVIEW, "3 files match\r\nRead literally: size:>>1 (not a size)"));
+  ASSERT_EQ(1u, stub_.Queries().size());
+  EXPECT_EQ(L"draft", std::wstring(stub_.Queries()[0].searchString));
+  EXPECT_EQ(L"file", std::wstring(stub_.Queries()[0].category));
+  EXPECT_EQ(0, stub_.Queries()[0].ranking);
+  // The bundled service answers files only, and the dialog says so.
+  EXPECT_EQ("Service answers \"file\" and \"all\"", Text(dialog, IDC_CATEGORY_NOTE));
+  // The product's address is the help page installed beside the module.
+  std::string address = Text(dialog, IDC_HELP_ADDRESS);
+  EXPECT_EQ(0u, address.find("file:")) << address;
+  EXPECT_EQ(std::string::npos, address.find("example")) << address;
+
+  // While the service searches, typing on sends no second query; once it has
+  // answered, the text typed last is asked, with the ranking chosen.
+  stub_.SetReadyStates({3});
+  stub_.SetLiteralWarning(L"");
+  TypeSearch(dialog, "(zanzibar");
+  PumpFor(700);
+  ASSERT_EQ(2u, stub_.Queries().size());
+  TypeSearch(dialog, "zanzibar");
+  Press(dialog, IDC_RANK_RECENCY);
+  PumpFor(700);
+  EXPECT_EQ(2u, stub_.Queries().size()) << "a second query while one was in flight";
+  stub_.Reset();
+  stub_.AddResult(ToWide(dir_.File("a.txt")), L"a.txt");
+  EXPECT_EQ("1 file matches", AwaitText(dialog, IDC_QUERY_PREVIEW, "1 file matches"));
+  ASSERT_EQ(1u, stub_.Queries().size());
+  EXPECT_EQ(L"zanzibar", std::wstring(stub_.Queries()[0].searchString));
+  EXPECT_EQ(1, stub_.Queries()[0].ranking);
+
+  // The issue's example: a count and what was read literally, for the picture.
+  stub_.Reset();
+  stub_.SetLiteralWarning(L"Read literally: \" (unbalanced quote), size:>>1 (not a size), kind:gizmo (not a kind)");
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) stub_.AddResult(ToWide(dir_.File(name)), ToWide(name));
+  TypeSearch(dialog, "(zanzibar OR \"pelican size:>>1 kind:gizmo");
+  std::string shown = "3 files match\r\nRead literally: \" (unbalanced quote), size:>>1 (not a size), kind:gizmo (not a kind)";
+  EXPECT_EQ(shown, AwaitText(dialog, IDC_QUERY_PREVIEW, shown));
+  SetForegroundWindow(dialog);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpFor(200);
+  EXPECT_TRUE(SaveWindowPicture(dialog, PictureInWorkingDirectory(L"properties-dialog.png"), true));
 }
 
 }  // namespace

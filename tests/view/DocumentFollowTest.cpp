@@ -38,16 +38,6 @@ class DocumentFollowTest : public StoredFolderViewTest {
     SetEnvironmentVariableA("QUORVANE_DATA_DIR", previous);
     ASSERT_EQ(0u, run.exitCode) << run.output;
   }
-
-  // Lets the view's timer run for about the given time.
-  static void WaitAndPump(DWORD milliseconds) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-      PumpMessages();
-      Sleep(20);
-    }
-  }
-
 };
 
 TEST_F(DocumentFollowTest, OpenViewShowsAFolderAnotherProcessCreatedAndIgnoresUnrelatedChanges) {

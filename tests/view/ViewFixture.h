@@ -91,6 +91,14 @@ class ViewTest : public testing::Test {
   }
   static CShellView* Impl(IShellView* view) { return static_cast<CShellView*>(view); }
   static HWND ListOf(IShellView* view) { return Impl(view)->ListControl(); }
+  // Lets the view's timers run for about the given time.
+  static void WaitAndPump(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+      PumpMessages();
+      Sleep(20);
+    }
+  }
   // Handles messages until the view holds all its folder's results (a search
   // that never completes ends after the service's wait limit).
   static void WaitForFill(IShellView* view) {
