@@ -57,13 +57,13 @@ std::string SummaryTitle(IStorage* storage) {
   if (FAILED(storage->QueryInterface(IID_IPropertySetStorage, sets.PutVoid()))) return {};
   ComPtr<IPropertyStorage> properties;
   if (FAILED(sets->Open(FMTID_SummaryInformation, STGM_READ | STGM_SHARE_EXCLUSIVE, properties.Put()))) return {};
-  PROPSPEC spec = {};
-  spec.ulKind = PRSPEC_PROPID;
-  spec.propid = PIDSI_TITLE;
+  PROPSPEC titleProperty = {};
+  titleProperty.ulKind = PRSPEC_PROPID;
+  titleProperty.propid = PIDSI_TITLE;
   PROPVARIANT value;
   PropVariantInit(&value);
   std::string title;
-  if (SUCCEEDED(properties->ReadMultiple(1, &spec, &value))) {
+  if (SUCCEEDED(properties->ReadMultiple(1, &titleProperty, &value))) {
     if (value.vt == VT_LPWSTR && value.pwszVal) {
       AppendUtf16(title, reinterpret_cast<const char16_t*>(value.pwszVal), wcslen(value.pwszVal));
     } else if (value.vt == VT_LPSTR && value.pszVal) {

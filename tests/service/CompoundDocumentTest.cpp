@@ -67,14 +67,14 @@ void WriteCompound(const std::wstring& path, const Streams& streams, const std::
     ComPtr<IPropertyStorage> properties;
     ASSERT_HRESULT_SUCCEEDED(sets->Create(FMTID_SummaryInformation, nullptr, PROPSETFLAG_ANSI,
                                           STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, properties.Put()));
-    PROPSPEC spec = {};
-    spec.ulKind = PRSPEC_PROPID;
-    spec.propid = PIDSI_TITLE;
+    PROPSPEC titleProperty = {};
+    titleProperty.ulKind = PRSPEC_PROPID;
+    titleProperty.propid = PIDSI_TITLE;
     PROPVARIANT value;
     PropVariantInit(&value);
     value.vt = VT_LPSTR;
     value.pszVal = const_cast<char*>(title.c_str());
-    ASSERT_HRESULT_SUCCEEDED(properties->WriteMultiple(1, &spec, &value, PID_FIRST_USABLE));
+    ASSERT_HRESULT_SUCCEEDED(properties->WriteMultiple(1, &titleProperty, &value, PID_FIRST_USABLE));
     properties->Commit(STGC_DEFAULT);
   }
   root->Commit(STGC_DEFAULT);
