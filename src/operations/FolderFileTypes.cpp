@@ -57,7 +57,7 @@ bool FolderOperations::MoveFileTypeToFolder(const char* extension) {
     // The caller hides the type here next; a split whose second half cannot be
     // stored would show the files twice, so both must fit.
     if (!query || !HideQuery(base, extension)) return false;
-    return AddAndAnnounceFolder(FileTypeFolderName(extension), query->c_str()).Get() != nullptr;
+    return AddAndAnnounceFolder(FileTypeFolderName(extension), query->c_str(), false).Get() != nullptr;
   } catch (...) {
     return false;
   }
