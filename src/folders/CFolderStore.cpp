@@ -710,6 +710,8 @@ ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* nam
   for (int number = 1; HasChildNamed(parent, chosen); ++number) {
     if (taken == NameTaken::Refuse) return nullptr;
     chosen = base + " (" + std::to_string(number) + ")";
+    // A numbered name longer than a folder name may be is refused.
+    if (CharacterCount(chosen) > kMaxFolderNameCharacters) return nullptr;
   }
   ComPtr<IXMLDOMElement> element;
   Bstr tag(L"folder");

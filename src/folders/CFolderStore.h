@@ -116,7 +116,8 @@ class CFolderStore {
   // ComError when the save fails, with the document left as the file holds it.
   int ChangeFolder(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change);
   // What AddFolder does when a sibling has the name, letter case aside: refuse,
-  // or take the first free "name (n)" for n = 1, 2, 3...
+  // or take the first free "name (n)" for n = 1, 2, 3... (refused when that
+  // grows past kMaxFolderNameCharacters).
   enum class NameTaken { Refuse, Number };
   // Appends a new folder (name, category "file", and the search string when one
   // is given) to the parent and saves, in one change; null when the parent is

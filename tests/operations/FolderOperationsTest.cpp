@@ -358,11 +358,12 @@ TEST_F(FolderOperationsTest, NewNamesAreCheckedAgainstTheFileAsItIsWhenTheChange
     ASSERT_TRUE(other.AddFolder(node.Get(), "INVOICES"));
   }
   EXPECT_EQ("quorvane\\Work\\New Folder (1)", PathOf(Ops(work).NewFolder().Get())) << "letter case aside";
-  EXPECT_FALSE(Ops(work).MoveFileTypeToFolder("pdf"));
-  EXPECT_EQ(FormatText(LoadResourceText(IDS_FOLDER_NAME_TAKEN).c_str(), "pdf files"), boxes.LastText());
+  EXPECT_TRUE(Ops(work).MoveFileTypeToFolder("pdf"));
+  EXPECT_EQ(nullptr, Ops(work).NewNamedFolder("PDF Files").Get());
+  EXPECT_EQ(FormatText(LoadResourceText(IDS_FOLDER_NAME_TAKEN).c_str(), "PDF Files"), boxes.LastText());
   LPCITEMIDLIST moving[] = {invoices.Get()};
   EXPECT_FALSE(Ops(work).MoveFoldersFrom(root_->AbsoluteList(), moving, 1));
-  EXPECT_EQ((Strings{"Drafts", "Archive", "new folder", "pdf files", "INVOICES", "New Folder (1)"}),
+  EXPECT_EQ((Strings{"Drafts", "Archive", "new folder", "pdf files", "INVOICES", "New Folder (1)", "pdf files (1)"}),
             SavedChildren({"Work"}));
   EXPECT_EQ((Strings{"Work", "Invoices"}), SavedChildren({}));
 }
