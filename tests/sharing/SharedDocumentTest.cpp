@@ -183,15 +183,18 @@ TEST_F(SharedDocumentTest, FourProcessesInterleavingChangesLoseNoneAndListTheFil
 }
 
 TEST_F(SharedDocumentTest, TwoProcessesMakingNewFoldersNeverGiveTwoSiblingsOneName) {
-  constexpr int kEach = 15;
+  constexpr int kEach = 40;
   WriteFileText(DocumentPath(), "<root name='root'/>");
-  std::string goName = Unique("go");
+  std::string readyName = Unique("ready"), goName = Unique("go");
+  UniqueHandle ready(CreateSemaphoreA(nullptr, 0, 2, readyName.c_str()));
   UniqueHandle go(CreateEventA(nullptr, TRUE, FALSE, goName.c_str()));
   std::vector<UniqueHandle> workers;
   for (int w = 0; w < 2; ++w) {
-    workers.push_back(StartProgram(Worker("newfolders " + std::to_string(kEach) + " " + goName)));
+    workers.push_back(StartProgram(Worker("newfolders " + std::to_string(kEach) + " " + readyName + " " + goName)));
     ASSERT_TRUE(workers.back());
   }
+  // Both start together, each with the component loaded.
+  for (int w = 0; w < 2; ++w) ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.Get(), kWorkerTimeout));
   SetEvent(go.Get());
   for (UniqueHandle& worker : workers) EXPECT_EQ(0u, WaitForExit(worker.Get()));
 
