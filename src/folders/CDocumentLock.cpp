@@ -11,6 +11,10 @@ namespace {
 
 constexpr wchar_t kMutexPrefix[] = L"Local\\quorvane-document-";
 
+// The tick count by which the thread's outermost DocumentLockDeadline ends; 0
+// when none is open.
+thread_local ULONGLONG threadDeadline = 0;
+
 std::wstring FullPath(const std::wstring& path) {
   DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return path;
@@ -49,8 +53,24 @@ CDocumentLock::CDocumentLock(const std::wstring& documentPath) {
   if (!mutex_) throw ComError(HRESULT_FROM_WIN32(GetLastError()));
 }
 
+DocumentLockDeadline::DocumentLockDeadline(DWORD milliseconds) : outermost_(threadDeadline == 0) {
+  if (outermost_) threadDeadline = GetTickCount64() + milliseconds;
+}
+
+DocumentLockDeadline::~DocumentLockDeadline() {
+  if (outermost_) threadDeadline = 0;
+}
+
+DWORD DocumentLockDeadline::Limit(DWORD wait) {
+  if (threadDeadline == 0) return wait;
+  ULONGLONG now = GetTickCount64();
+  if (now >= threadDeadline) return 0;
+  ULONGLONG left = threadDeadline - now;
+  return left < wait ? static_cast<DWORD>(left) : wait;
+}
+
 bool CDocumentLock::Acquire(DWORD timeoutMilliseconds) {
-  DWORD waited = WaitForSingleObject(mutex_.Get(), timeoutMilliseconds);
+  DWORD waited = WaitForSingleObject(mutex_.Get(), DocumentLockDeadline::Limit(timeoutMilliseconds));
   if (waited == WAIT_OBJECT_0) return false;
   if (waited == WAIT_ABANDONED) return true;
   throw ComError(waited == WAIT_TIMEOUT ? HRESULT_FROM_WIN32(ERROR_TIMEOUT) : HRESULT_FROM_WIN32(GetLastError()));

@@ -24,7 +24,8 @@ class CDocumentLock {
   CDocumentLock(const CDocumentLock&) = delete;
   CDocumentLock& operator=(const CDocumentLock&) = delete;
 
-  // Waits for the lock (the calling thread may already hold it: the lock counts).
+  // Waits for the lock (the calling thread may already hold it: the lock counts),
+  // no longer than the thread's DocumentLockDeadline leaves, if one is open.
   // True when the previous owner ended without releasing it. Throws
   // ComError(HRESULT_FROM_WIN32(ERROR_TIMEOUT)) when the wait times out.
   bool Acquire(DWORD timeoutMilliseconds = kDocumentLockTimeout);
@@ -36,6 +37,25 @@ class CDocumentLock {
 
  private:
   UniqueHandle mutex_;
+};
+
+// One deadline for every wait for the lock that the calling thread makes within
+// its scope: an operation that waits in several steps (a look-up that reads a
+// changed file again, then the change itself) waits at most this long in all.
+// Scopes nest; the outermost one sets the deadline.
+class DocumentLockDeadline {
+ public:
+  explicit DocumentLockDeadline(DWORD milliseconds = kDocumentLockTimeout);
+  DocumentLockDeadline(const DocumentLockDeadline&) = delete;
+  DocumentLockDeadline& operator=(const DocumentLockDeadline&) = delete;
+  ~DocumentLockDeadline();
+
+  // How long a wait of `wait` milliseconds may last under the thread's deadline
+  // (0 once it has passed); `wait` itself when no scope is open.
+  static DWORD Limit(DWORD wait);
+
+ private:
+  bool outermost_;
 };
 
 // Holds a document lock for its scope.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -158,6 +159,44 @@ bool IsPassingConflict(DWORD error) { return error == ERROR_SHARING_VIOLATION ||
 constexpr int kReplaceAttempts = 10;
 constexpr DWORD kReplacePause = 50;
 
+[[noreturn]] void ThrowLastError() { throw ComError(HRESULT_FROM_WIN32(GetLastError()), IID_IXMLDOMDocument); }
+
+// A file removed when the holder ends, unless its path was cleared first.
+struct RemovedUnlessKept {
+  std::wstring path;
+  RemovedUnlessKept() = default;
+  RemovedUnlessKept(const RemovedUnlessKept&) = delete;
+  RemovedUnlessKept& operator=(const RemovedUnlessKept&) = delete;
+  ~RemovedUnlessKept() {
+    if (!path.empty()) DeleteFileW(ExtendedLengthPath(path).c_str());
+  }
+};
+
+// The serialised document with the encoding its declaration names, if it names
+// one, changed to UTF-8: the text is written as UTF-8.
+std::wstring WithUtf8Declaration(std::wstring text) {
+  if (text.rfind(L"<?xml", 0) != 0) return text;
+  std::size_t close = text.find(L"?>");
+  std::size_t encoding = text.find(L"encoding", 0);
+  if (close == std::wstring::npos || encoding == std::wstring::npos || encoding > close) return text;
+  std::size_t open = text.find_first_of(L"\"'", encoding);
+  if (open == std::wstring::npos || open > close) return text;
+  std::size_t end = text.find(text[open], open + 1);
+  if (end == std::wstring::npos || end > close) return text;
+  return text.replace(open + 1, end - open - 1, L"UTF-8");
+}
+
+// Refuses to replace what is in the document's place when it is marked
+// read-only or is not a file at all (a directory, a device).
+void CheckReplaceable(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
+    throw ComError(kDocumentNotAFile, IID_IXMLDOMDocument);
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) throw ComError(kDocumentReadOnly, IID_IXMLDOMDocument);
+}
+
 }  // namespace
 
 // A change to the document: both locks held, and the document brought up to
@@ -312,6 +351,7 @@ int CFolderStore::Save() {
   StoreLock lock;
   if (path_.empty()) throw ComError(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), IID_IXMLDOMDocument);
   DocumentLockHold hold(lock_.get());
+  CheckReplaceable(path_);
   FileStamp now;
   if (FileStamp::Read(path_, now) && now != loaded_) {
     // Another process saved since this copy was read: writing it would undo
@@ -325,29 +365,54 @@ int CFolderStore::Save() {
 }
 
 void CFolderStore::WriteFile() {
-  // The whole document goes to a temporary file beside the real one, which then
-  // replaces it in one step: an interrupted save leaves the previous file intact.
+  // The document is serialised here and written to a temporary file beside the
+  // real one, every write checked; only a temporary file that holds all of it
+  // and reads back as the same document replaces the file, in one step. Any
+  // failure leaves the previous file as it was and no temporary file behind.
+  Bstr xml;
+  ThrowIfFailed(document_->get_xml(xml.Put()), IID_IXMLDOMDocument);
+  std::wstring text = WithUtf8Declaration(std::wstring(xml.Get() ? xml.Get() : L"", xml.Length()));
+  std::string bytes = ToUtf8(text);
+
   std::wstring directory = path_.substr(0, path_.find_last_of(L'\\') + 1);
-  if (directory.empty()) directory = L".";
-  std::wstring temporary;
-  for (unsigned attempt = 0; temporary.empty(); ++attempt) {
+  if (directory.empty()) directory = L".\\";
+  RemovedUnlessKept temporary;
+  UniqueHandle file;
+  for (unsigned attempt = 0; !file; ++attempt) {
     wchar_t name[40];
     swprintf(name, 40, L"qvx%08lx-%u.tmp", GetCurrentProcessId(), GetTickCount() + attempt);
-    std::wstring candidate = directory.back() == L'\\' ? directory + name : directory + L"\\" + name;
-    UniqueHandle file = FileHandle(
-        CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::wstring candidate = directory + name;
+    file = FileHandle(CreateFileW(ExtendedLengthPath(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
-      temporary = candidate;
+      temporary.path = candidate;
     } else if (GetLastError() != ERROR_FILE_EXISTS || attempt > 100) {
       throw ComError(HRESULT_FROM_WIN32(GetLastError()), IID_IXMLDOMDocument);
     }
   }
-  Variant target;
-  V_VT(target.Get()) = VT_BSTR;
-  V_BSTR(target.Get()) = Bstr(temporary.c_str()).Detach();
-  HRESULT hr = document_->save(*target.Get());
-  for (int attempt = 1; SUCCEEDED(hr); ++attempt) {
-    if (MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+  for (std::size_t done = 0; done < bytes.size();) {
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!::WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr)) ThrowLastError();
+    // A short write without an error is a full disk all the same.
+    if (written != chunk) throw ComError(HRESULT_FROM_WIN32(ERROR_DISK_FULL), IID_IXMLDOMDocument);
+    done += written;
+  }
+  if (!FlushFileBuffers(file.Get())) ThrowLastError();
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(file.Get(), &size)) ThrowLastError();
+  if (static_cast<std::uint64_t>(size.QuadPart) != bytes.size()) {
+    throw ComError(HRESULT_FROM_WIN32(ERROR_DISK_FULL), IID_IXMLDOMDocument);
+  }
+  file.Reset();
+  VerifyWrittenFile(temporary.path, text);
+
+  HRESULT hr = S_OK;
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExW(ExtendedLengthPath(temporary.path).c_str(), ExtendedLengthPath(path_).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      break;
+    }
     DWORD error = GetLastError();
     if (!IsPassingConflict(error) || attempt >= kReplaceAttempts) {
       hr = HRESULT_FROM_WIN32(error);
@@ -355,13 +420,24 @@ void CFolderStore::WriteFile() {
     }
     Sleep(kReplacePause);
   }
-  if (FAILED(hr)) {
-    DeleteFileW(temporary.c_str());
-    throw ComError(hr, IID_IXMLDOMDocument);
-  }
+  if (FAILED(hr)) throw ComError(hr, IID_IXMLDOMDocument);
+  temporary.path.clear();
   FileStamp::Read(path_, loaded_);
   FileGlance::Read(path_, glanced_);
   ++generation_;
+}
+
+void CFolderStore::VerifyWrittenFile(const std::wstring& file, const std::wstring& text) {
+  ComPtr<IXMLDOMDocument2> check = CreateParser();
+  Variant source;
+  V_VT(source.Get()) = VT_BSTR;
+  V_BSTR(source.Get()) = Bstr(file.c_str()).Detach();
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  Bstr reread;
+  if (FAILED(check->load(*source.Get(), &loaded)) || loaded != VARIANT_TRUE || FAILED(check->get_xml(reread.Put())) ||
+      std::wstring(reread.Get() ? reread.Get() : L"", reread.Length()) != text) {
+    throw ComError(kDocumentNotWrittenWhole, IID_IXMLDOMDocument);
+  }
 }
 
 std::string CFolderStore::XPathLiteral(const std::string& text) {
@@ -614,7 +690,8 @@ int CFolderStore::ApplyChange(IXMLDOMNode* node, const FolderSettings& stored, c
   }
 }
 
-ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* name) {
+ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* name, NameTaken taken,
+                                            const char* query) {
   if (!parent) throw ComError(E_POINTER, IID_IXMLDOMNode);
   ChangeScope change(*this);
   // The parent may belong to a copy older than the file; it is found again in
@@ -627,12 +704,22 @@ ComPtr<IXMLDOMNode> CFolderStore::AddFolder(IXMLDOMNode* parent, const char* nam
     if (parentPath.empty() || document_->selectSingleNode(query.Get(), current.Put()) != S_OK) return nullptr;
   }
   parent = current.Get();
+  // Another process may have added a namesake since the caller looked.
+  std::string base = name ? name : "";
+  std::string chosen = base;
+  for (int number = 1; HasChildNamed(parent, chosen); ++number) {
+    if (taken == NameTaken::Refuse) return nullptr;
+    chosen = base + " (" + std::to_string(number) + ")";
+    // A numbered name longer than a folder name may be is refused.
+    if (CharacterCount(chosen) > kMaxFolderNameCharacters) return nullptr;
+  }
   ComPtr<IXMLDOMElement> element;
   Bstr tag(L"folder");
   ThrowIfFailed(document_->createElement(tag.Get(), element.Put()), IID_IXMLDOMDocument);
   ComPtr<IXMLDOMNode> node = element.As<IXMLDOMNode>(IID_IXMLDOMNode);
-  SetNodeAttribute(node.Get(), kNameAttribute, name ? name : "");
+  SetNodeAttribute(node.Get(), kNameAttribute, chosen.c_str());
   SetNodeAttribute(node.Get(), kCategoryAttribute, kNewFolderCategory);
+  if (query) SetNodeAttribute(node.Get(), kQueryAttribute, query);
   ComPtr<IXMLDOMNode> added;
   ThrowIfFailed(parent->appendChild(node.Get(), added.Put()), IID_IXMLDOMNode);
   Save();

@@ -31,6 +31,14 @@ class CDocumentLock;
 // What a save answers when another process changed the file since this process
 // read it (the platform's E_CHANGED_STATE).
 constexpr HRESULT kDocumentChangedElsewhere = static_cast<HRESULT>(0x8000000CL);
+// What a save answers, without writing, when the file in the document's place
+// is marked read-only (ERROR_FILE_READ_ONLY), or is a directory or a device
+// rather than a file (ERROR_DIRECTORY_NOT_SUPPORTED).
+constexpr HRESULT kDocumentReadOnly = static_cast<HRESULT>(0x80070000L | ERROR_FILE_READ_ONLY);
+constexpr HRESULT kDocumentNotAFile = static_cast<HRESULT>(0x80070150L);
+// What a save answers when the file it wrote did not read back as the document
+// (ERROR_FILE_CORRUPT); the previous file stays.
+constexpr HRESULT kDocumentNotWrittenWhole = static_cast<HRESULT>(0x80070000L | ERROR_FILE_CORRUPT);
 
 class CFolderStore {
  public:
@@ -47,9 +55,11 @@ class CFolderStore {
 
   // Reads the file again, whether or not it changed.
   int Load();
-  // Writes the whole document; throws ComError when it cannot, and
-  // ComError(kDocumentChangedElsewhere) when another process changed the file since this
-  // copy was read (writing would undo that change; the copy is read again).
+  // Writes the whole document; throws ComError when it cannot (the file is then
+  // as it was), ComError(kDocumentReadOnly) or ComError(kDocumentNotAFile) for
+  // what may not be replaced, and ComError(kDocumentChangedElsewhere) when
+  // another process changed the file since this copy was read (writing would
+  // undo that change; the copy is read again).
   int Save();
   // Reads the file again when another process changed it since this copy was
   // read or written. Every lookup does this first, with a glance at the file's
@@ -105,10 +115,17 @@ class CFolderStore {
   // the folder is not in the document or the change is refused; throws
   // ComError when the save fails, with the document left as the file holds it.
   int ChangeFolder(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change);
-  // Appends a new folder (name, category "file") to the parent and saves; null
-  // when the parent is gone.
+  // What AddFolder does when a sibling has the name, letter case aside: refuse,
+  // or take the first free "name (n)" for n = 1, 2, 3... (refused when that
+  // grows past kMaxFolderNameCharacters).
+  enum class NameTaken { Refuse, Number };
+  // Appends a new folder (name, category "file", and the search string when one
+  // is given) to the parent and saves, in one change; null when the parent is
+  // gone or, with NameTaken::Refuse, the name is taken. The name is chosen
+  // against the siblings the file holds under the lock.
   // Throws ComError(E_POINTER) without a parent.
-  ComPtr<IXMLDOMNode> AddFolder(IXMLDOMNode* parent, const char* name);
+  ComPtr<IXMLDOMNode> AddFolder(IXMLDOMNode* parent, const char* name, NameTaken taken = NameTaken::Refuse,
+                                const char* query = nullptr);
   int RemoveFolder(LPCITEMIDLIST list);
   // Moves the source folder to the end of the destination's children and saves;
   // 0 without change when the destination is the source or lies inside it, or
@@ -132,6 +149,9 @@ class CFolderStore {
   void RefreshFromFile(bool thorough) const;
   void SetDamagedFileAside();
   void WriteFile();
+  // Throws ComError(kDocumentNotWrittenWhole) unless the file parses back to
+  // exactly the serialised text.
+  static void VerifyWrittenFile(const std::wstring& file, const std::wstring& text);
 
   std::wstring path_;
   std::unique_ptr<CDocumentLock> lock_;

@@ -57,7 +57,8 @@ bool FolderOperations::MoveFileTypeToFolder(const char* extension) {
     // The caller hides the type here next; a split whose second half cannot be
     // stored would show the files twice, so both must fit.
     if (!query || !HideQuery(base, extension)) return false;
-    return AddAndAnnounceFolder(FileTypeFolderName(extension), query->c_str()).Get() != nullptr;
+    // A folder per use: a second split of the type takes "pdf files (1)".
+    return AddAndAnnounceFolder(FileTypeFolderName(extension), query->c_str(), true).Get() != nullptr;
   } catch (...) {
     return false;
   }

@@ -7,6 +7,7 @@
 
 #include "common/ModulePaths.h"
 #include "common/Text.h"
+#include "folders/CDocumentLock.h"
 #include "folders/CFolderStore.h"
 #include "operations/ShellRequests.h"
 #include "pidl/CPidlManager.h"
@@ -47,6 +48,43 @@ CItemIdList JoinLists(LPCITEMIDLIST head, LPCITEMIDLIST tail) {
   return joined;
 }
 
+// The system's own words for a failure, without the line break it ends with.
+std::string SystemMessage(HRESULT failure) {
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, static_cast<DWORD>(failure), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length && text ? std::wstring(text, length) : std::wstring();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+    message.pop_back();
+  }
+  if (message.empty()) return FormatText("error 0x%08lX", static_cast<unsigned long>(failure));
+  return ToUtf8(message);
+}
+
+// What went wrong with a save of the document at `path`, for the user.
+std::string SaveFailureText(HRESULT failure, const std::wstring& path) {
+  std::string file = ToUtf8(path);
+  switch (failure) {
+    case kDocumentReadOnly:
+      return FormatText(LoadResourceText(IDS_DOCUMENT_READ_ONLY).c_str(), file.c_str());
+    case kDocumentNotAFile:
+      return FormatText(LoadResourceText(IDS_DOCUMENT_NOT_A_FILE).c_str(), file.c_str());
+    case kDocumentChangedElsewhere:
+      return LoadResourceText(IDS_FOLDER_CHANGED_ELSEWHERE);
+    case kDocumentNotWrittenWhole:
+      return FormatText(LoadResourceText(IDS_DOCUMENT_NOT_WRITTEN_WHOLE).c_str(), file.c_str());
+    default:
+      break;
+  }
+  if (failure == HRESULT_FROM_WIN32(ERROR_TIMEOUT)) {
+    return FormatText(LoadResourceText(IDS_DOCUMENT_BUSY).c_str(), file.c_str(),
+                      static_cast<unsigned>(kDocumentLockTimeout / 1000));
+  }
+  return FormatText(LoadResourceText(IDS_DOCUMENT_NOT_SAVED).c_str(), file.c_str(), SystemMessage(failure).c_str());
+}
+
 }  // namespace
 
 CItemIdList RenamedResultItem(LPCITEMIDLIST item, const std::string& newName) {
@@ -65,36 +103,63 @@ FolderOperations::FolderOperations(CFolderStore& store, LPCITEMIDLIST absoluteLi
 
 CItemIdList FolderOperations::AbsoluteListOf(LPCITEMIDLIST item) const { return JoinLists(absolute_.Get(), item); }
 
+void FolderOperations::ReportFailure(HWND owner, HRESULT failure, bool tell) {
+  failure_ = failure;
+  if (!tell) return;
+  try {
+    prompts_->Inform(owner,
+                     FormatText(LoadResourceText(IDS_CHANGE_NOT_SAVED).c_str(),
+                                SaveFailureText(failure, store_->DocumentPath()).c_str()),
+                     kProductName);
+  } catch (...) {
+  }
+}
+
 bool FolderOperations::ChangeStoredSettings(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change,
                                             bool announce) {
+  DocumentLockDeadline deadline;
   try {
     if (!IsFolder(CPidlManager::GetLastItem(list))) return false;
     if (!store_->ChangeFolder(list, change)) return false;
     if (announce) NotifyShell(SHCNE_UPDATEDIR, list, nullptr);
     return true;
+  } catch (const ComError& error) {
+    // The user's own commands say what was not saved; what the view keeps of
+    // its own accord (the view mode, the order) is not worth a message.
+    ReportFailure(nullptr, error.Result(), announce);
+    return false;
   } catch (...) {
     return false;
   }
 }
 
-CItemIdList FolderOperations::AddAndAnnounceFolder(const std::string& name, const char* query) {
+CItemIdList FolderOperations::AddAndAnnounceFolder(const std::string& name, const char* query, bool number) {
+  DocumentLockDeadline deadline;
   CItemIdList created(RequirePidlManager());
-  if (name.empty() || CharacterCount(name) > kMaxFolderNameCharacters) return created;
-  ComPtr<IXMLDOMNode> parentNode = store_->FindFolderNode(absolute_.Get());
-  if (!parentNode) return created;
-  ComPtr<IXMLDOMNode> node = store_->AddFolder(parentNode.Get(), name.c_str());
-  if (!node) return created;
-  CItemIdList item(RequirePidlManager());
-  item.Adopt(RequirePidlManager().CreateFolderItem(CFolderStore::ReadFolderSettings(node.Get())));
-  if (!item.Get()) return created;
-  created = AbsoluteListOf(item.Get());
-  // The search string goes in before anyone sees the folder: a view that starts
-  // renaming it writes its own copy of the item back.
-  if (query && !ChangeStoredSettings(created.Get(), [query](FolderSettings& record) {
-        record.query = query;
-        return true;
-      }, false)) {
-    store_->RemoveFolder(created.Get());
+  try {
+    if (name.empty() || CharacterCount(name) > kMaxFolderNameCharacters) return created;
+    ComPtr<IXMLDOMNode> parentNode = store_->FindFolderNode(absolute_.Get());
+    if (!parentNode) return created;
+    // The name is chosen, and the search string written, in the one change that
+    // adds the folder: under the document's lock, against the siblings as the
+    // file holds them, before anyone sees the folder.
+    ComPtr<IXMLDOMNode> node = store_->AddFolder(
+        parentNode.Get(), name.c_str(), number ? CFolderStore::NameTaken::Number : CFolderStore::NameTaken::Refuse,
+        query);
+    if (!node) {
+      ComPtr<IXMLDOMNode> parentNow = store_->FindFolderNode(absolute_.Get());
+      if (parentNow && store_->HasChildNamed(parentNow.Get(), name)) {
+        prompts_->Inform(nullptr, FormatText(LoadResourceText(IDS_FOLDER_NAME_TAKEN).c_str(), name.c_str()),
+                         kProductName);
+      }
+      return created;
+    }
+    CItemIdList item(RequirePidlManager());
+    item.Adopt(RequirePidlManager().CreateFolderItem(CFolderStore::ReadFolderSettings(node.Get())));
+    if (!item.Get()) return created;
+    created = AbsoluteListOf(item.Get());
+  } catch (const ComError& error) {
+    ReportFailure(nullptr, error.Result());
     return CItemIdList(RequirePidlManager());
   }
   NotifyShell(SHCNE_MKDIR, created.Get(), nullptr);
@@ -104,15 +169,9 @@ CItemIdList FolderOperations::AddAndAnnounceFolder(const std::string& name, cons
 
 CItemIdList FolderOperations::NewFolder() {
   try {
-    ComPtr<IXMLDOMNode> node = store_->FindFolderNode(absolute_.Get());
-    if (!node) return CItemIdList(RequirePidlManager());
-    std::string base = LoadResourceText(IDS_NEW_FOLDER_NAME);
-    std::string name = base;
-    // The search starts at 1 every time, so gaps are filled first.
-    for (int number = 1; store_->HasChildNamed(node.Get(), name); ++number) {
-      name = FormatText("%s (%d)", base.c_str(), number);
-    }
-    return AddAndAnnounceFolder(name, nullptr);
+    // The first free "New Folder (n)" is chosen by the store under the lock; the
+    // search starts at 1 every time, so gaps are filled first.
+    return AddAndAnnounceFolder(LoadResourceText(IDS_NEW_FOLDER_NAME), nullptr, true);
   } catch (...) {
     return CItemIdList(RequirePidlManager());
   }
@@ -120,7 +179,7 @@ CItemIdList FolderOperations::NewFolder() {
 
 CItemIdList FolderOperations::NewNamedFolder(const char* name) {
   try {
-    return AddAndAnnounceFolder(name ? name : "", nullptr);
+    return AddAndAnnounceFolder(name ? name : "", nullptr, false);
   } catch (...) {
     return CItemIdList(RequirePidlManager());
   }
@@ -143,8 +202,12 @@ void FolderOperations::DeleteFolder(HWND owner, LPCITEMIDLIST item, bool confirm
                                       LoadResourceText(IDS_CONFIRM_FOLDER_DELETE_TITLE))) {
       return;
     }
+    // The deadline starts once the user has answered.
+    DocumentLockDeadline deadline;
     if (!store_->RemoveFolder(absolute.Get())) return;
     NotifyShell(SHCNE_RMDIR, absolute.Get(), nullptr);
+  } catch (const ComError& error) {
+    ReportFailure(owner, error.Result());
   } catch (...) {
   }
 }
@@ -233,7 +296,8 @@ void FolderOperations::DeleteSelection(HWND owner, const LPCITEMIDLIST* items) {
       title = LoadResourceText(IDS_CONFIRM_MIXED_DELETE_TITLE);
     }
     if (!prompts_->Confirm(owner, text, title)) return;
-    for (const LPCITEMIDLIST* item = items; *item; ++item) DeleteItem(owner, *item, false);
+    DocumentLockDeadline deadline;
+    for (const LPCITEMIDLIST* item = items; *item && SUCCEEDED(failure_); ++item) DeleteItem(owner, *item, false);
   } catch (...) {
   }
 }
@@ -294,6 +358,7 @@ bool FolderOperations::RenameFolder(LPCITEMIDLIST item, const char* newName) {
 }
 
 CItemIdList FolderOperations::RenamedFolder(LPCITEMIDLIST item, const std::string& name) {
+  DocumentLockDeadline deadline;
   CItemIdList none(RequirePidlManager());
   if (name.empty() || CharacterCount(name) > kMaxFolderNameCharacters || !IsUtf8(name.data(), name.size())) return none;
   FolderSettings old;
@@ -320,7 +385,8 @@ CItemIdList FolderOperations::RenamedFolder(LPCITEMIDLIST item, const std::strin
       stored.name = name;
       return true;
     });
-  } catch (const ComError&) {
+  } catch (const ComError& error) {
+    ReportFailure(nullptr, error.Result(), false);
     return none;
   }
   if (!written) return none;
@@ -331,6 +397,7 @@ CItemIdList FolderOperations::RenamedFolder(LPCITEMIDLIST item, const std::strin
 
 bool FolderOperations::MoveFoldersFrom(LPCITEMIDLIST sourceList, const LPCITEMIDLIST* items, UINT count) {
   if (!sourceList || !items) return false;
+  DocumentLockDeadline deadline;
   bool moved = false;
   try {
     for (UINT i = 0; i < count; ++i) {
@@ -345,8 +412,11 @@ bool FolderOperations::MoveFoldersFrom(LPCITEMIDLIST sourceList, const LPCITEMID
       try {
         // Refused quietly: a move into the folder itself or below it.
         done = store_->MoveFolder(from.Get(), absolute_.Get());
-      } catch (const ComError&) {
-        done = 0;
+      } catch (const ComError& error) {
+        if (error.Result() == E_POINTER || error.Result() == E_INVALIDARG) continue;
+        // The document cannot be saved: the folders left stay where they are.
+        ReportFailure(nullptr, error.Result());
+        break;
       }
       if (!done) continue;
       NotifyShell(SHCNE_RMDIR, from.Get(), nullptr);
@@ -362,6 +432,7 @@ std::optional<FolderOperations::AppliedSettings> FolderOperations::ApplySettings
                                                                                const FolderSettings& shown,
                                                                                FolderSettings edited) {
   if (!IsFolder(CPidlManager::GetLastItem(folderList))) return std::nullopt;
+  DocumentLockDeadline deadline;
   bool nameChanged = false;
   if (edited.name != shown.name) {
     // A sibling's name, letter case aside, would make two folders that one
@@ -385,7 +456,12 @@ std::optional<FolderOperations::AppliedSettings> FolderOperations::ApplySettings
       saved = stored;
       return true;
     });
-  } catch (const ComError&) {
+  } catch (const ComError& error) {
+    failure_ = error.Result();
+    prompts_->Inform(owner,
+                     FormatText(LoadResourceText(IDS_SETTINGS_NOT_SAVED).c_str(),
+                                SaveFailureText(error.Result(), store_->DocumentPath()).c_str()),
+                     FormatText("%s Properties", shown.name.c_str()));
     return std::nullopt;
   }
   if (!written) {

@@ -41,7 +41,11 @@ class FolderOperations {
   // In what follows `item` is always a child list of this folder and `owner`
   // the window the command came from (null when there is none), which owns any
   // question asked. None of them throws: a refused or failed operation changes
-  // nothing, notifies nothing and answers false or an empty list.
+  // nothing, notifies nothing and answers false or an empty list. A change the
+  // folder definitions could not save is reported to the user through the
+  // prompts (naming the file and the cause), except a rename, whose caller
+  // reads LastFailure. Each operation waits for the document's lock at most
+  // kDocumentLockTimeout in all.
 
   // Adds "New Folder" (or the first free "New Folder (n)") under this folder;
   // the new folder's absolute list. The prompts may start editing its name.
@@ -65,6 +69,8 @@ class FolderOperations {
   bool RenameFolder(LPCITEMIDLIST item, const char* newName);
   // The renamed child's new item, or an empty list when the rename is refused.
   CItemIdList RenamedFolder(LPCITEMIDLIST item, const std::string& name);
+  // Why the last operation that failed to save failed; S_OK when none did.
+  HRESULT LastFailure() const { return failure_; }
   // Moves search folders (child lists of the folder `sourceList`) here; a
   // namesake here, or a move into the folder itself or below it, leaves a
   // folder where it is. True when any folder moved.
@@ -120,8 +126,12 @@ class FolderOperations {
   // folder is written. Announces the folder as updated when asked.
   bool ChangeStoredSettings(LPCITEMIDLIST list, const std::function<bool(FolderSettings&)>& change,
                             bool announce);
-  // Adds a sub-folder with the given name and search string and announces it.
-  CItemIdList AddAndAnnounceFolder(const std::string& name, const char* query);
+  // Adds a sub-folder with the given name (or, when the name is taken and
+  // `number` is set, the first free "name (n)") and search string, and
+  // announces it.
+  CItemIdList AddAndAnnounceFolder(const std::string& name, const char* query, bool number);
+  // Records why a change was not saved and tells the user, naming the file.
+  void ReportFailure(HWND owner, HRESULT failure, bool tell = true);
   // Tells the user that a result's file cannot be found exactly any more.
   void ReportMissingFile(HWND owner, const std::string& name);
   // ShellExecuteEx, showing no error of its own when the prompts are quiet;
@@ -132,6 +142,7 @@ class FolderOperations {
   CItemIdList absolute_;
   bool root_;
   IOperationPrompts* prompts_;
+  HRESULT failure_ = S_OK;
 };
 
 }  // namespace qv

@@ -481,8 +481,10 @@ STDMETHODIMP CShellFolder::SetNameOf(HWND, LPCITEMIDLIST item, LPCWSTR newName, 
   if (renamedItem) *renamedItem = nullptr;
   if (!newName || !IsSingleItem(item)) return E_INVALIDARG;
   return ComBoundary([&]() -> HRESULT {
-    CItemIdList renamed = Operations().RenamedFolder(item, ToUtf8(newName));
-    if (!renamed.Get()) return E_FAIL;
+    FolderOperations operations = Operations();
+    CItemIdList renamed = operations.RenamedFolder(item, ToUtf8(newName));
+    // A rename that could not be saved says why (a full disk, a read-only file).
+    if (!renamed.Get()) return FAILED(operations.LastFailure()) ? operations.LastFailure() : E_FAIL;
     if (renamedItem) *renamedItem = renamed.Detach();
     return S_OK;
   });
@@ -615,8 +617,9 @@ STDMETHODIMP CShellFolder::MoveFolders(IShellFolder* sourceFolder, LPCITEMIDLIST
     ComPtr<IQuorvaneShellFolder> own;
     if (FAILED(sourceFolder->QueryInterface(__uuidof(IQuorvaneShellFolder), own.PutVoid()))) return S_OK;
     auto* source = static_cast<CShellFolder*>(own.Get());
-    Operations().MoveFoldersFrom(source->AbsoluteList(), items, count);
-    return S_OK;
+    FolderOperations operations = Operations();
+    operations.MoveFoldersFrom(source->AbsoluteList(), items, count);
+    return FAILED(operations.LastFailure()) ? operations.LastFailure() : S_OK;
   });
 }
 

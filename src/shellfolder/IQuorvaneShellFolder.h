@@ -10,7 +10,8 @@
 MIDL_INTERFACE("FE681A19-D8DA-4AA5-BDF4-AA785E3B5A4C")
 IQuorvaneShellFolder : public IShellFolder2 {
   // Moves search folders dropped from sourceFolder (another of the component's
-  // folders) into this folder when move is set.
+  // folders) into this folder when move is set; the failure when the folder
+  // definitions could not be saved.
   virtual HRESULT STDMETHODCALLTYPE MoveFolders(IShellFolder* sourceFolder, PCUITEMID_CHILD_ARRAY items,
                                                 UINT count, BOOL move) = 0;
 };

@@ -56,7 +56,7 @@ TEST_F(FileTypesAndVerbsTest, MoveToFolderAddsAFolderPerUseWithTheNarrowedString
   EXPECT_TRUE(Ops(work).HideFileType("pdf"));
   EXPECT_EQ("report -filetype:pdf", SavedQuery({"Work"}));
   EXPECT_TRUE(Ops(work).MoveFileTypeToFolder("pdf"));
-  EXPECT_EQ((Strings{"Drafts", "Archive", "pdf files", "pdf files"}), SavedChildren({"Work"}));
+  EXPECT_EQ((Strings{"Drafts", "Archive", "pdf files", "pdf files (1)"}), SavedChildren({"Work"}));
   // Each new folder is announced, and so is the folder whose search changed.
   ASSERT_EQ(3u, log.notifications.size());
   EXPECT_EQ(SHCNE_MKDIR, log.notifications[0].event);

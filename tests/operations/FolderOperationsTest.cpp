@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "common/ModulePaths.h"
+#include "folders/CDocumentLock.h"
 #include "operations/FolderOperations.h"
 #include "resources/resource.h"
 #include "support/OperationsFixture.h"
@@ -294,6 +297,107 @@ TEST_F(FolderOperationsTest, PromptsObjectAnswersEveryQuestionAndHearsOfNewFolde
   EXPECT_EQ(SHCNE_DELETE, log.notifications.back().event);
   // The log shows the folder part of the result's list.
   EXPECT_EQ("quorvane\\Work", log.notifications.back().first);
+}
+
+TEST_F(FolderOperationsTest, ChangeThatCannotBeSavedFailsVisiblyAndChangesNothing) {
+  ComPtr<CShellFolder> work = Work();
+  std::wstring path = ToWide(DocumentPath());
+  std::string before = DocumentText();
+  ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  const std::string named = "\"" + DocumentPath() + "\" is read-only";
+  ScopedShellRequestLog log;
+  ScopedConfirmationAnswer boxes(true);
+
+  // New Folder and "Move all .pdf files" tell the user, naming the file.
+  EXPECT_EQ(nullptr, Ops(work).NewFolder().Get());
+  EXPECT_EQ(1, boxes.Count());
+  EXPECT_EQ(0u, boxes.LastText().rfind("The change was not made. ", 0)) << boxes.LastText();
+  EXPECT_NE(std::string::npos, boxes.LastText().find(named)) << boxes.LastText();
+  EXPECT_FALSE(Ops(work).MoveFileTypeToFolder("pdf"));
+  EXPECT_EQ(2, boxes.Count());
+  // A rename answers the failure to SetNameOf's caller.
+  LPITEMIDLIST renamed = nullptr;
+  EXPECT_EQ(kDocumentReadOnly,
+            work->SetNameOf(nullptr, ItemOf(work.Get(), "Drafts").Get(), L"Plans", SHGDN_INFOLDER, &renamed));
+  EXPECT_EQ(nullptr, renamed);
+  // The properties dialog says the settings were not saved.
+  FolderSettings shown = SavedRecord({"Work", "Archive"});
+  FolderSettings edited = shown;
+  edited.query = "older";
+  EXPECT_FALSE(Ops(work).ApplySettings(kOwner, work->AbsoluteListOf(ItemOf(work.Get(), "Archive").Get()).Get(), shown, edited));
+  EXPECT_EQ(3, boxes.Count());
+  EXPECT_EQ(0u, boxes.LastText().rfind("The settings were not saved. ", 0)) << boxes.LastText();
+  EXPECT_NE(std::string::npos, boxes.LastText().find(named)) << boxes.LastText();
+  // A move says so once and answers what it did: nothing.
+  CItemIdList invoices = ItemOf(root_.Get(), "Invoices");
+  LPCITEMIDLIST moving[] = {invoices.Get()};
+  EXPECT_FALSE(Ops(work).MoveFoldersFrom(root_->AbsoluteList(), moving, 1));
+  EXPECT_EQ(4, boxes.Count());
+  Ops(root_).DeleteFolder(nullptr, invoices.Get(), false);
+  EXPECT_EQ(5, boxes.Count());
+
+  EXPECT_EQ(before, DocumentText());
+  EXPECT_NE(0u, GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(log.notifications.empty());
+  EXPECT_EQ((Strings{"Drafts", "Archive"}), SavedChildren({"Work"}));
+  ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ("quorvane\\Work\\New Folder", PathOf(Ops(work).NewFolder().Get()));
+  EXPECT_EQ(5, boxes.Count());
+}
+
+TEST_F(FolderOperationsTest, NewNamesAreCheckedAgainstTheFileAsItIsWhenTheChangeIsMade) {
+  ComPtr<CShellFolder> work = Work();
+  ScopedConfirmationAnswer boxes(true);
+  // Another process adds folders after this one last read the file.
+  CItemIdList invoices = ItemOf(root_.Get(), "Invoices");
+  {
+    CFolderStore other(ToWide(DocumentPath()));
+    ComPtr<IXMLDOMNode> node = other.FindFolderNode(PathList({"Work"}).Get());
+    ASSERT_TRUE(other.AddFolder(node.Get(), "new folder"));
+    ASSERT_TRUE(other.AddFolder(node.Get(), "pdf files"));
+    ASSERT_TRUE(other.AddFolder(node.Get(), "INVOICES"));
+  }
+  EXPECT_EQ("quorvane\\Work\\New Folder (1)", PathOf(Ops(work).NewFolder().Get())) << "letter case aside";
+  EXPECT_TRUE(Ops(work).MoveFileTypeToFolder("pdf"));
+  EXPECT_EQ(nullptr, Ops(work).NewNamedFolder("PDF Files").Get());
+  EXPECT_EQ(FormatText(LoadResourceText(IDS_FOLDER_NAME_TAKEN).c_str(), "PDF Files"), boxes.LastText());
+  LPCITEMIDLIST moving[] = {invoices.Get()};
+  EXPECT_FALSE(Ops(work).MoveFoldersFrom(root_->AbsoluteList(), moving, 1));
+  EXPECT_EQ((Strings{"Drafts", "Archive", "new folder", "pdf files", "INVOICES", "New Folder (1)", "pdf files (1)"}),
+            SavedChildren({"Work"}));
+  EXPECT_EQ((Strings{"Work", "Invoices"}), SavedChildren({}));
+}
+
+TEST_F(FolderOperationsTest, OneDeadlineCoversEveryWaitOfAChange) {
+  CItemIdList invoices = ItemOf(root_.Get(), "Invoices");
+  // Another process changes the file, then holds the lock for 15 seconds: each
+  // step of the rename (the look-ups that read the file again, the change
+  // itself) waits for it.
+  {
+    CFolderStore other(ToWide(DocumentPath()));
+    ASSERT_TRUE(other.AddFolder(other.FindFolderNode(PathList({}).Get()).Get(), "Elsewhere"));
+  }
+  UniqueHandle held(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread holder([&] {
+    CDocumentLock lock(ToWide(DocumentPath()));
+    lock.Acquire();
+    SetEvent(held.Get());
+    WaitForSingleObject(release.Get(), 15000);
+    lock.Release();
+  });
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held.Get(), 10000));
+  FolderOperations operations = Ops(root_);
+  ULONGLONG start = GetTickCount64();
+  CItemIdList renamed = operations.RenamedFolder(invoices.Get(), "Bills");
+  ULONGLONG waited = GetTickCount64() - start;
+  SetEvent(release.Get());
+  holder.join();
+  EXPECT_EQ(nullptr, renamed.Get());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_TIMEOUT), operations.LastFailure());
+  EXPECT_GE(waited, kDocumentLockTimeout - 100);
+  EXPECT_LE(waited, kDocumentLockTimeout + 1500) << "one deadline for the whole rename";
+  EXPECT_EQ((Strings{"Work", "Invoices", "Elsewhere"}), SavedChildren({}));
 }
 
 }  // namespace

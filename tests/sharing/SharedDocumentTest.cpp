@@ -182,6 +182,34 @@ TEST_F(SharedDocumentTest, FourProcessesInterleavingChangesLoseNoneAndListTheFil
   }
 }
 
+TEST_F(SharedDocumentTest, TwoProcessesMakingNewFoldersNeverGiveTwoSiblingsOneName) {
+  constexpr int kEach = 40;
+  WriteFileText(DocumentPath(), "<root name='root'/>");
+  std::string readyName = Unique("ready"), goName = Unique("go");
+  UniqueHandle ready(CreateSemaphoreA(nullptr, 0, 2, readyName.c_str()));
+  UniqueHandle go(CreateEventA(nullptr, TRUE, FALSE, goName.c_str()));
+  std::vector<UniqueHandle> workers;
+  for (int w = 0; w < 2; ++w) {
+    workers.push_back(StartProgram(Worker("newfolders " + std::to_string(kEach) + " " + readyName + " " + goName)));
+    ASSERT_TRUE(workers.back());
+  }
+  // Both start together, each with the component loaded.
+  for (int w = 0; w < 2; ++w) ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ready.Get(), kWorkerTimeout));
+  SetEvent(go.Get());
+  for (UniqueHandle& worker : workers) EXPECT_EQ(0u, WaitForExit(worker.Get()));
+
+  // Every folder made is there, each under a name of its own, letter case aside.
+  std::map<std::string, std::string> folders = FoldersOf(DocumentPath());
+  std::set<std::wstring> names;
+  for (const auto& [name, query] : folders) {
+    std::wstring upper = ToWide(name.c_str());
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    EXPECT_TRUE(names.insert(upper).second) << "two folders named " << name;
+  }
+  EXPECT_EQ(2u * kEach, folders.size());
+  EXPECT_TRUE(folders.count("New Folder") && folders.count("New Folder (" + std::to_string(2 * kEach - 1) + ")"));
+}
+
 TEST_F(SharedDocumentTest, ProcessEndedWhileHoldingTheLockBlocksNoOne) {
   WriteFileText(DocumentPath(), "<root name='root'><folder name='Before'/></root>");
   std::string heldName = Unique("held");

@@ -11,12 +11,16 @@
 //       the event HELD and waits to be ended.
 //   worker DLL create NAME                         makes a new folder in the root
 //       and names it NAME.
+//   worker DLL newfolders COUNT READY GO           releases the semaphore READY once
+//       loaded and, once the event GO is set, makes COUNT new folders in the root
+//       with the menu's New Folder, one after another.
 
 #include <windows.h>
 #include <ole2.h>
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -161,8 +165,22 @@ int Hold(const char* held) {
 
 int Create(HMODULE module, const std::string& name) {
   ComPtr<IShellFolder> root = CreateRoot(module);
+  // A change that cannot be saved says so in a message box.
+  qv::test::ConfirmationAnswerer answerer;
   RunBackgroundCommand(root.Get(), kNewFolderCommand);
   Rename(root.Get(), "New Folder", name);
+  return 0;
+}
+
+int NewFolders(HMODULE module, int count, const char* ready, const char* go) {
+  qv::UniqueHandle readySemaphore(OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, ready));
+  qv::UniqueHandle goEvent(OpenEventA(SYNCHRONIZE, FALSE, go));
+  if (!readySemaphore || !goEvent) return 3;
+  ComPtr<IShellFolder> root = CreateRoot(module);
+  qv::test::ConfirmationAnswerer answerer;
+  ReleaseSemaphore(readySemaphore.Get(), 1, nullptr);
+  WaitForSingleObject(goEvent.Get(), 60000);
+  for (int i = 0; i < count; ++i) RunBackgroundCommand(root.Get(), kNewFolderCommand);
   return 0;
 }
 
@@ -180,6 +198,7 @@ int main(int argc, char** argv) {
       if (command == "changes" && argc == 8) result = Changes(module, argv[3], argv[4], argv[5], argv[6], argv[7]);
       if (command == "hold" && argc == 4) result = Hold(argv[3]);
       if (command == "create" && argc == 4) result = Create(module, argv[3]);
+      if (command == "newfolders" && argc == 6) result = NewFolders(module, std::atoi(argv[3]), argv[4], argv[5]);
     } catch (const qv::ComError& error) {
       std::printf("failed: 0x%08lX\n", static_cast<unsigned long>(error.Result()));
       result = 1;

@@ -126,6 +126,23 @@ TEST_F(DropTargetTest, DroppingAFolderIntoItsOwnSubfolderChangesNothing) {
   EXPECT_EQ(before, DocumentText());
 }
 
+TEST_F(DropTargetTest, DropThatCannotBeSavedSaysSoAndAnswersNoEffect) {
+  std::string before = DocumentText();
+  std::wstring path = ToWide(DocumentPath());
+  ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  ComPtr<IDataObject> data = DataObjectFor(root_.Get(), {&work_, &home_});
+  DWORD effect = 0;
+  {
+    ScopedConfirmationAnswer boxes(true);
+    EXPECT_EQ(S_OK, EnterAndDrop(DropTargetOnChild(root_.Get(), archive_).Get(), data.Get(), 0, &effect));
+    EXPECT_EQ(1, boxes.Count()) << "one message for the drop";
+    EXPECT_NE(std::string::npos, boxes.LastText().find(DocumentPath())) << boxes.LastText();
+  }
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  EXPECT_EQ(before, DocumentText());
+}
+
 TEST_F(DropTargetTest, AFolderIsNotMovedBesideASiblingOfTheSameName) {
   root_.Reset();  // it belongs to the module objects UseDocument replaces
   UseDocument("<root name='root'><folder name='Work'/><folder name='Archive'><folder name='Work'/></folder></root>");
