@@ -45,11 +45,9 @@ HRESULT CRegistrar::FinishComponentRegistration() {
   return ServiceBoundary([&]() -> HRESULT {
     RegistrationStore store;
     if (!pending_->Finish(store)) return E_UNEXPECTED;
-    // A client registering is a user starting to use search.
-    try {
-      KeepIndexRunning();
-    } catch (const SqliteError&) {
-    }
+    // Registering starts no watcher: installers and uninstallers register
+    // clients, and a watcher started from the folder being uninstalled would
+    // keep it on disk. The client's first query starts it.
     return S_OK;
   });
 }

@@ -185,9 +185,12 @@ TEST_F(IndexWatcherTest, UsingTheServiceStartsTheWatcherWhichBuildsTheIndex) {
   qv::test::ProgramRun paused = qv::test::RunProgram(ToolCommand("watch"));
   EXPECT_NE(std::string::npos, paused.output.find("Indexing is paused")) << paused.output;
 
-  // Resumed, the next use starts it (a new client's registration, here).
+  // Resumed, the next query starts it; a client registering does not.
   SetIndexingPaused(false);
   EXPECT_NE(0, RegisterClient(L"{9E1F3D2C-5B4A-4C3D-8E7F-112233445566}"));
+  Sleep(1000);
+  EXPECT_FALSE(IsWatcherRunning());
+  Find(L"rowan");
   EXPECT_TRUE(WaitFor(IsWatcherRunning));
   EXPECT_TRUE(Shows(L"rowan", {L"rowan.txt"}));
   EXPECT_EQ(S_OK, status->GetIndexStatus(&state, &files, nullptr));
