@@ -47,6 +47,8 @@
 #define IDS_FILES_MATCH 74
 #define IDS_AT_LEAST_FILES_MATCH 75
 #define IDS_CATEGORIES_ANSWERED 76
+#define IDS_INDEX_BUILDING 77
+#define IDS_NO_FOLDERS_INDEXED 78
 
 // The view's accelerators and its view-mode menu
 #define IDA_VIEW 111

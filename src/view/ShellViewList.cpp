@@ -41,6 +41,10 @@ std::string CountText(int results, int folders) {
   return std::to_string(results) + " file(s) " + std::to_string(folders) + " folder(s)";
 }
 
+// The service is asked how far its index is no more often than this while a
+// fill runs (it counts the files of its databases to answer).
+constexpr ULONGLONG kIndexStatusInterval = 1000;
+
 // Rows taken from the enumerator per call.
 constexpr ULONG kFillBatch = 512;
 // While a search folder's results arrive, the view looks for more this often
@@ -225,6 +229,7 @@ bool CShellView::StartResultFill() {
   if (feed_ && window_) SetTimer(window_, kResultTimer, kResultTimerInterval, nullptr);
   if (list_->Control()) {
     FitTypeColumn();
+    AskIndexStatusNow(false);
     WriteStatusText();
   }
   return true;
@@ -305,6 +310,7 @@ void CShellView::FinishResultFill() {
   if (keptResults_) ReplaceShownResults();
   keptResults_.reset();
   FitTypeColumn();
+  AskIndexStatusNow(true);
   WriteStatusText();
   // Only a whole answer is kept for the next open.
   if (whole) resultcache::Store(feedRequest_, std::move(fedResults_));
@@ -540,8 +546,27 @@ void CShellView::WriteStatusText() {
   if (feed_ && !quietFill_) countText += ", searching...";
   std::wstring counts = ToWide(countText);
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusCounts, reinterpret_cast<LPARAM>(counts.c_str()), &ignored);
-  std::wstring query = ToWide(folder.query);
+  // A notice of the index goes before the query, in the widest part.
+  std::string notice = IndexNotice();
+  std::wstring query = ToWide(notice.empty() ? folder.query
+                                             : folder.query.empty() ? notice : notice + "  \xE2\x80\x94  " + folder.query);
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusQuery, reinterpret_cast<LPARAM>(query.c_str()), &ignored);
+}
+
+void CShellView::AskIndexStatusNow(bool now) {
+  ULONGLONG tick = GetTickCount64();
+  if (!now && indexStatusTick_ && tick - indexStatusTick_ < kIndexStatusInterval) return;
+  indexStatusTick_ = tick;
+  indexStatusKnown_ = AskIndexStatus(indexStatus_);
+}
+
+std::string CShellView::IndexNotice() const {
+  // Only a search folder's own fill asks; other services tell nothing.
+  if (!indexStatusKnown_ || shownResults_ < 0) return {};
+  if (indexStatus_.state == kIndexBuilding)
+    return FormatText(LoadResourceText(IDS_INDEX_BUILDING).c_str(), ToUtf8(GroupedNumber(indexStatus_.files)).c_str());
+  if (indexStatus_.folders == 0 && shownResults_ == 0) return LoadResourceText(IDS_NO_FOLDERS_INDEXED);
+  return {};
 }
 
 void CShellView::EditNewItemLabel(LPCITEMIDLIST list) {
