@@ -49,6 +49,7 @@
 #define IDS_CATEGORIES_ANSWERED 76
 #define IDS_INDEX_BUILDING 77
 #define IDS_NO_FOLDERS_INDEXED 78
+#define IDS_OPTIONS_NOT_OPENED 79
 
 // The view's accelerators and its view-mode menu
 #define IDA_VIEW 111
