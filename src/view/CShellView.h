@@ -158,9 +158,8 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   void OnBeginLabelEdit();
   void OnEndLabelEdit(NMLVDISPINFOW* info);
   void WriteStatusText();
-  // Asks the service how far its index is, unless it was asked less than a
-  // second ago and `now` is false.
-  void AskIndexStatusNow(bool now);
+  // Asks the service how far its index is (when a fill ends).
+  void AskIndexStatus();
   // What the status bar says of the index: that it is still being built, or
   // (with no result shown) that no folder is indexed; empty otherwise.
   std::string IndexNotice() const;
@@ -220,11 +219,10 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   std::uint32_t shownIndexStamp_ = 0;
   ULONGLONG indexRefillTick_ = 0;
   bool quietFill_ = false;
-  // What the service last told of its index (asked when a fill starts or
-  // ends, at most once a second), and whether it told anything.
+  // What the service told of its index when the last fill ended, and whether
+  // it told anything.
   IndexStatus indexStatus_;
   bool indexStatusKnown_ = false;
-  ULONGLONG indexStatusTick_ = 0;
   // The rows' counts when the view counted them itself (-1: the folder's counts).
   int shownResults_ = -1;
   int shownFolders_ = 0;

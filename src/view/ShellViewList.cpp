@@ -41,10 +41,6 @@ std::string CountText(int results, int folders) {
   return std::to_string(results) + " file(s) " + std::to_string(folders) + " folder(s)";
 }
 
-// The service is asked how far its index is no more often than this while a
-// fill runs (it counts the files of its databases to answer).
-constexpr ULONGLONG kIndexStatusInterval = 1000;
-
 // Rows taken from the enumerator per call.
 constexpr ULONG kFillBatch = 512;
 // While a search folder's results arrive, the view looks for more this often
@@ -229,7 +225,6 @@ bool CShellView::StartResultFill() {
   if (feed_ && window_) SetTimer(window_, kResultTimer, kResultTimerInterval, nullptr);
   if (list_->Control()) {
     FitTypeColumn();
-    AskIndexStatusNow(false);
     WriteStatusText();
   }
   return true;
@@ -310,7 +305,7 @@ void CShellView::FinishResultFill() {
   if (keptResults_) ReplaceShownResults();
   keptResults_.reset();
   FitTypeColumn();
-  AskIndexStatusNow(true);
+  AskIndexStatus();
   WriteStatusText();
   // Only a whole answer is kept for the next open.
   if (whole) resultcache::Store(feedRequest_, std::move(fedResults_));
@@ -553,11 +548,9 @@ void CShellView::WriteStatusText() {
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusQuery, reinterpret_cast<LPARAM>(query.c_str()), &ignored);
 }
 
-void CShellView::AskIndexStatusNow(bool now) {
-  ULONGLONG tick = GetTickCount64();
-  if (!now && indexStatusTick_ && tick - indexStatusTick_ < kIndexStatusInterval) return;
-  indexStatusTick_ = tick;
-  indexStatusKnown_ = AskIndexStatus(indexStatus_);
+void CShellView::AskIndexStatus() {
+  // Once a fill: the service counts the files of its databases to answer.
+  indexStatusKnown_ = qv::AskIndexStatus(indexStatus_);
 }
 
 std::string CShellView::IndexNotice() const {
