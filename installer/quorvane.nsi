@@ -296,9 +296,10 @@ Section "quorvane"
   !insertmacro Say "Adding quorvane to the Start menu"
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\quorvane search folders.lnk" "$INSTDIR\quorvane-browse.exe"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk" "$INSTDIR\quorvane-index.exe" "index"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Search index status.lnk" "$SYSDIR\cmd.exe" \
-    '/k ""$INSTDIR\quorvane-index.exe" status"'
+  ; The console entries of earlier versions gave way to the options window.
+  Delete "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Search index status.lnk"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Indexing options.lnk" "$INSTDIR\quorvane-index.exe" "options"
   ${If} $AllUsers != 1
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\Index my documents.lnk" "$INSTDIR\quorvane-index.exe" \
       'add "$DOCUMENTS"'
@@ -527,8 +528,7 @@ Section "Uninstall"
 
   !insertmacro Say "Removing quorvane from the Start menu"
   Delete "$SMPROGRAMS\${PRODUCT}\quorvane search folders.lnk"
-  Delete "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk"
-  Delete "$SMPROGRAMS\${PRODUCT}\Search index status.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Indexing options.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Index my documents.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Uninstall quorvane.lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"

@@ -116,7 +116,11 @@ check_scope() {  # all|user
   fi
   local shortcuts
   shortcuts=$(ls "$start_menu" 2>/dev/null | grep -c '\.lnk$')
-  [ "$shortcuts" -ge 4 ] || fail "$scope: $shortcuts Start menu entries in $start_menu"
+  [ "$shortcuts" -ge 3 ] || fail "$scope: $shortcuts Start menu entries in $start_menu"
+  # The indexing options window replaces the console entries.
+  [ -e "$start_menu/Indexing options.lnk" ] || fail "$scope: no Indexing options entry in $start_menu: $(ls "$start_menu")"
+  ls "$start_menu" | grep -qi -e 'update the search index' -e 'search index status' &&
+    fail "$scope: a console entry is left in $start_menu: $(ls "$start_menu")"
   local opened status
   opened=$(open_folders "$dir"); status=$?
   if [ "$scope" = all ]; then

@@ -109,6 +109,21 @@ std::string LoadResourceText(UINT id) {
   return length > 0 && text ? ToUtf8(text, static_cast<std::size_t>(length)) : std::string();
 }
 
+std::wstring GroupedNumber(long long value) {
+  std::wstring digits = std::to_wstring(value);
+  wchar_t grouped[64] = {};
+  NUMBERFMTW format = {};
+  wchar_t decimal[] = L".";
+  wchar_t thousand[8] = L",";
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, thousand, ARRAYSIZE(thousand));
+  format.Grouping = 3;
+  format.lpDecimalSep = decimal;
+  format.lpThousandSep = thousand;
+  if (GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, grouped, ARRAYSIZE(grouped)) > 0)
+    return grouped;
+  return digits;
+}
+
 std::string FormatText(const char* format, ...) {
   char text[1024] = {};
   va_list arguments;

@@ -49,6 +49,9 @@ wchar_t* ToTaskMemoryWide(const char* text);
 // A string-table entry of the module; empty when missing.
 std::string LoadResourceText(UINT id);
 
+// A count with the user's digit grouping ("1,234").
+std::wstring GroupedNumber(long long value);
+
 // printf-style formatting of UTF-8 text, bounded at 1023 bytes.
 std::string FormatText(const char* format, ...);
 

@@ -109,10 +109,14 @@ class FolderOperations {
   // Opens the directory that holds a result's file.
   void OpenContainingFolder(LPCITEMIDLIST item);
   // The file's property sheet for a result, the folder properties for a search
-  // folder or (null item) this folder, the About box for the root.
+  // folder or (null item) this folder, the indexing options and About box for the root.
   void ShowProperties(HWND owner, LPCITEMIDLIST item);
-  // The product version and module directory in a message.
+  // The indexing options window, and the product version and module directory
+  // in a message beside it.
   void ShowAbout(HWND owner);
+  // Starts the index tool `tool` with its "options" command; false when it did
+  // not start.
+  bool OpenIndexingOptions(HWND owner, const std::wstring& tool) const;
 
   // What the view keeps per folder; the root keeps nothing.
   int ViewStyle() const;

@@ -1,4 +1,5 @@
-// FolderOperations: opening items, showing properties and the About box.
+// FolderOperations: opening items, showing properties, the About box and the
+// indexing options window.
 
 #include <cstring>
 #include <vector>
@@ -17,6 +18,9 @@ namespace qv {
 namespace {
 
 constexpr char kAboutCaption[] = "About quorvane";
+// The index tool installed beside the component; its "options" command opens
+// the indexing options window.
+constexpr wchar_t kIndexToolName[] = L"quorvane-index.exe";
 
 SHELLEXECUTEINFOW BlankExecuteInfo() {
   SHELLEXECUTEINFOW info = {};
@@ -136,6 +140,19 @@ void FolderOperations::ShowProperties(HWND owner, LPCITEMIDLIST item) {
   }
 }
 
+bool FolderOperations::OpenIndexingOptions(HWND owner, const std::wstring& tool) const {
+  std::wstring directory = ModuleDirectory();
+  SHELLEXECUTEINFOW info = BlankExecuteInfo();
+  // No message of the shell's own: a failure is told in the About box.
+  info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.hwnd = owner;
+  info.lpVerb = L"open";
+  info.lpFile = tool.c_str();
+  info.lpParameters = L"options";
+  info.lpDirectory = directory.c_str();
+  return RunShellExecute(info) != FALSE;
+}
+
 void FolderOperations::ShowAbout(HWND owner) {
   try {
     std::wstring fullPath(32768, L'\0');
@@ -164,6 +181,14 @@ void FolderOperations::ShowAbout(HWND owner) {
     std::string text = FormatText(LoadResourceText(IDS_ABOUT).c_str(), ToUtf8(productVersion).c_str(),
                                   withoutSlash(ModuleDirectory()).c_str(), withoutSlash(store_->DocumentPath()).c_str(),
                                   ToUtf8(HelpPageAddress()).c_str());
+    // The root's properties are the indexing options: their window opens, and
+    // the About box beside it; one that could not open is named in the box.
+    if (!prompts_->Quiet()) {
+      std::wstring tool = ModuleDirectory() + kIndexToolName;
+      if (!OpenIndexingOptions(owner, tool)) {
+        text += FormatText(LoadResourceText(IDS_OPTIONS_NOT_OPENED).c_str(), ToUtf8(tool).c_str());
+      }
+    }
     prompts_->Inform(owner, text, kAboutCaption);
   } catch (...) {
   }

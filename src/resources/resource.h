@@ -55,6 +55,9 @@
 #define IDS_DOCUMENT_NOT_WRITTEN_WHOLE 47
 #define IDS_DOCUMENT_BUSY 48
 #define IDS_FOLDER_NAME_TAKEN 49
+#define IDS_INDEX_BUILDING 77
+#define IDS_NO_FOLDERS_INDEXED 78
+#define IDS_OPTIONS_NOT_OPENED 79
 
 // The view's accelerators and its view-mode menu
 #define IDA_VIEW 111

@@ -30,22 +30,6 @@ constexpr UINT kPreviewPauseMs = 400;
 constexpr UINT_PTR kPreviewPollTimer = 2;
 constexpr UINT kPreviewPollMs = 50;
 
-// A count with the user's digit grouping ("1,234").
-std::wstring GroupedNumber(LONG value) {
-  std::wstring digits = std::to_wstring(value);
-  wchar_t grouped[64] = {};
-  NUMBERFMTW format = {};
-  wchar_t decimal[] = L".";
-  wchar_t thousand[8] = L",";
-  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, thousand, ARRAYSIZE(thousand));
-  format.Grouping = 3;
-  format.lpDecimalSep = decimal;
-  format.lpThousandSep = thousand;
-  if (GetNumberFormatEx(LOCALE_NAME_USER_DEFAULT, 0, digits.c_str(), &format, grouped, ARRAYSIZE(grouped)) > 0)
-    return grouped;
-  return digits;
-}
-
 std::vector<CFolderPropertiesDialog*>& OpenDialogs() {
   static std::vector<CFolderPropertiesDialog*> dialogs;
   return dialogs;

@@ -16,6 +16,7 @@
 #include "runtime/LiveObjects.h"
 #include "common/Holders.h"
 #include "pidl/CItemIdList.h"
+#include "search/IndexStatus.h"
 #include "search/ResultFeed.h"
 #include "view/CListWindow.h"
 
@@ -157,6 +158,11 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   void OnBeginLabelEdit();
   void OnEndLabelEdit(NMLVDISPINFOW* info);
   void WriteStatusText();
+  // Asks the service how far its index is (when a fill ends).
+  void AskIndexStatus();
+  // What the status bar says of the index: that it is still being built, or
+  // (with no result shown) that no folder is indexed; empty otherwise.
+  std::string IndexNotice() const;
   void StartRenameOfSelection();
   void SelectPendingNewItem();
 
@@ -213,6 +219,10 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   std::uint32_t shownIndexStamp_ = 0;
   ULONGLONG indexRefillTick_ = 0;
   bool quietFill_ = false;
+  // What the service told of its index when the last fill ended, and whether
+  // it told anything.
+  IndexStatus indexStatus_;
+  bool indexStatusKnown_ = false;
   // The rows' counts when the view counted them itself (-1: the folder's counts).
   int shownResults_ = -1;
   int shownFolders_ = 0;

@@ -305,6 +305,7 @@ void CShellView::FinishResultFill() {
   if (keptResults_) ReplaceShownResults();
   keptResults_.reset();
   FitTypeColumn();
+  AskIndexStatus();
   WriteStatusText();
   // Only a whole answer is kept for the next open.
   if (whole) resultcache::Store(feedRequest_, std::move(fedResults_));
@@ -540,8 +541,25 @@ void CShellView::WriteStatusText() {
   if (feed_ && !quietFill_) countText += ", searching...";
   std::wstring counts = ToWide(countText);
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusCounts, reinterpret_cast<LPARAM>(counts.c_str()), &ignored);
-  std::wstring query = ToWide(folder.query);
+  // A notice of the index goes before the query, in the widest part.
+  std::string notice = IndexNotice();
+  std::wstring query = ToWide(notice.empty() ? folder.query
+                                             : folder.query.empty() ? notice : notice + "  \xE2\x80\x94  " + folder.query);
   browser->SendControlMsg(FCW_STATUS, SB_SETTEXTW, kStatusQuery, reinterpret_cast<LPARAM>(query.c_str()), &ignored);
+}
+
+void CShellView::AskIndexStatus() {
+  // Once a fill: the service counts the files of its databases to answer.
+  indexStatusKnown_ = qv::AskIndexStatus(indexStatus_);
+}
+
+std::string CShellView::IndexNotice() const {
+  // Only a search folder's own fill asks; other services tell nothing.
+  if (!indexStatusKnown_ || shownResults_ < 0) return {};
+  if (indexStatus_.state == kIndexBuilding)
+    return FormatText(LoadResourceText(IDS_INDEX_BUILDING).c_str(), ToUtf8(GroupedNumber(indexStatus_.files)).c_str());
+  if (indexStatus_.folders == 0 && shownResults_ == 0) return LoadResourceText(IDS_NO_FOLDERS_INDEXED);
+  return {};
 }
 
 void CShellView::EditNewItemLabel(LPCITEMIDLIST list) {

@@ -172,5 +172,29 @@ TEST_F(FileTypesAndVerbsTest, PropertiesOfTheRootBackgroundShowTheAboutBox) {
   EXPECT_EQ(std::string::npos, shown.LastText().find("email")) << shown.LastText();
 }
 
+// The root's properties open the indexing options window (the index tool
+// beside the component) and keep the About box; a tool that does not start is
+// named in the box.
+TEST_F(FileTypesAndVerbsTest, PropertiesOfTheRootOpenTheIndexingOptionsBesideTheAboutBox) {
+  ScopedShellRequestLog log;
+  ScopedConfirmationAnswer shown(true);
+  const std::string tool = ToUtf8(ModuleDirectory()) + "quorvane-index.exe";
+  Ops(root_).ShowProperties(kOwner, nullptr);
+  ASSERT_EQ(1u, log.executions.size());
+  EXPECT_EQ(tool, log.executions[0].file);
+  EXPECT_EQ("options", log.executions[0].parameters);
+  EXPECT_EQ(kOwner, log.executions[0].info.hwnd);
+  EXPECT_NE(0u, log.executions[0].info.fMask & SEE_MASK_FLAG_NO_UI);
+  ASSERT_EQ(1, shown.Count());
+  EXPECT_EQ("About quorvane", shown.LastTitle());
+  EXPECT_EQ(std::string::npos, shown.LastText().find("could not be opened")) << shown.LastText();
+
+  log.executeResult = FALSE;
+  Ops(root_).ShowProperties(kOwner, nullptr);
+  ASSERT_EQ(2, shown.Count());
+  EXPECT_EQ(0u, shown.LastText().find("quorvane\nversion: ")) << shown.LastText();
+  EXPECT_NE(std::string::npos, shown.LastText().find("could not be opened: " + tool)) << shown.LastText();
+}
+
 }  // namespace
 }  // namespace qv::test

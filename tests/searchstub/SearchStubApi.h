@@ -49,6 +49,13 @@ struct StubRegistrarLog {
   WCHAR unregisteredGuid[64];   // slot 10's component GUID
 };
 
+// What the query object's IQuorvaneIndexStatus answers.
+struct StubIndexStatus {
+  LONG state;    // kIndexReady, kIndexBuilding or kIndexNotBuilt
+  LONG files;
+  LONG folders;
+};
+
 #define SEARCH_STUB_API extern "C" __declspec(dllexport)
 
 // Forgets every script and log; results empty, ready state 2, next cookie 1.
@@ -76,5 +83,10 @@ typedef BOOL (WINAPI *StubGetQueryFn)(int index, StubQuery* query);
 typedef void (WINAPI *StubGetRegistrarLogFn)(StubRegistrarLog* log);
 // Cookies issued so far, the last one first in `last`.
 typedef int (WINAPI *StubIssuedCookiesFn)(LONG* last);
+// From now on the query object answers IQuorvaneIndexStatus with the status
+// (null: it has no such interface again, as after a reset).
+typedef void (WINAPI *StubSetIndexStatusFn)(const StubIndexStatus* status);
+// How often IQuorvaneIndexStatus was asked.
+typedef int (WINAPI *StubIndexStatusCallsFn)();
 // Live objects of the service (class factories aside).
 typedef LONG (WINAPI *StubLiveObjectsFn)();

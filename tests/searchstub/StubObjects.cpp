@@ -90,6 +90,23 @@ STDMETHODIMP CStubResultSet::get_AvailableCount(LONG* count) {
   return S_OK;
 }
 
+STDMETHODIMP CStubQueryApi::QueryInterface(REFIID riid, void** ppv) {
+  if (ppv && riid == __uuidof(IQuorvaneIndexStatus) && !State().indexStatus) {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  return StubObject::QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP CStubQueryApi::GetIndexStatus(LONG* state, LONG* files, LONG* folders) {
+  ++State().indexStatusCalls;
+  const StubIndexStatus& status = *State().indexStatus;
+  if (state) *state = status.state;
+  if (files) *files = status.files;
+  if (folders) *folders = status.folders;
+  return S_OK;
+}
+
 STDMETHODIMP CStubQueryApi::Query(LONG cookie, BSTR searchString, VARIANT category, VARIANT ranking,
                                   IDesktopSearchResultSet** results) {
   if (!results) return E_POINTER;

@@ -64,8 +64,12 @@ class CStubResultSet final : public StubObject<CStubResultSet, IDesktopSearchRes
   std::wstring warning_;
 };
 
-class CStubQueryApi final : public StubObject<CStubQueryApi, IDesktopSearchQueryApi> {
+// It answers IQuorvaneIndexStatus only once a test scripted the index's state,
+// as the bundled service does; otherwise it is a service without it.
+class CStubQueryApi final : public StubObject<CStubQueryApi, IDesktopSearchQueryApi, IQuorvaneIndexStatus> {
  public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+  STDMETHODIMP GetIndexStatus(LONG* state, LONG* files, LONG* folders) override;
   STDMETHODIMP Query(LONG cookie, BSTR searchString, VARIANT category, VARIANT ranking,
                      IDesktopSearchResultSet** results) override;
 };

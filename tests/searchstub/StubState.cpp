@@ -54,6 +54,16 @@ SEARCH_STUB_API void WINAPI StubSetLiteralWarning(const WCHAR* warning) {
   State().literalWarning = warning ? warning : L"";
 }
 
+SEARCH_STUB_API void WINAPI StubSetIndexStatus(const StubIndexStatus* status) {
+  if (status) {
+    State().indexStatus = *status;
+  } else {
+    State().indexStatus.reset();
+  }
+}
+
+SEARCH_STUB_API int WINAPI StubIndexStatusCalls() { return State().indexStatusCalls; }
+
 SEARCH_STUB_API void WINAPI StubScriptCall(StubCall call, HRESULT result, int skip, int times) {
   if (call < 0 || call >= kStubCallKinds) return;
   State().scripts[call] = qv::stub::CallScript{result, skip, times};

@@ -40,6 +40,9 @@ struct StubState {
   std::vector<StubQuery> queries;
   StubRegistrarLog registrar = {};
   LONG liveObjects = 0;
+  // Set: the query object answers IQuorvaneIndexStatus with it.
+  std::optional<StubIndexStatus> indexStatus;
+  int indexStatusCalls = 0;
 };
 
 StubState& State();

@@ -71,6 +71,15 @@ void SearchStub::SetLiteralWarning(const std::wstring& warning) {
   Function<StubSetLiteralWarningFn>("StubSetLiteralWarning")(warning.c_str());
 }
 
+void SearchStub::SetIndexStatus(LONG state, LONG files, LONG folders) {
+  StubIndexStatus status{state, files, folders};
+  Function<StubSetIndexStatusFn>("StubSetIndexStatus")(&status);
+}
+
+int SearchStub::IndexStatusCalls() const {
+  return Function<StubIndexStatusCallsFn>("StubIndexStatusCalls")();
+}
+
 void SearchStub::ScriptCall(StubCall call, HRESULT result, int skip, int times) {
   Function<StubScriptCallFn>("StubScriptCall")(call, result, skip, times);
 }

@@ -37,6 +37,9 @@ class SearchStub {
   void SetNextCookie(LONG cookie);
   // What result sets made afterwards say the query read literally.
   void SetLiteralWarning(const std::wstring& warning);
+  // From now on the query object answers IQuorvaneIndexStatus with this state.
+  void SetIndexStatus(LONG state, LONG files, LONG folders);
+  int IndexStatusCalls() const;
   // After `skip` normal answers the call answers `result`, `times` times (-1: always).
   void ScriptCall(StubCall call, HRESULT result, int skip = 0, int times = -1);
 

@@ -107,5 +107,44 @@ TEST_F(ResultFillTest, FolderOpenedAgainShowsItsKeptRowsUntilTheServiceAnswersAn
   EXPECT_EQ((Names{"Sub", "fresh-1.txt"}), Column(ListOf(view.Get()), 0));
 }
 
+// The bundled service tells how far its index is: a search folder's view says
+// that the index is still being built, or, with nothing to show and no folder
+// indexed, how to add one; asked once a fill, when it ends, not per row. A service without it
+// changes nothing.
+TEST_F(ResultFillTest, StatusBarTellsOfAnIndexBeingBuiltAndOfNoFolderIndexed) {
+  const std::string dash = "  \xE2\x80\x94  ";
+  ComPtr<IShellView> view = Show(TopFolder("Other").Get());
+  ASSERT_TRUE(view);
+  WaitForFill(view.Get());
+  EXPECT_EQ("Empty", browser_->statusTexts[1]);
+  EXPECT_EQ("other", browser_->statusTexts[2]);
+
+  struct Case {
+    LONG state, files, folders;
+    int results;
+    std::string notice;  // before the query; empty: the query alone
+  };
+  const Case cases[] = {
+      {kIndexBuilding, 1234, 2, 0, "Indexing your documents: 1,234 files so far"},
+      {kIndexBuilding, 7, 0, 3, "Indexing your documents: 7 files so far"},
+      {kIndexNotBuilt, 0, 0, 0,
+       "No folders are indexed yet. Add one in Indexing options (Start menu, or run quorvane-index options)."},
+      {kIndexReady, 50, 0, 2, ""},
+      {kIndexReady, 50, 1, 0, ""},
+  };
+  for (const Case& c : cases) {
+    stub_.Reset();
+    AddResults("r", c.results);
+    stub_.SetIndexStatus(c.state, c.files, c.folders);
+    stub_.SetReadyStates({3, 3, 3, 3, 2});
+    ASSERT_EQ(S_OK, view->Refresh());
+    WaitForFill(view.Get());
+    PumpMessages();
+    SCOPED_TRACE(c.notice);
+    EXPECT_EQ(c.notice.empty() ? "other" : c.notice + dash + "other", browser_->statusTexts[2]);
+    EXPECT_EQ(1, stub_.IndexStatusCalls());
+  }
+}
+
 }  // namespace
 }  // namespace qv::test
