@@ -8,9 +8,18 @@
 namespace qv {
 
 std::wstring SearchDataFolder() {
-  wchar_t value[MAX_PATH] = {};
-  DWORD length = GetEnvironmentVariableW(kSearchDataVariable, value, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) return value;
+  // The variable may name a folder of any length; a value that changes while
+  // it is read is read again.
+  std::wstring value(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetEnvironmentVariableW(kSearchDataVariable, value.data(), static_cast<DWORD>(value.size()));
+    if (length == 0) break;
+    if (length < value.size()) {
+      value.resize(length);
+      return value;
+    }
+    value.resize(length);
+  }
   TaskMemory<wchar_t> localAppData;
   if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, localAppData.Put()))) {
     return {};

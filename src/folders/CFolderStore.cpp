@@ -31,7 +31,6 @@ constexpr char kRelevance[] = "relevance";
 constexpr char kNewFolderCategory[] = "file";
 
 Bstr WideBstr(const std::string& text) { return Bstr(ToWide(text).c_str()); }
-Bstr WideBstr(const std::wstring& text) { return Bstr(text.c_str()); }
 
 // Places an error message where a reader expected the node's text, so a damaged
 // folder shows what went wrong instead of stale data.
@@ -65,15 +64,6 @@ std::string NodeValue(IXMLDOMNode* node) {
   ThrowIfFailed(node->get_nodeValue(value.Put()), IID_IXMLDOMNode);
   if (value.Type() != VT_BSTR) return {};
   return ToUtf8(V_BSTR(value.Get()), SysStringLen(V_BSTR(value.Get())));
-}
-
-// An attribute's text in full, empty when the element has no such attribute.
-std::wstring AttributeText(IXMLDOMNode* node, const char* attribute) {
-  ComPtr<IXMLDOMNode> found = FindAttributeNode(node, attribute);
-  if (!found) return {};
-  Variant value;
-  ThrowIfFailed(found->get_nodeValue(value.Put()), IID_IXMLDOMNode);
-  return value.Type() == VT_BSTR && V_BSTR(value.Get()) ? std::wstring(V_BSTR(value.Get())) : std::wstring();
 }
 
 // An XPath string literal that stands for exactly the given text.

@@ -303,7 +303,9 @@ TEST(PerUserRegistration, InstallCommandLineNamesOneScopeOrIsRefused) {
   for (const Case& c : cases) {
     RegistrationScope scope;
     EXPECT_EQ(c.accepted, ParseInstallScope(c.commandLine, scope)) << (c.commandLine ? ToUtf8(c.commandLine) : "(null)");
-    if (c.accepted) EXPECT_EQ(c.scope, scope);
+    if (c.accepted) {
+      EXPECT_EQ(c.scope, scope);
+    }
   }
 }
 

@@ -116,9 +116,13 @@ TEST_F(Query, EveryShapeOfQueryIsAnswered) {
       nested = i % 2 ? L"(zz" + number + L" OR " + nested + L")" : L"(" + nested + L" -yy" + number + L")";
     }
     std::vector<std::wstring> found = answer(orChain);
-    if (depth <= 300) EXPECT_EQ(Names({L"holiday plans.md"}), found) << depth;
+    if (depth <= 300) {
+      EXPECT_EQ(Names({L"holiday plans.md"}), found) << depth;
+    }
     found = answer(nested);
-    if (depth <= 8) EXPECT_EQ(Names({L"holiday plans.md"}), found) << depth;
+    if (depth <= 8) {
+      EXPECT_EQ(Names({L"holiday plans.md"}), found) << depth;
+    }
     std::wstring parentheses = std::wstring(depth, L'(') + L"lisbon" + std::wstring(depth, L')');
     EXPECT_EQ(Names({L"holiday plans.md"}), answer(parentheses)) << depth;
   }

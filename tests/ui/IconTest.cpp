@@ -161,7 +161,9 @@ TEST_F(IconTest, FoldersShowTheShellsFolderIconAndFilesTheirTypesIcon) {
     ExtractIconExW(file, index, &large, nullptr, 1);
     IconHandle held(large);
     ASSERT_TRUE(large) << ToUtf8(file) << "," << index;
-    if (!open) EXPECT_EQ(folder, Pixels(large));
+    if (!open) {
+      EXPECT_EQ(folder, Pixels(large));
+    }
   }
   wchar_t tiny[2] = L"";
   int index = -100;

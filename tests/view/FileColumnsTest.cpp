@@ -191,7 +191,7 @@ TEST(SortOrderText, ReadsWhatItWritesAndRefusesTheRest) {
   EXPECT_EQ(ListColumn::Size, order.column);
   EXPECT_TRUE(order.ascending);
   for (const char* bad : {"", "colour", "size upward", "size descending extra", "  ", "s\xC3\xADze", "\xEF\xBC\xB3ize",
-                          "size\xC2\xA0descending"})
+                          "size\xC2\xA0" "descending"})
     EXPECT_FALSE(ParseSortOrder(bad, order)) << bad;
 }
 
