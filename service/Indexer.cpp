@@ -18,6 +18,7 @@
 #include "service/SqliteDatabase.h"
 #include "service/TextExtractor.h"
 #include "service/extract/DocumentText.h"
+#include "service/filters/RegisteredFilters.h"
 #include "service/query/QueryText.h"
 #include "common/Text.h"
 
@@ -35,6 +36,7 @@ constexpr std::int64_t kComplete = 1;
 constexpr std::int64_t kSkippedDocument = 2;  // damaged or hostile
 constexpr std::int64_t kCutOffDocument = 3;
 constexpr std::int64_t kEncryptedDocument = 4;
+constexpr std::int64_t kFilterFailedDocument = 5;  // its registered filter crashed or hung
 
 struct IndexedFile {
   std::int64_t id;
@@ -333,8 +335,11 @@ class IndexPass {
     std::string text;
     bool complete = true;
     std::int64_t skipped = 0;
-    if (size > 0 && IsTextExtension(extension)) {
-      switch (ReadFileText(path, extension, &text)) {
+    bool ours = IsTextExtension(extension);
+    if (size > 0 && (ours || filters_.Handles(extension))) {
+      ReadTextResult result = ours ? ReadFileText(path, extension, &text)
+                                   : filters_.Read(path, extension, kMaxIndexedTextBytes, &text);
+      switch (result) {
         case ReadTextResult::Vanished:
           if (previous) RemoveFile(previous->id);
           return;
@@ -352,6 +357,10 @@ class IndexPass {
           break;
         case ReadTextResult::Encrypted:
           skipped = kEncryptedDocument;
+          ++report_.counts.filesSkipped;
+          break;
+        case ReadTextResult::FilterFailed:
+          skipped = kFilterFailedDocument;
           ++report_.counts.filesSkipped;
           break;
         case ReadTextResult::Read:
@@ -443,6 +452,8 @@ class IndexPass {
   std::unique_ptr<SqliteTransaction> transaction_;
   int writes_ = 0;
   ExclusionRules exclusions_;
+  // The formats read through registered filters, and their host.
+  RegisteredFilters filters_;
   // The root being indexed, as listed and as the file system resolves it.
   std::wstring root_;
   std::wstring rootFinalPath_;
@@ -559,13 +570,16 @@ std::vector<FormatCounts> DocumentCountsByFormat() {
       db->Prepare("SELECT ext, complete, count(*) FROM files WHERE complete >= 1 GROUP BY ext, complete ORDER BY ext");
   while (select.Step()) {
     std::wstring extension = select.Text(0);
-    if (!IsDocumentExtension(extension)) continue;
+    bool filtered = select.Integer(1) == kFilterFailedDocument || HasRegisteredFilter(extension);
+    if (!IsDocumentExtension(extension) && !filtered) continue;
     if (formats.empty() || formats.back().extension != extension) formats.push_back({extension});
+    formats.back().filtered = formats.back().filtered || filtered;
     std::uint64_t count = static_cast<std::uint64_t>(select.Integer(2));
     switch (select.Integer(1)) {
       case kComplete: formats.back().read += count; break;
       case kCutOffDocument: formats.back().cutOff += count; break;
       case kEncryptedDocument: formats.back().encrypted += count; break;
+      case kFilterFailedDocument: formats.back().filterFailed += count; break;
       default: formats.back().damaged += count; break;
     }
   }
