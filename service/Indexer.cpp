@@ -478,6 +478,45 @@ void RereadFilesOfNewReaders(SqliteDatabase& db) {
   transaction.Commit();
 }
 
+// Files indexed by name alone are read again, once, when a filter comes to be
+// registered for their format (a program installed since, or this version of
+// the indexer, which reads through filters, run for the first time). The
+// index keeps the formats whose files were last read with a filter at hand:
+// "ext|ext|".
+std::wstring FilteredFormats(SqliteDatabase& db) {
+  std::wstring filtered;
+  SqliteStatement formats = db.Prepare("SELECT DISTINCT ext FROM files WHERE ext <> '' ORDER BY ext");
+  while (formats.Step()) {
+    std::wstring extension = formats.Text(0);
+    if (HasRegisteredFilter(extension)) filtered += extension + L"|";
+  }
+  return filtered;
+}
+
+std::wstring RecordedFilteredFormats(SqliteDatabase& db) {
+  SqliteStatement known = db.Prepare("SELECT value FROM index_state WHERE key = 'filters'");
+  return known.Step() ? known.Text(0) : std::wstring();
+}
+
+void RereadFilesOfNewFilters(SqliteDatabase& db) {
+  std::wstring filtered = FilteredFormats(db);
+  std::wstring before = L"|" + RecordedFilteredFormats(db);
+  SqliteTransaction transaction(db);
+  SqliteStatement reread = db.Prepare("UPDATE files SET complete = 0 WHERE ext = ?1 AND complete = 1");
+  for (std::size_t start = 0, end; (end = filtered.find(L'|', start)) != std::wstring::npos; start = end + 1) {
+    std::wstring extension = filtered.substr(start, end - start);
+    if (before.find(L"|" + extension + L"|") == std::wstring::npos) reread.Bind(1, extension).Run();
+  }
+  transaction.Commit();
+}
+
+// After a whole pass, every file of a format with a filter was read with it.
+void RecordFilteredFormats(SqliteDatabase& db) {
+  std::wstring filtered = FilteredFormats(db);
+  if (filtered == RecordedFilteredFormats(db)) return;
+  db.Prepare("INSERT OR REPLACE INTO index_state(key, value) VALUES('filters', ?1)").Bind(1, filtered).Run();
+}
+
 }  // namespace
 
 IndexReport Indexer::Run() {
@@ -485,6 +524,7 @@ IndexReport Indexer::Run() {
   IndexReport report;
   std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt, true, &report.upgraded);
   RereadFilesOfNewReaders(*db);
+  RereadFilesOfNewFilters(*db);
   std::vector<std::wstring> roots = RootList().All();
   // Other processes follow a whole pass through its published counts.
   auto expected = static_cast<std::uint64_t>(db->ScalarInteger("SELECT count(*) FROM files"));
@@ -498,6 +538,7 @@ IndexReport Indexer::Run() {
     pass.RemoveFilesOutside(roots);
     for (const std::wstring& root : roots) pass.IndexRoot(root);
     pass.Finish();
+    RecordFilteredFormats(*db);
   } catch (...) {
     ClearPassProgress();
     throw;

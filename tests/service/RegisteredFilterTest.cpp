@@ -223,5 +223,21 @@ TEST_F(RegisteredFilter, ReadsChunksAndAFilterThatCrashesOrHangsCostsOnlyItsFile
       << status.output;
 }
 
+TEST_F(RegisteredFilter, FilesOfAFormatWhoseFilterCameLaterAreReadOnce) {
+  AddFile("docs\\late.qvf5", "tamarind");
+  IndexTree();
+  LONG cookie = RegisterClient();
+  EXPECT_TRUE(RunQuery(cookie, L"tamarind").results.empty());
+  struct Registration {
+    Registration() { SetClass(L".qvf5\\PersistentHandler", kWordsHandler); }
+    ~Registration() { Classes().DeleteTree(RegistryWriter::ClassesPath(L".qvf5")); }
+  } installed;
+  IndexAgain();
+  EXPECT_EQ(Names({L"late.qvf5"}), Titles(RunQuery(cookie, L"tamarind").results));
+  TakeLoads();
+  IndexAgain();
+  EXPECT_EQ(L"", TakeLoads());
+}
+
 }  // namespace
 }  // namespace qv::service::test
