@@ -296,7 +296,8 @@ int IndexNow() {
   }
   if (report.counts.filesSkipped > 0) {
     Line(Number(report.counts.filesSkipped) + L" files were skipped or read only as far as was safe (damaged, encrypted or "
-                                                 L"very large documents, links, names the index could not take).");
+                                                 L"very large documents, documents whose filter failed, links, names the "
+                                                 L"index could not take).");
   }
   if (report.counts.filesUnreadable > 0) {
     Line(Number(report.counts.filesUnreadable) + L" files could not be read (locked or access denied); they are read again on the next pass.");
