@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "common/Holders.h"
 #include "service/ExclusionList.h"
@@ -501,12 +502,15 @@ std::wstring RecordedFilteredFormats(SqliteDatabase& db) {
 void RereadFilesOfNewFilters(SqliteDatabase& db) {
   std::wstring filtered = FilteredFormats(db);
   std::wstring before = L"|" + RecordedFilteredFormats(db);
-  SqliteTransaction transaction(db);
-  SqliteStatement reread = db.Prepare("UPDATE files SET complete = 0 WHERE ext = ?1 AND complete = 1");
+  std::vector<std::wstring> added;
   for (std::size_t start = 0, end; (end = filtered.find(L'|', start)) != std::wstring::npos; start = end + 1) {
     std::wstring extension = filtered.substr(start, end - start);
-    if (before.find(L"|" + extension + L"|") == std::wstring::npos) reread.Bind(1, extension).Run();
+    if (before.find(L"|" + extension + L"|") == std::wstring::npos) added.push_back(std::move(extension));
   }
+  if (added.empty()) return;
+  SqliteTransaction transaction(db);
+  SqliteStatement reread = db.Prepare("UPDATE files SET complete = 0 WHERE ext = ?1 AND complete = 1");
+  for (const std::wstring& extension : added) reread.Bind(1, extension).Run();
   transaction.Commit();
 }
 

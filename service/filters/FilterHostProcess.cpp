@@ -49,8 +49,10 @@ FilterHostProcess::~FilterHostProcess() { Stop(); }
 void FilterHostProcess::Stop() {
   // Closing the pipe lets a healthy host end by itself; the job ends it anyway.
   pipe_.Reset();
-  if (process_ && WaitForSingleObject(process_.Get(), 200) != WAIT_OBJECT_0 && job_) TerminateJobObject(job_.Get(), 1);
-  if (process_) WaitForSingleObject(process_.Get(), 5000);
+  if (process_ && WaitForSingleObject(process_.Get(), 200) != WAIT_OBJECT_0) {
+    if (!job_ || !TerminateJobObject(job_.Get(), 1)) TerminateProcess(process_.Get(), 1);
+    WaitForSingleObject(process_.Get(), 5000);
+  }
   job_.Reset();
   process_.Reset();
   filesServed_ = 0;
