@@ -20,6 +20,7 @@ constexpr IID kFilterInterface = {0x89bcb740, 0x6119, 0x101a, {0xbc, 0xb7, 0x00,
 // time limit ends one that hands out nothing).
 constexpr unsigned long kMaxChunks = 1000000;
 constexpr ULONG kTextBufferChars = 4096;
+constexpr int kMaxEmptyTexts = 1000;
 
 // Text for the index: paragraph and line separators and control characters
 // become spaces; a surrogate pair split between two GetText calls stays whole.
@@ -108,7 +109,8 @@ FilterStatus ReadChunks(IFilter* filter, std::size_t limit, std::string* text) {
     }
     if (!(chunk.flags & CHUNK_TEXT)) continue;
     if (chunk.breakType != CHUNK_NO_BREAK) out.Break();
-    for (;;) {
+    // A filter that keeps answering with no text moves on to the next chunk.
+    for (int empty = 0; empty < kMaxEmptyTexts;) {
       if (out.Full()) {
         out.Flush();
         CutUtf8(*text, limit);
@@ -118,6 +120,7 @@ FilterStatus ReadChunks(IFilter* filter, std::size_t limit, std::string* text) {
       hr = filter->GetText(&length, buffer);
       if (FAILED(hr)) break;  // FILTER_E_NO_MORE_TEXT, or the chunk had none after all
       if (length > kTextBufferChars) length = kTextBufferChars;
+      if (length == 0) ++empty;
       out.Add(buffer, length);
       if (hr == FILTER_S_LAST_TEXT) break;
     }
