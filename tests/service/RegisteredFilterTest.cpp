@@ -164,6 +164,7 @@ TEST_F(RegisteredFilter, ReadsChunksAndAFilterThatCrashesOrHangsCostsOnlyItsFile
   AddFile("docs\\zeta.qvf4", "quartz lantern");
   AddFile("docs\\after.qvf1", "juniper");
   AddFile("docs\\refused.qvf1", "refuse this");
+  AddFile("docs\\long.qvf1", "many tangerines");
   AddFile("docs\\note.txt", "plainword");
   AddFile("docs\\unknown.qvf9", "nothing");
   IndexTree();
@@ -179,6 +180,8 @@ TEST_F(RegisteredFilter, ReadsChunksAndAFilterThatCrashesOrHangsCostsOnlyItsFile
   // Our own reader reads .txt, whatever filter is registered for it.
   EXPECT_EQ(Names({L"note.txt"}), Titles(RunQuery(cookie, L"plainword").results));
   EXPECT_EQ(Names({L"unknown.qvf9"}), Titles(RunQuery(cookie, L"unknown").results));
+  // A filter's text is cut off at the document's budget.
+  EXPECT_EQ(Names({L"long.qvf1"}), Titles(RunQuery(cookie, L"tangerines").results));
   // No filter ever ran in this process.
   for (const wchar_t* dll : {L"quorvane_test_filter_words.dll", L"quorvane_test_filter_crash.dll",
                              L"quorvane_test_filter_hang.dll"}) {
@@ -193,7 +196,7 @@ TEST_F(RegisteredFilter, ReadsChunksAndAFilterThatCrashesOrHangsCostsOnlyItsFile
     return byFormat;
   };
   std::map<std::wstring, std::vector<std::uint64_t>> expected = {
-      {L"qvf1", {2, 0, 0, 1, 0}}, {L"qvf2", {0, 0, 0, 0, 1}}, {L"qvf3", {0, 0, 0, 0, 1}}, {L"qvf4", {1, 0, 0, 0, 0}}};
+      {L"qvf1", {2, 1, 0, 1, 0}}, {L"qvf2", {0, 0, 0, 0, 1}}, {L"qvf3", {0, 0, 0, 0, 1}}, {L"qvf4", {1, 0, 0, 0, 0}}};
   EXPECT_EQ(expected, counts());
   std::wstring loads = TakeLoads();
   EXPECT_NE(std::wstring::npos, loads.find(boom)) << ToUtf8(loads);
@@ -219,7 +222,7 @@ TEST_F(RegisteredFilter, ReadsChunksAndAFilterThatCrashesOrHangsCostsOnlyItsFile
   ToolRun status = RunTool("status");
   EXPECT_NE(std::string::npos, status.output.find("qvf2: 0 read, 0 cut off, 0 encrypted, 0 damaged, 1 filter failed"))
       << status.output;
-  EXPECT_NE(std::string::npos, status.output.find("qvf1: 2 read, 0 cut off, 0 encrypted, 1 damaged, 0 filter failed"))
+  EXPECT_NE(std::string::npos, status.output.find("qvf1: 2 read, 1 cut off, 0 encrypted, 1 damaged, 0 filter failed"))
       << status.output;
 }
 

@@ -44,7 +44,7 @@ struct Chunk {
 };
 
 // The words filter: the file's own words (given in pieces of 5 characters, so
-// words run across GetText calls), a value chunk whose "text" must not be
+// words run across GetText calls; a file starting "many " without end), a value chunk whose "text" must not be
 // indexed, a missing embedding, and two more chunks of known words.
 class TestFilter : public ComObject<TestFilter, Counted, IFilter, IPersistFile, IPersistStream> {
  public:
@@ -71,7 +71,14 @@ class TestFilter : public ComObject<TestFilter, Counted, IFilter, IPersistFile, 
   STDMETHODIMP Init(ULONG, ULONG, const FULLPROPSPEC*, ULONG* flags) override {
     if (flags) *flags = 0;
     if (content_.find("refuse") != std::string::npos) return FILTER_E_UNKNOWNFORMAT;
-    chunks_ = {{CHUNK_TEXT, CHUNK_NO_BREAK, std::wstring(content_.begin(), content_.end())},
+    std::wstring own(content_.begin(), content_.end());
+    // "many ...": the file's words over and over, past any document's budget.
+    if (content_.rfind("many ", 0) == 0) {
+      std::wstring repeated;
+      while (repeated.size() < 2 * 1024 * 1024) repeated += own + L" ";
+      own = std::move(repeated);
+    }
+    chunks_ = {{CHUNK_TEXT, CHUNK_NO_BREAK, own},
                {CHUNK_VALUE, CHUNK_EOS, L"forbiddenvalue"},
                {CHUNK_TEXT, CHUNK_EOP, L"vermilion"},
                {CHUNK_TEXT, CHUNK_EOS, L"\xD835\xDC00 cerulean"}};
