@@ -48,6 +48,7 @@
 #include "service/RootList.h"
 #include "service/ServicePaths.h"
 #include "service/WatcherInstance.h"
+#include "service/filters/FilterHost.h"
 #include "service/options/OptionsDialog.h"
 
 namespace qv::service {
@@ -295,7 +296,8 @@ int IndexNow() {
   }
   if (report.counts.filesSkipped > 0) {
     Line(Number(report.counts.filesSkipped) + L" files were skipped or read only as far as was safe (damaged, encrypted or "
-                                                 L"very large documents, links, names the index could not take).");
+                                                 L"very large documents, documents whose filter failed, links, names the "
+                                                 L"index could not take).");
   }
   if (report.counts.filesUnreadable > 0) {
     Line(Number(report.counts.filesUnreadable) + L" files could not be read (locked or access denied); they are read again on the next pass.");
@@ -327,7 +329,8 @@ int ShowStatus() {
          Number(static_cast<std::uint64_t>(SkippedDocumentCount())));
     for (const FormatCounts& format : DocumentCountsByFormat()) {
       Line(L"  " + format.extension + L": " + Number(format.read) + L" read, " + Number(format.cutOff) + L" cut off, " +
-           Number(format.encrypted) + L" encrypted, " + Number(format.damaged) + L" damaged");
+           Number(format.encrypted) + L" encrypted, " + Number(format.damaged) + L" damaged" +
+           (format.filtered ? L", " + Number(format.filterFailed) + L" filter failed" : L""));
     }
     Line(L"Last index pass: " + LocalTime(LastIndexPassTime()));
   }
@@ -391,6 +394,7 @@ int Run(const std::vector<std::wstring>& args) {
     return kFailed;
   }
   const std::wstring& command = args[0];
+  if (command == L"filter-host" && args.size() == 1) return RunFilterHost();
   if (command == L"add" && args.size() == 2) return AddRoot(args[1]);
   if (command == L"remove" && args.size() == 2) return RemoveRoot(args[1]);
   if (command == L"exclude" && args.size() == 2) return Exclude(args[1]);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "common/Holders.h"
 #include "service/ExclusionList.h"
@@ -18,6 +19,7 @@
 #include "service/SqliteDatabase.h"
 #include "service/TextExtractor.h"
 #include "service/extract/DocumentText.h"
+#include "service/filters/RegisteredFilters.h"
 #include "service/query/QueryText.h"
 #include "common/Text.h"
 
@@ -35,6 +37,7 @@ constexpr std::int64_t kComplete = 1;
 constexpr std::int64_t kSkippedDocument = 2;  // damaged or hostile
 constexpr std::int64_t kCutOffDocument = 3;
 constexpr std::int64_t kEncryptedDocument = 4;
+constexpr std::int64_t kFilterFailedDocument = 5;  // its registered filter crashed or hung
 
 struct IndexedFile {
   std::int64_t id;
@@ -333,8 +336,11 @@ class IndexPass {
     std::string text;
     bool complete = true;
     std::int64_t skipped = 0;
-    if (size > 0 && IsTextExtension(extension)) {
-      switch (ReadFileText(path, extension, &text)) {
+    bool ours = IsTextExtension(extension);
+    if (size > 0 && (ours || filters_.Handles(extension))) {
+      ReadTextResult result = ours ? ReadFileText(path, extension, &text)
+                                   : filters_.Read(path, extension, kMaxIndexedTextBytes, &text);
+      switch (result) {
         case ReadTextResult::Vanished:
           if (previous) RemoveFile(previous->id);
           return;
@@ -352,6 +358,10 @@ class IndexPass {
           break;
         case ReadTextResult::Encrypted:
           skipped = kEncryptedDocument;
+          ++report_.counts.filesSkipped;
+          break;
+        case ReadTextResult::FilterFailed:
+          skipped = kFilterFailedDocument;
           ++report_.counts.filesSkipped;
           break;
         case ReadTextResult::Read:
@@ -443,6 +453,8 @@ class IndexPass {
   std::unique_ptr<SqliteTransaction> transaction_;
   int writes_ = 0;
   ExclusionRules exclusions_;
+  // The formats read through registered filters, and their host.
+  RegisteredFilters filters_;
   // The root being indexed, as listed and as the file system resolves it.
   std::wstring root_;
   std::wstring rootFinalPath_;
@@ -467,6 +479,48 @@ void RereadFilesOfNewReaders(SqliteDatabase& db) {
   transaction.Commit();
 }
 
+// Files indexed by name alone are read again, once, when a filter comes to be
+// registered for their format (a program installed since, or this version of
+// the indexer, which reads through filters, run for the first time). The
+// index keeps the formats whose files were last read with a filter at hand:
+// "ext|ext|".
+std::wstring FilteredFormats(SqliteDatabase& db) {
+  std::wstring filtered;
+  SqliteStatement formats = db.Prepare("SELECT DISTINCT ext FROM files WHERE ext <> '' ORDER BY ext");
+  while (formats.Step()) {
+    std::wstring extension = formats.Text(0);
+    if (HasRegisteredFilter(extension)) filtered += extension + L"|";
+  }
+  return filtered;
+}
+
+std::wstring RecordedFilteredFormats(SqliteDatabase& db) {
+  SqliteStatement known = db.Prepare("SELECT value FROM index_state WHERE key = 'filters'");
+  return known.Step() ? known.Text(0) : std::wstring();
+}
+
+void RereadFilesOfNewFilters(SqliteDatabase& db) {
+  std::wstring filtered = FilteredFormats(db);
+  std::wstring before = L"|" + RecordedFilteredFormats(db);
+  std::vector<std::wstring> added;
+  for (std::size_t start = 0, end; (end = filtered.find(L'|', start)) != std::wstring::npos; start = end + 1) {
+    std::wstring extension = filtered.substr(start, end - start);
+    if (before.find(L"|" + extension + L"|") == std::wstring::npos) added.push_back(std::move(extension));
+  }
+  if (added.empty()) return;
+  SqliteTransaction transaction(db);
+  SqliteStatement reread = db.Prepare("UPDATE files SET complete = 0 WHERE ext = ?1 AND complete = 1");
+  for (const std::wstring& extension : added) reread.Bind(1, extension).Run();
+  transaction.Commit();
+}
+
+// After a whole pass, every file of a format with a filter was read with it.
+void RecordFilteredFormats(SqliteDatabase& db) {
+  std::wstring filtered = FilteredFormats(db);
+  if (filtered == RecordedFilteredFormats(db)) return;
+  db.Prepare("INSERT OR REPLACE INTO index_state(key, value) VALUES('filters', ?1)").Bind(1, filtered).Run();
+}
+
 }  // namespace
 
 IndexReport Indexer::Run() {
@@ -474,6 +528,7 @@ IndexReport Indexer::Run() {
   IndexReport report;
   std::unique_ptr<SqliteDatabase> db = OpenIndexForUpdate(&report.rebuilt, true, &report.upgraded);
   RereadFilesOfNewReaders(*db);
+  RereadFilesOfNewFilters(*db);
   std::vector<std::wstring> roots = RootList().All();
   // Other processes follow a whole pass through its published counts.
   auto expected = static_cast<std::uint64_t>(db->ScalarInteger("SELECT count(*) FROM files"));
@@ -487,6 +542,7 @@ IndexReport Indexer::Run() {
     pass.RemoveFilesOutside(roots);
     for (const std::wstring& root : roots) pass.IndexRoot(root);
     pass.Finish();
+    RecordFilteredFormats(*db);
   } catch (...) {
     ClearPassProgress();
     throw;
@@ -559,13 +615,16 @@ std::vector<FormatCounts> DocumentCountsByFormat() {
       db->Prepare("SELECT ext, complete, count(*) FROM files WHERE complete >= 1 GROUP BY ext, complete ORDER BY ext");
   while (select.Step()) {
     std::wstring extension = select.Text(0);
-    if (!IsDocumentExtension(extension)) continue;
+    bool filtered = select.Integer(1) == kFilterFailedDocument || HasRegisteredFilter(extension);
+    if (!IsDocumentExtension(extension) && !filtered) continue;
     if (formats.empty() || formats.back().extension != extension) formats.push_back({extension});
+    formats.back().filtered = formats.back().filtered || filtered;
     std::uint64_t count = static_cast<std::uint64_t>(select.Integer(2));
     switch (select.Integer(1)) {
       case kComplete: formats.back().read += count; break;
       case kCutOffDocument: formats.back().cutOff += count; break;
       case kEncryptedDocument: formats.back().encrypted += count; break;
+      case kFilterFailedDocument: formats.back().filterFailed += count; break;
       default: formats.back().damaged += count; break;
     }
   }

@@ -19,7 +19,8 @@ struct IndexProgress {
   std::uint64_t filesIndexed = 0;  // new or changed, written this pass
   std::uint64_t filesRemoved = 0;
   std::uint64_t filesUnreadable = 0;
-  std::uint64_t filesSkipped = 0;  // damaged, encrypted or hostile documents, links, files the index could not take
+  std::uint64_t filesSkipped = 0;  // damaged, encrypted or hostile documents, documents whose filter failed,
+                                   // links, files the index could not take
   std::wstring folder;  // the folder being listed
 };
 
@@ -66,13 +67,16 @@ std::int64_t LastIndexUpdateTime();
 std::int64_t SkippedDocumentCount();
 
 // Per document format (extension): how many were read whole, cut off at their
-// budget, encrypted, or damaged.
+// budget, encrypted, or damaged; for the formats read through a registered
+// filter, how many its filter failed on (crashed or hung).
 struct FormatCounts {
   std::wstring extension;
   std::uint64_t read = 0;
   std::uint64_t cutOff = 0;
   std::uint64_t encrypted = 0;
   std::uint64_t damaged = 0;
+  std::uint64_t filterFailed = 0;
+  bool filtered = false;  // read through a registered filter
 };
 std::vector<FormatCounts> DocumentCountsByFormat();
 // The number of files in the index.

@@ -33,6 +33,22 @@ std::wstring DataFolder() {
   return CreateFolderTree(folder) ? folder : std::wstring();
 }
 
+std::wstring IndexToolPath() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&IndexToolPath), &module)) {
+    return {};
+  }
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring folder(path, length);
+  std::size_t slash = folder.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  std::wstring tool = folder.substr(0, slash + 1) + L"quorvane-index.exe";
+  return GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : tool;
+}
+
 std::wstring ServiceDatabasePath() { return InDataFolder(L"service.db"); }
 std::wstring IndexDatabasePath() { return InDataFolder(kSearchIndexFileName); }
 std::wstring IndexDamageMarkerPath() { return InDataFolder(L"index.damaged"); }

@@ -25,6 +25,10 @@ std::wstring IndexDatabasePath();     // the file index
 std::wstring IndexDamageMarkerPath(); // left by a query that found the index damaged
 std::wstring IndexLockPath();         // held by the one index pass that may run
 
+// quorvane-index.exe beside the module holding this code (the tool itself, or
+// the search DLL's folder); empty when there is none.
+std::wstring IndexToolPath();
+
 // Makes a folder and any missing parents; true when it exists afterwards.
 bool CreateFolderTree(const std::wstring& folder);
 

@@ -27,6 +27,8 @@ enum class ReadTextResult {
   CutOff,      // whole but past the document's budget: `text` holds its first
                // part; not tried again until the file changes
   Encrypted,   // needs a password: nothing read; not tried again until it changes
+  FilterFailed,  // the registered filter reading it crashed or hung: nothing read;
+                 // not tried again until the file changes
 };
 
 ReadTextResult ReadFileText(const std::wstring& path, const std::wstring& extension, std::string* text);

@@ -89,11 +89,15 @@ LSTATUS RegistryWriter::DeleteValue(const std::wstring& path, const wchar_t* nam
 }
 
 std::wstring RegistryWriter::ReadString(const std::wstring& path, const wchar_t* name) const {
+  return ReadRegistryString(Root(), path, name);
+}
+
+std::wstring ReadRegistryString(HKEY root, const std::wstring& path, const wchar_t* name) {
   DWORD size = 0;
-  if (RegGetValueW(Root(), path.c_str(), name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
+  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
   std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
   size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (RegGetValueW(Root(), path.c_str(), name, RRF_RT_REG_SZ, nullptr, value.data(), &size) != ERROR_SUCCESS) return {};
+  if (RegGetValueW(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, value.data(), &size) != ERROR_SUCCESS) return {};
   value.resize(wcsnlen(value.c_str(), value.size()));
   return value;
 }

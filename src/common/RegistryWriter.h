@@ -56,6 +56,8 @@ class RegistryWriter {
   RegistrationScope scope_;
 };
 
+// A REG_SZ value (null name: the default value); empty when missing.
+std::wstring ReadRegistryString(HKEY root, const std::wstring& path, const wchar_t* name);
 bool RegistryKeyExists(HKEY root, const std::wstring& path);
 bool RegistryValueExists(HKEY root, const std::wstring& path, const wchar_t* name);
 

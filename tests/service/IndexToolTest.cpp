@@ -14,53 +14,6 @@
 namespace qv::service::test {
 namespace {
 
-struct ToolRun {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string output;
-};
-
-// Runs quorvane-index.exe with the test's data folder (inherited from the
-// environment) and captures what it prints.
-ToolRun RunTool(const std::string& arguments) {
-  ToolRun run;
-  const char* tool = std::getenv("QUORVANE_INDEX_TOOL");
-  if (!tool) {
-    ADD_FAILURE() << "QUORVANE_INDEX_TOOL is not set";
-    return run;
-  }
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-  UniqueHandle reader(readEnd);
-  UniqueHandle writer(writeEnd);
-  SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup = {sizeof startup};
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writer.Get();
-  startup.hStdError = writer.Get();
-  startup.hStdInput = nullptr;
-  std::string commandLine(1, '"');
-  commandLine += qv::test::HostPathToWindows(tool);
-  commandLine += "\" ";
-  commandLine += arguments;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << commandLine;
-    return run;
-  }
-  UniqueHandle processHandle(process.hProcess);
-  UniqueHandle threadHandle(process.hThread);
-  writer.Reset();
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(reader.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) run.output.append(buffer, read);
-  WaitForSingleObject(processHandle.Get(), 60000);
-  GetExitCodeProcess(processHandle.Get(), &run.exitCode);
-  return run;
-}
-
 using IndexTool = ServiceTest;
 
 TEST_F(IndexTool, AddsIndexesListsAndReportsStatus) {

@@ -231,6 +231,46 @@ void ServiceTest::IndexTree() {
 
 void ServiceTest::IndexAgain() { Indexer().Run(); }
 
+ToolRun RunTool(const std::string& arguments) {
+  ToolRun run;
+  const char* tool = std::getenv("QUORVANE_INDEX_TOOL");
+  if (!tool) {
+    ADD_FAILURE() << "QUORVANE_INDEX_TOOL is not set";
+    return run;
+  }
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+  UniqueHandle reader(readEnd);
+  UniqueHandle writer(writeEnd);
+  SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {sizeof startup};
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writer.Get();
+  startup.hStdError = writer.Get();
+  startup.hStdInput = nullptr;
+  std::string commandLine(1, '"');
+  commandLine += qv::test::HostPathToWindows(tool);
+  commandLine += "\" ";
+  commandLine += arguments;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &process)) {
+    ADD_FAILURE() << "cannot start " << commandLine;
+    return run;
+  }
+  UniqueHandle processHandle(process.hProcess);
+  UniqueHandle threadHandle(process.hThread);
+  writer.Reset();
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(reader.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) run.output.append(buffer, read);
+  WaitForSingleObject(processHandle.Get(), 60000);
+  GetExitCodeProcess(processHandle.Get(), &run.exitCode);
+  return run;
+}
+
 bool RunUnderWineShell(const std::wstring& folder, const std::string& command, const std::function<bool()>& done) {
   if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) return false;
   std::wstring commandLine = L"sh -c \"" + Wide(command) + L"\"";

@@ -76,6 +76,15 @@ class ServiceTest : public ::testing::Test {
   qv::test::TempDirectory tree_;
 };
 
+struct ToolRun {
+  DWORD exitCode = 0xFFFFFFFF;
+  std::string output;
+};
+
+// Runs quorvane-index.exe with the test's data folder (inherited from the
+// environment) and captures what it prints.
+ToolRun RunTool(const std::string& arguments);
+
 // Runs a command of the host's shell in a folder when the tests run under Wine,
 // which starts Unix programs it is handed; waits until `done` holds. False on
 // Windows or when the command did not do its work in time.
