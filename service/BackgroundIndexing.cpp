@@ -21,7 +21,6 @@ namespace {
 
 constexpr char kRefreshSetting[] = "refresh_minutes";
 constexpr char kPausedSetting[] = "paused";
-constexpr wchar_t kToolName[] = L"quorvane-index.exe";
 // A process looks at most once a minute per data folder, so queries do not pay
 // for the look.
 constexpr ULONGLONG kCheckSpacingMs = 60 * 1000;
@@ -60,22 +59,6 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
   TaskMemory<wchar_t> path;
   if (FAILED(SHGetKnownFolderPath(id, 0, nullptr, path.Put()))) return {};
   return path.Get();
-}
-
-std::wstring ToolBesideThisModule() {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&ToolBesideThisModule), &module)) {
-    return {};
-  }
-  wchar_t path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring folder(path, length);
-  std::size_t slash = folder.find_last_of(L'\\');
-  if (slash == std::wstring::npos) return {};
-  std::wstring tool = folder.substr(0, slash + 1) + kToolName;
-  return GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : tool;
 }
 
 bool IsPassDue(int minutes) {
@@ -135,7 +118,7 @@ bool KeepIndexRunning() {
   }
   OfferDefaultFolders();
   if (IsWatcherRunning() || RootList().All().empty()) return false;
-  std::wstring tool = ToolBesideThisModule();
+  std::wstring tool = WindowlessToolPath();
   if (!tool.empty() && StartWatcherProcess(tool)) return true;
   return RefreshIndexIfStale();
 }
@@ -166,7 +149,7 @@ bool RefreshIndexIfStale() {
       RootList().All().empty()) {
     return false;
   }
-  std::wstring tool = ToolBesideThisModule();
+  std::wstring tool = WindowlessToolPath();
   return !tool.empty() && StartIndexPass(tool);
 }
 

@@ -38,7 +38,8 @@ void SetIndexingPaused(bool paused);
 bool KeepIndexRunning();
 
 // Adds the user's Documents and Desktop folders when no folder was ever
-// chosen (added or removed); later calls do nothing. True when it added any.
+// chosen (added or removed, or declined with "no-default-folders"); later
+// calls do nothing. True when it added any.
 bool OfferDefaultFolders();
 
 struct IndexStatus {

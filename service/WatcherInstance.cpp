@@ -1,5 +1,7 @@
 #include "service/WatcherInstance.h"
 
+#include "common/IndexToolNames.h"
+#include "common/RegistryWriter.h"
 #include "service/PathText.h"
 #include "service/ServicePaths.h"
 
@@ -85,6 +87,19 @@ bool StartWatcherProcess(const std::wstring& tool) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
+}
+
+std::wstring WindowlessToolPath() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&WindowlessToolPath), &module)) {
+    return {};
+  }
+  std::wstring path = ModuleFilePath(module);
+  std::size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return {};
+  std::wstring tool = path.substr(0, slash + 1) + kWindowlessIndexToolFileName;
+  return GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : tool;
 }
 
 HRESULT AddWatcherLogonEntry(const std::wstring& command) {
