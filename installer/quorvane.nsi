@@ -1,7 +1,7 @@
 ; The quorvane installer: the search folders (quorvane.dll), the bundled desktop
 ; search service (quorvane-search.dll), its index tool and the browse tool.
 ;
-;   quorvane-setup.exe [/S] [/ALLUSERS | /CURRENTUSER] [/D=folder]
+;   quorvane-setup.exe [/S] [/ALLUSERS | /CURRENTUSER] [/NODEFAULTFOLDERS] [/D=folder]
 ;   uninstall.exe [/S] [/REMOVEDATA]
 ;
 ; Each user's search folders live in %APPDATA%\quorvane\quorvane.xml (with the
@@ -17,7 +17,9 @@
 ;
 ; Pages: welcome, "Only for me" or "For everyone on this computer", the folder,
 ; progress, and a finish page whose "Index my Documents and Desktop" indexes the
-; installing user's folders and "Open the search folders" opens them. The
+; installing user's folders and "Open the search folders" opens them. Unticked
+; (or /NODEFAULTFOLDERS, which also unticks it), the choice is kept: the search
+; service does not add those folders at the user's first search either. The
 ; installing user's index watcher starts at once.
 ;
 ; Each user's search folders and search index are theirs: a silent install for
@@ -27,8 +29,12 @@
 ; else of the folder, waits for a running index pass first, and what is still in
 ; use goes at the next restart, with the uninstall entry kept until then.
 ;
+; The index tool comes twice: quorvane-index.exe, the console program, and
+; quorvane-indexw.exe, its windowless twin, which the Start menu's Indexing
+; options and the watcher's logon entries run (no console appears).
+;
 ; makensis defines: QV_VERSION, QV_OUTFILE, QV_DLL, QV_SEARCH_DLL, QV_INDEX_EXE,
-; QV_BROWSE_EXE, QV_HELP_PAGE, QV_ICON and, for the 32-bit copies, QV_X86_DLL and QV_X86_SEARCH_DLL (optional).
+; QV_INDEXW_EXE, QV_BROWSE_EXE, QV_HELP_PAGE, QV_ICON and, for the 32-bit copies, QV_X86_DLL and QV_X86_SEARCH_DLL (optional).
 
 Unicode true
 Target amd64-unicode
@@ -77,6 +83,7 @@ Var KeptCookie     ; 1 when the install folder held a file named cookie before
 Var RemoveDataBox
 Var DirectoryGiven ; 1 when /D= chose the folder
 Var ForMeButton
+Var NoDefaultFolders ; 1 when /NODEFAULTFOLDERS was given
 Var ForEveryoneButton
 
 !define MUI_ICON "${QV_ICON}"
@@ -99,6 +106,8 @@ Page custom ScopePage ScopePageLeave
 !define MUI_FINISHPAGE_SHOWREADME
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Open the search folders"
 !define MUI_FINISHPAGE_SHOWREADME_FUNCTION OpenSearchFolders
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FinishPageLeave
 !insertmacro MUI_PAGE_FINISH
 
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE un.CloseSearchFolderWindows
@@ -176,6 +185,28 @@ Function IndexMyFolders
   !insertmacro UseScope
 FunctionEnd
 
+; "Index my Documents and Desktop" unticked: the installing user chose their
+; folders, so the service does not add Documents and Desktop at the first
+; search.
+Function KeepMyFoldersUnchosen
+  nsExec::Exec '"$INSTDIR\quorvane-index.exe" no-default-folders'
+  Pop $1
+FunctionEnd
+
+Function FinishPageShow
+  ${If} $NoDefaultFolders == 1
+    ${NSD_Uncheck} $mui.FinishPage.Run
+  ${EndIf}
+FunctionEnd
+
+; Runs before the page's own handling of its boxes.
+Function FinishPageLeave
+  ${NSD_GetState} $mui.FinishPage.Run $0
+  ${If} $0 != ${BST_CHECKED}
+    Call KeepMyFoldersUnchosen
+  ${EndIf}
+FunctionEnd
+
 Function OpenSearchFolders
   Exec '"$INSTDIR\quorvane-browse.exe"'
 FunctionEnd
@@ -224,6 +255,13 @@ FunctionEnd
 
 Function .onInit
   !insertmacro ChooseScope
+  StrCpy $NoDefaultFolders 0
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/NODEFAULTFOLDERS" $R1
+  ${IfNot} ${Errors}
+    StrCpy $NoDefaultFolders 1
+  ${EndIf}
   !insertmacro UseScope
   StrCpy $DirectoryGiven 1
   ${If} $INSTDIR == ""
@@ -252,6 +290,7 @@ Section "quorvane"
   File "/oname=quorvane.dll" "${QV_DLL}"
   File "/oname=quorvane-search.dll" "${QV_SEARCH_DLL}"
   File "/oname=quorvane-index.exe" "${QV_INDEX_EXE}"
+  File "/oname=quorvane-indexw.exe" "${QV_INDEXW_EXE}"
   File "/oname=quorvane-browse.exe" "${QV_BROWSE_EXE}"
   File "/oname=quorvane-help.htm" "${QV_HELP_PAGE}"
   !ifdef QV_X86_DLL
@@ -279,18 +318,22 @@ Section "quorvane"
   ; its own entry (and starts the watcher); for all users the machine's entry
   ; starts one watcher in every user's session.
   ${If} $AllUsers == 1
-    WriteRegStr HKLM "${RUN_KEY}" "${WATCHER_VALUE}" '"$SYSDIR\rundll32.exe" "$INSTDIR\quorvane-search.dll",StartIndexWatcher'
+    WriteRegStr HKLM "${RUN_KEY}" "${WATCHER_VALUE}" '"$INSTDIR\quorvane-indexw.exe" watch'
   ${EndIf}
   ; The installing user's watcher starts now, not at the next logon (a
   ; per-user registration has started it already; a second start ends at once).
   !insertmacro Say "Starting the index watcher"
-  Exec '"$SYSDIR\rundll32.exe" "$INSTDIR\quorvane-search.dll",StartIndexWatcher'
+  Exec '"$INSTDIR\quorvane-indexw.exe" watch'
   ; Which folders are indexed is the finish page's choice. A silent install
   ; for the current user indexes that user's Documents and Desktop, as the
-  ; page would; one for all users chooses nothing for anyone.
+  ; page would; one for all users chooses nothing for anyone (each user's
+  ; first search adds theirs). /NODEFAULTFOLDERS is the box unticked.
   ${If} ${Silent}
-  ${AndIf} $AllUsers != 1
-    Call IndexMyFolders
+    ${If} $NoDefaultFolders == 1
+      Call KeepMyFoldersUnchosen
+    ${ElseIf} $AllUsers != 1
+      Call IndexMyFolders
+    ${EndIf}
   ${EndIf}
 
   !insertmacro Say "Adding quorvane to the Start menu"
@@ -299,9 +342,10 @@ Section "quorvane"
   ; The console entries of earlier versions gave way to the options window.
   Delete "$SMPROGRAMS\${PRODUCT}\Update the search index.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Search index status.lnk"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Indexing options.lnk" "$INSTDIR\quorvane-index.exe" "options"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}\Indexing options.lnk" "$INSTDIR\quorvane-indexw.exe" "options" \
+    "$INSTDIR\quorvane-indexw.exe" 0
   ${If} $AllUsers != 1
-    CreateShortcut "$SMPROGRAMS\${PRODUCT}\Index my documents.lnk" "$INSTDIR\quorvane-index.exe" \
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}\Index my documents.lnk" "$INSTDIR\quorvane-indexw.exe" \
       'add "$DOCUMENTS"'
   ${EndIf}
   CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall quorvane.lnk" "$INSTDIR\uninstall.exe"
@@ -542,6 +586,7 @@ Section "Uninstall"
   Delete /REBOOTOK "$INSTDIR\x86\quorvane.dll"
   Delete /REBOOTOK "$INSTDIR\x86\quorvane-search.dll"
   Delete /REBOOTOK "$INSTDIR\quorvane-index.exe"
+  Delete /REBOOTOK "$INSTDIR\quorvane-indexw.exe"
   Delete /REBOOTOK "$INSTDIR\quorvane-browse.exe"
   Delete /REBOOTOK "$INSTDIR\quorvane-help.htm"
   ; The registration cookie the folders kept beside the DLL, unless the folder

@@ -90,7 +90,7 @@ check_scope() {  # all|user
   echo "== install for $scope users into $dir_win"
 
   wine "$setup" /S $switch || fail "$scope: the installer reported $?"
-  for file in quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-browse.exe uninstall.exe; do
+  for file in quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-indexw.exe quorvane-browse.exe uninstall.exe; do
     [ -f "$dir/$file" ] || fail "$scope: $file not installed"
   done
   expect_reg_data "$classes\\CLSID\\$folder_class\\InprocServer32" /ve "$dir_win\\quorvane.dll"
@@ -99,8 +99,9 @@ check_scope() {  # all|user
   expect_reg_data "$explorer\\$namespace_key\\$folder_class" /ve quorvane
   expect_reg_data "$explorer\\$approved_key" "$folder_class" quorvane
   expect_reg_data "$classes\\GoogleDesktop.QueryAPI\\CLSID" /ve "{"
-  # The index watcher starts at logon: the machine's entry, or the user's.
-  expect_reg_data "$explorer\\Software\\Microsoft\\Windows\\CurrentVersion\\Run" "quorvane search watcher" StartIndexWatcher
+  # The index watcher starts at logon, from the windowless tool (no console):
+  # the machine's entry, or the user's.
+  expect_reg_data "$explorer\\Software\\Microsoft\\Windows\\CurrentVersion\\Run" "quorvane search watcher" "$dir_win\\quorvane-indexw.exe\" watch"
   expect_reg_data "$explorer\\$uninstall_key" UninstallString "$dir_win\\uninstall.exe"
   # The installing user's watcher runs from the install on, not from the next logon.
   local watcher=""
@@ -111,6 +112,9 @@ check_scope() {  # all|user
   done
   case $watcher in "Watcher: running"*) echo "$scope: $watcher" ;; *) fail "$scope: the watcher did not start: $watcher" ;; esac
   if [ "$scope" = user ]; then
+    # A silent install is the finish page's "Index my Documents and Desktop" ticked.
+    wine "$dir/quorvane-index.exe" list 2>/dev/null | tr -d '\r' | grep -qixF "$(windows_env USERPROFILE)\\Documents" ||
+      fail "user: Documents is not indexed: $(wine "$dir/quorvane-index.exe" list 2>&1)"
     expect_no_reg "HKLM\\$namespace_key\\$folder_class"
     expect_no_reg "HKLM\\Software\\Classes\\CLSID\\$folder_class"
   fi
@@ -119,6 +123,8 @@ check_scope() {  # all|user
   [ "$shortcuts" -ge 3 ] || fail "$scope: $shortcuts Start menu entries in $start_menu"
   # The indexing options window replaces the console entries.
   [ -e "$start_menu/Indexing options.lnk" ] || fail "$scope: no Indexing options entry in $start_menu: $(ls "$start_menu")"
+  tr -d '\0' <"$start_menu/Indexing options.lnk" 2>/dev/null | grep -q 'quorvane-indexw\.exe' ||
+    fail "$scope: Indexing options does not run the windowless tool"
   ls "$start_menu" | grep -qi -e 'update the search index' -e 'search index status' &&
     fail "$scope: a console entry is left in $start_menu: $(ls "$start_menu")"
   local opened status
@@ -183,6 +189,20 @@ docs_win='C:\qv-docs'
 docs=$(unix_path "$docs_win")
 mkdir -p "$docs" && printf 'marmalade on toast' >"$docs/breakfast.txt"
 
+echo "== \"Index my Documents and Desktop\" unticked (/NODEFAULTFOLDERS): a search adds no folder"
+rm -rf "$(user_data)"
+install /ALLUSERS /NODEFAULTFOLDERS
+folders_dir=$(unix_path "$(windows_env APPDATA)\\quorvane")
+mkdir -p "$folders_dir"
+printf "<root name='root'><folder name='Marmalade' query='marmalade' category='file' style='32768'/></root>" \
+  >"$folders_dir/quorvane.xml"
+searched=$(wine "$all_dir/quorvane-browse.exe" --exit-after 2 Marmalade 2>&1 | tr -d '\r')
+grep -q "^shown" <<<"$searched" || fail "unticked: the search folder did not open: $searched"
+status_text=$(wine "$all_dir/quorvane-index.exe" status 2>&1 | tr -d '\r')
+grep -q 'Registered clients: [1-9]' <<<"$status_text" || fail "unticked: the search did not reach the service: $status_text"
+grep -q 'Indexed folders: 0' <<<"$status_text" || fail "unticked: the search added folders: $status_text"
+uninstall "$all_dir" /REMOVEDATA
+
 echo "== both scopes side by side: uninstalling all-users keeps the per-user install and its data"
 install /ALLUSERS
 install /CURRENTUSER
@@ -191,7 +211,7 @@ wine "$user_dir/quorvane-index.exe" index >/dev/null 2>&1 || fail "isolation: th
 [ -f "$(user_data)/index.db" ] || fail "isolation: no index was made"
 uninstall "$all_dir" /REMOVEDATA
 [ ! -e "$all_dir" ] || fail "isolation: the all-users folder is still there"
-for file in quorvane.dll quorvane-search.dll quorvane-index.exe uninstall.exe; do
+for file in quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-indexw.exe uninstall.exe; do
   [ -f "$user_dir/$file" ] || fail "isolation: the per-user $file went with the all-users install"
 done
 expect_reg_data "HKCU\Software\Classes\CLSID\\$folder_class\InprocServer32" /ve "$user_dir_win\quorvane.dll"
@@ -207,7 +227,7 @@ echo "== both scopes side by side: uninstalling per-user keeps the all-users ins
 install /ALLUSERS
 uninstall "$user_dir" /REMOVEDATA
 [ ! -e "$user_dir" ] || fail "isolation: the per-user folder is still there"
-for file in quorvane.dll quorvane-search.dll quorvane-index.exe uninstall.exe; do
+for file in quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-indexw.exe uninstall.exe; do
   [ -f "$all_dir/$file" ] || fail "isolation: the all-users $file went with the per-user install"
 done
 expect_reg_data "HKLM\Software\Classes\CLSID\\$folder_class\InprocServer32" /ve "\quorvane.dll"
@@ -248,7 +268,7 @@ install /CURRENTUSER "/D=$custom_win"
 [ -f "$custom/quorvane.dll" ] || fail "/D=: not installed into $custom_win"
 uninstall "$custom"
 [ "$(cat "$custom/cookie" 2>/dev/null)" = 'my own notes' ] || fail "/D=: the user's file named cookie was removed or changed"
-for file in quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-browse.exe uninstall.exe; do
+for file in quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-indexw.exe quorvane-browse.exe uninstall.exe; do
   [ ! -e "$custom/$file" ] || fail "/D=: $file left behind"
 done
 rm -rf "$custom"

@@ -17,6 +17,6 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 if [ "$arch" = i686 ] && [ $# -eq 0 ]; then
   # What ships; the tests run in the 64-bit build.
-  set -- --target quorvane quorvane_search quorvane_index quorvane_browse
+  set -- --target quorvane quorvane_search quorvane_index quorvane_indexw quorvane_browse
 fi
 cmake --build "$build" -j"$(nproc)" "$@"

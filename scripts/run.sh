@@ -39,7 +39,8 @@ install_dir=$WINEPREFIX/drive_c/quorvane
 mkdir -p "$install_dir"
 
 # The DLLs are replaced only when they changed: a running host may hold them.
-for file in src/quorvane.dll service/quorvane-search.dll service/quorvane-index.exe tools/browse/quorvane-browse.exe; do
+for file in src/quorvane.dll service/quorvane-search.dll service/quorvane-index.exe service/quorvane-indexw.exe \
+  tools/browse/quorvane-browse.exe; do
   cmp -s "$build/$file" "$install_dir/$(basename "$file")" || cp "$build/$file" "$install_dir/"
 done
 # For all users: Wine's COM does not read per-user class registrations.

@@ -118,7 +118,7 @@ bool KeepIndexRunning() {
   }
   OfferDefaultFolders();
   if (IsWatcherRunning() || RootList().All().empty()) return false;
-  std::wstring tool = IndexToolPath();
+  std::wstring tool = WindowlessToolPath();
   if (!tool.empty() && StartWatcherProcess(tool)) return true;
   return RefreshIndexIfStale();
 }
@@ -149,7 +149,7 @@ bool RefreshIndexIfStale() {
       RootList().All().empty()) {
     return false;
   }
-  std::wstring tool = IndexToolPath();
+  std::wstring tool = WindowlessToolPath();
   return !tool.empty() && StartIndexPass(tool);
 }
 

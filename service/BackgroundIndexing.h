@@ -1,11 +1,11 @@
 #pragma once
 // Keeps the index current without anyone running the tool. Whenever a client
-// registers or queries, the service starts the user's watcher ("quorvane-index
-// watch" from its own folder, in the background at low priority) when none
-// runs; the watcher's single-instance rule keeps it to one. A user who never
+// registers or queries, the service starts the user's watcher ("quorvane-indexw
+// watch", the windowless tool beside it, in the background at low priority)
+// when none runs; the watcher's single-instance rule keeps it to one. A user who never
 // chose folders gets Documents and Desktop indexed on first use. Where no
 // watcher can run, a query that finds the index older than the configured
-// interval (or damaged) starts "quorvane-index index" instead. With automatic
+// interval (or damaged) starts "quorvane-indexw index" instead. With automatic
 // passes off ("refresh off") or indexing paused, the service starts nothing.
 
 #include <cstdint>
@@ -23,8 +23,8 @@ void SetRefreshIntervalMinutes(int minutes);
 // once a minute per data folder. Returns true when it started one.
 bool RefreshIndexIfStale();
 
-// Starts "quorvane-index index" from `tool` in the background at low
-// priority, without a window; true when the process was started.
+// Starts "`tool` index" in the background at low priority, without a
+// window; true when the process was started.
 bool StartIndexPass(const std::wstring& tool);
 
 // Paused: no watcher runs and nothing starts one or a pass until resumed
@@ -38,7 +38,8 @@ void SetIndexingPaused(bool paused);
 bool KeepIndexRunning();
 
 // Adds the user's Documents and Desktop folders when no folder was ever
-// chosen (added or removed); later calls do nothing. True when it added any.
+// chosen (added or removed, or declined with "no-default-folders"); later
+// calls do nothing. True when it added any.
 bool OfferDefaultFolders();
 
 struct IndexStatus {

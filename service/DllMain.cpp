@@ -2,8 +2,7 @@
 // every user of the machine; "regsvr32 /n /i:user" (DllInstall with "user")
 // registers it for the current user only, and arranges for the user's index
 // watcher to start at logon (and starts it now). The logon entry runs
-// "rundll32 quorvane-search.dll,StartIndexWatcher", which starts the watcher
-// without a console window.
+// "quorvane-indexw.exe watch", the index tool's windowless twin beside this DLL.
 
 #include <windows.h>
 
@@ -22,25 +21,6 @@ HMODULE g_module = nullptr;
 
 std::wstring ModulePath() { return qv::ModuleFilePath(g_module); }
 
-std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\') + 1); }
-
-std::wstring WatcherTool() {
-  std::wstring path = ModulePath();
-  if (path.empty()) return {};
-  std::wstring tool = FolderOf(path) + L"quorvane-index.exe";
-  return GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : tool;
-}
-
-// rundll32 of this DLL's own bitness: a 32-bit DLL needs the WOW64 one.
-std::wstring Rundll32() {
-  wchar_t folder[MAX_PATH] = {};
-  BOOL wow64 = FALSE;
-  UINT length = IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? GetSystemWow64DirectoryW(folder, MAX_PATH)
-                                                                     : GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  return std::wstring(folder, length) + L"\\rundll32.exe";
-}
-
 HRESULT Register(qv::RegistrationScope scope) {
   std::wstring path = ModulePath();
   if (path.empty()) return SELFREG_E_CLASS;
@@ -48,10 +28,9 @@ HRESULT Register(qv::RegistrationScope scope) {
   if (FAILED(hr)) return SELFREG_E_CLASS;
   if (scope == qv::RegistrationScope::CurrentUser) {
     // The watcher is per user; an install for all users leaves it to the installer.
-    std::wstring rundll32 = Rundll32();
-    std::wstring tool = WatcherTool();
-    if (!rundll32.empty() && !tool.empty()) {
-      qv::service::AddWatcherLogonEntry(L"\"" + rundll32 + L"\" \"" + path + L"\",StartIndexWatcher");
+    std::wstring tool = qv::service::WindowlessToolPath();
+    if (!tool.empty()) {
+      qv::service::AddWatcherLogonEntry(L"\"" + tool + L"\" watch");
       qv::service::StartWatcherProcess(tool);
     }
   }
@@ -98,9 +77,10 @@ extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR commandLine) 
   return install ? Register(scope) : Unregister(scope);
 }
 
-// The logon entry: starts the user's index watcher beside this DLL. A second
-// start is harmless; the watcher that is already running keeps its place.
+// The logon entry of earlier versions ("rundll32 quorvane-search.dll,
+// StartIndexWatcher"): starts the user's index watcher beside this DLL. A
+// second start is harmless; the watcher that is already running keeps its place.
 extern "C" void CALLBACK StartIndexWatcherW(HWND, HINSTANCE, LPWSTR, int) {
-  std::wstring tool = WatcherTool();
+  std::wstring tool = qv::service::WindowlessToolPath();
   if (!tool.empty()) qv::service::StartWatcherProcess(tool);
 }

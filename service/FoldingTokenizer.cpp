@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "service/SqliteDatabase.h"
+
 namespace qv::service {
 namespace {
 
@@ -125,6 +127,57 @@ std::string FoldToken(const char* token, int length) {
     i += size;
   }
   return folded;
+}
+
+TextFolder::TextFolder(sqlite3* db) {
+  fts5_api* api = FullTextApi(db);
+  void* data = nullptr;
+  int code = api ? api->xFindTokenizer_v2(api, kFoldingTokenizer, &data, &tokenizer_) : SQLITE_ERROR;
+  // No arguments: as the tables declare it.
+  if (code == SQLITE_OK) code = tokenizer_->xCreate(data, nullptr, 0, &instance_);
+  if (code != SQLITE_OK) throw SqliteError(code, "the folding tokenizer is not registered");
+}
+
+TextFolder::~TextFolder() {
+  if (instance_) tokenizer_->xDelete(instance_);
+}
+
+std::string TextFolder::Fold(const std::string& utf8) const {
+  bool ascii = true;
+  for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) {
+    // What the tokenizer does to ASCII: lower case.
+    std::string folded = utf8;
+    for (char& c : folded) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+  }
+  struct Rebuild {
+    const std::string* text;
+    std::string folded;
+    std::size_t done = 0;
+  } rebuild{&utf8, {}, 0};
+  auto take = [](void* context, int, const char* token, int length, int start, int end) {
+    auto* r = static_cast<Rebuild*>(context);
+    if (start < 0 || end < start || static_cast<std::size_t>(end) > r->text->size() ||
+        static_cast<std::size_t>(start) < r->done) {
+      return SQLITE_ERROR;
+    }
+    try {
+      r->folded.append(*r->text, r->done, static_cast<std::size_t>(start) - r->done);
+      r->folded.append(token, static_cast<std::size_t>(length));
+    } catch (const std::bad_alloc&) {
+      return SQLITE_NOMEM;
+    }
+    r->done = static_cast<std::size_t>(end);
+    return SQLITE_OK;
+  };
+  int code = tokenizer_->xTokenize(instance_, &rebuild, FTS5_TOKENIZE_DOCUMENT, utf8.data(),
+                                   static_cast<int>(utf8.size()), nullptr, 0, take);
+  if (code != SQLITE_OK) throw SqliteError(code, "a text could not be folded");
+  rebuild.folded.append(utf8, rebuild.done, std::string::npos);
+  return rebuild.folded;
 }
 
 bool RegisterFoldingTokenizer(sqlite3* db) {

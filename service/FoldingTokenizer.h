@@ -9,6 +9,8 @@
 #include <string>
 
 struct sqlite3;
+struct fts5_tokenizer_v2;
+struct Fts5Tokenizer;
 
 namespace qv::service {
 
@@ -20,5 +22,23 @@ bool RegisterFoldingTokenizer(sqlite3* db);
 
 // The folding of one token (UTF-8, as unicode61 made it) after its marks are gone.
 std::string FoldToken(const char* token, int length);
+
+// Folds whole texts (a file name, a name pattern) as the word tables read
+// them: each word as the tokenizer makes it (lower case, marks removed, the
+// letters above folded), and what lies between words as it stands. On a
+// connection where the tokenizer is registered; throws SqliteError otherwise.
+class TextFolder {
+ public:
+  explicit TextFolder(sqlite3* db);
+  ~TextFolder();
+  TextFolder(const TextFolder&) = delete;
+  TextFolder& operator=(const TextFolder&) = delete;
+
+  std::string Fold(const std::string& utf8) const;
+
+ private:
+  fts5_tokenizer_v2* tokenizer_ = nullptr;
+  Fts5Tokenizer* instance_ = nullptr;
+};
 
 }  // namespace qv::service

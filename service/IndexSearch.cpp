@@ -12,6 +12,7 @@
 
 #include "common/Holders.h"
 #include "common/Text.h"
+#include "service/FoldingTokenizer.h"
 #include "service/IndexDatabase.h"
 #include "service/PathText.h"
 #include "service/ServicePaths.h"
@@ -42,9 +43,37 @@ std::wstring TextArgument(sqlite3_value* value) {
   return text ? std::wstring(static_cast<const wchar_t*>(text)) : std::wstring();
 }
 
+std::string Utf8Argument(sqlite3_value* value) {
+  const unsigned char* text = sqlite3_value_text(value);
+  return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_value_bytes(value)))
+              : std::string();
+}
+
+// A statement's name pattern, folded once, and the folder for its names.
+struct FoldedPattern {
+  explicit FoldedPattern(sqlite3* db, const std::string& pattern) : folder(db), wild(FromUtf8(folder.Fold(pattern))) {}
+  TextFolder folder;
+  std::wstring wild;
+};
+
+// Names and pattern are folded as the word tables fold words, so
+// "name:tromso*.txt" finds "Tromsø.txt" as "tromso" does.
 void NameLike(sqlite3_context* context, int, sqlite3_value** arguments) {
   try {
-    sqlite3_result_int(context, MatchesNamePattern(TextArgument(arguments[0]), TextArgument(arguments[1])) ? 1 : 0);
+    auto* pattern = static_cast<FoldedPattern*>(sqlite3_get_auxdata(context, 1));
+    if (!pattern) {
+      auto made = std::make_unique<FoldedPattern>(sqlite3_context_db_handle(context), Utf8Argument(arguments[1]));
+      sqlite3_set_auxdata(context, 1, made.release(), [](void* p) { delete static_cast<FoldedPattern*>(p); });
+      pattern = static_cast<FoldedPattern*>(sqlite3_get_auxdata(context, 1));
+      if (!pattern) {
+        sqlite3_result_error_nomem(context);
+        return;
+      }
+    }
+    std::wstring name = FromUtf8(pattern->folder.Fold(Utf8Argument(arguments[0])));
+    sqlite3_result_int(context, MatchesWildcards(name, pattern->wild) ? 1 : 0);
+  } catch (const SqliteError& e) {
+    sqlite3_result_error(context, e.Message().c_str(), -1);
   } catch (...) {
     sqlite3_result_error_nomem(context);
   }
@@ -116,9 +145,10 @@ void Matches(sqlite3_context* context, int, sqlite3_value** arguments) {
 }
 
 void RegisterFunctions(SqliteDatabase& db) {
-  for (auto [name, function] : {std::pair{"qv_name_like", &NameLike}, std::pair{"qv_under", &Under}}) {
-    int result = sqlite3_create_function_v2(db.Handle(), name, 2, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
-                                            function, nullptr, nullptr, nullptr);
+  for (auto [name, encoding, function] : {std::tuple{"qv_name_like", SQLITE_UTF8, &NameLike},
+                                          std::tuple{"qv_under", SQLITE_UTF16, &Under}}) {
+    int result = sqlite3_create_function_v2(db.Handle(), name, 2, encoding | SQLITE_DETERMINISTIC, nullptr, function,
+                                            nullptr, nullptr, nullptr);
     if (result != SQLITE_OK) throw SqliteError(result, "cannot register the query functions");
   }
   for (auto [name, arguments, function] :

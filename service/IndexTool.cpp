@@ -1,5 +1,7 @@
 // quorvane-index: configures the folders the desktop search service indexes and
-// runs index passes.
+// runs index passes. Built twice: quorvane-index.exe, a console program, and
+// quorvane-indexw.exe, the same for the windows subsystem (no console), which
+// the Start menu, the logon entries and background starts run.
 //
 //   quorvane-index add FOLDER      index FOLDER and everything under it
 //   quorvane-index remove FOLDER   stop indexing FOLDER
@@ -9,6 +11,11 @@
 //   quorvane-index include PATH-OR-PATTERN
 //                                  undo an exclusion
 //   quorvane-index list            the indexed folders and the exclusions
+//   quorvane-index no-default-folders
+//                                  index only the folders chosen here: Documents
+//                                  and Desktop are not added at the first search
+//                                  (what the installer's unticked "Index my
+//                                  Documents and Desktop" runs)
 //   quorvane-index index           bring the index up to date now, showing progress
 //   quorvane-index watch           keep the index current as files change (one per user)
 //   quorvane-index stop            end the running watcher
@@ -114,7 +121,8 @@ std::wstring LocalTime(std::int64_t seconds) {
 
 int Usage() {
   Line(L"usage: quorvane-index add FOLDER | remove FOLDER | exclude PATH-OR-PATTERN | include PATH-OR-PATTERN | list"
-       L" | index | watch | stop | pause | resume | status | refresh MINUTES|off | query TEXT [--recent] | options");
+       L" | no-default-folders | index | watch | stop | pause | resume | status | refresh MINUTES|off | query TEXT [--recent]"
+       L" | options");
   return kUsage;
 }
 
@@ -197,6 +205,13 @@ int ListRoots() {
   return kOk;
 }
 
+int KeepDefaultFoldersOut() {
+  RootList().MarkChosen();
+  Line(L"Documents and Desktop are not added on their own; only the folders you add are indexed "
+       L"(\"quorvane-index add FOLDER\", or Indexing options).");
+  return kOk;
+}
+
 std::wstring ProgressText(const IndexProgress& progress) {
   return Number(progress.filesSeen) + L" files seen, " + Number(progress.filesIndexed) + L" indexed, " +
          Number(progress.filesRemoved) + L" removed";
@@ -246,7 +261,7 @@ int Pause() {
 
 int Resume() {
   SetIndexingPaused(false);
-  if (!IsWatcherRunning() && !StartWatcherProcess(ModuleFilePath(nullptr))) {
+  if (!IsWatcherRunning() && !StartWatcherProcess(WindowlessToolPath())) {
     Line(L"Indexing is resumed, but the watcher could not be started.");
     return kFailed;
   }
@@ -400,6 +415,7 @@ int Run(const std::vector<std::wstring>& args) {
   if (command == L"exclude" && args.size() == 2) return Exclude(args[1]);
   if (command == L"include" && args.size() == 2) return Include(args[1]);
   if (command == L"list" && args.size() == 1) return ListRoots();
+  if (command == L"no-default-folders" && args.size() == 1) return KeepDefaultFoldersOut();
   if (command == L"index" && args.size() == 1) return IndexNow();
   if (command == L"status" && args.size() == 1) return ShowStatus();
   if (command == L"watch" && args.size() == 1) return Watch();
@@ -419,19 +435,12 @@ int Run(const std::vector<std::wstring>& args) {
 namespace qv::service {
 namespace {
 
-// The program is a windows program, so that the options window (and a pass
-// started from a shortcut) comes without a console. Its output goes where
-// its caller sent it; run at a command prompt, to that prompt's console.
-void AttachOutput() {
-  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (output && output != INVALID_HANDLE_VALUE) return;
-  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-  if (console == INVALID_HANDLE_VALUE) return;
-  SetStdHandle(STD_OUTPUT_HANDLE, console);
-  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  if (!error || error == INVALID_HANDLE_VALUE) SetStdHandle(STD_ERROR_HANDLE, console);
+// The console program run from Explorer or the Run box has a console of its
+// own; the options window does not keep it open. At a prompt the console is
+// the prompt's, which waits for the window as for any command.
+void LeaveOwnConsole() {
+  DWORD processes[2] = {};
+  if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();
 }
 
 }  // namespace
@@ -443,8 +452,7 @@ int main() {
   std::vector<std::wstring> args;
   for (int i = 1; argv && i < count; ++i) args.emplace_back(argv[i]);
   LocalFree(argv);
-  // The watcher keeps no console: closing one would end it.
-  if (args.empty() || (args[0] != L"options" && args[0] != L"watch")) qv::service::AttachOutput();
+  if (!args.empty() && args[0] == L"options") qv::service::LeaveOwnConsole();
   try {
     return qv::service::Run(args);
   } catch (const qv::service::SqliteError& e) {

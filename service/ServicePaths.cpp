@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "common/IndexToolNames.h"
+#include "common/RegistryWriter.h"
 #include "common/SearchDataFolder.h"
 
 namespace qv::service {
@@ -33,21 +35,20 @@ std::wstring DataFolder() {
   return CreateFolderTree(folder) ? folder : std::wstring();
 }
 
-std::wstring IndexToolPath() {
+std::wstring ToolBesideThisModule(const wchar_t* fileName) {
   HMODULE module = nullptr;
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&IndexToolPath), &module)) {
+                          reinterpret_cast<LPCWSTR>(&ToolBesideThisModule), &module)) {
     return {};
   }
-  wchar_t path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring folder(path, length);
-  std::size_t slash = folder.find_last_of(L'\\');
+  std::wstring path = ModuleFilePath(module);
+  std::size_t slash = path.find_last_of(L'\\');
   if (slash == std::wstring::npos) return {};
-  std::wstring tool = folder.substr(0, slash + 1) + L"quorvane-index.exe";
+  std::wstring tool = path.substr(0, slash + 1) + fileName;
   return GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : tool;
 }
+
+std::wstring IndexToolPath() { return ToolBesideThisModule(kIndexToolFileName); }
 
 std::wstring ServiceDatabasePath() { return InDataFolder(L"service.db"); }
 std::wstring IndexDatabasePath() { return InDataFolder(kSearchIndexFileName); }

@@ -25,8 +25,10 @@ std::wstring IndexDatabasePath();     // the file index
 std::wstring IndexDamageMarkerPath(); // left by a query that found the index damaged
 std::wstring IndexLockPath();         // held by the one index pass that may run
 
-// quorvane-index.exe beside the module holding this code (the tool itself, or
-// the search DLL's folder); empty when there is none.
+// A program of the service beside the module holding this code (the tool
+// itself, or the search DLL's folder); empty when there is none.
+std::wstring ToolBesideThisModule(const wchar_t* fileName);
+// The console index tool, quorvane-index.exe, found that way.
 std::wstring IndexToolPath();
 
 // Makes a folder and any missing parents; true when it exists afterwards.

@@ -1,5 +1,7 @@
 #include "service/WatcherInstance.h"
 
+#include "common/IndexToolNames.h"
+#include "common/RegistryWriter.h"
 #include "service/PathText.h"
 #include "service/ServicePaths.h"
 
@@ -86,6 +88,8 @@ bool StartWatcherProcess(const std::wstring& tool) {
   CloseHandle(process.hProcess);
   return true;
 }
+
+std::wstring WindowlessToolPath() { return ToolBesideThisModule(kWindowlessIndexToolFileName); }
 
 HRESULT AddWatcherLogonEntry(const std::wstring& command) {
   LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kWatcherLogonValue, REG_SZ, command.c_str(),

@@ -45,6 +45,11 @@ void NotifyWatcherRootsChanged();
 // the caller; true when the process was started.
 bool StartWatcherProcess(const std::wstring& tool);
 
+// The index tool that background starts and the logon entry run: the
+// windowless twin beside the module holding this code (the service DLL, or
+// the tool itself); empty when it is not there.
+std::wstring WindowlessToolPath();
+
 // The per-user logon entry (HKCU ...\Run) that starts the watcher with
 // `command`.
 HRESULT AddWatcherLogonEntry(const std::wstring& command);

@@ -55,7 +55,8 @@ std::wstring LocalTime(std::int64_t seconds) {
   return text;
 }
 
-std::wstring ThisProgram() { return ModuleFilePath(nullptr); }
+// Passes and the watcher start from the windowless tool beside this one.
+std::wstring ThisProgram() { return WindowlessToolPath(); }
 
 // The shell's folder picker; empty when the user cancels.
 std::wstring PickFolder(HWND owner, const wchar_t* title) {

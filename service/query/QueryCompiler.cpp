@@ -415,8 +415,10 @@ std::wstring FoldName(const std::wstring& name) {
 }  // namespace
 
 bool MatchesNamePattern(const std::wstring& name, const std::wstring& pattern) {
-  std::wstring text = FoldName(name);
-  std::wstring wild = FoldName(pattern);
+  return MatchesWildcards(FoldName(name), FoldName(pattern));
+}
+
+bool MatchesWildcards(const std::wstring& text, const std::wstring& wild) {
   // The classic matcher: on a mismatch, go back to the last "*" and let it
   // take one more character.
   std::size_t t = 0, p = 0, starP = std::wstring::npos, starT = 0;

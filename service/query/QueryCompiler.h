@@ -79,8 +79,13 @@ struct CompiledQuery {
 CompiledQuery CompileQuery(const ParsedQuery& query);
 
 // The SQL functions the conditions call, on the searching connection:
-// qv_name_like(name, pattern) (wildcards * and ?, case ignored) and
-// qv_under(path, folder).
+// qv_name_like(name, pattern) (wildcards * and ?, name and pattern folded as
+// the word tables fold them) and qv_under(path, folder).
+//
+// Whether `text` matches the wildcards of `pattern` (* any run, ? one
+// character), both folded already.
+bool MatchesWildcards(const std::wstring& text, const std::wstring& pattern);
+// The same with case ignored as the file system ignores it (exclusions).
 bool MatchesNamePattern(const std::wstring& name, const std::wstring& pattern);
 
 }  // namespace qv::service

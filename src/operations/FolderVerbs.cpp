@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/IndexToolNames.h"
 #include "common/ModulePaths.h"
 #include "common/Text.h"
 #include "folders/CFolderStore.h"
@@ -18,9 +19,6 @@ namespace qv {
 namespace {
 
 constexpr char kAboutCaption[] = "About quorvane";
-// The index tool installed beside the component; its "options" command opens
-// the indexing options window.
-constexpr wchar_t kIndexToolName[] = L"quorvane-index.exe";
 
 SHELLEXECUTEINFOW BlankExecuteInfo() {
   SHELLEXECUTEINFOW info = {};
@@ -184,7 +182,9 @@ void FolderOperations::ShowAbout(HWND owner) {
     // The root's properties are the indexing options: their window opens, and
     // the About box beside it; one that could not open is named in the box.
     if (!prompts_->Quiet()) {
-      std::wstring tool = ModuleDirectory() + kIndexToolName;
+      // The windowless index tool beside the component: no console comes
+      // with the window.
+      std::wstring tool = ModuleDirectory() + kWindowlessIndexToolFileName;
       if (!OpenIndexingOptions(owner, tool)) {
         text += FormatText(LoadResourceText(IDS_OPTIONS_NOT_OPENED).c_str(), ToUtf8(tool).c_str());
       }

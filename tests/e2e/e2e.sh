@@ -8,7 +8,7 @@
 # the folder tree, read by e2e-probe). Screenshots of the main steps go to
 # OUT/screenshots.
 #
-#   e2e.sh OUT quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-browse.exe e2e-probe.exe
+#   e2e.sh OUT quorvane.dll quorvane-search.dll quorvane-index.exe quorvane-indexw.exe quorvane-browse.exe e2e-probe.exe
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$1; shift

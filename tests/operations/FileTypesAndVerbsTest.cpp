@@ -172,13 +172,13 @@ TEST_F(FileTypesAndVerbsTest, PropertiesOfTheRootBackgroundShowTheAboutBox) {
   EXPECT_EQ(std::string::npos, shown.LastText().find("email")) << shown.LastText();
 }
 
-// The root's properties open the indexing options window (the index tool
-// beside the component) and keep the About box; a tool that does not start is
+// The root's properties open the indexing options window (the windowless
+// index tool beside the component) and keep the About box; a tool that does not start is
 // named in the box.
 TEST_F(FileTypesAndVerbsTest, PropertiesOfTheRootOpenTheIndexingOptionsBesideTheAboutBox) {
   ScopedShellRequestLog log;
   ScopedConfirmationAnswer shown(true);
-  const std::string tool = ToUtf8(ModuleDirectory()) + "quorvane-index.exe";
+  const std::string tool = ToUtf8(ModuleDirectory()) + "quorvane-indexw.exe";
   Ops(root_).ShowProperties(kOwner, nullptr);
   ASSERT_EQ(1u, log.executions.size());
   EXPECT_EQ(tool, log.executions[0].file);

@@ -223,6 +223,15 @@ TEST_F(IndexWatcherTest, AUserWhoNeverChoseFoldersGetsDocumentsAndDesktopOnce) {
   EXPECT_TRUE(RootList().All().empty());
 }
 
+// The installer's unticked "Index my Documents and Desktop" runs the tool's
+// no-default-folders: the first search adds nothing.
+TEST_F(IndexWatcherTest, AUserWhoDeclinedTheDefaultFoldersGetsNone) {
+  qv::test::ProgramRun declined = qv::test::RunProgram(ToolCommand("no-default-folders"));
+  EXPECT_EQ(0u, declined.exitCode) << declined.output;
+  EXPECT_FALSE(OfferDefaultFolders());
+  EXPECT_TRUE(RootList().All().empty());
+}
+
 // More changes than the watcher keeps one by one: it re-checks the root with an
 // incremental pass and loses none of them.
 TEST_F(IndexWatcherTest, TooManyChangesAreRecheckedByAPassOverTheRoot) {
@@ -296,8 +305,8 @@ TEST_F(IndexWatcherTest, UserRegistrationStartsTheWatcherAtLogonAndNow) {
 
   ASSERT_EQ(S_OK, install(TRUE, L"user"));
   std::wstring entry = logonEntry();
-  EXPECT_NE(std::wstring::npos, entry.find(L"rundll32.exe\" \"")) << entry;
-  EXPECT_NE(std::wstring::npos, entry.find(L"quorvane-search.dll\",StartIndexWatcher")) << entry;
+  // The windowless tool: no console opens at logon.
+  EXPECT_NE(std::wstring::npos, entry.find(L"\\quorvane-indexw.exe\" watch")) << entry;
   EXPECT_TRUE(WaitFor(IsWatcherRunning));
 
   EXPECT_EQ(S_OK, install(FALSE, L"user"));
