@@ -1,7 +1,6 @@
 #include "service/WatcherInstance.h"
 
 #include "common/IndexToolNames.h"
-#include "common/RegistryWriter.h"
 #include "service/PathText.h"
 #include "service/ServicePaths.h"
 
