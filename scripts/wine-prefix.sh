@@ -29,5 +29,13 @@ state=$(wine_state)
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 0 /f >/dev/null 2>&1 9>&- || true
     printf '%s' "$state" >"$prefix/.quorvane-wine-state"
   fi
+  # The prefix's Documents, Desktop and the like are folders of its own, not
+  # links into the Unix home: nothing run here may index or change the user's
+  # own files.
+  for link in "$prefix"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then
+      rm -f "$link" && mkdir -p "$link"
+    fi
+  done
   wineserver -p30 >/dev/null 2>&1 9>&- || true
 ) 9>"$lock"
