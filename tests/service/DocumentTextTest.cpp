@@ -108,6 +108,12 @@ std::string OpenDocument(const std::string& body) {
                                   "</text:p></office:text></office:body></office:document-content>"}});
 }
 
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 const char kRtf[] =
     "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Times;}}{\\colortbl;\\red0\\green0\\blue0;}"
     "{\\info{\\title Pruning guide}{\\author Nobody}}{\\*\\generator Writer;}"
@@ -167,6 +173,9 @@ TEST_F(DocumentText, EachFormatGivesItsWordsAndTitle) {
       {"notes.odt", OpenDocument("plum <text:span>tree</text:span>s"), {"plum trees", "Grove notes"}, {}},
       {"sheet.ods", OpenDocument("walnut"), {"walnut"}, {}},
       {"slides.odp", OpenDocument("chestnut"), {"chestnut"}, {}},
+      // A part read in many chunks: no tag, entity or character is split between two.
+      {"long.odt", OpenDocument(Repeated("<text:span>pear</text:span> caf\xC3\xA9 &amp; ", 15000) + "medlar"),
+       {"pear caf\xC3\xA9 & pear", "& medlar"}, {"span", "&amp;", "\xEF\xBF\xBD"}},
       {"guide.rtf", kRtf, {"Pruning guide", "quince", "caf\xC3\xA9", "\xE2\x82\xACuro", "ok"},
        {"Times", "Nobody", "hidden", "Writer"}},
       {"letter.eml", kEmail,
@@ -189,10 +198,14 @@ TEST_F(DocumentText, EachFormatGivesItsWordsAndTitle) {
 
 TEST_F(DocumentText, DamagedAndHostileDocumentsAreCutOffAndIndexingGoesOn) {
   std::string text;
-  // 64 MB of zeros in a 64 KB member: read no further than the limit.
+  // 64 MB of spaces in a 64 KB member: inflated no further than the text
+  // limit (spaces are text), or, inside a comment, than the part's limit.
   std::string bomb = Zip({{"word/document.xml", "<w:t>bomb</w:t>" + std::string(64 * 1024 * 1024, ' ')}});
-  EXPECT_EQ(ReadTextResult::Damaged, Read("bomb.docx", bomb, &text));
+  EXPECT_EQ(ReadTextResult::CutOff, Read("bomb.docx", bomb, &text));
   EXPECT_LE(text.size(), kMaxIndexedTextBytes);
+  bomb = Zip({{"word/document.xml", "<w:t>bomb</w:t><!--" + std::string(64 * 1024 * 1024, ' ')}});
+  EXPECT_EQ(ReadTextResult::Damaged, Read("quiet bomb.docx", bomb, &text));
+  EXPECT_EQ("bomb", text);
   std::string nested;
   for (int i = 0; i < 100000; ++i) nested += "<a>";
   // Nesting past reason is read as far as the bound.
@@ -210,7 +223,7 @@ TEST_F(DocumentText, DamagedAndHostileDocumentsAreCutOffAndIndexingGoesOn) {
   IndexTree();
   LONG cookie = RegisterClient();
   EXPECT_EQ(Names({L"good.docx"}), Titles(RunQuery(cookie, L"mulberry").results));
-  EXPECT_EQ(6, SkippedDocumentCount());
+  EXPECT_EQ(7, SkippedDocumentCount());
   // Skipped documents are kept by name and not read again until they change.
   IndexReport again = Indexer().Run();
   EXPECT_EQ(0u, again.counts.filesIndexed);
