@@ -443,6 +443,8 @@ class IndexPass {
   std::unique_ptr<SqliteTransaction> transaction_;
   int writes_ = 0;
   ExclusionRules exclusions_;
+  // Documents read this pass share one note of the document being read.
+  DocumentReadingNote readingNote_;
   // The root being indexed, as listed and as the file system resolves it.
   std::wstring root_;
   std::wstring rootFinalPath_;

@@ -1,6 +1,7 @@
 #include "service/extract/DocumentText.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "common/Holders.h"
@@ -78,9 +79,18 @@ void WriteNote(const std::wstring& note, const std::wstring& path) {
   WriteFile(file.Get(), path.data(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written, nullptr);
 }
 
+thread_local DocumentReadingNote* t_note = nullptr;
+
+// The note of the document being read on this thread: the one a pass holds,
+// or one made for this document and deleted after it.
 class ReadingNote {
  public:
-  explicit ReadingNote(const std::wstring& path) : note_(ReadingNotePath()) {
+  explicit ReadingNote(const std::wstring& path) : shared_(t_note) {
+    if (shared_) {
+      crashedBefore_ = !shared_->Begin(path);
+      return;
+    }
+    note_ = ReadingNotePath();
     if (note_.empty()) return;
     // Left behind: reading that file ended the process last time.
     std::wstring previous = ReadNote(note_);
@@ -88,16 +98,61 @@ class ReadingNote {
     if (!crashedBefore_) WriteNote(note_, path);
   }
   ~ReadingNote() {
-    if (!note_.empty()) DeleteFileW(note_.c_str());
+    if (shared_) {
+      shared_->Done();
+    } else if (!note_.empty()) {
+      DeleteFileW(note_.c_str());
+    }
   }
   bool CrashedBefore() const { return crashedBefore_; }
 
  private:
+  DocumentReadingNote* shared_;
   std::wstring note_;
   bool crashedBefore_ = false;
 };
 
+bool SetFileLength(HANDLE file, std::uint64_t length) {
+  FILE_END_OF_FILE_INFO end = {};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+  return SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) != FALSE;
+}
+
 }  // namespace
+
+DocumentReadingNote::DocumentReadingNote() : note_(ReadingNotePath()), outer_(t_note) {
+  if (!note_.empty()) {
+    // Left behind: reading that file ended the process last time.
+    crashed_ = ReadNote(note_);
+    file_ = CreateFileW(note_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  }
+  // Without a note of its own, each document makes its note as it would alone.
+  if (file_ != INVALID_HANDLE_VALUE) t_note = this;
+}
+
+DocumentReadingNote::~DocumentReadingNote() {
+  if (file_ == INVALID_HANDLE_VALUE) return;
+  t_note = outer_;
+  CloseHandle(file_);
+  DeleteFileW(note_.c_str());
+}
+
+bool DocumentReadingNote::Begin(const std::wstring& path) {
+  if (!crashed_.empty() && FoldPathCase(crashed_) == FoldPathCase(path)) {
+    crashed_.clear();
+    SetFileLength(file_, 0);
+    return false;
+  }
+  OVERLAPPED start = {};
+  DWORD written = 0;
+  DWORD bytes = static_cast<DWORD>(path.size() * sizeof(wchar_t));
+  WriteFile(file_, path.data(), bytes, &written, &start);
+  SetFileLength(file_, written);
+  return true;
+}
+
+void DocumentReadingNote::Done() { SetFileLength(file_, 0); }
 
 bool IsDocumentExtension(const std::wstring& extension) {
   return DocumentKindOf(extension) != DocumentKind::None || IsCompoundDocumentExtension(extension);

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -303,19 +304,33 @@ TEST_F(DocumentText, ReadingLeavesTheFilesTimesAndContentsAlone) {
 }
 
 // A reader that brought the indexer down left the note of its document: that
-// document is skipped the next time.
+// document is skipped the next time, read alone or in a pass (which keeps one
+// note open for all its documents and removes it at its end).
 TEST_F(DocumentText, DocumentThatEndedTheIndexerIsSkippedNextTime) {
   std::wstring path = AddFile("crash.docx", Docx());
   std::wstring note = DataFolder() + L"document.reading";
-  HANDLE file = CreateFileW(note.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  DWORD written = 0;
-  WriteFile(file, path.data(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written, nullptr);
-  CloseHandle(file);
+  auto leaveNote = [&] {
+    HANDLE file = CreateFileW(note.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, path.data(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+  };
+  leaveNote();
   std::string text;
   EXPECT_EQ(ReadTextResult::Damaged, ReadFileText(path, L"docx", &text));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(note.c_str()));
   EXPECT_EQ(ReadTextResult::Read, ReadFileText(path, L"docx", &text));
+
+  AddFile("after.docx", Docx());
+  AddFile("before.docx", Docx());
+  leaveNote();
+  IndexTree();
+  EXPECT_EQ(1, SkippedDocumentCount());
+  auto found = Titles(RunQuery(RegisterClient(), L"mulberry").results);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(Names({L"after.docx", L"before.docx"}), found);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(note.c_str()));
 }
 
 }  // namespace
