@@ -174,7 +174,7 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
   }
   ReadingNote note(path);
   if (note.CrashedBefore()) return ReadTextResult::Damaged;
-  if (compound) return ReadCompoundDocument(path, extension, limit, text);
+  if (compound) return ReadCompoundDocument(source, extension, limit, text);
   ReadBudget budget;
   budget.text = limit;
   // A PDF's parts are spread all over it: it is read through a view of the whole file.
