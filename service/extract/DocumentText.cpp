@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "common/Holders.h"
 #include "service/PathText.h"
@@ -17,6 +18,8 @@ namespace {
 
 // PDF files up to this size are read.
 constexpr unsigned long long kMaxMappedBytes = 2ull * 1024 * 1024 * 1024;
+// Documents up to this size are read into memory in one read.
+constexpr std::uint64_t kSmallDocumentBytes = 1024 * 1024;
 
 // A document file read through its handle, at any offset.
 class FileSource : public ByteSource {
@@ -162,9 +165,26 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
                                 std::size_t limit, std::string* text) {
   text->clear();
   DocumentKind kind = DocumentKindOf(extension);
-  FileSource source(file);
-  char first = 0;
-  if (source.Size() > 0 && !source.ReadAt(0, &first, 1)) return ReadTextResult::Unreadable;
+  FileSource fileSource(file);
+  // A small document is read whole at once, a larger one where its reader
+  // looks; a PDF, whose parts are spread all over it, through a view of the
+  // whole file.
+  std::string small;
+  std::optional<MemorySource> memory;
+  MappedFile mapped;
+  if (fileSource.Size() <= kSmallDocumentBytes) {
+    small.resize(static_cast<std::size_t>(fileSource.Size()));
+    if (!fileSource.ReadAt(0, small.data(), small.size())) return ReadTextResult::Unreadable;
+    memory.emplace(small);
+  } else {
+    char first = 0;
+    if (!fileSource.ReadAt(0, &first, 1)) return ReadTextResult::Unreadable;
+    if (kind == DocumentKind::Pdf) {
+      if (!mapped.Open(file, kMaxMappedBytes)) return ReadTextResult::Damaged;
+      memory.emplace(mapped.Bytes());
+    }
+  }
+  const ByteSource& source = memory ? static_cast<const ByteSource&>(*memory) : fileSource;
   // What is plainly not such a document is skipped before any reader looks at it.
   bool compound = IsCompoundDocumentExtension(extension);
   char magic[8] = {};
@@ -177,11 +197,7 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
   if (compound) return ReadCompoundDocument(source, extension, limit, text);
   ReadBudget budget;
   budget.text = limit;
-  // A PDF's parts are spread all over it: it is read through a view of the whole file.
-  MappedFile mapped;
-  if (kind == DocumentKind::Pdf && !mapped.Open(file, kMaxMappedBytes)) return ReadTextResult::Damaged;
-  MemorySource view(mapped.Bytes());
-  DocumentContent content = ReadDocument(kind, kind == DocumentKind::Pdf ? static_cast<const ByteSource&>(view) : source, budget);
+  DocumentContent content = ReadDocument(kind, source, budget);
   if (content.unreadable) return ReadTextResult::Unreadable;
   *text = std::move(content.text);
   if (content.encrypted) return ReadTextResult::Encrypted;

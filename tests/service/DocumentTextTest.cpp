@@ -109,6 +109,17 @@ std::string OpenDocument(const std::string& body) {
                                   "</text:p></office:text></office:body></office:document-content>"}});
 }
 
+// Bytes no compressor makes smaller.
+std::string Noise(std::size_t size) {
+  std::string out(size, '\0');
+  std::uint32_t state = 12345;
+  for (char& c : out) {
+    state = state * 1664525u + 1013904223u;
+    c = static_cast<char>(state >> 24);
+  }
+  return out;
+}
+
 std::string Repeated(const std::string& text, int times) {
   std::string out;
   for (int i = 0; i < times; ++i) out += text;
@@ -174,6 +185,9 @@ TEST_F(DocumentText, EachFormatGivesItsWordsAndTitle) {
       {"notes.odt", OpenDocument("plum <text:span>tree</text:span>s"), {"plum trees", "Grove notes"}, {}},
       {"sheet.ods", OpenDocument("walnut"), {"walnut"}, {}},
       {"slides.odp", OpenDocument("chestnut"), {"chestnut"}, {}},
+      // A file too large to be read at once: its parts are read where they lie.
+      {"photos.docx", Zip({{"word/document.xml", "<w:t>sloe</w:t>"}, {"word/media/image1.bin", Noise(3 * 1024 * 1024)}}),
+       {"sloe"}, {}},
       // A part read in many chunks: no tag, entity or character is split between two.
       {"long.odt", OpenDocument(Repeated("<text:span>pear</text:span> caf\xC3\xA9 &amp; ", 15000) + "medlar"),
        {"pear caf\xC3\xA9 & pear", "& medlar"}, {"span", "&amp;", "\xEF\xBF\xBD"}},
