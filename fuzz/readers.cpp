@@ -45,8 +45,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // The markup readers take valid UTF-8 (the package reader makes it so).
       std::string xml(bytes);
       MakeValidUtf8(xml);
-      Check(XmlText(xml, kLimit).text, kLimit);
+      MarkupText whole = XmlText(xml, kLimit);
+      Check(whole.text, kLimit);
       Check(XmlElementText(xml, "dc:title"), 4 * 4096);
+      // Read a piece at a time, as a part is inflated (never inside a
+      // character): the same text.
+      XmlTextReader reader(kLimit);
+      std::size_t step = 1 + data[0] / 10;
+      std::string carry;
+      for (std::size_t at = 0; at < xml.size(); at += step) {
+        carry.append(xml, at, step);
+        std::size_t complete = carry.size() - PartialUtf8Tail(carry);
+        if (!reader.Add(std::string_view(carry.data(), complete))) break;
+        carry.erase(0, complete);
+      }
+      reader.Add(carry);
+      MarkupText pieces = reader.Finish();
+      if (pieces.text != whole.text || pieces.cutOff != whole.cutOff) std::abort();
       break;
     }
     default: {

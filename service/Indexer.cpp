@@ -455,6 +455,8 @@ class IndexPass {
   ExclusionRules exclusions_;
   // The formats read through registered filters, and their host.
   RegisteredFilters filters_;
+  // Documents read this pass share one note of the document being read.
+  DocumentReadingNote readingNote_;
   // The root being indexed, as listed and as the file system resolves it.
   std::wstring root_;
   std::wstring rootFinalPath_;

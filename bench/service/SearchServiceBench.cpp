@@ -561,8 +561,9 @@ void WriteCompoundDocument(const std::string& path, int kind, const std::string&
 }
 
 // Indexes one folder in a data folder of its own; files a second.
-double IndexRate(const std::string& base, const std::string& folder, unsigned long long* skipped) {
-  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\data-" + folder).c_str()).c_str());
+double IndexRate(const std::string& base, const std::string& folder, const std::string& data,
+                 unsigned long long* skipped) {
+  SetEnvironmentVariableW(kDataFolderVariable, ToWide((base + "\\" + data).c_str()).c_str());
   RootList().Add(ToWide((base + "\\" + folder).c_str()));
   LARGE_INTEGER start = Now();
   IndexReport report = Indexer().Run();
@@ -573,10 +574,13 @@ double IndexRate(const std::string& base, const std::string& folder, unsigned lo
 
 // The index rate of a tree of mixed office documents, of one of PDF files and
 // of one of Office 97-2003 documents and messages, against plain text files
-// holding the same words.
+// holding the same words. A busy machine slows one pass and not the next: each
+// round indexes all four trees anew, one right after another, each rate is
+// taken against the plain text of its own round, and the medians are printed.
 void MeasureDocumentThroughput(const std::string& base) {
   const char* const extensions[] = {"docx", "xlsx", "pptx", "odt", "rtf", "eml"};
   constexpr int kDocuments = 3000;
+  constexpr int kRounds = 5;
   std::string documents = base + "\\documents";
   std::string texts = base + "\\texts";
   std::string pdfs = base + "\\pdfs";
@@ -605,21 +609,41 @@ void MeasureDocumentThroughput(const std::string& base) {
     WriteCompoundDocument(compounds + "\\" + folder + "\\old " + std::to_string(i) + "." + compoundExtensions[i % 4],
                           i % 4, words);
   }
-  double textRate = IndexRate(base, "texts", nullptr);
-  unsigned long long documentsSkipped = 0, pdfsSkipped = 0;
-  double documentRate = IndexRate(base, "documents", &documentsSkipped);
-  double pdfRate = IndexRate(base, "pdfs", &pdfsSkipped);
-  unsigned long long compoundsSkipped = 0;
-  double compoundRate = IndexRate(base, "compounds", &compoundsSkipped);
-  std::printf("\nDocument throughput: %.0f office documents/s (docx, xlsx, pptx, odt, rtf, eml; %llu skipped) against "
+  struct Kind {
+    const char* folder;
+    Latencies rates, ratios;  // files a second; against plain text
+    unsigned long long skipped = 0;
+  };
+  Kind text{"texts"}, office{"documents"}, pdf{"pdfs"}, compound{"compounds"};
+  for (int round = 0; round < kRounds; ++round) {
+    double textRate = 0;
+    for (Kind* kind : {&text, &office, &pdf, &compound}) {
+      double rate = IndexRate(base, kind->folder, "data-" + std::string(kind->folder) + "-" + std::to_string(round),
+                              &kind->skipped);
+      if (kind == &text) textRate = rate;
+      kind->rates.samples.push_back(rate);
+      kind->ratios.samples.push_back(rate / textRate);
+    }
+  }
+  std::printf("\nDocuments indexed in %d rounds of %d files of each kind, medians (each ratio against the plain text "
+              "of its round):\n",
+              kRounds, kDocuments);
+  // Before the medians, which sort the samples.
+  std::printf("Ratios by round (office, PDF, 97-2003):");
+  for (int round = 0; round < kRounds; ++round) {
+    std::printf(" %.2f/%.2f/%.2f", office.ratios.samples[round], pdf.ratios.samples[round],
+                compound.ratios.samples[round]);
+  }
+  std::printf("\n");
+  std::printf("Document throughput: %.0f office documents/s (docx, xlsx, pptx, odt, rtf, eml; %llu skipped) against "
               "%.0f plain text files/s of the same words (%.2fx)\n",
-              documentRate, documentsSkipped, textRate, documentRate / textRate);
+              office.rates.Median(), office.skipped, text.rates.Median(), office.ratios.Median());
   std::printf("PDF throughput: %.0f PDF documents/s (%llu skipped) against %.0f plain text files/s of the same words "
               "(%.2fx)\n",
-              pdfRate, pdfsSkipped, textRate, pdfRate / textRate);
+              pdf.rates.Median(), pdf.skipped, text.rates.Median(), pdf.ratios.Median());
   std::printf("Office 97-2003 throughput: %.0f documents/s (doc, xls, ppt, msg; %llu skipped) against %.0f plain "
               "text files/s of the same words (%.2fx)\n",
-              compoundRate, compoundsSkipped, textRate, compoundRate / textRate);
+              compound.rates.Median(), compound.skipped, text.rates.Median(), compound.ratios.Median());
 }
 
 struct IndexerMemory {

@@ -4,6 +4,8 @@
 #include <objbase.h>
 #include <propidl.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "common/ComBase.h"
@@ -29,6 +31,48 @@ Kind KindOf(const std::wstring& extension) {
   if (extension == L"msg") return Kind::Message;
   return Kind::None;
 }
+
+// The document's bytes as the storage reads them, from the handle the indexer
+// opened (which shares the file with its owner in every way), read-only and
+// without locks. Opened so, the storage neither opens the file again nor makes
+// the snapshot copy of it that a transacted open shared with writers takes.
+class SourceLockBytes : public ComObject<SourceLockBytes, NotCounted, ILockBytes> {
+ public:
+  explicit SourceLockBytes(const ByteSource& source) : source_(source) {}
+  static const InterfaceEntry* InterfaceTable() {
+    static const InterfaceEntry table[] = {QV_INTERFACE(SourceLockBytes, ILockBytes), {nullptr, 0}};
+    return table;
+  }
+
+  STDMETHODIMP ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG size, ULONG* read) override {
+    if (read) *read = 0;
+    std::uint64_t total = source_.Size();
+    if (offset.QuadPart >= total) return S_OK;
+    ULONG take = static_cast<ULONG>(std::min<std::uint64_t>(size, total - offset.QuadPart));
+    if (!source_.ReadAt(offset.QuadPart, buffer, take)) return STG_E_READFAULT;
+    if (read) *read = take;
+    return S_OK;
+  }
+  STDMETHODIMP WriteAt(ULARGE_INTEGER, const void*, ULONG, ULONG* written) override {
+    if (written) *written = 0;
+    return STG_E_ACCESSDENIED;
+  }
+  STDMETHODIMP Flush() override { return S_OK; }
+  STDMETHODIMP SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
+  STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+  STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+  STDMETHODIMP Stat(STATSTG* stat, DWORD) override {
+    if (!stat) return STG_E_INVALIDPOINTER;
+    *stat = {};
+    stat->type = STGTY_LOCKBYTES;
+    stat->cbSize.QuadPart = source_.Size();
+    stat->grfMode = STGM_READ | STGM_SHARE_DENY_NONE;
+    return S_OK;
+  }
+
+ private:
+  const ByteSource& source_;
+};
 
 // False when there is no such stream; `cutOff` when it was longer than the bound.
 bool ReadStream(IStorage* storage, const wchar_t* name, std::string* bytes, bool* cutOff = nullptr) {
@@ -137,19 +181,15 @@ std::string MessageText(IStorage* storage, std::string* subject) {
 
 bool IsCompoundDocumentExtension(const std::wstring& extension) { return KindOf(extension) != Kind::None; }
 
-ReadTextResult ReadCompoundDocument(const std::wstring& path, const std::wstring& extension, std::size_t limit,
+ReadTextResult ReadCompoundDocument(const ByteSource& source, const std::wstring& extension, std::size_t limit,
                                     std::string* text) {
   text->clear();
   Kind kind = KindOf(extension);
+  ComPtr<SourceLockBytes> bytes = MakeComObject<SourceLockBytes>(source);
   ComPtr<IStorage> storage;
-  // Read-only, and shared with a program that has the file open.
-  HRESULT hr = StgOpenStorageEx(path.c_str(), STGM_READ | STGM_TRANSACTED | STGM_SHARE_DENY_NONE, STGFMT_STORAGE, 0,
-                                nullptr, nullptr, IID_IStorage, storage.PutVoid());
-  if (FAILED(hr)) {
-    hr = StgOpenStorageEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE, STGFMT_STORAGE, 0, nullptr, nullptr,
-                          IID_IStorage, storage.PutVoid());
-  }
-  if (hr == STG_E_SHAREVIOLATION || hr == STG_E_LOCKVIOLATION || hr == E_ACCESSDENIED) return ReadTextResult::Unreadable;
+  HRESULT hr = StgOpenStorageOnILockBytes(bytes.Get(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
+                                          storage.Put());
+  if (hr == STG_E_READFAULT) return ReadTextResult::Unreadable;
   if (FAILED(hr)) return ReadTextResult::Damaged;
   std::string title;
   BinaryOfficeContent content;

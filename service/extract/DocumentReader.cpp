@@ -34,24 +34,42 @@ struct Extracted {
   bool encrypted = false;
 };
 
-// Appends the words of one XML member.
+// Appends the words of one XML member, read as it is inflated: no further
+// than the text it still may add.
 void AddXmlPart(const ZipArchive& zip, const ZipArchive::Member& member, ReadBudget& budget, Extracted& out) {
   if (out.text.size() >= budget.text) {
     budget.Exhausted();
     return;
   }
-  std::string xml;
-  switch (zip.Read(member, kMaxPartBytes, budget, &xml)) {
+  XmlTextReader reader(budget.text - out.text.size());
+  std::string piece;  // a chunk, after the bytes of a character the last one cut short
+  auto sink = [&](std::string_view bytes) {
+    piece.append(bytes);
+    std::string_view whole(piece.data(), piece.size() - PartialUtf8Tail(piece));
+    bool more;
+    if (IsValidUtf8(whole)) {
+      more = reader.Add(whole);
+    } else {
+      std::string valid(whole);
+      MakeValidUtf8(valid);
+      more = reader.Add(valid);
+    }
+    piece.erase(0, whole.size());
+    return more;
+  };
+  switch (zip.Stream(member, kMaxPartBytes, budget, sink)) {
     case ZipArchive::ReadResult::Missing:
     case ZipArchive::ReadResult::Damaged:
     case ZipArchive::ReadResult::CutOff:
       out.damaged = true;
       break;
     case ZipArchive::ReadResult::Read:
+    case ZipArchive::ReadResult::Stopped:
       break;
   }
-  MakeValidUtf8(xml);
-  MarkupText part = XmlText(xml, budget.text - out.text.size());
+  MakeValidUtf8(piece);
+  reader.Add(piece);
+  MarkupText part = reader.Finish();
   if (part.cutOff) budget.Exhausted();
   if (!out.text.empty()) out.text.push_back(' ');
   out.text += part.text;

@@ -1,7 +1,9 @@
 #include "service/extract/DocumentText.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "common/Holders.h"
 #include "service/PathText.h"
@@ -16,6 +18,8 @@ namespace {
 
 // PDF files up to this size are read.
 constexpr unsigned long long kMaxMappedBytes = 2ull * 1024 * 1024 * 1024;
+// Documents up to this size are read into memory in one read.
+constexpr std::uint64_t kSmallDocumentBytes = 1024 * 1024;
 
 // A document file read through its handle, at any offset.
 class FileSource : public ByteSource {
@@ -78,9 +82,18 @@ void WriteNote(const std::wstring& note, const std::wstring& path) {
   WriteFile(file.Get(), path.data(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written, nullptr);
 }
 
+thread_local DocumentReadingNote* t_note = nullptr;
+
+// The note of the document being read on this thread: the one a pass holds,
+// or one made for this document and deleted after it.
 class ReadingNote {
  public:
-  explicit ReadingNote(const std::wstring& path) : note_(ReadingNotePath()) {
+  explicit ReadingNote(const std::wstring& path) : shared_(t_note) {
+    if (shared_) {
+      crashedBefore_ = !shared_->Begin(path);
+      return;
+    }
+    note_ = ReadingNotePath();
     if (note_.empty()) return;
     // Left behind: reading that file ended the process last time.
     std::wstring previous = ReadNote(note_);
@@ -88,16 +101,61 @@ class ReadingNote {
     if (!crashedBefore_) WriteNote(note_, path);
   }
   ~ReadingNote() {
-    if (!note_.empty()) DeleteFileW(note_.c_str());
+    if (shared_) {
+      shared_->Done();
+    } else if (!note_.empty()) {
+      DeleteFileW(note_.c_str());
+    }
   }
   bool CrashedBefore() const { return crashedBefore_; }
 
  private:
+  DocumentReadingNote* shared_;
   std::wstring note_;
   bool crashedBefore_ = false;
 };
 
+bool SetFileLength(HANDLE file, std::uint64_t length) {
+  FILE_END_OF_FILE_INFO end = {};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+  return SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) != FALSE;
+}
+
 }  // namespace
+
+DocumentReadingNote::DocumentReadingNote() : note_(ReadingNotePath()), outer_(t_note) {
+  if (!note_.empty()) {
+    // Left behind: reading that file ended the process last time.
+    crashed_ = ReadNote(note_);
+    file_ = CreateFileW(note_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  }
+  // Without a note of its own, each document makes its note as it would alone.
+  if (file_ != INVALID_HANDLE_VALUE) t_note = this;
+}
+
+DocumentReadingNote::~DocumentReadingNote() {
+  if (file_ == INVALID_HANDLE_VALUE) return;
+  t_note = outer_;
+  CloseHandle(file_);
+  DeleteFileW(note_.c_str());
+}
+
+bool DocumentReadingNote::Begin(const std::wstring& path) {
+  if (!crashed_.empty() && FoldPathCase(crashed_) == FoldPathCase(path)) {
+    crashed_.clear();
+    SetFileLength(file_, 0);
+    return false;
+  }
+  OVERLAPPED start = {};
+  DWORD written = 0;
+  DWORD bytes = static_cast<DWORD>(path.size() * sizeof(wchar_t));
+  WriteFile(file_, path.data(), bytes, &written, &start);
+  SetFileLength(file_, written);
+  return true;
+}
+
+void DocumentReadingNote::Done() { SetFileLength(file_, 0); }
 
 bool IsDocumentExtension(const std::wstring& extension) {
   return DocumentKindOf(extension) != DocumentKind::None || IsCompoundDocumentExtension(extension);
@@ -107,9 +165,26 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
                                 std::size_t limit, std::string* text) {
   text->clear();
   DocumentKind kind = DocumentKindOf(extension);
-  FileSource source(file);
-  char first = 0;
-  if (source.Size() > 0 && !source.ReadAt(0, &first, 1)) return ReadTextResult::Unreadable;
+  FileSource fileSource(file);
+  // A small document is read whole at once, a larger one where its reader
+  // looks; a PDF, whose parts are spread all over it, through a view of the
+  // whole file.
+  std::string small;
+  std::optional<MemorySource> memory;
+  MappedFile mapped;
+  if (fileSource.Size() <= kSmallDocumentBytes) {
+    small.resize(static_cast<std::size_t>(fileSource.Size()));
+    if (!fileSource.ReadAt(0, small.data(), small.size())) return ReadTextResult::Unreadable;
+    memory.emplace(small);
+  } else {
+    char first = 0;
+    if (!fileSource.ReadAt(0, &first, 1)) return ReadTextResult::Unreadable;
+    if (kind == DocumentKind::Pdf) {
+      if (!mapped.Open(file, kMaxMappedBytes)) return ReadTextResult::Damaged;
+      memory.emplace(mapped.Bytes());
+    }
+  }
+  const ByteSource& source = memory ? static_cast<const ByteSource&>(*memory) : fileSource;
   // What is plainly not such a document is skipped before any reader looks at it.
   bool compound = IsCompoundDocumentExtension(extension);
   char magic[8] = {};
@@ -119,14 +194,10 @@ ReadTextResult ReadDocumentText(HANDLE file, const std::wstring& path, const std
   }
   ReadingNote note(path);
   if (note.CrashedBefore()) return ReadTextResult::Damaged;
-  if (compound) return ReadCompoundDocument(path, extension, limit, text);
+  if (compound) return ReadCompoundDocument(source, extension, limit, text);
   ReadBudget budget;
   budget.text = limit;
-  // A PDF's parts are spread all over it: it is read through a view of the whole file.
-  MappedFile mapped;
-  if (kind == DocumentKind::Pdf && !mapped.Open(file, kMaxMappedBytes)) return ReadTextResult::Damaged;
-  MemorySource view(mapped.Bytes());
-  DocumentContent content = ReadDocument(kind, kind == DocumentKind::Pdf ? static_cast<const ByteSource&>(view) : source, budget);
+  DocumentContent content = ReadDocument(kind, source, budget);
   if (content.unreadable) return ReadTextResult::Unreadable;
   *text = std::move(content.text);
   if (content.encrypted) return ReadTextResult::Encrypted;

@@ -20,6 +20,28 @@ namespace qv::service {
 
 enum class ReadTextResult;
 
+// While one lives, documents read on its thread share one note, opened once
+// and rewritten in place, rather than one made and deleted per document (an
+// index pass holds one). The note is removed when it ends.
+class DocumentReadingNote {
+ public:
+  DocumentReadingNote();
+  ~DocumentReadingNote();
+  DocumentReadingNote(const DocumentReadingNote&) = delete;
+  DocumentReadingNote& operator=(const DocumentReadingNote&) = delete;
+
+  // False (and the note forgotten) when the note named `path` as it opened:
+  // reading it ended the process. Otherwise the note names it until Done.
+  bool Begin(const std::wstring& path);
+  void Done();
+
+ private:
+  std::wstring note_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  std::wstring crashed_;  // the path the note held when it was opened
+  DocumentReadingNote* outer_ = nullptr;
+};
+
 // True for the extensions (lower case, without the dot) read by this file.
 bool IsDocumentExtension(const std::wstring& extension);
 

@@ -150,42 +150,71 @@ void AppendSpace(std::string& out) {
 
 }  // namespace
 
-MarkupText XmlText(const std::string& xml, std::size_t limit) {
-  MarkupText result;
-  std::string& out = result.text;
-  int depth = 0;
-  int skipDepth = 0;  // inside an element that holds no words
+XmlTextReader::XmlTextReader(std::size_t limit) : limit_(limit) {}
+
+bool XmlTextReader::Add(std::string_view bytes) {
+  if (done_) return false;
+  pending_.append(bytes);
+  // A tag the bytes so far cut short is looked at again only once the
+  // pending bytes have doubled, so a long one costs time in proportion to it.
+  if (pending_.size() < retryAt_) return true;
+  std::size_t used = Scan(pending_, false);
+  pending_.erase(0, used);
+  retryAt_ = pending_.size() * 2;
+  return !done_;
+}
+
+MarkupText XmlTextReader::Finish() {
+  if (!done_) Scan(pending_, true);
+  pending_.clear();
+  done_ = true;
+  std::string& out = result_.text;
+  // The limit may have stopped the scan inside a character.
+  out.resize(out.size() - PartialUtf8Tail(out));
+  CutUtf8(out, limit_);
+  return std::move(result_);
+}
+
+std::size_t XmlTextReader::Scan(const std::string& xml, bool final) {
+  std::string& out = result_.text;
   Tag tag;
-  for (std::size_t i = 0; i < xml.size();) {
-    if (out.size() >= limit) {
-      result.cutOff = true;
+  std::size_t i = 0;
+  while (i < xml.size()) {
+    if (out.size() >= limit_) {
+      result_.cutOff = done_ = true;
       break;
     }
     char c = xml[i];
     if (c == '<') {
-      if (!ReadTag(xml, i, tag)) break;
-      if (tag.name == "![CDATA[" && !skipDepth) out.append(xml, i + 9, tag.end - 3 - (i + 9));
+      if (!ReadTag(xml, i, tag)) {
+        // A tag that never ends ends the document; one cut short waits for more.
+        if (final) done_ = true;
+        break;
+      }
+      if (tag.name == "![CDATA[" && !skipDepth_) out.append(xml, i + 9, tag.end - 3 - (i + 9));
       i = tag.end;
       if (tag.special) continue;
       std::string local = LocalName(tag.name);
       if (tag.closing) {
-        depth = std::max(0, depth - 1);
-        if (skipDepth && HoldsNoWords(local)) --skipDepth;
+        depth_ = std::max(0, depth_ - 1);
+        if (skipDepth_ && HoldsNoWords(local)) --skipDepth_;
       } else if (!tag.selfClosing) {
-        if (++depth > kMaxNesting) {
-          result.cutOff = true;
+        if (++depth_ > kMaxNesting) {
+          result_.cutOff = done_ = true;
           break;
         }
-        if (HoldsNoWords(local)) ++skipDepth;
+        if (HoldsNoWords(local)) ++skipDepth_;
       }
       if (SeparatesWords(local)) AppendSpace(out);
       continue;
     }
-    if (skipDepth) {
+    if (skipDepth_) {
       ++i;
       continue;
     }
     if (c == '&') {
+      // An entity the bytes so far may cut short waits for more.
+      if (!final && xml.size() - i <= kMaxEntityLength) break;
       std::size_t used = DecodeEntity(xml, i, out);
       if (used) {
         i += used;
@@ -196,10 +225,13 @@ MarkupText XmlText(const std::string& xml, std::size_t limit) {
     out.push_back(c);
     ++i;
   }
-  // The limit may have stopped the scan inside a character.
-  out.resize(out.size() - PartialUtf8Tail(out));
-  CutUtf8(out, limit);
-  return result;
+  return i;
+}
+
+MarkupText XmlText(const std::string& xml, std::size_t limit) {
+  XmlTextReader reader(limit);
+  reader.Scan(xml, true);
+  return reader.Finish();
 }
 
 std::string XmlElementText(const std::string& xml, const std::string& name) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace qv::service {
 namespace {
@@ -22,7 +23,7 @@ constexpr std::size_t kMaxDirectoryBytes = 8 * 1024 * 1024;
 constexpr std::uint16_t kEncryptedFlag = 0x0001;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
-// Compressed input is read, and output grown, this much at a time.
+// Compressed input is read, and output made, this much at a time.
 constexpr std::size_t kChunk = 64 * 1024;
 
 std::uint16_t Read16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
@@ -36,6 +37,7 @@ std::uint32_t Read32(const unsigned char* p) {
 bool ZipArchive::Open(const ByteSource& source) {
   source_ = &source;
   members_.clear();
+  tail_.clear();
   std::uint64_t fileSize = source.Size();
   if (fileSize < kEndOfDirectorySize) return false;
   std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxEndSearch));
@@ -54,8 +56,10 @@ bool ZipArchive::Open(const ByteSource& source) {
   std::uint32_t directoryOffset = Read32(&tail[end + 16]);
   // Zip64 archives (over 4 GB or 65535 members) are not documents people keep.
   if (count > kMaxMembers || directorySize > kMaxDirectoryBytes) return false;
+  tail_ = std::move(tail);
+  tailOffset_ = fileSize - tailSize;
   std::vector<unsigned char> directory(directorySize);
-  if (!source.ReadAt(directoryOffset, directory.data(), directory.size())) return false;
+  if (!ReadAt(directoryOffset, directory.data(), directory.size())) return false;
   std::size_t at = 0;
   members_.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
@@ -85,6 +89,14 @@ const ZipArchive::Member* ZipArchive::Find(const std::string& name) const {
   return nullptr;
 }
 
+bool ZipArchive::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+  if (offset >= tailOffset_ && offset - tailOffset_ <= tail_.size() && size <= tail_.size() - (offset - tailOffset_)) {
+    if (size) std::memcpy(buffer, tail_.data() + (offset - tailOffset_), size);
+    return true;
+  }
+  return source_->ReadAt(offset, buffer, size);
+}
+
 ZipArchive::ReadResult ZipArchive::Read(const std::string& name, std::size_t limit, ReadBudget& budget,
                                         std::string* bytes) const {
   bytes->clear();
@@ -95,73 +107,90 @@ ZipArchive::ReadResult ZipArchive::Read(const std::string& name, std::size_t lim
 ZipArchive::ReadResult ZipArchive::Read(const Member& member, std::size_t limit, ReadBudget& budget,
                                         std::string* bytes) const {
   bytes->clear();
+  return Stream(member, limit, budget, [bytes](std::string_view chunk) {
+    bytes->append(chunk);
+    return true;
+  });
+}
+
+ZipArchive::ReadResult ZipArchive::Stream(const Member& member, std::size_t limit, ReadBudget& budget,
+                                          const Sink& sink) const {
   if (!budget.TakeMember()) return ReadResult::CutOff;
   if ((member.flags & kEncryptedFlag) || (member.method != kStored && member.method != kDeflated)) {
     return ReadResult::Damaged;
   }
   std::uint64_t fileSize = source_->Size();
   unsigned char header[kLocalHeaderSize];
-  if (!source_->ReadAt(member.localHeaderOffset, header, sizeof header) || Read32(header) != kLocalHeaderSignature) {
+  if (!ReadAt(member.localHeaderOffset, header, sizeof header) || Read32(header) != kLocalHeaderSignature) {
     return ReadResult::Damaged;
   }
   std::uint64_t dataOffset = member.localHeaderOffset + kLocalHeaderSize + Read16(header + 26) + Read16(header + 28);
   if (dataOffset > fileSize || member.compressedSize > fileSize - dataOffset) return ReadResult::Damaged;
+  if (member.method == kDeflated) return Inflate(dataOffset, member.compressedSize, limit, budget, sink);
 
-  if (member.method == kStored) {
-    std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(member.compressedSize, limit));
-    take = static_cast<std::size_t>(budget.TakeInflated(take));
-    bytes->resize(take);
-    if (!source_->ReadAt(dataOffset, bytes->data(), take)) return ReadResult::Damaged;
-    if (take < member.compressedSize && take < limit) budget.Exhausted();
-    return take < member.compressedSize ? ReadResult::CutOff : ReadResult::Read;
+  std::unique_ptr<char[]> chunk(new char[kChunk]);
+  for (std::uint64_t done = 0; done < member.compressedSize;) {
+    if (done >= limit) return ReadResult::CutOff;
+    std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>({member.compressedSize - done, limit - done, kChunk}));
+    std::size_t granted = static_cast<std::size_t>(budget.TakeInflated(wanted));
+    if (granted == 0) {
+      budget.Exhausted();
+      return ReadResult::CutOff;
+    }
+    if (!ReadAt(dataOffset + done, chunk.get(), granted)) return ReadResult::Damaged;
+    done += granted;
+    if (!sink(std::string_view(chunk.get(), granted))) return ReadResult::Stopped;
   }
-  return Inflate(dataOffset, member.compressedSize, limit, budget, bytes);
+  return ReadResult::Read;
 }
 
 ZipArchive::ReadResult ZipArchive::Inflate(std::uint64_t offset, std::uint64_t compressedSize, std::size_t limit,
-                                           ReadBudget& budget, std::string* bytes) const {
-  // The budget pays for what is made; the output never grows past what it grants.
-  std::size_t allowed = static_cast<std::size_t>(budget.TakeInflated(limit));
+                                           ReadBudget& budget, const Sink& sink) const {
   z_stream stream = {};
-  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
-    budget.GiveBackInflated(allowed);
-    return ReadResult::Damaged;
-  }
-  std::vector<unsigned char> input(kChunk);
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return ReadResult::Damaged;
+  std::unique_ptr<unsigned char[]> input(new unsigned char[kChunk]);
+  std::unique_ptr<char[]> output(new char[kChunk]);
   std::uint64_t remaining = compressedSize;
-  ReadResult result = ReadResult::Damaged;
   std::size_t produced = 0;
+  ReadResult result = ReadResult::Damaged;
   for (;;) {
     if (stream.avail_in == 0 && remaining > 0) {
-      std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input.size()));
-      if (!source_->ReadAt(offset, input.data(), chunk)) break;
+      std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kChunk));
+      if (!ReadAt(offset, input.get(), chunk)) break;
       offset += chunk;
       remaining -= chunk;
-      stream.next_in = input.data();
+      stream.next_in = input.get();
       stream.avail_in = static_cast<uInt>(chunk);
     }
-    if (produced == bytes->size()) {
-      if (produced >= allowed) {
-        result = ReadResult::CutOff;
-        if (allowed < limit) budget.Exhausted();
-        break;
-      }
-      bytes->resize(std::min(allowed, std::max(produced * 2, kChunk)));
+    if (produced >= limit) {
+      result = ReadResult::CutOff;
+      break;
     }
-    stream.next_out = reinterpret_cast<Bytef*>(bytes->data() + produced);
-    stream.avail_out = static_cast<uInt>(bytes->size() - produced);
+    // The budget pays for each chunk before it is made.
+    std::size_t granted = static_cast<std::size_t>(budget.TakeInflated(std::min(kChunk, limit - produced)));
+    if (granted == 0) {
+      budget.Exhausted();
+      result = ReadResult::CutOff;
+      break;
+    }
+    stream.next_out = reinterpret_cast<Bytef*>(output.get());
+    stream.avail_out = static_cast<uInt>(granted);
     int status = inflate(&stream, Z_NO_FLUSH);
-    produced = bytes->size() - stream.avail_out;
+    std::size_t made = granted - stream.avail_out;
+    budget.GiveBackInflated(stream.avail_out);
+    produced += made;
+    if (made > 0 && !sink(std::string_view(output.get(), made))) {
+      result = ReadResult::Stopped;
+      break;
+    }
     if (status == Z_STREAM_END) {
       result = ReadResult::Read;
       break;
     }
-    if (status != Z_OK && !(status == Z_BUF_ERROR && produced == bytes->size())) break;
+    if (status != Z_OK && !(status == Z_BUF_ERROR && made == granted)) break;
     if (status == Z_OK && stream.avail_in == 0 && remaining == 0 && stream.avail_out != 0) break;  // truncated
   }
   inflateEnd(&stream);
-  bytes->resize(produced);
-  budget.GiveBackInflated(allowed - produced);
   return result;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,34 @@ std::wstring LocalTime(std::int64_t seconds) {
 // Passes and the watcher start from the windowless tool beside this one.
 std::wstring ThisProgram() { return WindowlessToolPath(); }
 
+// The columns of "Documents by format": the format, then one per count the
+// index keeps for it.
+struct FormatColumn {
+  const wchar_t* title;
+  std::uint64_t FormatCounts::*count;  // none for the format's own column
+};
+const FormatColumn kFormatColumns[] = {
+    {L"Format", nullptr},
+    {L"Read", &FormatCounts::read},
+    {L"Cut off", &FormatCounts::cutOff},
+    {L"Encrypted", &FormatCounts::encrypted},
+    {L"Damaged", &FormatCounts::damaged},
+};
+
+using FormatRows = std::vector<std::vector<std::wstring>>;
+
+// One row of texts per format, in the columns' order.
+FormatRows FormatRowsOf(const std::vector<FormatCounts>& formats) {
+  FormatRows rows;
+  for (const FormatCounts& format : formats) {
+    std::vector<std::wstring>& row = rows.emplace_back();
+    for (const FormatColumn& column : kFormatColumns) {
+      row.push_back(column.count ? Grouped(format.*column.count) : format.extension);
+    }
+  }
+  return rows;
+}
+
 // The shell's folder picker; empty when the user cancels.
 std::wstring PickFolder(HWND owner, const wchar_t* title) {
   ComPtr<IFileOpenDialog> dialog;
@@ -106,6 +135,7 @@ class OptionsWindow {
       case WM_INITDIALOG:
         SendDlgItemMessageW(window_, IDC_PATTERN, EM_SETCUEBANNER, TRUE,
                             reinterpret_cast<LPARAM>(L"a file or folder name, * and ? as wildcards: *.tmp"));
+        AddFormatColumns();
         FillLists();
         RefreshState();
         SetTimer(window_, kRefreshTimer, kRefreshMs, nullptr);
@@ -288,6 +318,51 @@ class OptionsWindow {
     EnableWindow(GetDlgItem(window_, IDC_EXCLUDE_PATTERN), GetWindowTextLengthW(GetDlgItem(window_, IDC_PATTERN)) > 0);
   }
 
+  void AddFormatColumns() {
+    HWND list = GetDlgItem(window_, IDC_FORMATS);
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    RECT client = {};
+    GetClientRect(list, &client);
+    int count = static_cast<int>(std::size(kFormatColumns));
+    int width = (client.right - GetSystemMetrics(SM_CXVSCROLL)) / count;
+    for (int i = 0; i < count; ++i) {
+      LVCOLUMNW column = {};
+      column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+      column.fmt = kFormatColumns[i].count ? LVCFMT_RIGHT : LVCFMT_LEFT;
+      column.cx = width;
+      column.pszText = const_cast<wchar_t*>(kFormatColumns[i].title);
+      column.iSubItem = i;
+      SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+  }
+
+  // Filled again only when a count changed, so the list keeps its scroll position.
+  void RefreshFormats() {
+    FormatRows rows;
+    try {
+      rows = FormatRowsOf(DocumentCountsByFormat());
+    } catch (const SqliteError&) {
+      return;  // a first pass may be making the index: the rows stay as they were
+    }
+    if (rows == formatRows_) return;
+    formatRows_ = std::move(rows);
+    HWND list = GetDlgItem(window_, IDC_FORMATS);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    for (std::size_t row = 0; row < formatRows_.size(); ++row) {
+      for (std::size_t column = 0; column < formatRows_[row].size(); ++column) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(row);
+        item.iSubItem = static_cast<int>(column);
+        item.pszText = formatRows_[row][column].data();
+        SendMessageW(list, column == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+      }
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+  }
+
   void RefreshState() {
     bool damaged = IsIndexMarkedDamaged();
     auto files = static_cast<std::uint64_t>(IndexedFileCount());
@@ -295,12 +370,17 @@ class OptionsWindow {
                     (L"Files in the index: " + Grouped(files) +
                      (damaged ? L" (to be rebuilt by the next pass)" : L""))
                         .c_str());
-    // Counting them reads every file's row: every tenth refresh is enough.
-    if (refreshes_++ % 10 == 0) {
+    // Counting them reads every file's row: every tenth refresh is enough,
+    // and the end of a pass.
+    PassProgress progress;
+    bool running = ReadPassProgress(&progress);
+    if (refreshes_++ % 10 == 0 || (passWasRunning_ && !running)) {
       SetDlgItemTextW(window_, IDC_STATE_SKIPPED,
                       (L"Documents cut off or skipped: " + Grouped(static_cast<std::uint64_t>(SkippedDocumentCount())))
                           .c_str());
+      RefreshFormats();
     }
+    passWasRunning_ = running;
     SetDlgItemTextW(window_, IDC_STATE_LAST_PASS, (L"Last pass: " + LocalTime(LastIndexPassTime())).c_str());
     bool paused = IsIndexingPaused();
     bool watching = IsWatcherRunning();
@@ -310,9 +390,7 @@ class OptionsWindow {
                                : L"Watcher: not running; the index is as fresh as its last pass");
     SetDlgItemTextW(window_, IDC_PAUSE, paused ? L"&Resume indexing" : L"&Pause indexing");
 
-    PassProgress progress;
     HWND bar = GetDlgItem(window_, IDC_PROGRESS);
-    bool running = ReadPassProgress(&progress);
     bool marquee = running && progress.filesExpected == 0;
     LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
     if (marquee && !(style & PBS_MARQUEE)) {
@@ -344,12 +422,14 @@ class OptionsWindow {
 
   HWND window_ = nullptr;
   unsigned refreshes_ = 0;
+  bool passWasRunning_ = false;
+  FormatRows formatRows_;
 };
 
 }  // namespace
 
 int ShowIndexingOptions(HINSTANCE instance) {
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   OptionsWindow window;

@@ -14,6 +14,7 @@
 
 #include "ServiceTestSupport.h"
 #include "common/ComBase.h"
+#include "common/Holders.h"
 #include "common/Text.h"
 #include "service/Indexer.h"
 #include "service/PathText.h"
@@ -190,6 +191,10 @@ TEST_F(CompoundDocuments, EachFormatGivesItsWords) {
        {}},
   };
   for (const Expected& sample : expected) {
+    // As while its program has it open for writing, sharing reading.
+    UniqueHandle writer(CreateFileW(TreePath(sample.name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(INVALID_HANDLE_VALUE, writer.Get()) << sample.name;
     std::string text;
     EXPECT_EQ(ReadTextResult::Read, Read(sample.name, &text)) << sample.name;
     for (const char* word : sample.words) EXPECT_NE(std::string::npos, text.find(word)) << sample.name << ": " << text;

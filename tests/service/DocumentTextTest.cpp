@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -108,6 +109,23 @@ std::string OpenDocument(const std::string& body) {
                                   "</text:p></office:text></office:body></office:document-content>"}});
 }
 
+// Bytes no compressor makes smaller.
+std::string Noise(std::size_t size) {
+  std::string out(size, '\0');
+  std::uint32_t state = 12345;
+  for (char& c : out) {
+    state = state * 1664525u + 1013904223u;
+    c = static_cast<char>(state >> 24);
+  }
+  return out;
+}
+
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 const char kRtf[] =
     "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Times;}}{\\colortbl;\\red0\\green0\\blue0;}"
     "{\\info{\\title Pruning guide}{\\author Nobody}}{\\*\\generator Writer;}"
@@ -167,6 +185,12 @@ TEST_F(DocumentText, EachFormatGivesItsWordsAndTitle) {
       {"notes.odt", OpenDocument("plum <text:span>tree</text:span>s"), {"plum trees", "Grove notes"}, {}},
       {"sheet.ods", OpenDocument("walnut"), {"walnut"}, {}},
       {"slides.odp", OpenDocument("chestnut"), {"chestnut"}, {}},
+      // A file too large to be read at once: its parts are read where they lie.
+      {"photos.docx", Zip({{"word/document.xml", "<w:t>sloe</w:t>"}, {"word/media/image1.bin", Noise(3 * 1024 * 1024)}}),
+       {"sloe"}, {}},
+      // A part read in many chunks: no tag, entity or character is split between two.
+      {"long.odt", OpenDocument(Repeated("<text:span>pear</text:span> caf\xC3\xA9 &amp; ", 15000) + "medlar"),
+       {"pear caf\xC3\xA9 & pear", "& medlar"}, {"span", "&amp;", "\xEF\xBF\xBD"}},
       {"guide.rtf", kRtf, {"Pruning guide", "quince", "caf\xC3\xA9", "\xE2\x82\xACuro", "ok"},
        {"Times", "Nobody", "hidden", "Writer"}},
       {"letter.eml", kEmail,
@@ -189,10 +213,14 @@ TEST_F(DocumentText, EachFormatGivesItsWordsAndTitle) {
 
 TEST_F(DocumentText, DamagedAndHostileDocumentsAreCutOffAndIndexingGoesOn) {
   std::string text;
-  // 64 MB of zeros in a 64 KB member: read no further than the limit.
+  // 64 MB of spaces in a 64 KB member: inflated no further than the text
+  // limit (spaces are text), or, inside a comment, than the part's limit.
   std::string bomb = Zip({{"word/document.xml", "<w:t>bomb</w:t>" + std::string(64 * 1024 * 1024, ' ')}});
-  EXPECT_EQ(ReadTextResult::Damaged, Read("bomb.docx", bomb, &text));
+  EXPECT_EQ(ReadTextResult::CutOff, Read("bomb.docx", bomb, &text));
   EXPECT_LE(text.size(), kMaxIndexedTextBytes);
+  bomb = Zip({{"word/document.xml", "<w:t>bomb</w:t><!--" + std::string(64 * 1024 * 1024, ' ')}});
+  EXPECT_EQ(ReadTextResult::Damaged, Read("quiet bomb.docx", bomb, &text));
+  EXPECT_EQ("bomb", text);
   std::string nested;
   for (int i = 0; i < 100000; ++i) nested += "<a>";
   // Nesting past reason is read as far as the bound.
@@ -210,7 +238,7 @@ TEST_F(DocumentText, DamagedAndHostileDocumentsAreCutOffAndIndexingGoesOn) {
   IndexTree();
   LONG cookie = RegisterClient();
   EXPECT_EQ(Names({L"good.docx"}), Titles(RunQuery(cookie, L"mulberry").results));
-  EXPECT_EQ(6, SkippedDocumentCount());
+  EXPECT_EQ(7, SkippedDocumentCount());
   // Skipped documents are kept by name and not read again until they change.
   IndexReport again = Indexer().Run();
   EXPECT_EQ(0u, again.counts.filesIndexed);
@@ -290,19 +318,33 @@ TEST_F(DocumentText, ReadingLeavesTheFilesTimesAndContentsAlone) {
 }
 
 // A reader that brought the indexer down left the note of its document: that
-// document is skipped the next time.
+// document is skipped the next time, read alone or in a pass (which keeps one
+// note open for all its documents and removes it at its end).
 TEST_F(DocumentText, DocumentThatEndedTheIndexerIsSkippedNextTime) {
   std::wstring path = AddFile("crash.docx", Docx());
   std::wstring note = DataFolder() + L"document.reading";
-  HANDLE file = CreateFileW(note.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  DWORD written = 0;
-  WriteFile(file, path.data(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written, nullptr);
-  CloseHandle(file);
+  auto leaveNote = [&] {
+    HANDLE file = CreateFileW(note.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, path.data(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+  };
+  leaveNote();
   std::string text;
   EXPECT_EQ(ReadTextResult::Damaged, ReadFileText(path, L"docx", &text));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(note.c_str()));
   EXPECT_EQ(ReadTextResult::Read, ReadFileText(path, L"docx", &text));
+
+  AddFile("after.docx", Docx());
+  AddFile("before.docx", Docx());
+  leaveNote();
+  IndexTree();
+  EXPECT_EQ(1, SkippedDocumentCount());
+  auto found = Titles(RunQuery(RegisterClient(), L"mulberry").results);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(Names({L"after.docx", L"before.docx"}), found);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(note.c_str()));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "ServiceTestSupport.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -110,8 +112,44 @@ std::wstring ControlText(HWND dialog, int id) {
   return text;
 }
 
+// The texts of a list view's rows in another process: its messages take
+// pointers in that process, so the item and its text are lent from there.
+std::vector<std::vector<std::wstring>> ListViewRows(HWND list) {
+  std::vector<std::vector<std::wstring>> rows;
+  DWORD processId = 0;
+  GetWindowThreadProcessId(list, &processId);
+  UniqueHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+  constexpr std::size_t kCapacity = 256;
+  void* remote = VirtualAllocEx(process.Get(), nullptr, sizeof(LVITEMW) + kCapacity * sizeof(wchar_t), MEM_COMMIT,
+                                PAGE_READWRITE);
+  if (!remote) return rows;
+  auto* text = reinterpret_cast<wchar_t*>(static_cast<BYTE*>(remote) + sizeof(LVITEMW));
+  auto columns = SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0);
+  auto count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+  for (LRESULT row = 0; row < count; ++row) {
+    std::vector<std::wstring>& cells = rows.emplace_back();
+    for (int column = 0; column < columns; ++column) {
+      LVITEMW item = {};
+      item.iSubItem = column;
+      item.cchTextMax = kCapacity;
+      item.pszText = text;
+      wchar_t cell[kCapacity] = {};
+      WriteProcessMemory(process.Get(), remote, &item, sizeof item, nullptr);
+      auto length = SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote));
+      if (length > 0 && length < static_cast<LRESULT>(kCapacity)) {
+        ReadProcessMemory(process.Get(), text, cell, static_cast<SIZE_T>(length) * sizeof(wchar_t), nullptr);
+      }
+      cells.emplace_back(cell);
+    }
+  }
+  VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
+  return rows;
+}
+
 TEST_F(IndexTool, OptionsOpensTheIndexingOptionsWindowWithFoldersExclusionsAndState) {
   AddFile("docs\\pear.txt", "perry");
+  AddFile("docs\\plum.rtf", "{\\rtf1 damson}");
+  AddFile("docs\\torn.docx", "not a package");
   IndexTree();
   ASSERT_EQ(ExcludeResult::Added, ExclusionList().Add(L"*.bak"));
   const char* tool = std::getenv("QUORVANE_INDEX_TOOL");
@@ -138,7 +176,11 @@ TEST_F(IndexTool, OptionsOpensTheIndexingOptionsWindowWithFoldersExclusionsAndSt
   std::vector<std::wstring> exclusions = ListBoxLines(GetDlgItem(dialog, IDC_EXCLUSIONS));
   EXPECT_NE(exclusions.end(), std::find(exclusions.begin(), exclusions.end(), L"*.bak"));
   EXPECT_NE(exclusions.end(), std::find(exclusions.begin(), exclusions.end(), L"node_modules"));
-  EXPECT_EQ(L"Files in the index: 1", ControlText(dialog, IDC_STATE_FILES));
+  EXPECT_EQ(L"Files in the index: 3", ControlText(dialog, IDC_STATE_FILES));
+  // Per format: read, cut off, encrypted, damaged.
+  using Rows = std::vector<std::vector<std::wstring>>;
+  EXPECT_EQ(Rows({{L"docx", L"0", L"0", L"0", L"1"}, {L"rtf", L"1", L"0", L"0", L"0"}}),
+            ListViewRows(GetDlgItem(dialog, IDC_FORMATS)));
   EXPECT_NE(std::wstring::npos, ControlText(dialog, IDC_STATE_WATCHER).find(L"Watcher: not running"));
   EXPECT_EQ(L"No index pass is running.", ControlText(dialog, IDC_PROGRESS_TEXT));
   EXPECT_EQ(L"&Pause indexing", ControlText(dialog, IDC_PAUSE));

@@ -134,14 +134,25 @@ TEST_F(PdfDocuments, DamagedAndHostileFilesAreCutOff) {
   AddFile("locked.pdf", Sample("password.pdf"));
   AddFile("not.pdf", "plain words, not a PDF");
   AddFile("good.pdf", Sample("ps2pdf.pdf"));
+  // Large files are read through a view of the file, small ones at once: the
+  // same file with 2 MB of comment before its cross-reference table.
+  std::string large = Sample("ps2pdf.pdf");
+  std::size_t xref = large.rfind("\nxref") + 1;
+  std::string padding = "%" + std::string(2 * 1024 * 1024, ' ') + "\n";
+  std::size_t number = large.rfind("startxref\n") + 10;
+  large.replace(number, large.find('\n', number) - number, std::to_string(xref + padding.size()));
+  large.insert(xref, padding);
+  AddFile("large.pdf", large);
   IndexTree();
   LONG cookie = RegisterClient();
-  EXPECT_EQ(Names({L"good.pdf"}), Titles(RunQuery(cookie, L"hazelnut").results));
+  Names found = Titles(RunQuery(cookie, L"hazelnut").results);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(Names({L"good.pdf", L"large.pdf"}), found);
   EXPECT_EQ(3, SkippedDocumentCount());
   std::vector<FormatCounts> formats = DocumentCountsByFormat();
   ASSERT_EQ(1u, formats.size());
   EXPECT_EQ(L"pdf", formats[0].extension);
-  EXPECT_EQ(1u, formats[0].read);
+  EXPECT_EQ(2u, formats[0].read);
   EXPECT_EQ(1u, formats[0].cutOff);     // bomb.pdf
   EXPECT_EQ(1u, formats[0].encrypted);  // locked.pdf
   EXPECT_EQ(1u, formats[0].damaged);    // not.pdf
