@@ -71,6 +71,7 @@ const FormatColumn kFormatColumns[] = {
     {L"Cut off", &FormatCounts::cutOff},
     {L"Encrypted", &FormatCounts::encrypted},
     {L"Damaged", &FormatCounts::damaged},
+    {L"Filter failed", &FormatCounts::filterFailed},
 };
 
 using FormatRows = std::vector<std::vector<std::wstring>>;

@@ -177,9 +177,9 @@ TEST_F(IndexTool, OptionsOpensTheIndexingOptionsWindowWithFoldersExclusionsAndSt
   EXPECT_NE(exclusions.end(), std::find(exclusions.begin(), exclusions.end(), L"*.bak"));
   EXPECT_NE(exclusions.end(), std::find(exclusions.begin(), exclusions.end(), L"node_modules"));
   EXPECT_EQ(L"Files in the index: 3", ControlText(dialog, IDC_STATE_FILES));
-  // Per format: read, cut off, encrypted, damaged.
+  // Per format: read, cut off, encrypted, damaged, filter failed.
   using Rows = std::vector<std::vector<std::wstring>>;
-  EXPECT_EQ(Rows({{L"docx", L"0", L"0", L"0", L"1"}, {L"rtf", L"1", L"0", L"0", L"0"}}),
+  EXPECT_EQ(Rows({{L"docx", L"0", L"0", L"0", L"1", L"0"}, {L"rtf", L"1", L"0", L"0", L"0", L"0"}}),
             ListViewRows(GetDlgItem(dialog, IDC_FORMATS)));
   EXPECT_NE(std::wstring::npos, ControlText(dialog, IDC_STATE_WATCHER).find(L"Watcher: not running"));
   EXPECT_EQ(L"No index pass is running.", ControlText(dialog, IDC_PROGRESS_TEXT));
