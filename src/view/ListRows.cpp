@@ -27,6 +27,7 @@ void ListRows::Clear() {
   rows_.clear();
   results_ = 0;
   keyColumn_ = -1;
+  sortedRows_ = 0;
 }
 
 void ListRows::Append(LPITEMIDLIST item) {
@@ -62,6 +63,8 @@ bool ListRows::AppendResult(std::string_view name, std::string_view path) {
 void ListRows::Remove(int index) {
   if (index < 0 || index >= Count()) return;
   rows_.erase(rows_.begin() + index);
+  // The rows left keep their order.
+  if (static_cast<std::size_t>(index) < sortedRows_) --sortedRows_;
 }
 
 void ListRows::Replace(int index, LPITEMIDLIST item) {
@@ -73,6 +76,8 @@ void ListRows::Replace(int index, LPITEMIDLIST item) {
   replaced.rank = row.rank;
   replaced.item = std::move(owned);
   row = std::move(replaced);
+  // Its key changes: the next sort orders every row again.
+  sortedRows_ = 0;
 }
 
 LPCITEMIDLIST ListRows::ItemOf(const Row& row) {
@@ -185,12 +190,22 @@ const std::string& ListRows::TieKeyOf(const Row& row) {
 }
 
 void ListRows::Sort(ListColumn column, bool ascending, std::vector<int>* placeOf) {
+  const bool sameOrder = keyColumn_ == static_cast<int>(column) && sortedAscending_ == ascending;
   MakeKeys(column);
   for (std::size_t index = 0; index < rows_.size(); ++index) rows_[index].place = static_cast<std::uint32_t>(index);
-  std::stable_sort(rows_.begin(), rows_.end(), [ascending](const Row& first, const Row& second) {
+  auto before = [ascending](const Row& first, const Row& second) {
     auto ties = [&] { return TieKeyOf(first).compare(TieKeyOf(second)); };
     return CompareColumnKeys(first.rank != 0, first.key, second.rank != 0, second.key, ties, ascending) < 0;
-  });
+  };
+  // Rows appended to rows already in this order are sorted alone and merged
+  // in: the same order a sort of all of them gives (equal rows keep theirs),
+  // at the cost of the new rows, not of the whole list each time rows arrive.
+  const std::size_t sorted = sameOrder ? std::min(sortedRows_, rows_.size()) : 0;
+  const auto middle = rows_.begin() + static_cast<std::ptrdiff_t>(sorted);
+  std::stable_sort(middle, rows_.end(), before);
+  std::inplace_merge(rows_.begin(), middle, rows_.end(), before);
+  sortedRows_ = rows_.size();
+  sortedAscending_ = ascending;
   if (!placeOf) return;
   placeOf->assign(rows_.size(), -1);
   for (std::size_t index = 0; index < rows_.size(); ++index) (*placeOf)[rows_[index].place] = static_cast<int>(index);

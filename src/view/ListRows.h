@@ -110,6 +110,10 @@ class ListRows {
   std::vector<Row> rows_;
   std::uint32_t results_ = 0;
   int keyColumn_ = -1;
+  // The leading rows in the order of the last sort (by keyColumn_, in
+  // sortedAscending_ direction): rows appended since are merged in.
+  std::size_t sortedRows_ = 0;
+  bool sortedAscending_ = true;
   FileTypeNames types_;
 };
 

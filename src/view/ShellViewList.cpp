@@ -282,8 +282,10 @@ void CShellView::FeedResults(DWORD budgetMs) {
     if (keptResults_) {
       fedResults_.insert(fedResults_.end(), std::make_move_iterator(batch.begin()),
                          std::make_move_iterator(batch.end()));
-    } else {
+    } else if (!batch.empty()) {
+      // Sorted in with the batch: the look's pace counts what showing them costs.
       AppendResults(batch, 0);
+      ShowAddedRows();
     }
     if (progress != ResultFeed::Progress::More || !list_->Control()) break;
     double elapsed = MsSince(start);
@@ -293,7 +295,6 @@ void CShellView::FeedResults(DWORD budgetMs) {
     most = static_cast<std::size_t>(std::clamp(fits, static_cast<double>(kFirstResultBatch),
                                                static_cast<double>(kLargestResultBatch)));
   }
-  if (!keptResults_ && taken > 0) ShowAddedRows();
   if (progress == ResultFeed::Progress::Complete) FinishResultFill();
 }
 
