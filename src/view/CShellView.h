@@ -152,6 +152,7 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   bool Included(LPCITEMIDLIST item);
   // Sorts as the folder keeps it, or by name when the user never sorted it.
   void SortAsKept();
+  SortOrder KeptSortOrder() const;
   void FitTypeColumn();
   void OnGetDisplayInfo(NMLVDISPINFOW* info);
   // Typing in the list finds the next row whose name begins with the text.

@@ -63,6 +63,8 @@ class ListRows {
   // compare equal keep their order. `placeOf`, when given, receives for each
   // row's old index its new one.
   void Sort(ListColumn column, bool ascending, std::vector<int>* placeOf = nullptr);
+  // Makes the sort keys of the column that rows lack, ahead of the next sort.
+  void MakeKeys(ListColumn column);
 
   // The text of any column but the name; empty where a column says nothing
   // of the row (a search folder's file columns, a missing file).
@@ -105,7 +107,6 @@ class ListRows {
   static LPCITEMIDLIST ItemOf(const Row& row);
   const FileFacts& Facts(Row& row);
   static const std::string& TieKeyOf(const Row& row);
-  void MakeKeys(ListColumn column);
 
   std::vector<Row> rows_;
   std::uint32_t results_ = 0;

@@ -47,9 +47,9 @@ constexpr ULONG kFillBatch = 512;
 // and takes them for at most this long per look, so the host's window keeps
 // answering the user. The first look, before the window first paints, is
 // shorter: the first rows paint soon whatever the folder holds, and a folder of
-// some thousands of files is whole in it.
+// a few thousand files is whole in it.
 constexpr UINT kResultTimerInterval = 20;
-constexpr DWORD kFirstResultBudgetMs = 80;
+constexpr DWORD kFirstResultBudgetMs = 50;
 // A look reads the service's results ahead for at most a share of its time,
 // then checks and shows them in batches, the first small and each next sized
 // to the time left at the pace of the look so far, so the look ends near its
@@ -271,6 +271,7 @@ void CShellView::FeedResults(DWORD budgetMs) {
   std::size_t most = kFirstResultBatch;
   ResultFeed::Progress progress = ResultFeed::Progress::More;
   std::size_t taken = 0;
+  const ListColumn sortColumn = KeptSortOrder().column;
   std::vector<SearchResultText> batch;
   for (;;) {
     batch.clear();
@@ -282,10 +283,10 @@ void CShellView::FeedResults(DWORD budgetMs) {
     if (keptResults_) {
       fedResults_.insert(fedResults_.end(), std::make_move_iterator(batch.begin()),
                          std::make_move_iterator(batch.end()));
-    } else if (!batch.empty()) {
-      // Sorted in with the batch: the look's pace counts what showing them costs.
+    } else {
       AppendResults(batch, 0);
-      ShowAddedRows();
+      // Their keys are made now, so the look's pace counts them.
+      list_->Rows().MakeKeys(sortColumn);
     }
     if (progress != ResultFeed::Progress::More || !list_->Control()) break;
     double elapsed = MsSince(start);
@@ -295,6 +296,8 @@ void CShellView::FeedResults(DWORD budgetMs) {
     most = static_cast<std::size_t>(std::clamp(fits, static_cast<double>(kFirstResultBatch),
                                                static_cast<double>(kLargestResultBatch)));
   }
+  // Sorted in once a look: the rows arrived are merged into the list's order.
+  if (!keptResults_ && taken > 0) ShowAddedRows();
   if (progress == ResultFeed::Progress::Complete) FinishResultFill();
 }
 
@@ -447,9 +450,14 @@ int CShellView::AddItem(LPCITEMIDLIST item) {
   return list_->InsertItem(copy);
 }
 
-void CShellView::SortAsKept() {
+SortOrder CShellView::KeptSortOrder() const {
   SortOrder order;
   if (!ParseSortOrder(viewFolder_->GetSortOrder(), order)) order = {ListColumn::Name, CListWindow::SortsAscending(0)};
+  return order;
+}
+
+void CShellView::SortAsKept() {
+  SortOrder order = KeptSortOrder();
   list_->SortBy(order.column, order.ascending);
 }
 
