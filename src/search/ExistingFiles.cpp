@@ -1,5 +1,6 @@
 #include "search/ExistingFiles.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <utility>
 
@@ -114,12 +115,25 @@ std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& pa
   }
   for (const std::wstring& directory : directories) {
     const std::vector<std::size_t>& members = byDirectory[directory];
-    // Chosen by what is known before listing: how many results the directory
-    // holds, and where it lies.
-    std::unique_ptr<Listing> listing;
-    if (members.size() >= kListingResults && !IsRemote(directory)) {
-      listing = List(directory, members.size() * kEntriesPerResult);
-      if (listing) Listed(directory);
+    auto ahead = expected_.find(directory);
+    Expected* expected = ahead == expected_.end() ? nullptr : &ahead->second;
+    std::unique_ptr<Listing> made;
+    const Listing* listing = nullptr;
+    if (expected && expected->tried) {
+      listing = expected->listing.get();
+    } else {
+      // Chosen by what is known before listing: how many results the directory
+      // holds (those still expected included), and where it lies.
+      const std::size_t results = std::max(members.size(), expected ? expected->remaining : 0);
+      if (results >= kListingResults && !IsRemote(directory)) {
+        made = List(directory, results * kEntriesPerResult);
+        if (made) Listed(directory);
+      }
+      listing = made.get();
+      if (expected) {
+        expected->tried = true;
+        expected->listing = std::move(made);
+      }
     }
     for (std::size_t i : members) {
       // Only a file listed under exactly this name is taken from the listing:
@@ -132,12 +146,34 @@ std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& pa
         alone.push_back(i);
       }
     }
+    if (expected) {
+      expected->remaining -= std::min(expected->remaining, members.size());
+      if (expected->remaining == 0) expected_.erase(ahead);
+    }
   }
   for (std::size_t i : alone) {
     exists[i] = ResultFileExists(*paths[i]);
     ++oneByOne_;
   }
   return exists;
+}
+
+void ExistingFiles::Expect(const std::vector<const std::string*>& paths) {
+  expected_.clear();
+  for (const std::string* path : paths) {
+    if (path->empty() || path->find_first_of("*?") != std::string::npos) continue;
+    std::wstring directory;
+    std::wstring name;
+    if (SplitListablePath(ToWide(*path), directory, name)) ++expected_[std::move(directory)].remaining;
+  }
+  // A directory holding too few of them is never listed for them: nothing to keep.
+  for (auto entry = expected_.begin(); entry != expected_.end();) {
+    if (entry->second.remaining < kListingResults) {
+      entry = expected_.erase(entry);
+    } else {
+      ++entry;
+    }
+  }
 }
 
 void ExistingFiles::KeepExisting(std::vector<SearchResultText>& results, std::size_t from) {

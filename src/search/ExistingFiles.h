@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -37,10 +38,15 @@ class ExistingFiles {
   ExistingFiles& operator=(const ExistingFiles&) = delete;
   virtual ~ExistingFiles() = default;
 
-  // For each path, whether it names an existing file (not a directory). Each
-  // call lists what it needs afresh: a listing answers only for the results
-  // that had arrived before it was made.
+  // For each path, whether it names an existing file (not a directory). A
+  // listing answers only for the results that had arrived before it was made:
+  // each call lists what it needs afresh, but for the results Expect named.
   std::vector<bool> Check(const std::vector<const std::string*>& paths);
+  // Results that have arrived and are to be checked by the calls that follow,
+  // a batch at a time: a directory is chosen for listing by all of them it
+  // holds, and its listing, made after they all arrived, answers every later
+  // batch of them. Replaces what results an earlier Expect named were left.
+  void Expect(const std::vector<const std::string*>& paths);
   // Removes from `results`, from `from` on, those that name no existing file,
   // keeping the order of the rest.
   void KeepExisting(std::vector<SearchResultText>& results, std::size_t from = 0);
@@ -59,6 +65,14 @@ class ExistingFiles {
     std::unordered_set<std::wstring_view> files;
   };
 
+  // The listing kept for results Expect named in a directory, and how many of
+  // them are still to be checked.
+  struct Expected {
+    std::size_t remaining = 0;
+    bool tried = false;  // whether the directory was listed (or gave way) for them
+    std::unique_ptr<Listing> listing;
+  };
+
   // The directory's files, or null when it cannot be listed or holds more than
   // `most` entries.
   std::unique_ptr<Listing> List(const std::wstring& directory, std::size_t most);
@@ -66,6 +80,7 @@ class ExistingFiles {
 
   // GetDriveTypeW's answer per drive letter (0: not asked yet).
   UINT driveTypes_[26] = {};
+  std::unordered_map<std::wstring, Expected> expected_;
   std::size_t listed_ = 0;
   std::size_t oneByOne_ = 0;
 };

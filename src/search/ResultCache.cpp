@@ -12,7 +12,7 @@ namespace {
 
 struct Entry {
   SearchRequest request;
-  std::shared_ptr<const Results> results;
+  PackedResults results;
   std::size_t bytes = 0;
   ULONGLONG stored = 0;
 };
@@ -28,11 +28,9 @@ Cache& TheCache() {
   return cache;
 }
 
-std::size_t SizeOf(const SearchRequest& request, const Results& results) {
-  std::size_t bytes = sizeof(Entry) + request.searchText.size() * sizeof(wchar_t) +
-                      request.category.size() * sizeof(wchar_t) + results.capacity() * sizeof(SearchResultText);
-  for (const SearchResultText& text : results) bytes += text.name.capacity() + text.path.capacity();
-  return bytes;
+std::size_t SizeOf(const SearchRequest& request, const PackedResults& results) {
+  return sizeof(Entry) + request.searchText.size() * sizeof(wchar_t) + request.category.size() * sizeof(wchar_t) +
+         results.Bytes();
 }
 
 void DropOld(Cache& cache, ULONGLONG now) {
@@ -48,10 +46,34 @@ void DropOld(Cache& cache, ULONGLONG now) {
 
 }  // namespace
 
-void Store(const SearchRequest& request, Results results) {
-  results.shrink_to_fit();
+void PackedResults::Add(std::string_view name, std::string_view path) {
+  texts_.append(name);
+  ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
+  texts_.append(path);
+  ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
+}
+
+Results PackedResults::Unpack() const {
+  Results results;
+  results.reserve(Count());
+  for (std::size_t i = 0; i < Count(); ++i) results.push_back({std::string(Name(i)), std::string(Path(i))});
+  return results;
+}
+
+void PackedResults::ShrinkToFit() {
+  texts_.shrink_to_fit();
+  ends_.shrink_to_fit();
+}
+
+void Store(const SearchRequest& request, const Results& results) {
+  PackedResults packed;
+  for (const SearchResultText& text : results) packed.Add(text.name, text.path);
+  Store(request, std::move(packed));
+}
+
+void Store(const SearchRequest& request, PackedResults results) {
+  results.ShrinkToFit();
   std::size_t bytes = SizeOf(request, results);
-  auto kept = std::make_shared<const Results>(std::move(results));
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
   ULONGLONG now = GetTickCount64();
@@ -68,7 +90,7 @@ void Store(const SearchRequest& request, Results results) {
     cache.bytes -= cache.entries.back().bytes;
     cache.entries.pop_back();
   }
-  cache.entries.push_front(Entry{request, std::move(kept), bytes, now});
+  cache.entries.push_front(Entry{request, std::move(results), bytes, now});
   cache.bytes += bytes;
 }
 
@@ -77,7 +99,7 @@ std::shared_ptr<const Results> Find(const SearchRequest& request) {
   std::lock_guard<std::mutex> hold(cache.lock);
   DropOld(cache, GetTickCount64());
   for (const Entry& entry : cache.entries) {
-    if (entry.request == request) return entry.results;
+    if (entry.request == request) return std::make_shared<const Results>(entry.results.Unpack());
   }
   return nullptr;
 }
@@ -86,22 +108,23 @@ void FollowFile(const std::string& path, const SearchResultText* replacement) {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
   for (Entry& entry : cache.entries) {
-    const Results& results = *entry.results;
-    auto listed = std::find_if(results.begin(), results.end(),
-                               [&path](const SearchResultText& result) { return result.path == path; });
-    if (listed == results.end()) continue;
-    // Answers are shared with whoever found them: the entry gets a new one.
-    auto followed = std::make_shared<Results>(results);
-    auto at = followed->begin() + (listed - results.begin());
-    if (replacement) {
-      *at = *replacement;
-    } else {
-      followed->erase(at);
+    const PackedResults& results = entry.results;
+    std::size_t listed = 0;
+    while (listed < results.Count() && results.Path(listed) != path) ++listed;
+    if (listed == results.Count()) continue;
+    PackedResults followed;
+    for (std::size_t i = 0; i < results.Count(); ++i) {
+      if (i != listed) {
+        followed.Add(results.Name(i), results.Path(i));
+      } else if (replacement) {
+        followed.Add(replacement->name, replacement->path);
+      }
     }
+    followed.ShrinkToFit();
     cache.bytes -= entry.bytes;
-    entry.bytes = SizeOf(entry.request, *followed);
-    cache.bytes += entry.bytes;
     entry.results = std::move(followed);
+    entry.bytes = SizeOf(entry.request, entry.results);
+    cache.bytes += entry.bytes;
   }
 }
 

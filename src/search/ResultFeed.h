@@ -33,12 +33,15 @@ class ResultFeed {
   ResultFeed(const ResultFeed&) = delete;
   ResultFeed& operator=(const ResultFeed&) = delete;
 
-  // Appends to `out` the results available now, in the service's order: those
+  // Appends to `out`, in the service's order, the next at most `most` results
   // a folder shows (a "file" folder only existing files; no text too long for
-  // an item; no more than the request's maximum). Stops after about `budgetMs`
-  // milliseconds with More when more are there. Failures of the service end the
-  // feed with what came so far.
-  Progress Take(std::vector<SearchResultText>& out, DWORD budgetMs);
+  // an item; no more than the request's maximum). When none are left from an
+  // earlier read, first reads what the service has available, for about
+  // `readBudgetMs` milliseconds; the results read are checked `most` at a time
+  // by the calls that follow, a directory listed once for all of them. More:
+  // results read or available are still to be taken. Failures of the service
+  // end the feed with what came so far.
+  Progress Take(std::vector<SearchResultText>& out, DWORD readBudgetMs, std::size_t most);
   bool Complete() const { return complete_; }
   // Whether the service answered no result set or failed a call: what came
   // is not its whole answer.
@@ -46,6 +49,10 @@ class ResultFeed {
 
  private:
   void Finish();
+  // Reads the available results into pending_ and names them to the check.
+  void ReadAhead(DWORD budgetMs);
+  // Throws ComError when the service fails.
+  void ReadAvailable(DWORD budgetMs);
 
   ComPtr<IDesktopSearchResultSet> results_;
   // A "file" folder's results are checked by directory, a batch at a time.
@@ -54,6 +61,13 @@ class ResultFeed {
   ULONG limit_ = 0;
   LONG read_ = 0;
   ULONG kept_ = 0;
+  // Results read but not yet taken: from pendingAt_ on.
+  std::vector<SearchResultText> pending_;
+  std::size_t pendingAt_ = 0;
+  // Whether the service said it holds no more, and whether the last read took
+  // everything it had available then.
+  bool ended_ = false;
+  bool readAll_ = false;
   bool complete_ = false;
   bool failed_ = false;
   ULONGLONG waitDeadline_ = 0;

@@ -70,6 +70,14 @@ bool CListWindow::AppendRow(LPITEMIDLIST item) {
   }
 }
 
+bool CListWindow::AppendResultRow(const std::string& name, const std::string& path) {
+  try {
+    return rows_.AppendResult(name, path);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 void CListWindow::ShowRows() { Send(LVM_SETITEMCOUNT, rows_.Count(), LVSICF_NOSCROLL); }
 
 void CListWindow::RemoveRow(int index) {
@@ -119,25 +127,26 @@ void CListWindow::SortByColumn(int column) {
 
 void CListWindow::SortBy(ListColumn column, bool ascending) {
   // The control keeps selection by row number: the selected rows are found
-  // again by their identifiers once they have moved.
-  std::vector<LPCITEMIDLIST> selected;
-  for (int row = NextItem(-1, LVNI_SELECTED); row != -1; row = NextItem(row, LVNI_SELECTED))
-    selected.push_back(rows_.Item(row));
-  LPCITEMIDLIST focused = rows_.Item(NextItem(-1, LVNI_FOCUSED));
-  rows_.Sort(column, ascending);
-  if (!selected.empty() || focused) {
+  // again at the places the sort moved them to.
+  std::vector<int> selected;
+  for (int row = NextItem(-1, LVNI_SELECTED); row != -1; row = NextItem(row, LVNI_SELECTED)) selected.push_back(row);
+  int focused = NextItem(-1, LVNI_FOCUSED);
+  if (focused >= rows_.Count()) focused = -1;
+  std::vector<int> placeOf;
+  rows_.Sort(column, ascending, &placeOf);
+  if (!selected.empty() || focused >= 0) {
     LVITEMW clear = {};
     clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-    std::sort(selected.begin(), selected.end());
-    for (int row = 0; row < rows_.Count(); ++row) {
-      LPCITEMIDLIST item = rows_.Item(row);
+    auto mark = [&](int old, UINT flags) {
+      if (old < 0 || old >= static_cast<int>(placeOf.size())) return;
       LVITEMW state = {};
-      state.state = (std::binary_search(selected.begin(), selected.end(), item) ? LVIS_SELECTED : 0) |
-                    (item == focused ? LVIS_FOCUSED : 0);
-      state.stateMask = state.state;
-      if (state.state) Send(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-    }
+      state.state = flags;
+      state.stateMask = flags;
+      Send(LVM_SETITEMSTATE, placeOf[static_cast<std::size_t>(old)], reinterpret_cast<LPARAM>(&state));
+    };
+    for (int row : selected) mark(row, LVIS_SELECTED);
+    mark(focused, LVIS_FOCUSED);
   }
   ShowSortArrow(static_cast<int>(column), ascending);
   if (control_) InvalidateRect(control_, nullptr, TRUE);

@@ -53,6 +53,9 @@ class CListWindow {
   // Appends a row that owns `item` without showing it yet (ShowRows does);
   // false when it could not be kept (the item is freed then).
   bool AppendRow(LPITEMIDLIST item);
+  // Appends a row of a search result by its name and path, not shown yet;
+  // false when it could not be kept.
+  bool AppendResultRow(const std::string& name, const std::string& path);
   // Tells the control how many rows there are now, keeping its scroll position.
   void ShowRows();
   // Removes one row; the rows after it keep their selection and focus.

@@ -17,6 +17,7 @@
 #include "common/Holders.h"
 #include "pidl/CItemIdList.h"
 #include "search/IndexStatus.h"
+#include "search/ResultCache.h"
 #include "search/ResultFeed.h"
 #include "view/CListWindow.h"
 
@@ -142,6 +143,8 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   void FeedResults(DWORD budgetMs);
   void AppendResults(const std::vector<SearchResultText>& results, std::size_t from);
   void FinishResultFill();
+  // The results the rows show, in the service's order.
+  resultcache::PackedResults ShownResults() const;
   void ReplaceShownResults();
   void StopResultFill();
   void ShowAddedRows();
@@ -149,6 +152,7 @@ class CShellView : public ComObject<CShellView, LiveCount<LiveClass::ShellView>,
   bool Included(LPCITEMIDLIST item);
   // Sorts as the folder keeps it, or by name when the user never sorted it.
   void SortAsKept();
+  SortOrder KeptSortOrder() const;
   void FitTypeColumn();
   void OnGetDisplayInfo(NMLVDISPINFOW* info);
   // Typing in the list finds the next row whose name begins with the text.

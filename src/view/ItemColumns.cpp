@@ -58,57 +58,73 @@ ColumnHeading HeadingOf(ListColumn column) {
   return {IDS_NAME_COLUMN, LVCFMT_LEFT, 30};
 }
 
-std::wstring ColumnText(LPCITEMIDLIST item, ListColumn column, const FactsSource& facts, FileTypeNames& types) {
-  const bool result = IsResult(item);
+FieldsOfItem::FieldsOfItem(LPCITEMIDLIST item) : name_(CPidlManager::ItemName(item)), detail_(DetailText(item)) {
+  fields_.result = IsResult(item);
+  fields_.name = name_;
+  fields_.detail = detail_;
+  fields_.rank = fields_.result ? CPidlManager::ResultRank(item) : 0;
+}
+
+std::wstring ColumnText(const ItemFields& item, ListColumn column, const FactsSource& facts, FileTypeNames& types) {
+  const bool result = item.result;
   switch (column) {
     case ListColumn::Name:
-      return ToWide(CPidlManager::ItemName(item));
+      return FromUtf8(item.name.data(), item.name.size());
     case ListColumn::Details:
-      return ToWide(DetailText(item));
+      return FromUtf8(item.detail.data(), item.detail.size());
     case ListColumn::Modified:
       return result && facts().found ? FormatModified(facts().modified) : std::wstring();
-    case ListColumn::Type: {
-      std::string path = result ? CPidlManager::ResultPath(item) : std::string();
-      return path.empty() ? std::wstring() : types.NameFor(path);
-    }
+    case ListColumn::Type:
+      // A result's detail is its exact path.
+      return !result || item.detail.empty() ? std::wstring() : types.NameFor(std::string(item.detail));
     case ListColumn::Size:
       return result && facts().found ? FormatSize(facts().size) : std::wstring();
     case ListColumn::Rank: {
-      std::uint32_t rank = result ? CPidlManager::ResultRank(item) : 0;
+      std::uint32_t rank = result ? item.rank : 0;
       return rank ? std::to_wstring(rank) : std::wstring();
     }
   }
   return {};
 }
 
-std::string ColumnSortKey(LPCITEMIDLIST item, ListColumn column, const FactsSource& facts, FileTypeNames& types) {
-  const bool result = IsResult(item);
+std::wstring ColumnText(LPCITEMIDLIST item, ListColumn column, const FactsSource& facts, FileTypeNames& types) {
+  return ColumnText(FieldsOfItem(item).Get(), column, facts, types);
+}
+
+std::string ColumnSortKey(const ItemFields& item, ListColumn column, const FactsSource& facts, FileTypeNames& types) {
+  const bool result = item.result;
   switch (column) {
     case ListColumn::Name:
-      return CollationKey(ToWide(CPidlManager::ItemName(item)));
+      return CollationKey(FromUtf8(item.name.data(), item.name.size()));
     case ListColumn::Details:
-      return CollationKey(ToWide(DetailText(item)));
+      return CollationKey(FromUtf8(item.detail.data(), item.detail.size()));
     case ListColumn::Modified:
       return result ? NumberKey(facts().modified) : std::string();
     case ListColumn::Type:
-      return result ? CollationKey(types.NameFor(CPidlManager::ResultPath(item))) : std::string();
+      return result ? CollationKey(types.NameFor(std::string(item.detail))) : std::string();
     case ListColumn::Size:
       return result ? NumberKey(facts().size) : std::string();
     case ListColumn::Rank:
-      return NumberKey(result ? CPidlManager::ResultRank(item) : 0);
+      return NumberKey(result ? item.rank : 0);
   }
   return {};
 }
 
-std::string TieKey(LPCITEMIDLIST item) {
-  std::string key = CollationKey(ToWide(CPidlManager::ItemName(item)));
-  if (IsResult(item)) {
+std::string ColumnSortKey(LPCITEMIDLIST item, ListColumn column, const FactsSource& facts, FileTypeNames& types) {
+  return ColumnSortKey(FieldsOfItem(item).Get(), column, facts, types);
+}
+
+std::string TieKey(const ItemFields& item) {
+  std::string key = CollationKey(FromUtf8(item.name.data(), item.name.size()));
+  if (item.result) {
     // Collation keys hold no zero byte: a name that is a prefix of another sorts first.
     key += '\0';
-    key += CollationKey(ToWide(CPidlManager::ResultPath(item)));
+    key += CollationKey(FromUtf8(item.detail.data(), item.detail.size()));
   }
   return key;
 }
+
+std::string TieKey(LPCITEMIDLIST item) { return TieKey(FieldsOfItem(item).Get()); }
 
 int CompareColumnKeys(bool firstIsResult, const std::string& firstKey, bool secondIsResult,
                       const std::string& secondKey, const std::function<int()>& compareTieKeys, bool ascending) {

@@ -6,8 +6,10 @@
 #include <windows.h>
 #include <shtypes.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "view/FileFacts.h"
 #include "view/ListColumns.h"
@@ -39,12 +41,36 @@ class FactsOnDemand {
   FileFacts facts_;
 };
 
+// What the columns read of an item: whether it is a result, its name, its
+// detail text (see DetailText) and a result's rank. A row that holds a
+// result's texts alone gives them without an identifier being made.
+struct ItemFields {
+  bool result = false;
+  std::string_view name;
+  std::string_view detail;
+  std::uint32_t rank = 0;
+};
+// An item's fields, with the texts they point into.
+class FieldsOfItem {
+ public:
+  explicit FieldsOfItem(LPCITEMIDLIST item);
+  const ItemFields& Get() const { return fields_; }
+
+ private:
+  std::string name_;
+  std::string detail_;
+  ItemFields fields_;
+};
+
 // The text of a column of an item; empty where the column says nothing of it (a
 // search folder's file columns, a missing file).
+std::wstring ColumnText(const ItemFields& item, ListColumn column, const FactsSource& facts, FileTypeNames& types);
 std::wstring ColumnText(LPCITEMIDLIST item, ListColumn column, const FactsSource& facts, FileTypeNames& types);
 // Bytes whose order is the column's order of items of one kind.
+std::string ColumnSortKey(const ItemFields& item, ListColumn column, const FactsSource& facts, FileTypeNames& types);
 std::string ColumnSortKey(LPCITEMIDLIST item, ListColumn column, const FactsSource& facts, FileTypeNames& types);
 // What orders items a column cannot tell apart: the name, then a result's path.
+std::string TieKey(const ItemFields& item);
 std::string TieKey(LPCITEMIDLIST item);
 // Search folders before results whatever the direction, then the column's
 // keys, then (on a tie) the tie keys, in the direction asked: negative, 0 or

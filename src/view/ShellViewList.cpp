@@ -47,9 +47,25 @@ constexpr ULONG kFillBatch = 512;
 // and takes them for at most this long per look, so the host's window keeps
 // answering the user. The first look, before the window first paints, is
 // shorter: the first rows paint soon whatever the folder holds, and a folder of
-// some thousands of files is whole in it.
+// a few thousand files is whole in it.
 constexpr UINT kResultTimerInterval = 20;
-constexpr DWORD kFirstResultBudgetMs = 80;
+constexpr DWORD kFirstResultBudgetMs = 50;
+// A look reads the service's results ahead for at most a share of its time,
+// then checks and shows them in batches, the first small and each next sized
+// to the time left at the pace of the look so far, so the look ends near its
+// budget whatever the folder holds.
+constexpr DWORD kReadShare = 4;
+constexpr std::size_t kFirstResultBatch = 512;
+constexpr std::size_t kLargestResultBatch = 1u << 16;
+
+// Milliseconds since `start` (a performance counter reading), finer than the tick count.
+double MsSince(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now = {};
+  LARGE_INTEGER frequency = {};
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
 // Rows whose type names the Type column is first made wide enough for.
 constexpr int kRowsFitted = 200;
 
@@ -234,18 +250,7 @@ void CShellView::RefillResultsQuietly() {
   // The rows shown now, in the order the service gave them, stand for the
   // answer being replaced: the fresh answer changes the rows only where it
   // differs, and selection and scroll position stay.
-  ListRows& rows = list_->Rows();
-  std::vector<std::pair<std::uint32_t, SearchResultText>> ranked;
-  for (int row = 0; row < rows.Count(); ++row) {
-    LPCITEMIDLIST item = rows.Item(row);
-    if (!CPidlManager::IsResultItem(item)) continue;
-    ranked.push_back({rows.Rank(row), {CPidlManager::ItemName(item), CPidlManager::ResultPath(item)}});
-  }
-  std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  auto shown = std::make_shared<std::vector<SearchResultText>>();
-  shown->reserve(ranked.size());
-  for (auto& entry : ranked) shown->push_back(std::move(entry.second));
-  keptResults_ = std::move(shown);
+  keptResults_ = std::make_shared<const std::vector<SearchResultText>>(ShownResults().Unpack());
   fedResults_.clear();
   quietFill_ = true;
   feed_ = std::make_shared<ResultFeed>(feedRequest_);
@@ -261,15 +266,38 @@ void CShellView::FeedResults(DWORD budgetMs) {
   // The service is asked across processes: a host that handles messages meanwhile
   // may refresh or close the view. Only the fill that asked takes the answer.
   std::shared_ptr<ResultFeed> feed = feed_;
+  LARGE_INTEGER start = {};
+  QueryPerformanceCounter(&start);
+  std::size_t most = kFirstResultBatch;
+  ResultFeed::Progress progress = ResultFeed::Progress::More;
+  std::size_t taken = 0;
+  const ListColumn sortColumn = KeptSortOrder().column;
   std::vector<SearchResultText> batch;
-  ResultFeed::Progress progress = feed->Take(batch, budgetMs);
-  if (feed != feed_ || !list_ || !list_->Control()) return;
-  std::size_t from = fedResults_.size();
-  fedResults_.insert(fedResults_.end(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
-  if (!keptResults_ && fedResults_.size() > from) {
-    AppendResults(fedResults_, from);
-    ShowAddedRows();
+  for (;;) {
+    batch.clear();
+    progress = feed->Take(batch, budgetMs / kReadShare, most);
+    if (feed != feed_ || !list_ || !list_->Control()) return;
+    taken += batch.size();
+    // While kept results show, the fresh ones wait to replace them whole;
+    // otherwise the rows are the answer so far.
+    if (keptResults_) {
+      fedResults_.insert(fedResults_.end(), std::make_move_iterator(batch.begin()),
+                         std::make_move_iterator(batch.end()));
+    } else {
+      AppendResults(batch, 0);
+      // Their keys are made now, so the look's pace counts them.
+      list_->Rows().MakeKeys(sortColumn);
+    }
+    if (progress != ResultFeed::Progress::More || !list_->Control()) break;
+    double elapsed = MsSince(start);
+    if (elapsed >= budgetMs) break;
+    // The next batch takes what the time left allows at the pace so far.
+    double fits = static_cast<double>(taken) * (budgetMs - elapsed) / std::max(elapsed, 1.0);
+    most = static_cast<std::size_t>(std::clamp(fits, static_cast<double>(kFirstResultBatch),
+                                               static_cast<double>(kLargestResultBatch)));
   }
+  // Sorted in once a look: the rows arrived are merged into the list's order.
+  if (!keptResults_ && taken > 0) ShowAddedRows();
   if (progress == ResultFeed::Progress::Complete) FinishResultFill();
 }
 
@@ -277,7 +305,12 @@ void CShellView::AppendResults(const std::vector<SearchResultText>& results, std
   CPidlManager* manager = ThePidlManager();
   if (!manager) return;
   for (std::size_t i = from; i < results.size() && list_->Control(); ++i) {
-    // A result's own shell item is made when something needs it, from its path.
+    // A row holds a result's texts; its identifier, and its own shell item, are
+    // made when something needs them. Only a file dialog chooses by item.
+    if (!dialogBrowser_) {
+      if (list_->AppendResultRow(results[i].name, results[i].path)) ++shownResults_;
+      continue;
+    }
     LPITEMIDLIST item = manager->CreateResultItem(results[i].name, results[i].path, 0);
     if (!item) continue;
     if (!Included(item)) {
@@ -297,19 +330,42 @@ void CShellView::ShowAddedRows() {
   WriteStatusText();
 }
 
+resultcache::PackedResults CShellView::ShownResults() const {
+  // In the order the service gave them: by rank.
+  const ListRows& rows = list_->Rows();
+  std::vector<std::pair<std::uint32_t, int>> ranked;
+  for (int row = 0; row < rows.Count(); ++row) {
+    if (rows.Rank(row) != 0) ranked.push_back({rows.Rank(row), row});
+  }
+  std::sort(ranked.begin(), ranked.end());
+  resultcache::PackedResults shown;
+  for (const auto& [rank, row] : ranked) {
+    if (!rows.ResultPath(row).empty()) {
+      shown.Add(rows.ResultName(row), rows.ResultPath(row));
+      continue;
+    }
+    LPCITEMIDLIST item = rows.Item(row);
+    if (item) shown.Add(CPidlManager::ItemName(item), CPidlManager::ResultPath(item));
+  }
+  return shown;
+}
+
 void CShellView::FinishResultFill() {
   if (window_) KillTimer(window_, kResultTimer);
   const bool whole = !feed_->Failed();
   feed_.reset();
   quietFill_ = false;
-  if (keptResults_) ReplaceShownResults();
+  const bool replaced = keptResults_ != nullptr;
+  if (replaced) ReplaceShownResults();
   keptResults_.reset();
   FitTypeColumn();
   AskIndexStatus();
   WriteStatusText();
-  // Only a whole answer is kept for the next open.
-  if (whole) resultcache::Store(feedRequest_, std::move(fedResults_));
-  fedResults_.clear();
+  // Only a whole answer is kept for the next open: the fresh one, or the rows
+  // that are the answer.
+  if (whole && replaced) resultcache::Store(feedRequest_, fedResults_);
+  if (whole && !replaced) resultcache::Store(feedRequest_, ShownResults());
+  fedResults_ = {};
 }
 
 void CShellView::ReplaceShownResults() {
@@ -327,18 +383,26 @@ void CShellView::ReplaceShownResults() {
   // follow the items, not the row numbers.
   ListRows& rows = list_->Rows();
   std::vector<CItemIdList> folders;
-  // An item is known again by its bytes: the same name and path make the same item.
-  auto bytesOf = [](LPCITEMIDLIST item) {
-    return std::string(reinterpret_cast<const char*>(item), ILGetSize(item));
+  // A result is known again by its name and path, a folder by its item's bytes.
+  auto keyOf = [&rows](int row) {
+    if (!rows.ResultPath(row).empty()) {
+      std::string key = "\1";
+      key.append(rows.ResultName(row)).append(1, '\0').append(rows.ResultPath(row));
+      return key;
+    }
+    LPCITEMIDLIST item = rows.Item(row);
+    return item ? std::string(reinterpret_cast<const char*>(item), ILGetSize(item)) : std::string();
   };
   std::unordered_set<std::string> selected;
   std::string focused;
   for (int row = 0; row < rows.Count(); ++row) {
-    LPCITEMIDLIST item = rows.Item(row);
-    if (!CPidlManager::IsResultItem(item)) folders.emplace_back(*manager, item);
+    if (rows.ResultPath(row).empty()) {
+      LPCITEMIDLIST item = rows.Item(row);
+      if (item && !CPidlManager::IsResultItem(item)) folders.emplace_back(*manager, item);
+    }
     UINT state = list_->ItemState(row, LVIS_SELECTED | LVIS_FOCUSED);
-    if (state & LVIS_SELECTED) selected.insert(bytesOf(item));
-    if (state & LVIS_FOCUSED) focused = bytesOf(item);
+    if (state & LVIS_SELECTED) selected.insert(keyOf(row));
+    if (state & LVIS_FOCUSED) focused = keyOf(row);
   }
   int top = ListView_GetTopIndex(list_->Control());
   list_->SetRedraw(false);
@@ -353,8 +417,8 @@ void CShellView::ReplaceShownResults() {
   SortAsKept();
   if (!selected.empty() || !focused.empty()) {
     for (int row = 0; row < rows.Count(); ++row) {
-      std::string bytes = bytesOf(rows.Item(row));
-      UINT state = (selected.count(bytes) ? LVIS_SELECTED : 0) | (bytes == focused ? LVIS_FOCUSED : 0);
+      std::string key = keyOf(row);
+      UINT state = (selected.count(key) ? LVIS_SELECTED : 0) | (key == focused ? LVIS_FOCUSED : 0);
       if (state) ListView_SetItemState(list_->Control(), row, state, state);
     }
   }
@@ -386,9 +450,14 @@ int CShellView::AddItem(LPCITEMIDLIST item) {
   return list_->InsertItem(copy);
 }
 
-void CShellView::SortAsKept() {
+SortOrder CShellView::KeptSortOrder() const {
   SortOrder order;
   if (!ParseSortOrder(viewFolder_->GetSortOrder(), order)) order = {ListColumn::Name, CListWindow::SortsAscending(0)};
+  return order;
+}
+
+void CShellView::SortAsKept() {
+  SortOrder order = KeptSortOrder();
   list_->SortBy(order.column, order.ascending);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,36 @@ TEST_F(ExistingFilesTest, ResultsChangedBetweenListingAndCheckAreAnsweredAsAtThe
   EXPECT_EQ(1u, files.FilesCheckedOneByOne());
   // The next check lists the directory anew.
   EXPECT_FALSE(Check(files, paths)[1]);
+  EXPECT_EQ(2u, files.DirectoriesListed());
+}
+
+
+// Results named ahead are checked in batches, each directory listed once for
+// all of them (the listing came after they all arrived); a directory holding
+// too few of them is not listed, and answers match the file system's.
+TEST_F(ExistingFilesTest, ResultsExpectedAheadAreAnsweredInBatchesByOneListing) {
+  std::string many = Directory("ahead", Numbered(40));
+  std::string few = Directory("few", Numbered(40));
+  std::vector<std::string> paths = In(many, Numbered(45));  // r41.txt to r45.txt are not there
+  std::vector<std::string> fewPaths = In(few, Numbered(2));
+  paths.insert(paths.begin() + 10, fewPaths.begin(), fewPaths.end());
+  std::vector<const std::string*> pointers;
+  for (const std::string& path : paths) pointers.push_back(&path);
+  ExistingFiles files;
+  files.Expect(pointers);
+  Answers answers;
+  for (std::size_t from = 0; from < paths.size(); from += 6) {
+    std::vector<std::string> batch(paths.begin() + static_cast<std::ptrdiff_t>(from),
+                                   paths.begin() + static_cast<std::ptrdiff_t>(std::min(from + 6, paths.size())));
+    Answers part = Check(files, batch);
+    answers.insert(answers.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(OneByOne(paths), answers);
+  EXPECT_EQ(1u, files.DirectoriesListed());
+  // The two of the small directory and the five missing ones.
+  EXPECT_EQ(7u, files.FilesCheckedOneByOne());
+  // Once they are all checked, a check lists afresh.
+  Check(files, In(many, Numbered(10)));
   EXPECT_EQ(2u, files.DirectoriesListed());
 }
 

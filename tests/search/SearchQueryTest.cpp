@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/Text.h"
 #include "search/RegistrationCookie.h"
+#include "search/ResultFeed.h"
 #include "search/SearchQuery.h"
 #include "support/SearchServiceFixture.h"
 #include "support/TestItemList.h"
@@ -225,6 +227,42 @@ TEST_F(SearchQuery, FailingResultSetIsRaisedWithItsInterface) {
     }
     EXPECT_EQ(0, stub_.LiveObjects());
   }
+}
+
+
+// A "file" folder's feed hands its results over in batches no larger than
+// asked, the first as small as the caller wants, in exactly the service's
+// order, the files gone left out, until the answer is complete.
+TEST_F(SearchQuery, FeedTakesBatchesAsSmallAsAskedInTheServicesOrder) {
+  std::string directory = dir_.File("many");
+  MakeDirectory(directory);
+  std::vector<std::string> expected;
+  for (int i = 0; i < 300; ++i) {
+    std::string path = directory + "\\r" + std::to_string(i) + ".txt";
+    // Every seventh result names no file.
+    if (i % 7 != 3) {
+      WriteFileText(path, "x");
+      expected.push_back(path);
+    }
+    stub_.AddResult(ToWide(path), L"");
+  }
+  SearchRequest request{L"report", L"file", 0, 0};
+  ResultFeed feed(request);
+  std::vector<SearchResultText> taken;
+  std::size_t most = 16;
+  std::size_t batches = 0;
+  for (ResultFeed::Progress progress = ResultFeed::Progress::More; progress != ResultFeed::Progress::Complete;) {
+    std::vector<SearchResultText> batch;
+    progress = feed.Take(batch, 1000, most);
+    EXPECT_LE(batch.size(), most);
+    taken.insert(taken.end(), batch.begin(), batch.end());
+    most = 50;
+    ASSERT_LT(++batches, 100u);
+  }
+  EXPECT_GE(batches, 6u);
+  EXPECT_FALSE(feed.Failed());
+  ASSERT_EQ(expected.size(), taken.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(expected[i], taken[i].path) << i;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,50 @@ TEST(ListOrder, IsTheOrderTheFolderGivesTheShell) {
         EXPECT_EQ(foldersFirst || ascending ? -1 : 1, order)
             << SortOrderText({static_cast<ListColumn>(column), ascending}) << " row " << row;
       }
+    }
+  }
+}
+
+// A row of a result's texts is that result's item to every reader: its
+// columns, its identifier (made when asked, with its rank), finding it by an
+// item; and rows arriving while a list fills are merged into the order a sort
+// of all of them gives.
+TEST(ListOrder, RowsOfTextsAreTheirItemsAndArrivingRowsSortAsAWholeSortWould) {
+  TempDirectory dir;
+  ScopedModuleObjects objects(dir.Path());
+  CPidlManager& manager = RequirePidlManager();
+  ListRows texts;
+  ListRows items;
+  auto add = [&](const std::string& name, const std::string& path) {
+    ASSERT_TRUE(texts.AppendResult(name, path));
+    items.Append(manager.CreateResultItem(name, path, 0));
+  };
+  const char* names[] = {"b", "a", "Zo\xC3\xAB", "a", "c", "B", "a"};
+  for (int i = 0; i < 7; ++i) add(names[i], dir.File("f" + std::to_string(7 - i) + ".txt"));
+  for (int row = 0; row < texts.Count(); ++row) {
+    for (int column = 0; column < kListColumnCount; ++column)
+      EXPECT_EQ(items.Text(row, static_cast<ListColumn>(column)), texts.Text(row, static_cast<ListColumn>(column)));
+    EXPECT_EQ(texts.Rank(row), CPidlManager::ResultRank(texts.Item(row)));
+    ASSERT_EQ(ILGetSize(items.Item(row)), ILGetSize(texts.Item(row)));
+    EXPECT_EQ(0, std::memcmp(items.Item(row), texts.Item(row), ILGetSize(texts.Item(row)))) << row;
+    EXPECT_EQ(row, texts.Find(items.Item(row)));
+  }
+  // Sorted while rows arrive, by one column and the other way round.
+  for (bool ascending : {true, false}) {
+    ListRows arriving;
+    ListRows whole;
+    for (int i = 0; i < 40; ++i) {
+      std::string name = names[(i * 5) % 7];
+      std::string path = dir.File("g" + std::to_string((i * 13) % 17) + ".txt");
+      arriving.AppendResult(name, path);
+      whole.AppendResult(name, path);
+      if (i % 6 == 5) arriving.Sort(ListColumn::Name, ascending);
+    }
+    arriving.Sort(ListColumn::Name, ascending);
+    whole.Sort(ListColumn::Name, ascending);
+    for (int row = 0; row < whole.Count(); ++row) {
+      EXPECT_EQ(whole.Rank(row), arriving.Rank(row)) << row;
+      EXPECT_EQ(whole.ResultPath(row), arriving.ResultPath(row)) << row;
     }
   }
 }
