@@ -48,13 +48,16 @@ constexpr ULONG kFillBatch = 512;
 // answering the user. The first look, before the window first paints, is
 // shorter: the first rows paint soon whatever the folder holds, and a folder of
 // a few thousand files is whole in it.
-constexpr UINT kResultTimerInterval = 20;
+constexpr UINT kResultTimerInterval = USER_TIMER_MINIMUM;
 constexpr DWORD kFirstResultBudgetMs = 50;
 // A look reads the service's results ahead for at most a share of its time,
 // then checks and shows them in batches, the first small and each next sized
 // to the time left at the pace of the look so far, so the look ends near its
-// budget whatever the folder holds.
-constexpr DWORD kReadShare = 4;
+// budget whatever the folder holds. The first look reads a quarter of its time
+// ahead, so its rows paint soon; later looks, below rows already painted, read
+// half, so a directory is listed once for more of its results.
+constexpr DWORD kFirstReadShare = 4;
+constexpr DWORD kReadShare = 2;
 constexpr std::size_t kFirstResultBatch = 512;
 constexpr std::size_t kLargestResultBatch = 1u << 16;
 
@@ -272,10 +275,11 @@ void CShellView::FeedResults(DWORD budgetMs) {
   ResultFeed::Progress progress = ResultFeed::Progress::More;
   std::size_t taken = 0;
   const ListColumn sortColumn = KeptSortOrder().column;
+  const DWORD readShare = budgetMs <= kFirstResultBudgetMs ? kFirstReadShare : kReadShare;
   std::vector<SearchResultText> batch;
   for (;;) {
     batch.clear();
-    progress = feed->Take(batch, budgetMs / kReadShare, most);
+    progress = feed->Take(batch, budgetMs / readShare, most);
     if (feed != feed_ || !list_ || !list_->Control()) return;
     taken += batch.size();
     // While kept results show, the fresh ones wait to replace them whole;
