@@ -26,13 +26,19 @@ std::wstring StoredForm(const std::wstring& pathOrPattern) {
 }
 
 std::wstring UserTempFolder() {
-  wchar_t path[MAX_PATH + 1] = {};
-  DWORD length = GetTempPathW(MAX_PATH + 1, path);
-  if (length == 0 || length > MAX_PATH) return {};
-  // The variable may name it by its short (8.3) name; passes see the long one.
-  wchar_t longPath[MAX_PATH + 1] = {};
-  DWORD longLength = GetLongPathNameW(path, longPath, MAX_PATH + 1);
-  if (longLength > 0 && longLength <= MAX_PATH) return NormalizeFolderPath(std::wstring(longPath, longLength));
+  // GetTempPathW answers at most MAX_PATH + 1 characters, the backslash included.
+  wchar_t path[MAX_PATH + 2] = {};
+  DWORD length = GetTempPathW(MAX_PATH + 2, path);
+  if (length == 0 || length > MAX_PATH + 1) return {};
+  // The variable may name it by its short (8.3) name, and its long name may be
+  // longer than MAX_PATH; passes see the long one.
+  std::wstring longPath(MAX_PATH + 1, L'\0');
+  DWORD longLength = GetLongPathNameW(path, longPath.data(), static_cast<DWORD>(longPath.size()));
+  if (longLength >= longPath.size()) {
+    longPath.resize(longLength);
+    longLength = GetLongPathNameW(path, longPath.data(), static_cast<DWORD>(longPath.size()));
+  }
+  if (longLength > 0 && longLength < longPath.size()) return NormalizeFolderPath(longPath.substr(0, longLength));
   return NormalizeFolderPath(std::wstring(path, length));
 }
 

@@ -150,7 +150,8 @@ bool DocumentReadingNote::Begin(const std::wstring& path) {
   OVERLAPPED start = {};
   DWORD written = 0;
   DWORD bytes = static_cast<DWORD>(path.size() * sizeof(wchar_t));
-  WriteFile(file_, path.data(), bytes, &written, &start);
+  // A note cut short by a full disk would name another file: none is kept.
+  if (!WriteFile(file_, path.data(), bytes, &written, &start) || written != bytes) written = 0;
   SetFileLength(file_, written);
   return true;
 }
