@@ -23,14 +23,6 @@
 namespace qv::service::test {
 namespace {
 
-void Put16(std::string& out, unsigned value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-void Put32(std::string& out, std::uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
 std::string Utf16(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) Put16(out, c);

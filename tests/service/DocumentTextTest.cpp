@@ -24,15 +24,6 @@ namespace {
 
 using Members = std::vector<std::pair<std::string, std::string>>;
 
-void Put16(std::string& out, unsigned value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-void Put32(std::string& out, std::uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
-
 std::string Deflate(const std::string& data) {
   z_stream stream = {};
   deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);

@@ -117,4 +117,14 @@ Names Titles(const std::vector<Result>& results);
 Names Sorted(Names names);
 std::wstring Wide(const std::string& text);
 
+// Little-endian numbers, as the binary formats under test store them.
+inline void Put16(std::string& out, unsigned value) {
+  out.push_back(static_cast<char>(value & 0xFF));
+  out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+inline void Put32(std::string& out, std::uint32_t value) {
+  Put16(out, value & 0xFFFF);
+  Put16(out, value >> 16);
+}
+
 }  // namespace qv::service::test
