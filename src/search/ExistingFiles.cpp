@@ -33,20 +33,6 @@ bool SplitListablePath(const std::wstring& path, std::wstring& directory, std::w
   return true;
 }
 
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE handle) : handle_(handle) {}
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  ~FindHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-  }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 }  // namespace
 
 bool ResultFileExists(const std::string& path) {
@@ -68,33 +54,23 @@ bool ExistingFiles::IsRemote(const std::wstring& directory) {
   return type == DRIVE_REMOTE || type == DRIVE_UNKNOWN || type == DRIVE_NO_ROOT_DIR;
 }
 
-std::unique_ptr<ExistingFiles::Listing> ExistingFiles::List(const std::wstring& directory, std::size_t most) {
-  std::wstring pattern = ExtendedLengthPath(directory + L"\\*");
-  WIN32_FIND_DATAW found;
-  FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH));
-  // A directory that cannot be listed (gone, or listing is denied while its
-  // files can still be opened) leaves its results to be checked one by one.
-  if (find.Get() == INVALID_HANDLE_VALUE) return nullptr;
-  auto listing = std::make_unique<Listing>();
-  std::vector<std::pair<std::size_t, std::size_t>> spans;
-  std::size_t entries = 0;
-  do {
-    // Far more files than results: looking the results up one by one is cheaper.
-    if (++entries > most) return nullptr;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    std::size_t length = wcsnlen(found.cFileName, ARRAYSIZE(found.cFileName));
-    spans.emplace_back(listing->names.size(), length);
-    listing->names.append(found.cFileName, length);
-  } while (FindNextFileW(find.Get(), &found));
-  if (GetLastError() != ERROR_NO_MORE_FILES) return nullptr;
-  listing->files.reserve(spans.size());
-  for (const auto& [offset, length] : spans) listing->files.emplace(listing->names.data() + offset, length);
-  ++listed_;
+bool ExistingFiles::Listable(const std::wstring& directory, std::size_t results) {
+  return results >= kListingResults && !IsRemote(directory);
+}
+
+std::unique_ptr<DirectoryListing> ExistingFiles::ListFor(const std::wstring& directory, std::size_t results) {
+  if (!Listable(directory, results)) return nullptr;
+  // Far more files than results: looking the results up one by one is cheaper.
+  std::unique_ptr<DirectoryListing> listing = ListDirectory(directory, results * kEntriesPerResult);
+  if (listing) {
+    ++listed_;
+    Listed(directory);
+  }
   return listing;
 }
 
-std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& paths) {
+std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& paths, bool waitForListings) {
+  if (waitForListings) StartListings();
   std::vector<bool> exists(paths.size(), false);
   // Each result's name, and the results of each directory in the order they came.
   std::vector<std::wstring> names(paths.size());
@@ -117,18 +93,27 @@ std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& pa
     const std::vector<std::size_t>& members = byDirectory[directory];
     auto ahead = expected_.find(directory);
     Expected* expected = ahead == expected_.end() ? nullptr : &ahead->second;
-    std::unique_ptr<Listing> made;
-    const Listing* listing = nullptr;
-    if (expected && expected->tried) {
+    std::unique_ptr<DirectoryListing> made;
+    const DirectoryListing* listing = nullptr;
+    if (expected && !expected->tried && expected->job != kNoJob) {
+      // Listed by the worker: taken once it is made, or, when the caller
+      // cannot wait, these results are checked one by one meanwhile.
+      std::unique_ptr<DirectoryListing> taken;
+      if (worker_.Take(expected->job, waitForListings, taken)) {
+        expected->tried = true;
+        expected->listing = std::move(taken);
+        if (expected->listing) {
+          ++listed_;
+          Listed(directory);
+        }
+      }
+      listing = expected->listing.get();
+    } else if (expected && expected->tried) {
       listing = expected->listing.get();
     } else {
       // Chosen by what is known before listing: how many results the directory
       // holds (those still expected included), and where it lies.
-      const std::size_t results = std::max(members.size(), expected ? expected->remaining : 0);
-      if (results >= kListingResults && !IsRemote(directory)) {
-        made = List(directory, results * kEntriesPerResult);
-        if (made) Listed(directory);
-      }
+      made = ListFor(directory, std::max(members.size(), expected ? expected->remaining : 0));
       listing = made.get();
       if (expected) {
         expected->tried = true;
@@ -140,7 +125,7 @@ std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& pa
       // a name that differs in letter case, or one missing from it, is left to
       // the file system, which knows whether it compares names by case and
       // whether the file came after the listing.
-      if (listing && listing->files.count(names[i])) {
+      if (listing && listing->Holds(names[i])) {
         exists[i] = true;
       } else {
         alone.push_back(i);
@@ -158,30 +143,51 @@ std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& pa
   return exists;
 }
 
-void ExistingFiles::Expect(const std::vector<const std::string*>& paths) {
+void ExistingFiles::Expect(const std::vector<const std::string*>& paths, bool listNow) {
+  worker_.Stop();
   expected_.clear();
+  // The directories in the order their first results came.
+  std::vector<std::wstring> order;
   for (const std::string* path : paths) {
     if (path->empty() || path->find_first_of("*?") != std::string::npos) continue;
     std::wstring directory;
     std::wstring name;
-    if (SplitListablePath(ToWide(*path), directory, name)) ++expected_[std::move(directory)].remaining;
+    if (!SplitListablePath(ToWide(*path), directory, name)) continue;
+    auto [entry, added] = expected_.try_emplace(std::move(directory));
+    if (added) order.push_back(entry->first);
+    ++entry->second.remaining;
   }
-  // A directory holding too few of them is never listed for them: nothing to keep.
-  for (auto entry = expected_.begin(); entry != expected_.end();) {
+  // A directory holding too few of them is never listed for them: nothing to
+  // keep. The others are listed by the worker, first come first.
+  std::vector<ListingWorker::Job> jobs;
+  for (const std::wstring& directory : order) {
+    auto entry = expected_.find(directory);
     if (entry->second.remaining < kListingResults) {
-      entry = expected_.erase(entry);
-    } else {
-      ++entry;
+      expected_.erase(entry);
+    } else if (Listable(directory, entry->second.remaining)) {
+      entry->second.job = jobs.size();
+      jobs.push_back({directory, entry->second.remaining * kEntriesPerResult});
     }
   }
+  unstarted_ = std::move(jobs);
+  if (listNow) StartListings();
 }
 
-void ExistingFiles::KeepExisting(std::vector<SearchResultText>& results, std::size_t from) {
+void ExistingFiles::StartListings() {
+  if (unstarted_.empty() || worker_.Start(std::move(unstarted_))) {
+    unstarted_.clear();
+    return;
+  }
+  unstarted_.clear();
+  for (auto& [directory, expected] : expected_) expected.job = kNoJob;
+}
+
+void ExistingFiles::KeepExisting(std::vector<SearchResultText>& results, std::size_t from, bool waitForListings) {
   if (from >= results.size()) return;
   std::vector<const std::string*> paths;
   paths.reserve(results.size() - from);
   for (std::size_t i = from; i < results.size(); ++i) paths.push_back(&results[i].path);
-  std::vector<bool> exists = Check(paths);
+  std::vector<bool> exists = Check(paths, waitForListings);
   std::size_t kept = from;
   for (std::size_t i = from; i < results.size(); ++i) {
     if (!exists[i - from]) continue;

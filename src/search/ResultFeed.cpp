@@ -38,7 +38,7 @@ void ResultFeed::Finish() {
   pending_ = {};
 }
 
-void ResultFeed::ReadAhead(DWORD budgetMs) {
+void ResultFeed::ReadAhead(DWORD budgetMs, bool listNow) {
   pending_.clear();
   pendingAt_ = 0;
   try {
@@ -52,7 +52,7 @@ void ResultFeed::ReadAhead(DWORD budgetMs) {
     std::vector<const std::string*> paths;
     paths.reserve(pending_.size());
     for (const SearchResultText& text : pending_) paths.push_back(&text.path);
-    files_.Expect(paths);
+    files_.Expect(paths, listNow);
   }
 }
 
@@ -91,9 +91,10 @@ void ResultFeed::ReadAvailable(DWORD budgetMs) {
   readAll_ = read_ >= available;
 }
 
-ResultFeed::Progress ResultFeed::Take(std::vector<SearchResultText>& out, DWORD readBudgetMs, std::size_t most) {
+ResultFeed::Progress ResultFeed::Take(std::vector<SearchResultText>& out, DWORD readBudgetMs, std::size_t most,
+                                      bool waitForListings) {
   if (complete_) return Progress::Complete;
-  if (pendingAt_ >= pending_.size() && !ended_) ReadAhead(readBudgetMs);
+  if (pendingAt_ >= pending_.size() && !ended_) ReadAhead(readBudgetMs, waitForListings);
   const std::size_t from = out.size();
   const std::size_t count = std::min(std::max<std::size_t>(most, 1), pending_.size() - pendingAt_);
   out.insert(out.end(), std::make_move_iterator(pending_.begin() + static_cast<std::ptrdiff_t>(pendingAt_)),
@@ -101,7 +102,7 @@ ResultFeed::Progress ResultFeed::Take(std::vector<SearchResultText>& out, DWORD 
   pendingAt_ += count;
   // A read takes no more than the folder still shows, so what is kept stays
   // within its maximum.
-  if (fileFolder_) files_.KeepExisting(out, from);
+  if (fileFolder_) files_.KeepExisting(out, from, waitForListings);
   kept_ += static_cast<ULONG>(out.size() - from);
   const bool taken = pendingAt_ >= pending_.size();
   if ((limit_ != 0 && kept_ >= limit_) || (taken && ended_)) {

@@ -38,10 +38,15 @@ class ResultFeed {
   // an item; no more than the request's maximum). When none are left from an
   // earlier read, first reads what the service has available, for about
   // `readBudgetMs` milliseconds; the results read are checked `most` at a time
-  // by the calls that follow, a directory listed once for all of them. More:
-  // results read or available are still to be taken. Failures of the service
-  // end the feed with what came so far.
-  Progress Take(std::vector<SearchResultText>& out, DWORD readBudgetMs, std::size_t most);
+  // by the calls that follow, a directory listed once for all of them (on a
+  // thread of its own, while the caller goes on). Without `waitForListings`,
+  // results whose directory is not listed yet are checked one by one, so a
+  // call takes no longer than its own results need, and the listings of what
+  // it reads ahead wait for the first call that waits for them. More: results read or
+  // available are still to be taken. Failures of the service end the feed with
+  // what came so far.
+  Progress Take(std::vector<SearchResultText>& out, DWORD readBudgetMs, std::size_t most,
+                bool waitForListings = true);
   bool Complete() const { return complete_; }
   // Whether the service answered no result set or failed a call: what came
   // is not its whole answer.
@@ -49,8 +54,10 @@ class ResultFeed {
 
  private:
   void Finish();
-  // Reads the available results into pending_ and names them to the check.
-  void ReadAhead(DWORD budgetMs);
+  // Reads the available results into pending_ and names them to the check;
+  // their directories are listed from now, or without `listNow` from the
+  // first take that waits for listings.
+  void ReadAhead(DWORD budgetMs, bool listNow);
   // Throws ComError when the service fails.
   void ReadAvailable(DWORD budgetMs);
 

@@ -47,9 +47,9 @@ constexpr ULONG kFillBatch = 512;
 // and takes them for at most this long per look, so the host's window keeps
 // answering the user. The first look, before the window first paints, is
 // shorter: the first rows paint soon whatever the folder holds, and a folder of
-// a few thousand files is whole in it.
+// a thousand files or two is whole in it.
 constexpr UINT kResultTimerInterval = USER_TIMER_MINIMUM;
-constexpr DWORD kFirstResultBudgetMs = 50;
+constexpr DWORD kFirstResultBudgetMs = 30;
 // A look reads the service's results ahead for at most a share of its time,
 // then checks and shows them in batches, the first small and each next sized
 // to the time left at the pace of the look so far, so the look ends near its
@@ -275,11 +275,15 @@ void CShellView::FeedResults(DWORD budgetMs) {
   ResultFeed::Progress progress = ResultFeed::Progress::More;
   std::size_t taken = 0;
   const ListColumn sortColumn = KeptSortOrder().column;
-  const DWORD readShare = budgetMs <= kFirstResultBudgetMs ? kFirstReadShare : kReadShare;
+  // Before the window first paints, no row waits for a directory's listing:
+  // the first rows are checked one by one, and the listings of what the look
+  // read ahead are made from the next look on, not while the window paints.
+  const bool firstLook = budgetMs <= kFirstResultBudgetMs;
+  const DWORD readShare = firstLook ? kFirstReadShare : kReadShare;
   std::vector<SearchResultText> batch;
   for (;;) {
     batch.clear();
-    progress = feed->Take(batch, budgetMs / readShare, most);
+    progress = feed->Take(batch, budgetMs / readShare, most, !firstLook);
     if (feed != feed_ || !list_ || !list_->Control()) return;
     taken += batch.size();
     // While kept results show, the fresh ones wait to replace them whole;

@@ -154,23 +154,28 @@ class ChangingBetweenListingAndCheck : public ExistingFiles {
 };
 
 TEST_F(ExistingFilesTest, ResultsChangedBetweenListingAndCheckAreAnsweredAsAtTheirCheck) {
-  std::string directory = Directory("changing", Numbered(10));
-  std::vector<std::string> paths = In(directory, Numbered(10));
-  paths.push_back(directory + "\\late.txt");
-  ChangingBetweenListingAndCheck files(paths[1], paths.back());
-  Answers answers = Check(files, paths);
-  EXPECT_EQ(1u, files.DirectoriesListed());
-  // A file deleted after the listing counts as there, as it would had it been
-  // deleted a moment after its own check; one made after the listing is found
-  // by its own check. Every other result keeps its answer.
-  Answers expected(paths.size(), true);
-  EXPECT_EQ(expected, answers);
-  EXPECT_EQ(1u, files.FilesCheckedOneByOne());
-  // The next check lists the directory anew.
-  EXPECT_FALSE(Check(files, paths)[1]);
-  EXPECT_EQ(2u, files.DirectoriesListed());
+  // Listed by the check itself, and named ahead so that the worker lists it.
+  for (bool ahead : {false, true}) {
+    std::string directory = Directory(ahead ? "changing ahead" : "changing", Numbered(10));
+    std::vector<std::string> paths = In(directory, Numbered(10));
+    paths.push_back(directory + "\\late.txt");
+    ChangingBetweenListingAndCheck files(paths[1], paths.back());
+    std::vector<const std::string*> pointers;
+    for (const std::string& path : paths) pointers.push_back(&path);
+    if (ahead) files.Expect(pointers);
+    Answers answers = Check(files, paths);
+    EXPECT_EQ(1u, files.DirectoriesListed()) << ahead;
+    // A file deleted after the listing counts as there, as it would had it been
+    // deleted a moment after its own check; one made after the listing is found
+    // by its own check. Every other result keeps its answer.
+    Answers expected(paths.size(), true);
+    EXPECT_EQ(expected, answers) << ahead;
+    EXPECT_EQ(1u, files.FilesCheckedOneByOne()) << ahead;
+    // The next check lists the directory anew.
+    EXPECT_FALSE(Check(files, paths)[1]) << ahead;
+    EXPECT_EQ(2u, files.DirectoriesListed()) << ahead;
+  }
 }
-
 
 // Results named ahead are checked in batches, each directory listed once for
 // all of them (the listing came after they all arrived); a directory holding
@@ -199,6 +204,40 @@ TEST_F(ExistingFilesTest, ResultsExpectedAheadAreAnsweredInBatchesByOneListing) 
   // Once they are all checked, a check lists afresh.
   Check(files, In(many, Numbered(10)));
   EXPECT_EQ(2u, files.DirectoriesListed());
+}
+
+// A check that cannot wait (the rows before the window first paints) answers
+// its results one by one without holding up for a listing, and the listing it
+// did not wait for answers the checks that follow; a check that does not wait
+// never starts a listing named ahead, one that waits does.
+TEST_F(ExistingFilesTest, ACheckThatCannotWaitAnswersAloneAndLeavesTheListingToTheNext) {
+  std::string directory = Directory("not waiting", Numbered(300));
+  std::vector<std::string> paths = In(directory, Numbered(310));  // the last ten are not there
+  std::vector<const std::string*> pointers;
+  for (const std::string& path : paths) pointers.push_back(&path);
+  const std::vector<std::string> first(paths.begin(), paths.begin() + 20);
+  const std::vector<std::string> rest(paths.begin() + 20, paths.end());
+  for (bool listNow : {false, true}) {
+    ExistingFiles files;
+    files.Expect(pointers, listNow);
+    Answers answers = files.Check({pointers.begin(), pointers.begin() + 20}, /*waitForListings=*/false);
+    EXPECT_EQ(OneByOne(first), answers) << listNow;
+    if (!listNow) {
+      EXPECT_EQ(0u, files.DirectoriesListed());
+    }
+    EXPECT_EQ(20u - files.DirectoriesListed() * 20, files.FilesCheckedOneByOne()) << listNow;
+    std::size_t alone = files.FilesCheckedOneByOne();
+    EXPECT_EQ(OneByOne(rest), Check(files, rest)) << listNow;
+    EXPECT_EQ(1u, files.DirectoriesListed()) << listNow;
+    // Only the missing ones were asked alone.
+    EXPECT_EQ(alone + 10, files.FilesCheckedOneByOne()) << listNow;
+  }
+  // Dropped, or named new results, while the worker lists: nothing waits for it.
+  for (int i = 0; i < 4; ++i) {
+    ExistingFiles files;
+    files.Expect(pointers);
+    if (i % 2) files.Expect({pointers.begin(), pointers.begin() + 10});
+  }
 }
 
 }  // namespace
