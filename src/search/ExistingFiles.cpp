@@ -33,6 +33,37 @@ bool SplitListablePath(const std::wstring& path, std::wstring& directory, std::w
   return true;
 }
 
+// Splits UTF-8 result paths as SplitListablePath does, remembering the last
+// directory: a result in the same directory as the one before it (most are)
+// costs a comparison and the conversion of its name, not of its whole path.
+class PathSplitter {
+ public:
+  // False for a path no listing answers. `same`: the directory is the one the
+  // call before answered (then `directory` is left as it was).
+  bool Split(const std::string& path, std::wstring& directory, std::wstring* name, bool& same) {
+    const std::size_t slash = path.rfind('\\');
+    same = false;
+    if (known_ && slash == last_.size() && path.compare(0, slash, last_) == 0) {
+      std::string_view rest(path.data() + slash + 1, path.size() - slash - 1);
+      if (!rest.empty() && rest != "." && rest != ".." && rest.find('/') == std::string_view::npos) {
+        same = true;
+        if (name) *name = ToWide(std::string(rest));
+        return true;
+      }
+    }
+    std::wstring wideName;
+    if (!SplitListablePath(ToWide(path), directory, wideName)) return false;
+    known_ = true;
+    last_.assign(path, 0, slash);
+    if (name) *name = std::move(wideName);
+    return true;
+  }
+
+ private:
+  bool known_ = false;
+  std::string last_;  // the directory as UTF-8, without its closing backslash
+};
+
 }  // namespace
 
 bool ResultFileExists(const std::string& path) {
@@ -77,17 +108,24 @@ std::vector<bool> ExistingFiles::Check(const std::vector<const std::string*>& pa
   std::unordered_map<std::wstring, std::vector<std::size_t>> byDirectory;
   std::vector<std::wstring> directories;
   std::vector<std::size_t> alone;
+  PathSplitter splitter;
+  // The results of the directory of the result before, most often this one's.
+  std::vector<std::size_t>* current = nullptr;
+  std::wstring directory;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = *paths[i];
     if (path.empty() || path.find_first_of("*?") != std::string::npos) continue;
-    std::wstring directory;
-    if (!SplitListablePath(ToWide(path), directory, names[i])) {
+    bool same = false;
+    if (!splitter.Split(path, directory, &names[i], same)) {
       alone.push_back(i);
       continue;
     }
-    auto [entry, added] = byDirectory.try_emplace(std::move(directory));
-    if (added) directories.push_back(entry->first);
-    entry->second.push_back(i);
+    if (!same || !current) {
+      auto [entry, added] = byDirectory.try_emplace(directory);
+      if (added) directories.push_back(entry->first);
+      current = &entry->second;
+    }
+    current->push_back(i);
   }
   for (const std::wstring& directory : directories) {
     const std::vector<std::size_t>& members = byDirectory[directory];
@@ -148,14 +186,19 @@ void ExistingFiles::Expect(const std::vector<const std::string*>& paths, bool li
   expected_.clear();
   // The directories in the order their first results came.
   std::vector<std::wstring> order;
+  PathSplitter splitter;
+  Expected* current = nullptr;
+  std::wstring split;
   for (const std::string* path : paths) {
     if (path->empty() || path->find_first_of("*?") != std::string::npos) continue;
-    std::wstring directory;
-    std::wstring name;
-    if (!SplitListablePath(ToWide(*path), directory, name)) continue;
-    auto [entry, added] = expected_.try_emplace(std::move(directory));
-    if (added) order.push_back(entry->first);
-    ++entry->second.remaining;
+    bool same = false;
+    if (!splitter.Split(*path, split, nullptr, same)) continue;
+    if (!same || !current) {
+      auto [entry, added] = expected_.try_emplace(split);
+      if (added) order.push_back(entry->first);
+      current = &entry->second;
+    }
+    ++current->remaining;
   }
   // A directory holding too few of them is never listed for them: nothing to
   // keep. The others are listed by the worker, first come first.
