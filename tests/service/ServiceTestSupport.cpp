@@ -245,7 +245,7 @@ ToolRun RunTool(const std::string& arguments) {
   UniqueHandle reader(readEnd);
   UniqueHandle writer(writeEnd);
   SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup = {sizeof startup};
+  STARTUPINFOW startup = {sizeof startup};
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writer.Get();
   startup.hStdError = writer.Get();
@@ -254,8 +254,9 @@ ToolRun RunTool(const std::string& arguments) {
   commandLine += qv::test::HostPathToWindows(tool);
   commandLine += "\" ";
   commandLine += arguments;
+  std::wstring wideCommandLine = qv::ToWide(commandLine);
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+  if (!CreateProcessW(nullptr, wideCommandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                       &startup, &process)) {
     ADD_FAILURE() << "cannot start " << commandLine;
     return run;

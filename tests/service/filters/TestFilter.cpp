@@ -27,9 +27,14 @@ struct Counted {
 };
 
 void NoteLoad(const std::wstring& what) {
-  wchar_t log[MAX_PATH] = {};
-  if (!GetEnvironmentVariableW(kFilterLogVariable, log, MAX_PATH)) return;
-  HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
+  // The log's path may be of any length (the build tree's).
+  DWORD size = GetEnvironmentVariableW(kFilterLogVariable, nullptr, 0);
+  if (size == 0) return;
+  std::wstring log(size, L'\0');
+  DWORD length = GetEnvironmentVariableW(kFilterLogVariable, log.data(), size);
+  if (length == 0 || length >= size) return;
+  log.resize(length);
+  HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   std::wstring line = what + L"\n";
   DWORD written = 0;
